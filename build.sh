@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Korvel set-up, build, run and test on Debian 12.
+#   ./build.sh run    install what is missing, build, start the program on the sample school
+#   ./build.sh test   install what is missing, build, run every test (non-zero on failure)
+set -euo pipefail
+cd "$(dirname "$0")"
+here=$(pwd)
+
+packages=(build-essential cmake ninja-build ccache qt6-base-dev qt6-translations-l10n
+          libsqlite3-dev libgtest-dev fonts-dejavu-core libgl1-mesa-dev
+          sqlite3 xvfb xauth poppler-utils)
+
+install_missing() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        local sudo=""
+        [ "$(id -u)" -ne 0 ] && sudo="sudo"
+        echo "Installing: ${missing[*]}"
+        $sudo apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+    fi
+}
+
+build() {
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build build -j "$(nproc)"
+}
+
+case "${1:-}" in
+run)
+    install_missing
+    build
+    # The sample school lives in its own folder; it is made the first time.
+    school="${KORVEL_SCHOOL:-$here/sample-school}"
+    mkdir -p "$school"
+    if [ -x build/bin/korvel-cli ] && [ ! -e "$school/Schedule.db" ]; then
+        build/bin/korvel-cli sample --size medium --weeks 1 --seed 1 "$school"
+    fi
+    cd "$school"
+    exec "$here/build/bin/korvel"
+    ;;
+test)
+    install_missing
+    build
+    cd build
+    ctest --output-on-failure -j "$(nproc)"
+    ;;
+*)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac

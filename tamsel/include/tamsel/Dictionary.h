@@ -1,0 +1,68 @@
+#pragma once
+
+#include "tamsel/Access.h"
+#include "tamsel/ErrorReporter.h"
+#include "tamsel/Globals.h"
+#include "tamsel/IniFile.h"
+#include "tamsel/Ports.h"
+#include "tamsel/Store.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace tamsel {
+
+/// The data dictionary of one working folder: the globals, the settings file, the error
+/// reporter, the ports through which the core talks to a person, and the data files.
+/// The program creates one; each test creates its own in a temporary folder.
+class Dictionary {
+public:
+    /// Files and "Korvel.ini" live in `workDir` (the current folder for the program).
+    explicit Dictionary(const QString& workDir);
+    ~Dictionary();
+    Dictionary(const Dictionary&) = delete;
+    Dictionary& operator=(const Dictionary&) = delete;
+
+    Globals glo;
+    /// Names of the libraries as they were initialised ("init:faldin") and terminated.
+    QStringList libraryLog;
+
+    const QString& workDir() const { return workDir_; }
+    IniFile& settings() { return *settings_; }
+    ErrorReporter& errors() { return errors_; }
+    UserInterfacePort& ui() { return *ui_; }
+    ProgressPort& progress() { return *progress_; }
+    Store& store() { return *store_; }
+
+    /// The port for messages and questions (the dictionary's error reporter uses it too).
+    void setUserInterface(UserInterfacePort& ui);
+    void setProgress(ProgressPort& progress) { progress_ = &progress; }
+    /// Makes `ini` the settings object (not owned); nullptr goes back to the own one.
+    void setSettings(IniFile* ini);
+
+    /// Reads the settings file and section "Preserved" into the globals.
+    bool loadSettings(QString* error = nullptr);
+    /// Writes section "Preserved" and saves the settings file.
+    bool saveSettings(QString* error = nullptr);
+
+    template <class R> Access<R> access(bool report = true) { return store_->access<R>(report); }
+
+private:
+    QString workDir_;
+    IniFile ownSettings_;
+    IniFile* settings_;
+    SilentUserInterface silentUi_;
+    SilentProgress silentProgress_;
+    UserInterfacePort* ui_;
+    ProgressPort* progress_;
+    ErrorReporter errors_;
+    std::unique_ptr<Store> store_;
+};
+
+/// Library entries: the program hands over its error reporter and settings object; each is
+/// taken only when present.
+void Init(Dictionary& dict, ErrorReporter* errors, IniFile* settings);
+void Kill(Dictionary& dict);
+
+} // namespace tamsel

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "tamsel/ErrorReporter.h"
+#include "tamsel/Globals.h"
+#include "tamsel/Table.h"
+
+#include <QString>
+#include <memory>
+
+struct sqlite3;
+
+namespace tamsel {
+
+/// One physical data file: an SQLite database with one table, opened with use counting.
+/// The first open creates a missing file, checks the table and rebuilds missing or damaged
+/// indexes; a file that cannot be used is reported with its name and never overwritten.
+class DataFile {
+public:
+    DataFile(const FileDef& def, QString path, ErrorReporter& errors);
+    ~DataFile();
+    DataFile(const DataFile&) = delete;
+    DataFile& operator=(const DataFile&) = delete;
+
+    const FileDef& def() const { return def_; }
+    const QString& path() const { return path_; }
+    void setPath(const QString& path); ///< only while closed
+
+    /// Opens (or counts one more user of) the file; false when it cannot be used, after the
+    /// message was shown. `report` = false keeps the failure silent (see lastError()).
+    bool open(bool report = true);
+    void close();
+    /// Closes whatever the use count, e.g. before the archive replaces the file.
+    void forceClose();
+    bool isOpen() const { return db_ != nullptr; }
+    int users() const { return users_; }
+    const Outcome& lastError() const { return lastError_; }
+
+    /// The file's table on its own connection; valid while open.
+    Table& table();
+    sqlite3* connection() const { return db_; }
+
+private:
+    bool openConnection();
+    bool checkStructure();
+    Outcome failure(int msgNo, int sqliteRc) const;
+    Outcome failureText(int msgNo, int fileError, const QString& detail = {}) const;
+
+    const FileDef& def_;
+    QString path_;
+    ErrorReporter& errors_;
+    sqlite3* db_ = nullptr;
+    std::unique_ptr<Table> table_;
+    int users_ = 0;
+    bool checked_ = false; ///< the deep check runs once per process and file
+    Outcome lastError_;
+};
+
+template <class R> class Access;
+
+/// All data files of one working folder.
+class Store {
+public:
+    /// `workDir` is the folder that relative disk names and default names refer to.
+    Store(const Globals& glo, ErrorReporter& errors, QString workDir);
+    ~Store();
+
+    /// The physical file behind a file or alias; its path follows the FN: setting.
+    DataFile& file(FileId id);
+    /// Disk name of a file: its FN: setting, or "<SettingsName>.db" when that is empty,
+    /// resolved against the working folder.
+    QString diskName(FileId id) const;
+    const QString& workDir() const { return workDir_; }
+    ErrorReporter& errors() const { return errors_; }
+
+    /// Typed access over a file's own connection; messages are shown when `report` is set.
+    template <class R> Access<R> access(bool report = true);
+
+    /// Picks up changed FN: settings for files that are closed.
+    void refreshPaths();
+    /// Closes every file whatever its use count.
+    void closeAll();
+
+private:
+    const Globals& glo_;
+    ErrorReporter& errors_;
+    QString workDir_;
+    std::vector<std::unique_ptr<DataFile>> files_;
+};
+
+/// Holds a file open for a scope.
+class FileUse {
+public:
+    FileUse(Store& store, FileId id, bool report = true)
+        : file_(store.file(id)), ok_(file_.open(report)) {}
+    ~FileUse() {
+        if (ok_) file_.close();
+    }
+    FileUse(const FileUse&) = delete;
+    FileUse& operator=(const FileUse&) = delete;
+    bool ok() const { return ok_; }
+    explicit operator bool() const { return ok_; }
+    DataFile& file() { return file_; }
+
+private:
+    DataFile& file_;
+    bool ok_;
+};
+
+} // namespace tamsel

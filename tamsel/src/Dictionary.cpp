@@ -1,0 +1,42 @@
+#include "tamsel/Dictionary.h"
+
+#include <QDir>
+
+namespace tamsel {
+
+Dictionary::Dictionary(const QString& workDir)
+    : workDir_(QDir(workDir).absolutePath()),
+      ownSettings_(QDir(workDir_).filePath(QStringLiteral("Korvel.ini"))),
+      settings_(&ownSettings_), ui_(&silentUi_), progress_(&silentProgress_), errors_(silentUi_),
+      store_(std::make_unique<Store>(glo, errors_, workDir_)) {}
+
+Dictionary::~Dictionary() { store_->closeAll(); }
+
+void Dictionary::setUserInterface(UserInterfacePort& ui) {
+    ui_ = &ui;
+    errors_.setPort(ui);
+}
+
+void Dictionary::setSettings(IniFile* ini) { settings_ = ini ? ini : &ownSettings_; }
+
+bool Dictionary::loadSettings(QString* error) {
+    if (!settings_->load(error)) return false;
+    glo.load(*settings_);
+    store_->refreshPaths();
+    return true;
+}
+
+bool Dictionary::saveSettings(QString* error) {
+    glo.save(*settings_);
+    return settings_->save(error);
+}
+
+void Init(Dictionary& dict, ErrorReporter* errors, IniFile* settings) {
+    if (errors) dict.setUserInterface(errors->port());
+    if (settings) dict.setSettings(settings);
+    dict.libraryLog << QStringLiteral("init:tamsel");
+}
+
+void Kill(Dictionary& dict) { dict.libraryLog << QStringLiteral("kill:tamsel"); }
+
+} // namespace tamsel

@@ -1,0 +1,208 @@
+#include "tamsel/IniFile.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace tamsel {
+
+namespace {
+bool isComment(const QString& trimmed) {
+    return trimmed.startsWith(QLatin1Char(';')) || trimmed.startsWith(QLatin1Char('#'));
+}
+bool sameName(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+} // namespace
+
+bool IniFile::load(QString* error) {
+    lines_.clear();
+    encoding_ = Encoding::Utf8;
+    bom_ = false;
+    QFile f(path_);
+    if (!f.exists()) return true;
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error) *error = f.errorString();
+        return false;
+    }
+    QByteArray bytes = f.readAll();
+    QString text;
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        bom_ = true;
+        bytes.remove(0, 3);
+        text = QString::fromUtf8(bytes);
+    } else {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        text = utf8.decode(bytes);
+        if (utf8.hasError()) {
+            // Not UTF-8: a file written by a Windows program in the Cyrillic code page.
+            QStringDecoder cp1251("windows-1251");
+            text = cp1251.decode(bytes);
+            encoding_ = Encoding::Windows1251;
+        }
+    }
+    const QStringList raw = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        QString l = raw[i];
+        if (l.endsWith(QLatin1Char('\r'))) l.chop(1);
+        if (i == raw.size() - 1 && l.isEmpty()) break; // the final line end
+        Line line;
+        line.raw = l;
+        const QString t = l.trimmed();
+        if (t.startsWith(QLatin1Char('[')) && t.contains(QLatin1Char(']'))) {
+            line.kind = Line::Section;
+            line.name = t.mid(1, t.indexOf(QLatin1Char(']')) - 1).trimmed();
+        } else if (!isComment(t) && t.contains(QLatin1Char('='))) {
+            const qsizetype eq = l.indexOf(QLatin1Char('='));
+            line.kind = Line::Entry;
+            line.name = l.left(eq).trimmed();
+            line.value = l.mid(eq + 1).trimmed();
+        }
+        lines_.push_back(std::move(line));
+    }
+    return true;
+}
+
+QString IniFile::text() const {
+    QString out;
+    for (const Line& l : lines_) {
+        if (l.dirty && l.kind == Line::Entry)
+            out += l.name + QLatin1Char('=') + l.value;
+        else if (l.dirty && l.kind == Line::Section)
+            out += QLatin1Char('[') + l.name + QLatin1Char(']');
+        else
+            out += l.raw;
+        out += QLatin1String("\r\n");
+    }
+    return out;
+}
+
+bool IniFile::save(QString* error) const {
+    const QString t = text();
+    QByteArray bytes;
+    if (encoding_ == Encoding::Windows1251) {
+        QStringEncoder cp1251("windows-1251");
+        bytes = cp1251.encode(t);
+        if (cp1251.hasError()) bytes.clear(); // a character the code page lacks: keep it in UTF-8
+    }
+    if (bytes.isEmpty() && !t.isEmpty()) {
+        bytes = t.toUtf8();
+        if (bom_) bytes.prepend("\xEF\xBB\xBF");
+    }
+    QSaveFile f(path_);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
+        if (error) *error = f.errorString();
+        return false;
+    }
+    return true;
+}
+
+int IniFile::findSection(const QString& section) const {
+    for (size_t i = 0; i < lines_.size(); ++i)
+        if (lines_[i].kind == Line::Section && sameName(lines_[i].name, section))
+            return static_cast<int>(i);
+    return -1;
+}
+
+int IniFile::sectionEnd(int sectionLine) const {
+    int end = sectionLine + 1;
+    while (end < static_cast<int>(lines_.size()) &&
+           lines_[static_cast<size_t>(end)].kind != Line::Section)
+        ++end;
+    return end;
+}
+
+int IniFile::findEntry(const QString& section, const QString& key, int* sectionLine) const {
+    const int s = findSection(section);
+    if (sectionLine) *sectionLine = s;
+    if (s < 0) return -1;
+    const int end = sectionEnd(s);
+    for (int i = s + 1; i < end; ++i) {
+        const Line& l = lines_[static_cast<size_t>(i)];
+        if (l.kind == Line::Entry && sameName(l.name, key)) return i;
+    }
+    return -1;
+}
+
+bool IniFile::contains(const QString& section, const QString& key) const {
+    return findEntry(section, key) >= 0;
+}
+
+QString IniFile::value(const QString& section, const QString& key, const QString& fallback) const {
+    const int i = findEntry(section, key);
+    return i < 0 ? fallback : lines_[static_cast<size_t>(i)].value;
+}
+
+long long IniFile::number(const QString& section, const QString& key, long long fallback) const {
+    const int i = findEntry(section, key);
+    if (i < 0) return fallback;
+    bool ok = false;
+    const long long v = lines_[static_cast<size_t>(i)].value.toLongLong(&ok);
+    return ok ? v : fallback;
+}
+
+void IniFile::setValue(const QString& section, const QString& key, const QString& value) {
+    int s = -1;
+    const int i = findEntry(section, key, &s);
+    if (i >= 0) {
+        Line& l = lines_[static_cast<size_t>(i)];
+        if (l.value != value) {
+            l.value = value;
+            l.dirty = true;
+        }
+        return;
+    }
+    Line entry;
+    entry.kind = Line::Entry;
+    entry.name = key;
+    entry.value = value;
+    entry.dirty = true;
+    if (s < 0) {
+        const bool endsBlank = !lines_.empty() && lines_.back().kind == Line::Other &&
+                               lines_.back().raw.trimmed().isEmpty();
+        if (!lines_.empty() && !endsBlank) lines_.push_back(Line{}); // a blank line between sections
+        Line head;
+        head.kind = Line::Section;
+        head.name = section;
+        head.dirty = true;
+        lines_.push_back(head);
+        lines_.push_back(entry);
+        return;
+    }
+    // After the section's last entry, before any blank lines or comments that end it.
+    int at = sectionEnd(s);
+    while (at > s + 1 && lines_[static_cast<size_t>(at - 1)].kind == Line::Other &&
+           lines_[static_cast<size_t>(at - 1)].raw.trimmed().isEmpty())
+        --at;
+    lines_.insert(lines_.begin() + at, entry);
+}
+
+void IniFile::setNumber(const QString& section, const QString& key, long long value) {
+    setValue(section, key, QString::number(value));
+}
+
+void IniFile::removeKey(const QString& section, const QString& key) {
+    const int i = findEntry(section, key);
+    if (i >= 0) lines_.erase(lines_.begin() + i);
+}
+
+QStringList IniFile::sections() const {
+    QStringList out;
+    for (const Line& l : lines_)
+        if (l.kind == Line::Section) out << l.name;
+    return out;
+}
+
+QStringList IniFile::keys(const QString& section) const {
+    QStringList out;
+    const int s = findSection(section);
+    if (s < 0) return out;
+    const int end = sectionEnd(s);
+    for (int i = s + 1; i < end; ++i)
+        if (lines_[static_cast<size_t>(i)].kind == Line::Entry)
+            out << lines_[static_cast<size_t>(i)].name;
+    return out;
+}
+
+} // namespace tamsel

@@ -1,0 +1,299 @@
+#include "tamsel/Store.h"
+
+#include "tamsel/Access.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+#include <QThread>
+#include <sqlite3.h>
+
+namespace tamsel {
+
+namespace {
+
+constexpr int BusyTimeoutMs = 2000;
+
+QString quoted(const QString& name) { return QLatin1Char('"') + name + QLatin1Char('"'); }
+
+/// Runs one statement that returns at most one row; the first column of that row as text.
+int execScalar(sqlite3* db, const QString& sql, QString* result = nullptr) {
+    Statement st(db, sql);
+    if (!st.valid()) return st.prepareError();
+    const int rc = st.step();
+    if (rc == SQLITE_ROW) {
+        if (result) *result = st.columnText(0);
+        while (st.step() == SQLITE_ROW) {
+        }
+        return SQLITE_OK;
+    }
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+int exec(sqlite3* db, const QString& sql) {
+    return sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+}
+
+QString createTableSql(const FileDef& def) {
+    QStringList cols;
+    for (const FieldDef& f : def.fields) {
+        switch (f.type) {
+        case FieldType::String:
+            cols << quoted(f.name) + QStringLiteral(" TEXT NOT NULL DEFAULT ''");
+            break;
+        case FieldType::Blob: cols << quoted(f.name) + QStringLiteral(" BLOB"); break;
+        default: cols << quoted(f.name) + QStringLiteral(" INTEGER NOT NULL DEFAULT 0"); break;
+        }
+    }
+    for (const FieldDef& f : def.fields)
+        if (f.isText() && f.inKey)
+            cols << quoted(f.keyColumn()) + QStringLiteral(" TEXT NOT NULL DEFAULT ''");
+    return QStringLiteral("CREATE TABLE ") + quoted(def.name) + QStringLiteral(" (") +
+           cols.join(QStringLiteral(", ")) + QStringLiteral(")");
+}
+
+QString createIndexSql(const FileDef& def, const KeyDef& key) {
+    QStringList cols;
+    for (const KeyComponent& c : key.components)
+        cols << quoted(def.fields[static_cast<size_t>(c.field)].keyColumn()) +
+                    (c.descending ? QStringLiteral(" DESC") : QString());
+    return QStringLiteral("CREATE ") + (key.unique ? QStringLiteral("UNIQUE ") : QString()) +
+           QStringLiteral("INDEX IF NOT EXISTS ") + quoted(key.indexName) +
+           QStringLiteral(" ON ") + quoted(def.name) + QStringLiteral("(") +
+           cols.join(QLatin1Char(',')) + QStringLiteral(")");
+}
+
+} // namespace
+
+DataFile::DataFile(const FileDef& def, QString path, ErrorReporter& errors)
+    : def_(def), path_(std::move(path)), errors_(errors) {}
+
+DataFile::~DataFile() { forceClose(); }
+
+void DataFile::setPath(const QString& path) {
+    if (isOpen()) return;
+    if (path != path_) checked_ = false;
+    path_ = path;
+}
+
+Table& DataFile::table() {
+    Q_ASSERT(table_);
+    return *table_;
+}
+
+Outcome DataFile::failure(int msgNo, int rc) const {
+    return failureText(msgNo, fileErrorOf(rc), errorTextOf(rc).mid(fileErrorText(fileErrorOf(rc)).size()));
+}
+
+Outcome DataFile::failureText(int msgNo, int fileError, const QString& detail) const {
+    ErrorArgs a;
+    a.file = QDir::toNativeSeparators(path_);
+    a.errorText = fileErrorText(fileError) + detail;
+    return Outcome::failure(Outcome::Status::Error, msgNo, a, fileError);
+}
+
+bool DataFile::open(bool report) {
+    if (users_ > 0) {
+        ++users_;
+        return true;
+    }
+    lastError_ = Outcome::success();
+    bool ok = openConnection();
+    if (!ok && lastError_.fileError == FileError::FileLocked) {
+        // A lock left by a process that has ended is released by the system; give it a
+        // moment and try once more before giving up.
+        QThread::msleep(200);
+        lastError_ = Outcome::success();
+        ok = openConnection();
+    }
+    if (!ok) {
+        if (report) errors_.report(lastError_.msgNo, lastError_.args);
+        return false;
+    }
+    users_ = 1;
+    return true;
+}
+
+void DataFile::close() {
+    if (users_ == 0) return;
+    if (--users_ == 0) forceClose();
+}
+
+void DataFile::forceClose() {
+    table_.reset();
+    if (db_) sqlite3_close_v2(db_);
+    db_ = nullptr;
+    users_ = 0;
+}
+
+bool DataFile::openConnection() {
+    const QFileInfo info(path_);
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
+    if (!info.exists()) {
+        if (!info.absoluteDir().exists()) {
+            lastError_ = failureText(Msg::CreateError, FileError::PathNotFound);
+            return false;
+        }
+        flags |= SQLITE_OPEN_CREATE;
+    } else if (info.isDir()) {
+        lastError_ = failureText(Msg::OpenError, FileError::BadFileName);
+        return false;
+    } else if (info.size() == 0) {
+        // SQLite would take an empty file for a new database; an empty data file is a lost
+        // one, and writing over it would hide that.
+        lastError_ = failureText(Msg::OpenError, FileError::BadFileStructure,
+                                 QString::fromUtf8(": файл пуст"));
+        return false;
+    }
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(path_).constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        lastError_ = failure(info.exists() ? Msg::OpenError : Msg::CreateError, rc);
+        sqlite3_close_v2(db);
+        return false;
+    }
+    sqlite3_extended_result_codes(db, 0);
+    sqlite3_busy_timeout(db, BusyTimeoutMs);
+    db_ = db;
+    QString mode;
+    rc = execScalar(db_, QStringLiteral("PRAGMA journal_mode=DELETE"), &mode);
+    if (rc == SQLITE_OK) rc = exec(db_, QStringLiteral("PRAGMA synchronous=FULL"));
+    if (rc != SQLITE_OK || !checkStructure()) {
+        if (rc != SQLITE_OK) lastError_ = failure(Msg::OpenError, rc);
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+        return false;
+    }
+    table_ = std::make_unique<Table>(db_, def_, QStringLiteral("main"));
+    return true;
+}
+
+bool DataFile::checkStructure() {
+    QString found;
+    int rc = execScalar(db_,
+                        QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND "
+                                       "name=") + QLatin1Char('\'') + def_.name +
+                            QLatin1Char('\''),
+                        &found);
+    if (rc != SQLITE_OK) {
+        lastError_ = failure(Msg::OpenError, rc);
+        return false;
+    }
+    if (found.isEmpty()) {
+        QString other;
+        rc = execScalar(db_, QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' "
+                                            "AND name NOT LIKE 'sqlite_%' LIMIT 1"),
+                        &other);
+        if (rc != SQLITE_OK || !other.isEmpty()) {
+            // Someone else's database: never alter it.
+            lastError_ = rc != SQLITE_OK
+                             ? failure(Msg::OpenError, rc)
+                             : failureText(Msg::OpenError, FileError::BadFileStructure);
+            return false;
+        }
+        QStringList sql{QStringLiteral("BEGIN IMMEDIATE"), createTableSql(def_)};
+        for (const KeyDef& k : def_.keys) sql << createIndexSql(def_, k);
+        sql << QStringLiteral("COMMIT");
+        for (const QString& s : sql) {
+            rc = exec(db_, s);
+            if (rc != SQLITE_OK) {
+                exec(db_, QStringLiteral("ROLLBACK"));
+                lastError_ = failure(Msg::CreateError, rc);
+                return false;
+            }
+        }
+        checked_ = true;
+        return true;
+    }
+
+    // Every column the file needs must be there.
+    QSet<QString> columns;
+    {
+        Statement st(db_, QStringLiteral("PRAGMA table_info(") + quoted(def_.name) +
+                              QStringLiteral(")"));
+        while (st.valid() && st.step() == SQLITE_ROW) columns.insert(st.columnText(1).toLower());
+    }
+    for (const FieldDef& f : def_.fields) {
+        if (!columns.contains(f.name.toLower()) ||
+            (f.isText() && f.inKey && !columns.contains(f.keyColumn().toLower()))) {
+            lastError_ = failureText(Msg::OpenError, FileError::BadFileStructure,
+                                     QStringLiteral(": ") + f.name);
+            return false;
+        }
+    }
+
+    // Missing keys are rebuilt.
+    for (const KeyDef& k : def_.keys) {
+        QString idx;
+        execScalar(db_,
+                   QStringLiteral("SELECT name FROM sqlite_master WHERE type='index' AND name='") +
+                       k.indexName + QLatin1Char('\''),
+                   &idx);
+        if (idx.isEmpty()) {
+            rc = exec(db_, createIndexSql(def_, k));
+            if (rc != SQLITE_OK) {
+                lastError_ = failure(Msg::KeyNotBuilt, rc);
+                return false;
+            }
+        }
+    }
+
+    if (!checked_) {
+        // Damaged keys are rebuilt; damaged data is reported, never "repaired" away.
+        QString result;
+        rc = execScalar(db_, QStringLiteral("PRAGMA integrity_check(1)"), &result);
+        if (rc != SQLITE_OK) {
+            lastError_ = failure(Msg::OpenError, rc);
+            return false;
+        }
+        if (result != QLatin1String("ok")) {
+            rc = exec(db_, QStringLiteral("REINDEX ") + quoted(def_.name));
+            if (rc != SQLITE_OK) {
+                lastError_ = failure(Msg::KeyNotBuilt, rc);
+                return false;
+            }
+            result.clear();
+            rc = execScalar(db_, QStringLiteral("PRAGMA integrity_check(1)"), &result);
+            if (rc != SQLITE_OK || result != QLatin1String("ok")) {
+                lastError_ = rc != SQLITE_OK
+                                 ? failure(Msg::OpenError, rc)
+                                 : failureText(Msg::OpenError, FileError::DataFileDamaged);
+                return false;
+            }
+        }
+        checked_ = true;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+Store::Store(const Globals& glo, ErrorReporter& errors, QString workDir)
+    : glo_(glo), errors_(errors), workDir_(std::move(workDir)) {
+    for (int i = 0; i < PhysicalFileCount; ++i) {
+        const auto id = static_cast<FileId>(i);
+        files_.push_back(std::make_unique<DataFile>(fileDef(id), diskName(id), errors_));
+    }
+}
+
+Store::~Store() { closeAll(); }
+
+DataFile& Store::file(FileId id) { return *files_[static_cast<size_t>(index(baseOf(id)))]; }
+
+QString Store::diskName(FileId id) const {
+    const FileDef& def = fileDef(baseOf(id));
+    QString name = glo_.FN[static_cast<size_t>(index(def.id))].trimmed();
+    if (name.isEmpty()) name = def.settingsName + QStringLiteral(".db");
+    name.replace(QLatin1Char('\\'), QLatin1Char('/')); // settings written on Windows
+    return QDir::cleanPath(QDir(workDir_).absoluteFilePath(name));
+}
+
+void Store::refreshPaths() {
+    for (int i = 0; i < PhysicalFileCount; ++i)
+        files_[static_cast<size_t>(i)]->setPath(diskName(static_cast<FileId>(i)));
+}
+
+void Store::closeAll() {
+    for (auto& f : files_) f->forceClose();
+}
+
+} // namespace tamsel

@@ -1,0 +1,111 @@
+#include "tamsel/Transaction.h"
+
+#include <QFile>
+#include <algorithm>
+#include <sqlite3.h>
+
+namespace tamsel {
+
+Transaction::Transaction(Store& store, std::vector<FileId> files, int waitMs) : store_(store) {
+    for (FileId f : files) {
+        const FileId b = baseOf(f);
+        if (std::find(files_.begin(), files_.end(), b) == files_.end()) files_.push_back(b);
+    }
+    auto fail = [&](int fileError, const QString& file, const QString& detail = {}) {
+        error_ = Outcome::failure(Outcome::Status::Error, Msg::TransactionCancelled,
+                                  {file, {}, {}, fileErrorText(fileError) + detail}, fileError);
+    };
+    if (files_.empty()) return;
+    const QString firstName = fileDef(files_.front()).name;
+    if (static_cast<int>(files_.size()) > MaxFiles) {
+        fail(FileError::TooManyFiles, firstName);
+        return;
+    }
+    for (FileId f : files_) {
+        auto use = std::make_unique<FileUse>(store_, f, false);
+        if (!use->ok()) {
+            error_ = use->file().lastError();
+            error_.msgNo = Msg::TransactionCancelled;
+            error_.args.file = fileDef(f).name;
+            return;
+        }
+        uses_.push_back(std::move(use));
+    }
+
+    auto sqliteFail = [&](int rc, const QString& file) {
+        error_ = Outcome::failure(Outcome::Status::Error, Msg::TransactionCancelled,
+                                  {file, {}, {}, errorTextOf(rc)}, fileErrorOf(rc));
+    };
+    const QByteArray mainPath = QFile::encodeName(store_.file(files_.front()).path());
+    int rc = sqlite3_open_v2(mainPath.constData(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK) {
+        sqliteFail(rc, firstName);
+        return;
+    }
+    sqlite3_busy_timeout(db_, waitMs);
+    rc = sqlite3_exec(db_, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL", nullptr,
+                      nullptr, nullptr);
+    for (size_t i = 1; rc == SQLITE_OK && i < files_.size(); ++i) {
+        Statement st(db_, QStringLiteral("ATTACH DATABASE ? AS f%1").arg(i));
+        if (!st.valid()) {
+            rc = st.prepareError();
+            break;
+        }
+        st.bindText(1, store_.file(files_[i]).path());
+        rc = st.step();
+        rc = rc == SQLITE_DONE ? SQLITE_OK : rc;
+        if (rc == SQLITE_OK) {
+            const QString pragma = QStringLiteral("PRAGMA f%1.journal_mode=DELETE; PRAGMA "
+                                                  "f%1.synchronous=FULL")
+                                       .arg(i);
+            rc = sqlite3_exec(db_, pragma.toUtf8().constData(), nullptr, nullptr, nullptr);
+        }
+    }
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        sqliteFail(rc, firstName);
+        return;
+    }
+    for (size_t i = 0; i < files_.size(); ++i)
+        tables_[files_[i]] = std::make_unique<Table>(
+            db_, fileDef(files_[i]), i == 0 ? QStringLiteral("main") : QStringLiteral("f%1").arg(i));
+    active_ = true;
+}
+
+Transaction::~Transaction() {
+    rollback();
+    tables_.clear();
+    if (db_) sqlite3_close_v2(db_);
+}
+
+bool Transaction::has(FileId id) const { return tables_.count(baseOf(id)) > 0; }
+
+Table& Transaction::table(FileId id) {
+    auto it = tables_.find(baseOf(id));
+    Q_ASSERT(it != tables_.end());
+    return *it->second;
+}
+
+Outcome Transaction::commit() {
+    if (!active_) return error_;
+    const int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        error_ = Outcome::failure(Outcome::Status::Error, Msg::TransactionCancelled,
+                                  {fileDef(files_.front()).name, {}, {}, errorTextOf(rc)},
+                                  fileErrorOf(rc));
+        rollback();
+        return error_;
+    }
+    active_ = false;
+    return Outcome::success();
+}
+
+void Transaction::rollback() {
+    if (!active_) return;
+    // Statements must be finished before a rollback can release the locks.
+    for (auto& [id, t] : tables_) t.reset();
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    active_ = false;
+}
+
+} // namespace tamsel

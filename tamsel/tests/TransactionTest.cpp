@@ -1,0 +1,138 @@
+#include "tamsel/TestFolder.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+using namespace tamsel;
+
+namespace {
+QByteArray digest(const QString& path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+void addLessons(TestFolder& t, int n) {
+    FileUse use(t.store(), FileId::Schedule);
+    auto sch = t.dict().access<Schedule>();
+    for (int i = 0; i < n; ++i) {
+        Schedule s;
+        s.GroupCode = 1;
+        s.ScienceCode = static_cast<Short>(i + 1);
+        ASSERT_TRUE(sch.insert(s));
+    }
+}
+} // namespace
+
+TEST(Transaction, CommitsEveryFileTogether) {
+    TestFolder t;
+    addLessons(t, 3);
+    {
+        Transaction tx(t.store(), {FileId::Schedule, FileId::Restriction});
+        ASSERT_TRUE(tx.active());
+        auto sch = tx.access<Schedule>();
+        auto rst = tx.access<Restriction>();
+        for (Schedule s : sch.all(Schedule::GroupKey)) {
+            s.TeacherCode = 7;
+            ASSERT_TRUE(sch.update(s));
+        }
+        Restriction r;
+        r.ObjectType = ObjectType::Teacher;
+        r.ObjectCode = 7;
+        r.Week = 1;
+        r.DaySeqNumber = 1;
+        r.LessonNo = QStringLiteral("1");
+        r.Restriction = 2;
+        ASSERT_TRUE(rst.insert(r));
+        ASSERT_TRUE(tx.commit());
+    }
+    FileUse s(t.store(), FileId::Schedule), r(t.store(), FileId::Restriction);
+    for (const Schedule& x : t.dict().access<Schedule>().all(Schedule::GroupKey))
+        EXPECT_EQ(x.TeacherCode, 7);
+    EXPECT_EQ(t.dict().access<Restriction>().count(), 1);
+}
+
+TEST(Transaction, FailureMidwayLeavesEveryFileByteForByteUnchanged) {
+    TestFolder t;
+    addLessons(t, 50);
+    {
+        FileUse r(t.store(), FileId::Restriction);
+    }
+    t.store().closeAll();
+    const QString schPath = t.store().diskName(FileId::Schedule);
+    const QString rstPath = t.store().diskName(FileId::Restriction);
+    const QByteArray schBefore = digest(schPath), rstBefore = digest(rstPath);
+    {
+        Transaction tx(t.store(), {FileId::Schedule, FileId::Restriction});
+        ASSERT_TRUE(tx.active());
+        auto sch = tx.access<Schedule>();
+        auto rst = tx.access<Restriction>();
+        int n = 0;
+        for (Schedule s : sch.all(Schedule::GroupKey)) {
+            if (++n == 25) break; // the failure comes in the middle
+            ASSERT_TRUE(sch.remove(s));
+            Restriction r;
+            r.ObjectType = 1;
+            r.ObjectCode = static_cast<Short>(n);
+            ASSERT_TRUE(rst.insert(r));
+        }
+        // A duplicate refuses the next write; the operation gives up without committing.
+        Restriction dup;
+        dup.ObjectType = 1;
+        dup.ObjectCode = 1;
+        EXPECT_EQ(rst.insert(dup).status, Outcome::Status::Duplicate);
+    }
+    t.store().closeAll();
+    EXPECT_EQ(digest(schPath), schBefore);
+    EXPECT_EQ(digest(rstPath), rstBefore);
+}
+
+TEST(Transaction, DiskFullRollsBackAndNamesTheCause) {
+    TestFolder t;
+    addLessons(t, 5);
+    {
+        FileUse r(t.store(), FileId::Restriction);
+    }
+    t.store().closeAll();
+    const QString rstPath = t.store().diskName(FileId::Restriction);
+    const QByteArray before = digest(rstPath);
+    Outcome failure;
+    {
+        Transaction tx(t.store(), {FileId::Schedule, FileId::Restriction});
+        ASSERT_TRUE(tx.active());
+        // Make the restriction file "full": it may not grow past its present size.
+        sqlite3* db = tx.table(FileId::Restriction).connection();
+        ASSERT_EQ(sqlite3_exec(db, "PRAGMA f1.max_page_count=1", nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        auto rst = tx.access<Restriction>();
+        for (int i = 1; i <= 2000 && failure.ok(); ++i) {
+            Restriction r;
+            r.ObjectType = 4;
+            r.ObjectCode = static_cast<Short>(i);
+            r.LessonNo = QStringLiteral("1");
+            failure = rst.insert(r);
+        }
+    }
+    ASSERT_FALSE(failure.ok());
+    EXPECT_EQ(failure.msgNo, Msg::AddError);
+    EXPECT_EQ(ErrorReporter::text(failure.msgNo, failure.args),
+              QString::fromUtf8("Возникла ошибка при создании записи. Ошибка: Ошибка драйвера баз "
+                                "данных: диск переполнен."));
+    t.store().closeAll();
+    EXPECT_EQ(digest(rstPath), before);
+}
+
+TEST(Transaction, WaitsForAnotherWriterThenGivesUpWithMessage21) {
+    TestFolder t;
+    addLessons(t, 1);
+    Transaction first(t.store(), {FileId::Schedule});
+    ASSERT_TRUE(first.active());
+    Transaction second(t.store(), {FileId::Schedule}, 50);
+    EXPECT_FALSE(second.active());
+    EXPECT_EQ(second.error().msgNo, Msg::TransactionCancelled);
+    EXPECT_EQ(ErrorReporter::text(21, second.error().args),
+              QString::fromUtf8("Ошибка: (Файл уже заблокирован) невозможно выполнить транзакцию "
+                                "для SCHEDULE."));
+}
