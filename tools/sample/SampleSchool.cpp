@@ -113,6 +113,7 @@ constexpr Hours None{};
 const SubjectDef Subjects[] = {
     {"Русский язык", CPhil, SpecRussian, false, NoRoomType, NoRoomType, {5, 6, 4, 3, 3, 3, 2}, None},
     {"Литература", CPhil, SpecRussian, false, NoRoomType, NoRoomType, {3, 3, 2, 2, 3, 3, 3}, None},
+    {"Родной язык", CPhil, SpecRussian, false, NoRoomType, NoRoomType, {1, 1, 1, 1, 1, 0, 0}, None},
     {"Иностранный язык", CForeign, SpecForeign, true, NoRoomType, NoRoomType, {3, 3, 3, 3, 3, 3, 3}, None},
     {"Математика", CMath, SpecMaths, false, NoRoomType, NoRoomType, {5, 5, 0, 0, 0, 0, 0}, None},
     {"Алгебра", CMath, SpecMaths, false, NoRoomType, NoRoomType, {0, 0, 3, 3, 3, 3, 3}, None},
@@ -179,12 +180,13 @@ struct SizeDef {
     int teachers;
     int lessonsPerDay;
     int lectures;
+    int inDepthPercent; ///< share of a year's classes (from the seventh) in the in-depth stream
 };
 SizeDef sizeDef(SchoolSize s) {
     switch (s) {
-    case SchoolSize::Small: return {{2, 2, 2, 1, 1, 1, 1}, 20, 7, 1};
-    case SchoolSize::Medium: return {{5, 5, 4, 4, 4, 4, 4}, 55, 7, 3};
-    case SchoolSize::Large: return {{9, 9, 9, 9, 8, 8, 8}, 100, 8, 6};
+    case SchoolSize::Small: return {{2, 2, 2, 1, 1, 1, 1}, 20, 7, 1, 50};
+    case SchoolSize::Medium: return {{5, 5, 4, 4, 4, 4, 4}, 55, 7, 3, 50};
+    case SchoolSize::Large: return {{9, 9, 9, 9, 8, 8, 8}, 100, 8, 6, 33};
     }
     return {};
 }
@@ -311,7 +313,7 @@ void Builder::makeGroups() {
     for (int c = 0; c < CourseCount; ++c) {
         const int n = size_.groups[static_cast<size_t>(c)];
         // From the seventh year on, the last classes of a year study in depth.
-        const int inDepth = (c >= 2 && n >= 2) ? std::max(1, n / 3) : 0;
+        const int inDepth = (c >= 2 && n >= 2) ? std::max(1, n * size_.inDepthPercent / 100) : 0;
         for (int i = 0; i < n; ++i)
             groups_.push_back({c, i >= n - inDepth ? 1 : 0, u(Letters[i])});
     }
@@ -573,7 +575,7 @@ void Builder::makeRestrictions() {
     auto randomCell = [&]() { return Cell{1 + rnd_.below(DayCount), 1 + rnd_.below(lessons)}; };
     // Forbidden cells are the same every week (a teacher's free day does not move);
     // undesirable ones change from week to week.
-    auto emit = [&](Short type, int object, const std::set<Cell>& forbidden, int undesirablePerWeek,
+    auto write = [&](Short type, int object, const std::set<Cell>& forbidden, int undesirablePerWeek,
                     bool lastLessonsOnly) {
         for (int w = 1; w <= opt_.weeks; ++w) {
             for (const Cell& c : forbidden)
@@ -599,7 +601,7 @@ void Builder::makeRestrictions() {
             forbidden.insert({1 + rnd_.below(DayCount), 1});
             forbidden.insert({1 + rnd_.below(DayCount), 1});
         }
-        emit(ObjectType::Teacher, t, forbidden, rnd_.below(4), false);
+        write(ObjectType::Teacher, t, forbidden, rnd_.below(4), false);
     }
     for (int g = 0; g < static_cast<int>(groups_.size()); ++g) {
         const int budget = cells_ - groups_[static_cast<size_t>(g)].hours - 2;
@@ -607,7 +609,7 @@ void Builder::makeRestrictions() {
         // Short Saturdays.
         if (rnd_.chance(60))
             for (int l = lessons; l > lessons - std::min(budget, 2); --l) forbidden.insert({DayCount, l});
-        emit(ObjectType::Group, g, forbidden, 1 + rnd_.below(2), true);
+        write(ObjectType::Group, g, forbidden, 1 + rnd_.below(2), true);
     }
     for (int r = 0; r < static_cast<int>(rooms_.size()); ++r) {
         std::set<Cell> forbidden;
@@ -617,7 +619,7 @@ void Builder::makeRestrictions() {
             forbidden.insert({day, 1});
             forbidden.insert({day, 2});
         }
-        emit(ObjectType::Room, r, forbidden, rnd_.chance(20) ? 1 : 0, true);
+        write(ObjectType::Room, r, forbidden, rnd_.chance(20) ? 1 : 0, true);
     }
 }
 
@@ -907,8 +909,16 @@ bool Builder::run(SampleSummary* summary, QString* error) {
 
 bool GenerateSampleSchool(Dictionary& dict, const SampleOptions& options, SampleSummary* summary,
                           QString* error) {
+    // The folder is new and nobody else uses it yet: commits need not wait for the disk, the
+    // files are written through to it once at the end.
+    dict.store().beginBatch();
     Builder b(dict, options);
-    return b.run(summary, error);
+    bool ok = b.run(summary, error);
+    if (!dict.store().endBatch() && ok) {
+        if (error) *error = u("Файлы данных не удалось записать на диск");
+        ok = false;
+    }
+    return ok;
 }
 
 } // namespace sample
