@@ -13,7 +13,9 @@ namespace faldin {
 
 namespace {
 
-QString captionBuildAll() { return QString::fromUtf8("Формирование списков кабинетов"); }
+QString captionBuildAll() {
+    return QString::fromUtf8("Формирование списков кабинетов");
+}
 
 /// Keeps the wait cursor on for a scope.
 class BusyCursor {
@@ -104,7 +106,8 @@ public:
 
         Outcome o;
         if (M != 0) {
-            if (suits(M)) o = add(M, A != 0 ? RoomPriority::MainWithAdditional : RoomPriority::MainOnly);
+            if (suits(M))
+                o = add(M, A != 0 ? RoomPriority::MainWithAdditional : RoomPriority::MainOnly);
             if (o.ok() && A != 0 && suits(A)) o = add(A, RoomPriority::AdditionalWithMain);
         } else {
             if (A != 0 && suits(A)) o = add(A, RoomPriority::AdditionalOnly);

@@ -198,7 +198,8 @@ TEST_F(RoomListsTest, UpdateAllRunsOverEveryTeacherWithProgress) {
     addLesson(b, PhysicsSubject);
 
     ASSERT_TRUE(UpdateAllTeacherRoomLists(t.dict()));
-    EXPECT_EQ(t.progress.captions, QStringList{QString::fromUtf8("Формирование списков кабинетов")});
+    EXPECT_EQ(t.progress.captions,
+              QStringList{QString::fromUtf8("Формирование списков кабинетов")});
     EXPECT_EQ(t.progress.lastPercent, 100);
     EXPECT_EQ(t.progress.finished, 1);
     EXPECT_EQ(list(a, Maths).size(), 2u);

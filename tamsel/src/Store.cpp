@@ -311,7 +311,8 @@ bool syncToDisk(const QString& path, bool folder) {
     QFile f(path);
     return f.open(QIODevice::ReadWrite) && _commit(f.handle()) == 0;
 #else
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | (folder ? O_DIRECTORY : 0));
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | (folder ? O_DIRECTORY : 0));
     if (fd < 0) return false;
     const bool ok = ::fsync(fd) == 0;
     ::close(fd);

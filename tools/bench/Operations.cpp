@@ -12,9 +12,13 @@ namespace bench {
 
 namespace {
 
-QString u(const char* text) { return QString::fromUtf8(text); }
+QString u(const char* text) {
+    return QString::fromUtf8(text);
+}
 
-QString describe(const Outcome& o) { return ErrorReporter::text(o.msgNo, o.args); }
+QString describe(const Outcome& o) {
+    return ErrorReporter::text(o.msgNo, o.args);
+}
 
 bool openSample(Dictionary& dict, RunContext& ctx) {
     QString error;
@@ -44,7 +48,8 @@ void generateLessons(RunContext& ctx) {
         Transaction tx(dict.store(), {FileId::Schedule, FileId::TrainingCourse});
         auto sch = tx.access<Schedule>();
         before = sch.count();
-        for (const Schedule& s : sch.all(Schedule::ItemCode)) sch.remove(s);
+        for (const Schedule& s : sch.all(Schedule::ItemCode))
+            sch.remove(s);
         items = tx.access<TrainingCourse>().all(TrainingCourse::ItemCodeKey);
         if (const Outcome o = tx.commit(); !o.ok()) {
             ctx.error = describe(o);
@@ -53,7 +58,8 @@ void generateLessons(RunContext& ctx) {
     }
     int made = 0;
     ctx.start();
-    for (const TrainingCourse& item : items) made += GenerateLessonsForItem(dict, item);
+    for (const TrainingCourse& item : items)
+        made += GenerateLessonsForItem(dict, item);
     ctx.stop();
     if (made != before) ctx.error = u("создано %1 уроков вместо %2").arg(made).arg(before);
 }

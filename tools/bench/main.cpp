@@ -22,7 +22,9 @@
 
 namespace {
 
-QString u(const char* text) { return QString::fromUtf8(text); }
+QString u(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 struct Outcome {
     double ms = -1;
@@ -63,7 +65,8 @@ Outcome runOnce(const bench::Operation& op, bench::RunContext ctx) {
     close(fds[1]);
     QByteArray reply;
     char buf[4096];
-    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) reply.append(buf, static_cast<int>(n));
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
+        reply.append(buf, static_cast<int>(n));
     close(fds[0]);
     int status = 0;
     rusage usage{};
@@ -93,7 +96,8 @@ void printHelp(QTextStream& s) {
            "  --runs   прогонов каждой операции; по умолчанию 5\n"
            "  --ops    операции через запятую; по умолчанию все:\n");
     for (const bench::Operation& op : bench::operations())
-        s << "             " << QString::fromLatin1(op.name).leftJustified(14) << u(op.title) << '\n';
+        s << "             " << QString::fromLatin1(op.name).leftJustified(14) << u(op.title)
+          << '\n';
     s << u("  --dir    папка для временных данных; по умолчанию временная папка системы\n");
 }
 
@@ -123,7 +127,8 @@ int main(int argc, char** argv) {
         bool ok = true;
         if (a == QStringLiteral("--sizes")) {
             sizes = v.split(QLatin1Char(','), Qt::SkipEmptyParts);
-            for (const QString& s : sizes) ok = ok && sample::sizeFromName(s).has_value();
+            for (const QString& s : sizes)
+                ok = ok && sample::sizeFromName(s).has_value();
         } else if (a == QStringLiteral("--weeks")) {
             weeks.clear();
             for (const QString& w : v.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
@@ -139,14 +144,17 @@ int main(int argc, char** argv) {
             opNames = v.split(QLatin1Char(','), Qt::SkipEmptyParts);
             for (const QString& n : opNames)
                 ok = ok && std::any_of(bench::operations().begin(), bench::operations().end(),
-                                       [&](const bench::Operation& op) { return n == QLatin1String(op.name); });
+                                       [&](const bench::Operation& op) {
+                                           return n == QLatin1String(op.name);
+                                       });
         } else if (a == QStringLiteral("--dir")) {
             root = v;
         } else {
             ok = false;
         }
         if (!ok || sizes.isEmpty() || weeks.isEmpty()) {
-            err << u("korvel-bench: неверное значение «%1» у «%2»; справка: korvel-bench --help\n").arg(v, a);
+            err << u("korvel-bench: неверное значение «%1» у «%2»; справка: korvel-bench --help\n")
+                       .arg(v, a);
             return 2;
         }
     }
@@ -162,9 +170,9 @@ int main(int argc, char** argv) {
     for (const bench::Operation& op : bench::operations())
         if (opNames.isEmpty() || opNames.contains(QLatin1String(op.name))) ops.push_back(&op);
 
-    out << u("Операция").leftJustified(38) << u("Размер").leftJustified(8) << u("Недель").rightJustified(6)
-        << u("Прогонов").rightJustified(10) << u("Медиана, мс").rightJustified(13)
-        << u("Пик памяти, МБ").rightJustified(16) << '\n';
+    out << u("Операция").leftJustified(38) << u("Размер").leftJustified(8)
+        << u("Недель").rightJustified(6) << u("Прогонов").rightJustified(10)
+        << u("Медиана, мс").rightJustified(13) << u("Пик памяти, МБ").rightJustified(16) << '\n';
     out.flush();
 
     bool anyFailed = false;
@@ -174,7 +182,8 @@ int main(int argc, char** argv) {
             base.options.size = *sample::sizeFromName(sizeText);
             base.options.weeks = w;
             base.options.seed = 1;
-            const QString templateDir = tmp.filePath(QStringLiteral("sample-%1-%2").arg(sizeText).arg(w));
+            const QString templateDir =
+                tmp.filePath(QStringLiteral("sample-%1-%2").arg(sizeText).arg(w));
             bool haveTemplate = false;
             for (const bench::Operation* op : ops) {
                 if (op->needsSample && !haveTemplate) {
@@ -184,7 +193,10 @@ int main(int argc, char** argv) {
                     QDir().mkpath(templateDir);
                     const Outcome made = runOnce(bench::operations().front(), make);
                     if (!made.error.isEmpty()) {
-                        err << u("korvel-bench: пример %1/%2 не построен: %3\n").arg(sizeText).arg(w).arg(made.error);
+                        err << u("korvel-bench: пример %1/%2 не построен: %3\n")
+                                   .arg(sizeText)
+                                   .arg(w)
+                                   .arg(made.error);
                         anyFailed = true;
                         break;
                     }
@@ -197,7 +209,8 @@ int main(int argc, char** argv) {
                     bench::RunContext ctx = base;
                     ctx.dir = tmp.filePath(QStringLiteral("run"));
                     const bool ready = op->needsSample ? copyFolder(templateDir, ctx.dir)
-                                                       : (QDir(ctx.dir).removeRecursively() && QDir().mkpath(ctx.dir));
+                                                       : (QDir(ctx.dir).removeRecursively() &&
+                                                          QDir().mkpath(ctx.dir));
                     if (!ready) {
                         error = u("папка прогона не подготовлена");
                         break;
@@ -215,10 +228,12 @@ int main(int argc, char** argv) {
                 } else {
                     std::sort(times.begin(), times.end());
                     const size_t n = times.size();
-                    const double median = n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+                    const double median =
+                        n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
                     out << QString::number(runs).rightJustified(10)
                         << QString::number(median, 'f', 1).rightJustified(13)
-                        << (peak < 0 ? QStringLiteral("—") : QString::number(peak, 'f', 1)).rightJustified(16)
+                        << (peak < 0 ? QStringLiteral("—") : QString::number(peak, 'f', 1))
+                               .rightJustified(16)
                         << '\n';
                 }
                 out.flush();

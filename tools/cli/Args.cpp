@@ -40,11 +40,12 @@ bool Args::integer(const QString& option, qint64 fallback, qint64 min, qint64 ma
     bool ok = false;
     const qint64 v = value(option).toLongLong(&ok);
     if (!ok || v < min || v > max) {
-        error_ = QString::fromUtf8("значение «--%1» должно быть целым числом от %2 до %3, а не «%4»")
-                     .arg(option)
-                     .arg(min)
-                     .arg(max)
-                     .arg(value(option));
+        error_ =
+            QString::fromUtf8("значение «--%1» должно быть целым числом от %2 до %3, а не «%4»")
+                .arg(option)
+                .arg(min)
+                .arg(max)
+                .arg(value(option));
         return false;
     }
     *out = v;

@@ -13,12 +13,15 @@ const std::vector<Command>& commands() {
 
 namespace {
 
-QString u(const char* text) { return QString::fromUtf8(text); }
+QString u(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 void printGeneralHelp(QTextStream& s) {
-    s << u("Использование: korvel-cli КОМАНДА [ПАРАМЕТРЫ]\n"
-           "Работа с данными Korvel без окон: папка данных с файлом Korvel.ini и файлами данных.\n\n"
-           "Команды:\n");
+    s << u(
+        "Использование: korvel-cli КОМАНДА [ПАРАМЕТРЫ]\n"
+        "Работа с данными Korvel без окон: папка данных с файлом Korvel.ini и файлами данных.\n\n"
+        "Команды:\n");
     for (const Command& c : commands())
         s << "  " << QString::fromLatin1(c.name).leftJustified(10) << u(c.summary) << '\n';
     s << u("\nПодробнее о команде: korvel-cli КОМАНДА --help\n");

@@ -14,10 +14,18 @@ Button ConsoleUserInterface::ask(const QString& caption, const QString& text, un
                                  Button defaultButton) {
     QString answer;
     switch (defaultButton) {
-    case Yes: answer = QString::fromUtf8("да"); break;
-    case No: answer = QString::fromUtf8("нет"); break;
-    case Cancel: answer = QString::fromUtf8("отмена"); break;
-    default: answer = QString::fromUtf8("ОК"); break;
+    case Yes:
+        answer = QString::fromUtf8("да");
+        break;
+    case No:
+        answer = QString::fromUtf8("нет");
+        break;
+    case Cancel:
+        answer = QString::fromUtf8("отмена");
+        break;
+    default:
+        answer = QString::fromUtf8("ОК");
+        break;
     }
     err_ << caption << ": " << withLineBreaks(text) << QString::fromUtf8(" — ответ: ") << answer
          << '\n';

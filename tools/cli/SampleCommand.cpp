@@ -15,7 +15,9 @@ namespace cli {
 
 namespace {
 
-QString u(const char* text) { return QString::fromUtf8(text); }
+QString u(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 /// Data of a school already in the folder: the settings file or any data file.
 QString existingData(const QString& dir) {
@@ -34,14 +36,15 @@ int run(const QStringList& argv, Console& io) {
     qint64 weeks = 1, seed = 1;
     if (args.ok()) args.integer(QStringLiteral("weeks"), 1, 1, sample::MaxWeeks, &weeks);
     if (args.ok()) args.integer(QStringLiteral("seed"), 1, 0, 4294967295LL, &seed);
-    const auto size = sample::sizeFromName(args.value(QStringLiteral("size"), QStringLiteral("medium")));
+    const auto size =
+        sample::sizeFromName(args.value(QStringLiteral("size"), QStringLiteral("medium")));
     QString problem = args.error();
     if (problem.isEmpty() && !size)
         problem = u("размер школы «%1» неизвестен: small, medium или large")
                       .arg(args.value(QStringLiteral("size")));
     if (problem.isEmpty() && args.positional.size() != 1)
-        problem = args.positional.isEmpty() ? u("не указана папка")
-                                            : u("указано больше одной папки");
+        problem =
+            args.positional.isEmpty() ? u("не указана папка") : u("указано больше одной папки");
     if (!problem.isEmpty()) {
         io.err << u("korvel-cli sample: ") << problem << u("\nСправка: korvel-cli sample --help\n");
         return BadUsage;

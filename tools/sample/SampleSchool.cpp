@@ -18,9 +18,12 @@ namespace sample {
 
 QString sizeName(SchoolSize size) {
     switch (size) {
-    case SchoolSize::Small: return QStringLiteral("small");
-    case SchoolSize::Medium: return QStringLiteral("medium");
-    case SchoolSize::Large: return QStringLiteral("large");
+    case SchoolSize::Small:
+        return QStringLiteral("small");
+    case SchoolSize::Medium:
+        return QStringLiteral("medium");
+    case SchoolSize::Large:
+        return QStringLiteral("large");
     }
     return {};
 }
@@ -33,7 +36,9 @@ std::optional<SchoolSize> sizeFromName(const QString& name) {
 
 namespace {
 
-QString u(const char* text) { return QString::fromUtf8(text); }
+QString u(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 /// SplitMix64: a small generator whose sequence is the same on every platform and compiler
 /// (the standard distributions are not), so a seed always gives the same school.
@@ -49,7 +54,8 @@ public:
     int below(int n) { return n <= 0 ? 0 : static_cast<int>(next() % static_cast<quint64>(n)); }
     bool chance(int percent) { return below(100) < percent; }
     template <class T> void shuffle(std::vector<T>& v) {
-        for (size_t i = v.size(); i > 1; --i) std::swap(v[i - 1], v[static_cast<size_t>(below(static_cast<int>(i)))]);
+        for (size_t i = v.size(); i > 1; --i)
+            std::swap(v[i - 1], v[static_cast<size_t>(below(static_cast<int>(i)))]);
     }
 
 private:
@@ -81,9 +87,9 @@ enum Spec {
     SpecCount
 };
 const char* const SpecNames[SpecCount] = {
-    "Русский язык", "Иностранный язык", "Математика", "Информатика",
-    "История и общество", "География",  "Биология",   "Химия",
-    "Физика",       "Искусство",        "Технология", "Физкультура и ОБЖ"};
+    "Русский язык", "Иностранный язык", "Математика", "Информатика", "История и общество",
+    "География",    "Биология",         "Химия",      "Физика",      "Искусство",
+    "Технология",   "Физкультура и ОБЖ"};
 
 struct CycleDef {
     const char* name;
@@ -111,17 +117,52 @@ struct SubjectDef {
 };
 constexpr Hours None{};
 const SubjectDef Subjects[] = {
-    {"Русский язык", CPhil, SpecRussian, false, NoRoomType, NoRoomType, {5, 6, 4, 3, 3, 3, 2}, None},
+    {"Русский язык",
+     CPhil,
+     SpecRussian,
+     false,
+     NoRoomType,
+     NoRoomType,
+     {5, 6, 4, 3, 3, 3, 2},
+     None},
     {"Литература", CPhil, SpecRussian, false, NoRoomType, NoRoomType, {3, 3, 2, 2, 3, 3, 3}, None},
     {"Родной язык", CPhil, SpecRussian, false, NoRoomType, NoRoomType, {1, 1, 1, 1, 1, 0, 0}, None},
-    {"Иностранный язык", CForeign, SpecForeign, true, NoRoomType, NoRoomType, {3, 3, 3, 3, 3, 3, 3}, None},
+    {"Иностранный язык",
+     CForeign,
+     SpecForeign,
+     true,
+     NoRoomType,
+     NoRoomType,
+     {3, 3, 3, 3, 3, 3, 3},
+     None},
     {"Математика", CMath, SpecMaths, false, NoRoomType, NoRoomType, {5, 5, 0, 0, 0, 0, 0}, None},
     {"Алгебра", CMath, SpecMaths, false, NoRoomType, NoRoomType, {0, 0, 3, 3, 3, 3, 3}, None},
     {"Геометрия", CMath, SpecMaths, false, NoRoomType, NoRoomType, {0, 0, 2, 2, 2, 2, 2}, None},
-    {"Вероятность и стат.", CMath, SpecMaths, false, NoRoomType, NoRoomType, {0, 0, 1, 1, 1, 1, 1}, None},
-    {"Информатика", CInf, SpecInformatics, true, InformaticsRoom, NoRoomType, {1, 1, 1, 1, 1, 1, 1}, None},
+    {"Вероятность и стат.",
+     CMath,
+     SpecMaths,
+     false,
+     NoRoomType,
+     NoRoomType,
+     {0, 0, 1, 1, 1, 1, 1},
+     None},
+    {"Информатика",
+     CInf,
+     SpecInformatics,
+     true,
+     InformaticsRoom,
+     NoRoomType,
+     {1, 1, 1, 1, 1, 1, 1},
+     None},
     {"История", CSoc, SpecHistory, false, NoRoomType, NoRoomType, {2, 2, 2, 2, 3, 2, 2}, None},
-    {"Обществознание", CSoc, SpecHistory, false, NoRoomType, NoRoomType, {0, 1, 1, 1, 1, 2, 2}, None},
+    {"Обществознание",
+     CSoc,
+     SpecHistory,
+     false,
+     NoRoomType,
+     NoRoomType,
+     {0, 1, 1, 1, 1, 2, 2},
+     None},
     {"ОДНКНР", CSoc, SpecHistory, false, NoRoomType, NoRoomType, {1, 1, 0, 0, 0, 0, 0}, None},
     {"География", CNat, SpecGeography, false, NoRoomType, NoRoomType, {1, 1, 2, 2, 2, 1, 1}, None},
     {"Биология", CNat, SpecBiology, false, LabRoom, CommonRoom, {1, 1, 1, 2, 2, 1, 1}, None},
@@ -130,8 +171,22 @@ const SubjectDef Subjects[] = {
     {"Астрономия", CNat, SpecPhysics, false, NoRoomType, NoRoomType, {0, 0, 0, 0, 0, 0, 1}, None},
     {"Музыка", CArt, SpecArts, false, NoRoomType, NoRoomType, {1, 1, 1, 1, 0, 0, 0}, None},
     {"ИЗО", CArt, SpecArts, false, NoRoomType, NoRoomType, {1, 1, 1, 0, 0, 0, 0}, None},
-    {"Технология", CTech, SpecTechnology, true, NoRoomType, NoRoomType, {0, 0, 0, 1, 0, 0, 0}, {2, 2, 2, 0, 0, 0, 0}},
-    {"Физическая культура", CSport, SpecSport, false, GymRoom, NoRoomType, {3, 3, 3, 3, 3, 1, 1}, {0, 0, 0, 0, 0, 2, 2}},
+    {"Технология",
+     CTech,
+     SpecTechnology,
+     true,
+     NoRoomType,
+     NoRoomType,
+     {0, 0, 0, 1, 0, 0, 0},
+     {2, 2, 2, 0, 0, 0, 0}},
+    {"Физическая культура",
+     CSport,
+     SpecSport,
+     false,
+     GymRoom,
+     NoRoomType,
+     {3, 3, 3, 3, 3, 1, 1},
+     {0, 0, 0, 0, 0, 2, 2}},
     {"ОБЖ", CSport, SpecSport, false, NoRoomType, NoRoomType, {0, 0, 0, 1, 1, 1, 1}, None},
 };
 constexpr int SubjectCount = static_cast<int>(std::size(Subjects));
@@ -159,20 +214,20 @@ const char* const DayNames[DayCount] = {"Понедельник", "Вторни�
 const char* const Letters[] = {"А", "Б", "В", "Г", "Д", "Е", "Ж", "З", "И", "К"};
 
 const char* const Surnames[] = {
-    "Иванов",   "Петров",    "Смирнов",  "Кузнецов", "Попов",     "Соколов",   "Лебедев",
-    "Козлов",   "Новиков",   "Морозов",  "Волков",   "Алексеев",  "Семёнов",   "Егоров",
-    "Павлов",   "Степанов",  "Николаев", "Орлов",    "Андреев",   "Макаров",   "Никитин",
-    "Захаров",  "Зайцев",    "Соловьёв", "Борисов",  "Яковлев",   "Григорьев", "Романов",
-    "Воробьёв", "Сергеев",   "Фролов",   "Дмитриев", "Королёв",   "Гусев",     "Киселёв",
-    "Ильин",    "Максимов",  "Поляков",  "Сорокин",  "Виноградов", "Ковалёв",  "Белов",
-    "Медведев", "Антонов",   "Тарасов",  "Жуков",    "Баранов",   "Филиппов",  "Комаров",
-    "Давыдов",  "Беляев",    "Герасимов", "Богданов", "Осипов",   "Сидоров",   "Матвеев",
-    "Титов",    "Марков",    "Миронов",  "Крылов",   "Куликов",   "Карпов",    "Власов",
-    "Мельников", "Денисов",  "Гаврилов", "Тихонов",  "Казаков",   "Афанасьев", "Данилов",
-    "Савельев", "Тимофеев",  "Фомин",    "Чернов",   "Абрамов",   "Мартынов",  "Ефимов",
-    "Федотов",  "Щербаков",  "Назаров",  "Калинин",  "Исаев",     "Быков",     "Маслов",
-    "Родионов", "Коновалов", "Лазарев",  "Воронин",  "Климов",    "Филатов",   "Голубев",
-    "Кудрявцев", "Прохоров", "Наумов",   "Потапов",  "Журавлёв"};
+    "Иванов",    "Петров",    "Смирнов",   "Кузнецов", "Попов",      "Соколов",   "Лебедев",
+    "Козлов",    "Новиков",   "Морозов",   "Волков",   "Алексеев",   "Семёнов",   "Егоров",
+    "Павлов",    "Степанов",  "Николаев",  "Орлов",    "Андреев",    "Макаров",   "Никитин",
+    "Захаров",   "Зайцев",    "Соловьёв",  "Борисов",  "Яковлев",    "Григорьев", "Романов",
+    "Воробьёв",  "Сергеев",   "Фролов",    "Дмитриев", "Королёв",    "Гусев",     "Киселёв",
+    "Ильин",     "Максимов",  "Поляков",   "Сорокин",  "Виноградов", "Ковалёв",   "Белов",
+    "Медведев",  "Антонов",   "Тарасов",   "Жуков",    "Баранов",    "Филиппов",  "Комаров",
+    "Давыдов",   "Беляев",    "Герасимов", "Богданов", "Осипов",     "Сидоров",   "Матвеев",
+    "Титов",     "Марков",    "Миронов",   "Крылов",   "Куликов",    "Карпов",    "Власов",
+    "Мельников", "Денисов",   "Гаврилов",  "Тихонов",  "Казаков",    "Афанасьев", "Данилов",
+    "Савельев",  "Тимофеев",  "Фомин",     "Чернов",   "Абрамов",    "Мартынов",  "Ефимов",
+    "Федотов",   "Щербаков",  "Назаров",   "Калинин",  "Исаев",      "Быков",     "Маслов",
+    "Родионов",  "Коновалов", "Лазарев",   "Воронин",  "Климов",     "Филатов",   "Голубев",
+    "Кудрявцев", "Прохоров",  "Наумов",    "Потапов",  "Журавлёв"};
 const char* const Initials = "АБВГДЕИКЛМНОПРСТЮЯ";
 
 struct SizeDef {
@@ -184,9 +239,12 @@ struct SizeDef {
 };
 SizeDef sizeDef(SchoolSize s) {
     switch (s) {
-    case SchoolSize::Small: return {{2, 2, 2, 1, 1, 1, 1}, 20, 7, 1, 50};
-    case SchoolSize::Medium: return {{5, 5, 4, 4, 4, 4, 4}, 55, 7, 3, 50};
-    case SchoolSize::Large: return {{9, 9, 9, 9, 8, 8, 8}, 100, 8, 6, 33};
+    case SchoolSize::Small:
+        return {{2, 2, 2, 1, 1, 1, 1}, 20, 7, 1, 50};
+    case SchoolSize::Medium:
+        return {{5, 5, 4, 4, 4, 4, 4}, 55, 7, 3, 50};
+    case SchoolSize::Large:
+        return {{9, 9, 9, 9, 8, 8, 8}, 100, 8, 6, 33};
     }
     return {};
 }
@@ -239,7 +297,9 @@ struct Unit {
 };
 struct Cell {
     int day, lesson; // 1-based
-    bool operator<(const Cell& o) const { return std::tie(day, lesson) < std::tie(o.day, o.lesson); }
+    bool operator<(const Cell& o) const {
+        return std::tie(day, lesson) < std::tie(o.day, o.lesson);
+    }
 };
 struct RestrictionDef {
     Short objectType;
@@ -286,7 +346,8 @@ private:
         if (o.ok()) return false;
         if (error)
             *error = what + QStringLiteral(": ") +
-                     withLineBreaks(ErrorReporter::text(o.msgNo, o.args)).replace(QLatin1Char('\n'), QLatin1Char(' '));
+                     withLineBreaks(ErrorReporter::text(o.msgNo, o.args))
+                         .replace(QLatin1Char('\n'), QLatin1Char(' '));
         return true;
     }
 
@@ -321,7 +382,8 @@ void Builder::makeGroups() {
 
 void Builder::makePlan() {
     std::set<std::pair<int, int>> present;
-    for (const GroupDef& g : groups_) present.insert({g.course, g.stream});
+    for (const GroupDef& g : groups_)
+        present.insert({g.course, g.stream});
     for (auto [course, stream] : present) {
         for (int s = 0; s < SubjectCount; ++s) {
             int single = Subjects[s].single[static_cast<size_t>(course)];
@@ -358,8 +420,10 @@ void Builder::makeKinds() {
 
 void Builder::chooseLectures() {
     std::set<int> used; // kinds already in a lecture
-    for (int tries = 0; tries < 200 && static_cast<int>(lectures_.size()) < size_.lectures; ++tries) {
-        const int s = subjectIndex(LectureSubjects[rnd_.below(static_cast<int>(std::size(LectureSubjects)))]);
+    for (int tries = 0; tries < 200 && static_cast<int>(lectures_.size()) < size_.lectures;
+         ++tries) {
+        const int s =
+            subjectIndex(LectureSubjects[rnd_.below(static_cast<int>(std::size(LectureSubjects)))]);
         std::vector<int> candidates; // kinds of that subject in the general stream
         for (int k = 0; k < static_cast<int>(kinds_.size()); ++k) {
             const KindDef& kd = kinds_[static_cast<size_t>(k)];
@@ -367,10 +431,12 @@ void Builder::chooseLectures() {
             if (it.subject == s && it.stream == 0 && !used.count(k)) candidates.push_back(k);
         }
         if (candidates.size() < 2) continue;
-        const int a = candidates[static_cast<size_t>(rnd_.below(static_cast<int>(candidates.size()) - 1))];
+        const int a =
+            candidates[static_cast<size_t>(rnd_.below(static_cast<int>(candidates.size()) - 1))];
         // Its neighbour in the same plan item (the next letter of the same year).
         auto next = std::find_if(candidates.begin(), candidates.end(), [&](int k) {
-            return k > a && kinds_[static_cast<size_t>(k)].item == kinds_[static_cast<size_t>(a)].item;
+            return k > a &&
+                   kinds_[static_cast<size_t>(k)].item == kinds_[static_cast<size_t>(a)].item;
         });
         if (next == candidates.end()) continue;
         used.insert(a);
@@ -385,8 +451,12 @@ bool Builder::assignTeachers(QString* error) {
     std::set<int> inLecture;
     for (const auto& l : lectures_) {
         const KindDef& k = kinds_[static_cast<size_t>(l[0])];
-        units.push_back({Subjects[items_[static_cast<size_t>(k.item)].subject].spec, k.entries,
-                         {l[0], l[1]}, -1, 0, true});
+        units.push_back({Subjects[items_[static_cast<size_t>(k.item)].subject].spec,
+                         k.entries,
+                         {l[0], l[1]},
+                         -1,
+                         0,
+                         true});
         inLecture.insert(l[0]);
         inLecture.insert(l[1]);
     }
@@ -408,7 +478,8 @@ bool Builder::assignTeachers(QString* error) {
     // Teachers per speciality in proportion to its hours; two at least where a class is
     // taught in halves at the same time.
     std::array<int, SpecCount> demand{}, count{};
-    for (const Unit& un : units) demand[static_cast<size_t>(un.spec)] += un.hours;
+    for (const Unit& un : units)
+        demand[static_cast<size_t>(un.spec)] += un.hours;
     int assigned = 0;
     for (int s = 0; s < SpecCount; ++s) {
         if (demand[static_cast<size_t>(s)] == 0) continue;
@@ -446,7 +517,8 @@ bool Builder::assignTeachers(QString* error) {
     // Largest shares first, each to the least loaded teacher of the speciality; the two
     // halves of a class never share a teacher, since they sit at the same time.
     std::vector<size_t> order(units.size());
-    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
     std::stable_sort(order.begin(), order.end(),
                      [&](size_t a, size_t b) { return units[a].hours > units[b].hours; });
     std::map<std::tuple<int, int, int>, int> teacherOf; // (group, spec, sub) -> teacher
@@ -461,7 +533,8 @@ bool Builder::assignTeachers(QString* error) {
         int best = -1;
         for (int t = 0; t < static_cast<int>(teachers_.size()); ++t) {
             if (teachers_[static_cast<size_t>(t)].spec != un.spec || t == partner) continue;
-            if (best < 0 || teachers_[static_cast<size_t>(t)].load < teachers_[static_cast<size_t>(best)].load)
+            if (best < 0 ||
+                teachers_[static_cast<size_t>(t)].load < teachers_[static_cast<size_t>(best)].load)
                 best = t;
         }
         if (best < 0 || teachers_[static_cast<size_t>(best)].load + un.hours > maxLoad) {
@@ -471,7 +544,8 @@ bool Builder::assignTeachers(QString* error) {
         }
         teachers_[static_cast<size_t>(best)].load += un.hours;
         if (!un.lecture) teacherOf[{un.group, un.spec, un.sub}] = best;
-        for (int k : un.kinds) kinds_[static_cast<size_t>(k)].teacher = best;
+        for (int k : un.kinds)
+            kinds_[static_cast<size_t>(k)].teacher = best;
     }
     return true;
 }
@@ -499,7 +573,8 @@ void Builder::makeLinks() {
                           {l[0], l[1]}});
     }
     for (int i = 0; i < static_cast<int>(links_.size()); ++i)
-        for (int k : links_[static_cast<size_t>(i)].kinds) kinds_[static_cast<size_t>(k)].link = i;
+        for (int k : links_[static_cast<size_t>(i)].kinds)
+            kinds_[static_cast<size_t>(k)].link = i;
 }
 
 void Builder::makeRooms() {
@@ -508,7 +583,8 @@ void Builder::makeRooms() {
     std::set<int> counted;
     for (int k = 0; k < static_cast<int>(kinds_.size()); ++k) {
         const KindDef& kd = kinds_[static_cast<size_t>(k)];
-        if (kd.link >= 0 && links_[static_cast<size_t>(kd.link)].lecture && !counted.insert(kd.link).second)
+        if (kd.link >= 0 && links_[static_cast<size_t>(kd.link)].lecture &&
+            !counted.insert(kd.link).second)
             continue;
         const RoomKind need = Subjects[items_[static_cast<size_t>(kd.item)].subject].mainRoom;
         demand[static_cast<size_t>(need == NoRoomType ? CommonRoom : need)] += kd.entries;
@@ -518,14 +594,23 @@ void Builder::makeRooms() {
     for (int kind = 0; kind < RoomKindCount; ++kind) {
         const int d = demand[static_cast<size_t>(kind)];
         if (d == 0) continue;
-        const int n = std::max(minimum[static_cast<size_t>(kind)], (d * 3 + cells_ * 2 - 1) / (cells_ * 2));
+        const int n =
+            std::max(minimum[static_cast<size_t>(kind)], (d * 3 + cells_ * 2 - 1) / (cells_ * 2));
         for (int i = 0; i < n; ++i) {
             QString number;
             switch (kind) {
-            case CommonRoom: number = QString::number((i / 12 + 1) * 100 + i % 12 + 1); break;
-            case InformaticsRoom: number = u("Инф-%1").arg(i + 1); break;
-            case LabRoom: number = u("Лаб-%1").arg(i + 1); break;
-            default: number = u("Спорт-%1").arg(i + 1); break;
+            case CommonRoom:
+                number = QString::number((i / 12 + 1) * 100 + i % 12 + 1);
+                break;
+            case InformaticsRoom:
+                number = u("Инф-%1").arg(i + 1);
+                break;
+            case LabRoom:
+                number = u("Лаб-%1").arg(i + 1);
+                break;
+            default:
+                number = u("Спорт-%1").arg(i + 1);
+                break;
             }
             rooms_.push_back({static_cast<RoomKind>(kind), number});
         }
@@ -539,7 +624,8 @@ void Builder::makeRooms() {
             if (rooms_[static_cast<size_t>(r)].kind == kind && !rooms_[static_cast<size_t>(r)].own)
                 free.push_back(r);
         int total = 0;
-        for (const RoomDef& r : rooms_) total += r.kind == kind;
+        for (const RoomDef& r : rooms_)
+            total += r.kind == kind;
         // Keep a third of each kind for the teachers without a room of their own.
         if (static_cast<int>(free.size()) * 3 <= total) return -1;
         return free[static_cast<size_t>(rnd_.below(static_cast<int>(free.size())))];
@@ -550,10 +636,20 @@ void Builder::makeRooms() {
         switch (t.spec) {
         case SpecBiology:
         case SpecChemistry:
-        case SpecPhysics: kind = LabRoom; share = 50; break;
-        case SpecInformatics: kind = InformaticsRoom; share = 50; break;
-        case SpecSport: break;
-        default: kind = CommonRoom; share = 40; break;
+        case SpecPhysics:
+            kind = LabRoom;
+            share = 50;
+            break;
+        case SpecInformatics:
+            kind = InformaticsRoom;
+            share = 50;
+            break;
+        case SpecSport:
+            break;
+        default:
+            kind = CommonRoom;
+            share = 40;
+            break;
         }
         if (kind == NoRoomType) continue;
         if (rnd_.chance(share)) {
@@ -575,8 +671,8 @@ void Builder::makeRestrictions() {
     auto randomCell = [&]() { return Cell{1 + rnd_.below(DayCount), 1 + rnd_.below(lessons)}; };
     // Forbidden cells are the same every week (a teacher's free day does not move);
     // undesirable ones change from week to week.
-    auto write = [&](Short type, int object, const std::set<Cell>& forbidden, int undesirablePerWeek,
-                    bool lastLessonsOnly) {
+    auto write = [&](Short type, int object, const std::set<Cell>& forbidden,
+                     int undesirablePerWeek, bool lastLessonsOnly) {
         for (int w = 1; w <= opt_.weeks; ++w) {
             for (const Cell& c : forbidden)
                 restrictions_.push_back({type, object, w, c, RestrictionLevel::Forbidden});
@@ -596,7 +692,8 @@ void Builder::makeRestrictions() {
         std::set<Cell> forbidden;
         if (rnd_.chance(35) && budget >= lessons) {
             const int day = 1 + rnd_.below(DayCount); // a day free for methodical work
-            for (int l = 1; l <= lessons; ++l) forbidden.insert({day, l});
+            for (int l = 1; l <= lessons; ++l)
+                forbidden.insert({day, l});
         } else if (rnd_.chance(40) && budget >= 2) {
             forbidden.insert({1 + rnd_.below(DayCount), 1});
             forbidden.insert({1 + rnd_.below(DayCount), 1});
@@ -608,7 +705,8 @@ void Builder::makeRestrictions() {
         std::set<Cell> forbidden;
         // Short Saturdays.
         if (rnd_.chance(60))
-            for (int l = lessons; l > lessons - std::min(budget, 2); --l) forbidden.insert({DayCount, l});
+            for (int l = lessons; l > lessons - std::min(budget, 2); --l)
+                forbidden.insert({DayCount, l});
         write(ObjectType::Group, g, forbidden, 1 + rnd_.below(2), true);
     }
     for (int r = 0; r < static_cast<int>(rooms_.size()); ++r) {
@@ -628,8 +726,8 @@ void Builder::makeRestrictions() {
 bool Builder::writeReference(QString* error) {
     Transaction tx(dict_.store(),
                    {FileId::Days, FileId::LessonBell, FileId::Stream, FileId::Course,
-                    FileId::SubGroupType, FileId::ScienceCycle, FileId::Science,
-                    FileId::RoomType, FileId::Room, FileId::Speciality, FileId::Teacher});
+                    FileId::SubGroupType, FileId::ScienceCycle, FileId::Science, FileId::RoomType,
+                    FileId::Room, FileId::Speciality, FileId::Teacher});
     if (failed(tx.error(), u("Запись справочников"), error)) return false;
     const QString where = u("Запись справочников");
 
@@ -722,9 +820,11 @@ bool Builder::writeReference(QString* error) {
         Teacher rec = teachers.prime();
         rec.TeacherName = t.name;
         rec.SpecialityCode = specCodes[static_cast<size_t>(t.spec)];
-        if (t.mainRoom >= 0) rec.MainRoomCode = static_cast<Short>(rooms_[static_cast<size_t>(t.mainRoom)].code);
+        if (t.mainRoom >= 0)
+            rec.MainRoomCode = static_cast<Short>(rooms_[static_cast<size_t>(t.mainRoom)].code);
         if (t.additionalRoom >= 0)
-            rec.AdditionalRoomCode = static_cast<Short>(rooms_[static_cast<size_t>(t.additionalRoom)].code);
+            rec.AdditionalRoomCode =
+                static_cast<Short>(rooms_[static_cast<size_t>(t.additionalRoom)].code);
         if (failed(teachers.insert(rec), where, error)) return false;
         t.code = rec.TeacherCode;
     }
@@ -806,8 +906,8 @@ bool Builder::writeLoadAndLinks(QString* error) {
     std::map<std::tuple<Short, Short, Short>, int> kindOf;
     for (int k = 0; k < static_cast<int>(kinds_.size()); ++k) {
         const KindDef& kd = kinds_[static_cast<size_t>(k)];
-        kindOf[{items_[static_cast<size_t>(kd.item)].code, groups_[static_cast<size_t>(kd.group)].code,
-                static_cast<Short>(kd.sub)}] = k;
+        kindOf[{items_[static_cast<size_t>(kd.item)].code,
+                groups_[static_cast<size_t>(kd.group)].code, static_cast<Short>(kd.sub)}] = k;
     }
     std::vector<int> seen(kinds_.size(), 0);
     auto sch = tx.access<Schedule>();
@@ -844,9 +944,15 @@ bool Builder::writeRestrictions(QString* error) {
         Restriction rec;
         rec.ObjectType = r.objectType;
         switch (r.objectType) {
-        case ObjectType::Teacher: rec.ObjectCode = teachers_[static_cast<size_t>(r.object)].code; break;
-        case ObjectType::Group: rec.ObjectCode = groups_[static_cast<size_t>(r.object)].code; break;
-        default: rec.ObjectCode = static_cast<Short>(rooms_[static_cast<size_t>(r.object)].code); break;
+        case ObjectType::Teacher:
+            rec.ObjectCode = teachers_[static_cast<size_t>(r.object)].code;
+            break;
+        case ObjectType::Group:
+            rec.ObjectCode = groups_[static_cast<size_t>(r.object)].code;
+            break;
+        default:
+            rec.ObjectCode = static_cast<Short>(rooms_[static_cast<size_t>(r.object)].code);
+            break;
         }
         rec.Week = static_cast<Short>(r.week);
         rec.DaySeqNumber = static_cast<Short>(r.cell.day);
@@ -876,7 +982,8 @@ bool Builder::run(SampleSummary* summary, QString* error) {
     dict_.glo.CommonTypeRoomCode = roomTypeCodes_[CommonRoom];
     if (!writeGroupsAndPlan(error) || !writeLoadAndLinks(error) || !writeRestrictions(error))
         return false;
-    if (failed(faldin::UpdateAllTeacherRoomLists(dict_), u("Формирование списков кабинетов"), error))
+    if (failed(faldin::UpdateAllTeacherRoomLists(dict_), u("Формирование списков кабинетов"),
+               error))
         return false;
     QString saveError;
     if (!dict_.saveSettings(&saveError)) {
@@ -894,8 +1001,10 @@ bool Builder::run(SampleSummary* summary, QString* error) {
         s.rooms = static_cast<int>(rooms_.size());
         s.subjects = SubjectCount;
         s.planItems = static_cast<int>(items_.size());
-        for (const KindDef& k : kinds_) s.entries += k.entries;
-        for (const GroupDef& g : groups_) s.groupHours += g.hours;
+        for (const KindDef& k : kinds_)
+            s.entries += k.entries;
+        for (const GroupDef& g : groups_)
+            s.groupHours += g.hours;
         s.links = static_cast<int>(links_.size());
         s.lectures = static_cast<int>(lectures_.size());
         s.restrictions = static_cast<int>(restrictions_.size());

@@ -23,7 +23,7 @@ std::optional<SchoolSize> sizeFromName(const QString& name);
 
 struct SampleOptions {
     SchoolSize size = SchoolSize::Medium;
-    int weeks = 1;      ///< weeks in the timetable cycle, 1 to 20
+    int weeks = 1; ///< weeks in the timetable cycle, 1 to 20
     quint32 seed = 1;
 };
 
@@ -36,8 +36,8 @@ struct SampleSummary {
     int rooms = 0;
     int subjects = 0;
     int planItems = 0;
-    int entries = 0;      ///< schedule entries (one per lesson hour of a group or subgroup)
-    int groupHours = 0;   ///< lesson hours of all groups in a week (parallel subgroups once)
+    int entries = 0;    ///< schedule entries (one per lesson hour of a group or subgroup)
+    int groupHours = 0; ///< lesson hours of all groups in a week (parallel subgroups once)
     int links = 0;
     int lectures = 0;
     int restrictions = 0;

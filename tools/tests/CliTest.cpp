@@ -25,7 +25,9 @@ CliRun korvelCli(const QStringList& args) {
     return {status, out, err};
 }
 
-QString u(const char* text) { return QString::fromUtf8(text); }
+QString u(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 } // namespace
 
@@ -36,9 +38,11 @@ TEST(Cli, HelpForTheToolAndEveryCommand) {
         EXPECT_TRUE(general.out.contains(QLatin1String(c.name))) << c.name;
         const CliRun help = korvelCli({QLatin1String(c.name), QStringLiteral("--help")});
         EXPECT_EQ(help.status, cli::Success) << c.name;
-        EXPECT_TRUE(help.out.startsWith(u("Использование: korvel-cli ") + QLatin1String(c.name))) << c.name;
+        EXPECT_TRUE(help.out.startsWith(u("Использование: korvel-cli ") + QLatin1String(c.name)))
+            << c.name;
     }
-    EXPECT_TRUE(korvelCli({QStringLiteral("sample"), QStringLiteral("--help")}).out.contains(QStringLiteral("--weeks")));
+    EXPECT_TRUE(korvelCli({QStringLiteral("sample"), QStringLiteral("--help")})
+                    .out.contains(QStringLiteral("--weeks")));
 
     const CliRun none = korvelCli({});
     EXPECT_EQ(none.status, cli::BadUsage);
@@ -62,7 +66,8 @@ TEST(Cli, SampleRefusesBadArgumentsWithAClearMessage) {
         {{QStringLiteral("--weeks"), QStringLiteral("two"), dir}, "а не «two»"},
         {{QStringLiteral("--seed"), QStringLiteral("-1"), dir}, "--seed"},
         {{QStringLiteral("--size")}, "нет значения"},
-        {{QStringLiteral("--colour"), QStringLiteral("red"), dir}, "неизвестный параметр «--colour»"},
+        {{QStringLiteral("--colour"), QStringLiteral("red"), dir},
+         "неизвестный параметр «--colour»"},
         {{}, "не указана папка"},
         {{dir, dir}, "больше одной папки"},
     };
@@ -77,9 +82,10 @@ TEST(Cli, SampleRefusesBadArgumentsWithAClearMessage) {
 TEST(Cli, SampleThenInfo) {
     QTemporaryDir tmp;
     const QString dir = tmp.filePath(QStringLiteral("new/school"));
-    const CliRun made = korvelCli({QStringLiteral("sample"), QStringLiteral("--size"), QStringLiteral("small"),
-                          QStringLiteral("--weeks"), QStringLiteral("2"), QStringLiteral("--seed"),
-                          QStringLiteral("4"), dir});
+    const CliRun made =
+        korvelCli({QStringLiteral("sample"), QStringLiteral("--size"), QStringLiteral("small"),
+                   QStringLiteral("--weeks"), QStringLiteral("2"), QStringLiteral("--seed"),
+                   QStringLiteral("4"), dir});
     ASSERT_EQ(made.status, cli::Success) << made.err.toStdString();
     EXPECT_TRUE(made.out.contains(u("групп: 10")));
     EXPECT_TRUE(made.err.isEmpty()) << made.err.toStdString();
@@ -110,7 +116,8 @@ TEST(Cli, SampleThenInfo) {
     const int lessons = sqlite3_column_int(st, 0);
     sqlite3_finalize(st);
     sqlite3_close(db);
-    EXPECT_TRUE(info.out.contains(QRegularExpression(QStringLiteral("SCHEDULE +%1  Schedule.db").arg(lessons))))
+    EXPECT_TRUE(info.out.contains(
+        QRegularExpression(QStringLiteral("SCHEDULE +%1  Schedule.db").arg(lessons))))
         << info.out.toStdString();
     // The archive was never made; info shows that and does not create it.
     EXPECT_TRUE(info.out.contains(QRegularExpression(u("ARCHIVE +нет  Archive.db"))));
@@ -119,7 +126,8 @@ TEST(Cli, SampleThenInfo) {
 
 TEST(Cli, InfoFailsOnMissingFoldersAndUnreadableFiles) {
     QTemporaryDir tmp;
-    const CliRun missing = korvelCli({QStringLiteral("info"), tmp.filePath(QStringLiteral("nowhere"))});
+    const CliRun missing =
+        korvelCli({QStringLiteral("info"), tmp.filePath(QStringLiteral("nowhere"))});
     EXPECT_EQ(missing.status, cli::Failure);
     EXPECT_TRUE(missing.err.contains(u("папки")));
 

@@ -40,8 +40,8 @@ tamsel::Outcome DeleteTeacherRoomList(tamsel::Dictionary& dict, tamsel::Short te
 /// Appends the generated records for the teacher and subject; rooms already in the list are
 /// skipped silently. `added` receives the number of new records.
 tamsel::Outcome BuildTeacherRoomList(tamsel::Dictionary& dict, tamsel::Short teacherCode,
-                                     tamsel::Short scienceCode,
-                                     int openMode = RoomListMode::Shared, int* added = nullptr);
+                                     tamsel::Short scienceCode, int openMode = RoomListMode::Shared,
+                                     int* added = nullptr);
 
 /// Rebuilds (delete, then build) the list of every subject among the teacher's schedule
 /// entries, all in one transaction.
