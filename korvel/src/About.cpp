@@ -7,6 +7,7 @@
 
 #include <QEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -73,7 +74,18 @@ bool About::event(QEvent* e) {
     return QWidget::event(e);
 }
 
-void About::mousePressEvent(QMouseEvent*) { close(); }
-void About::mouseDoubleClickEvent(QMouseEvent*) { close(); }
+void About::paintEvent(QPaintEvent*) {
+    // Without a title bar the window needs an edge of its own.
+    QPainter p(this);
+    p.setPen(QPen(QColor(0x2c, 0x5d, 0x8f), 2));
+    p.drawRect(rect().adjusted(1, 1, -1, -1));
+}
+
+void About::mousePressEvent(QMouseEvent*) {
+    close();
+}
+void About::mouseDoubleClickEvent(QMouseEvent*) {
+    close();
+}
 
 } // namespace korvel

@@ -16,9 +16,8 @@ MessageBoxUserInterface::makeBox(QMessageBox::Icon icon, const QString& caption,
     auto box = std::make_unique<QMessageBox>(icon, caption, tamsel::withLineBreaks(text),
                                              QMessageBox::NoButton, QApplication::activeWindow());
     box->setTextFormat(Qt::PlainText);
-    static constexpr Button order[] = {tamsel::Ok,    tamsel::Yes,    tamsel::No,
-                                       tamsel::Abort, tamsel::Retry,  tamsel::Ignore,
-                                       tamsel::Cancel};
+    static constexpr Button order[] = {tamsel::Ok,    tamsel::Yes,    tamsel::No,    tamsel::Abort,
+                                       tamsel::Retry, tamsel::Ignore, tamsel::Cancel};
     if (buttons == 0) buttons = tamsel::Ok;
     for (Button b : order) {
         if (!(buttons & b)) continue;
@@ -53,8 +52,8 @@ void MessageBoxUserInterface::tell(const QString& caption, const QString& text) 
     run(*box, answers, tamsel::Ok);
 }
 
-Button MessageBoxUserInterface::ask(const QString& caption, const QString& text,
-                                    unsigned buttons, Button defaultButton) {
+Button MessageBoxUserInterface::ask(const QString& caption, const QString& text, unsigned buttons,
+                                    Button defaultButton) {
     QHash<QAbstractButton*, Button> answers;
     auto box = makeBox(QMessageBox::Question, caption, text, buttons, defaultButton, &answers);
     // Closing the box answers with its escape button, else with the default.
@@ -80,7 +79,9 @@ void MessageBoxUserInterface::setBusy(bool busy) {
     }
 }
 
-DialogProgress::~DialogProgress() { delete dialog_.data(); }
+DialogProgress::~DialogProgress() {
+    delete dialog_.data();
+}
 
 void DialogProgress::start(const QString& caption) {
     delete dialog_.data();

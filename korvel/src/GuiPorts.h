@@ -22,8 +22,8 @@ public:
 
     /// The box that tell() or ask() shows, not yet shown; `answers` maps its buttons back.
     static std::unique_ptr<QMessageBox>
-    makeBox(QMessageBox::Icon icon, const QString& caption, const QString& text,
-            unsigned buttons, tamsel::Button defaultButton,
+    makeBox(QMessageBox::Icon icon, const QString& caption, const QString& text, unsigned buttons,
+            tamsel::Button defaultButton,
             QHash<QAbstractButton*, tamsel::Button>* answers = nullptr);
 
 private:

@@ -20,8 +20,8 @@ namespace korvel {
 
 namespace {
 /// The guide's pages in the order of its contents.
-const char* const PageOrder[] = {"FirstSteps", "SourceData",  "Requirements", "Placing",
-                                 "Printing",   "Service",     "MainWindow",   "HelpOnHelp"};
+const char* const PageOrder[] = {"FirstSteps", "SourceData", "Requirements", "Placing",
+                                 "Printing",   "Service",    "MainWindow",   "HelpOnHelp"};
 
 QUrl pageUrl(const QString& topic) {
     return QUrl(QStringLiteral("qrc:/help/%1.html").arg(topic));
@@ -74,9 +74,8 @@ HelpWindow::HelpWindow(tamsel::IniFile& ini, QWidget* frame) : QWidget(frame, Qt
     QAction* back = bar->addAction(icon(QStringLiteral("nav-previous")), QString::fromUtf8("Назад"),
                                    browser_, &QTextBrowser::backward);
     back->setShortcut(QKeySequence::Back);
-    QAction* forward = bar->addAction(icon(QStringLiteral("nav-next")),
-                                      QString::fromUtf8("Вперёд"), browser_,
-                                      &QTextBrowser::forward);
+    QAction* forward = bar->addAction(icon(QStringLiteral("nav-next")), QString::fromUtf8("Вперёд"),
+                                      browser_, &QTextBrowser::forward);
     forward->setShortcut(QKeySequence::Forward);
     back->setEnabled(false);
     forward->setEnabled(false);

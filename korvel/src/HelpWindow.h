@@ -21,7 +21,7 @@ public:
     struct Page {
         QString topic; ///< "FirstSteps"; the frame's topic "~FirstSteps" names the same page
         QString title;
-        QString text;  ///< plain text, for the search
+        QString text; ///< plain text, for the search
     };
 
     HelpWindow(tamsel::IniFile& ini, QWidget* frame);

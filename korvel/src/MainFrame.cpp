@@ -29,14 +29,17 @@ using tamsel::NavigationButton;
 namespace UserEvent = tamsel::UserEvent;
 
 namespace {
-QString u(const char* s) { return QString::fromUtf8(s); }
+QString u(const char* s) {
+    return QString::fromUtf8(s);
+}
 const QString MainProcedure = QStringLiteral("Main");
 
 /// A window that closes itself (its own "Закрыть" button) would leave an empty child frame
 /// behind; this closes the frame around it as well.
 class ChildCloseWatcher : public QObject {
 public:
-    ChildCloseWatcher(QWidget* window, QMdiSubWindow* sub) : QObject(sub), window_(window), sub_(sub) {
+    ChildCloseWatcher(QWidget* window, QMdiSubWindow* sub)
+        : QObject(sub), window_(window), sub_(sub) {
         window->installEventFilter(this);
     }
 
@@ -57,8 +60,7 @@ private:
 };
 } // namespace
 
-MainFrame::MainFrame(tamsel::Dictionary& dict, QWidget* parent)
-    : QMainWindow(parent), dict_(dict) {
+MainFrame::MainFrame(tamsel::Dictionary& dict, QWidget* parent) : QMainWindow(parent), dict_(dict) {
     setObjectName(MainProcedure);
     dict_.glo.BuildNumber = BuildNumber;
     dict_.glo.BuildDate = BuildDate;
@@ -82,9 +84,11 @@ MainFrame::MainFrame(tamsel::Dictionary& dict, QWidget* parent)
     updateAvailability();
 
     connect(mdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
-        for (QAction* a : std::as_const(navigationActions_)) a->setEnabled(sub != nullptr);
+        for (QAction* a : std::as_const(navigationActions_))
+            a->setEnabled(sub != nullptr);
     });
-    for (QAction* a : std::as_const(navigationActions_)) a->setEnabled(false);
+    for (QAction* a : std::as_const(navigationActions_))
+        a->setEnabled(false);
 
     auto* timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &MainFrame::updateStatus);
@@ -129,8 +133,9 @@ QAction* MainFrame::launcher(const QString& text, std::function<QString()> proce
 
 QAction* MainFrame::procedureItem(QMenu* menu, const QString& text, const QString& procedure,
                                   const QString& mode, const QString& tip) {
-    QAction* a = launcher(text, [procedure] { return procedure; },
-                          [this, procedure, mode] { startProcedure(procedure, mode); });
+    QAction* a = launcher(
+        text, [procedure] { return procedure; },
+        [this, procedure, mode] { startProcedure(procedure, mode); });
     a->setObjectName(procedure + (mode.isEmpty() ? QString() : QLatin1Char('.') + mode));
     if (!tip.isEmpty()) a->setStatusTip(tip);
     menu->addAction(a);
@@ -165,8 +170,8 @@ void MainFrame::buildMenus() {
     procedureItem(documents, u("&Принтер..."), QStringLiteral("PrinterSetup"), QString(),
                   u("Выбор и настройки принтера"));
     documents->addSeparator();
-    QAction* quit = documents->addAction(icon(QStringLiteral("exit")), u("В&ыход"), this,
-                                         &QWidget::close);
+    QAction* quit =
+        documents->addAction(icon(QStringLiteral("exit")), u("В&ыход"), this, &QWidget::close);
     quit->setStatusTip(u("Выход из приложения"));
     quit->setObjectName(QStringLiteral("Exit"));
 
@@ -204,13 +209,13 @@ void MainFrame::buildMenus() {
         ->setIcon(icon(QStringLiteral("links")));
 
     QMenu* placing = bar->addMenu(u("Расстановка уроков"));
-    QAction* autoItem = launcher(u("Автоматическая расстановка уроков ..."),
-                                 [] { return QStringLiteral("AutoPivrel"); },
-                                 [this] {
-                                     startProcedure(QStringLiteral("AutoPivrel"));
-                                     // Every open window shows the state the placement starts from.
-                                     dict_.windows.postToFrame(UserEvent::Refresh);
-                                 });
+    QAction* autoItem = launcher(
+        u("Автоматическая расстановка уроков ..."), [] { return QStringLiteral("AutoPivrel"); },
+        [this] {
+            startProcedure(QStringLiteral("AutoPivrel"));
+            // Every open window shows the state the placement starts from.
+            dict_.windows.postToFrame(UserEvent::Refresh);
+        });
     autoItem->setIcon(icon(QStringLiteral("auto")));
     autoItem->setObjectName(QStringLiteral("AutoPivrel"));
     placing->addAction(autoItem);
@@ -218,12 +223,12 @@ void MainFrame::buildMenus() {
         ->setIcon(icon(QStringLiteral("unplaced")));
     procedureItem(placing, u("Расстановка уроков (компактная) ..."),
                   QStringLiteral("PivrelLessons"), QStringLiteral("Small"));
-    procedureItem(placing, u("Расстановка уроков ..."), QStringLiteral("PivrelLessons"),
-                  QString(), u("Размещение уроков в сетке часов"))
+    procedureItem(placing, u("Расстановка уроков ..."), QStringLiteral("PivrelLessons"), QString(),
+                  u("Размещение уроков в сетке часов"))
         ->setIcon(icon(QStringLiteral("placing")));
-    QAction* overview = launcher(u("Обзор расписания (символьный) ..."),
-                                 [] { return QStringLiteral("Overview"); },
-                                 [this] { startProcedure(QStringLiteral("Overview"), gridMode()); });
+    QAction* overview = launcher(
+        u("Обзор расписания (символьный) ..."), [] { return QStringLiteral("Overview"); },
+        [this] { startProcedure(QStringLiteral("Overview"), gridMode()); });
     overview->setObjectName(QStringLiteral("Overview"));
     placing->addAction(overview);
     QAction* colour = launcher(
@@ -233,7 +238,8 @@ void MainFrame::buildMenus() {
     colour->setIcon(icon(QStringLiteral("overview")));
     placing->addAction(colour);
     placing->addSeparator();
-    QAction* clearAll = launcher(u("Полная очистка расписания"), {}, [this] { clearScheduleFully(); });
+    QAction* clearAll =
+        launcher(u("Полная очистка расписания"), {}, [this] { clearScheduleFully(); });
     clearAll->setObjectName(QStringLiteral("ClearSchedule.0"));
     placing->addAction(clearAll);
     procedureItem(placing, u("Очистка расписания и распределения нагрузки"),
@@ -258,9 +264,9 @@ void MainFrame::buildMenus() {
     procedureItem(settings, u("Внешний вид расписания ..."), QStringLiteral("ExterierConfig"));
 
     QMenu* service = bar->addMenu(u("&Сервис"));
-    QAction* archive = launcher(u("Архив расписаний ..."),
-                                [] { return QStringLiteral("ArcSched"); },
-                                [this] { openArchive(); });
+    QAction* archive = launcher(
+        u("Архив расписаний ..."), [] { return QStringLiteral("ArcSched"); },
+        [this] { openArchive(); });
     archive->setObjectName(QStringLiteral("ArcSched"));
     archive->setIcon(icon(QStringLiteral("archive")));
     service->addAction(archive);
@@ -271,12 +277,12 @@ void MainFrame::buildMenus() {
 
     QMenu* window = bar->addMenu(u("&Окно"));
     window->menuAction()->setStatusTip(u("Работа с окнами."));
-    QAction* vertical = window->addAction(icon(QStringLiteral("tile-vertical")),
-                                          u("&Вертикальная мозаика"), this,
-                                          &MainFrame::tileVertically);
-    QAction* horizontal = window->addAction(icon(QStringLiteral("tile-horizontal")),
-                                            u("&Горизонтальная мозаика"), this,
-                                            &MainFrame::tileHorizontally);
+    QAction* vertical =
+        window->addAction(icon(QStringLiteral("tile-vertical")), u("&Вертикальная мозаика"), this,
+                          &MainFrame::tileVertically);
+    QAction* horizontal =
+        window->addAction(icon(QStringLiteral("tile-horizontal")), u("&Горизонтальная мозаика"),
+                          this, &MainFrame::tileHorizontally);
     horizontal->setStatusTip(u("Сделать все открытые окна видимыми"));
     QAction* cascade = window->addAction(icon(QStringLiteral("cascade")), u("&Каскад"), mdi_,
                                          &QMdiArea::cascadeSubWindows);
@@ -297,7 +303,8 @@ void MainFrame::buildMenus() {
     help->addAction(u("&Работа со справочником"), this,
                     [this] { showHelp(QStringLiteral("HelpOnHelp")); });
     help->addSeparator();
-    help->addAction(icon(QStringLiteral("korvel")), u("&О программе"), this, [this] { showAbout(); })
+    help->addAction(icon(QStringLiteral("korvel")), u("&О программе"), this,
+                    [this] { showAbout(); })
         ->setObjectName(QStringLiteral("About"));
 }
 
@@ -306,7 +313,8 @@ void MainFrame::fillWindowMenu(QMenu* menu) {
     for (QAction* a : menu->actions())
         if (!windowArrangeActions_.contains(a)) menu->removeAction(a), a->deleteLater();
     const bool any = !mdi_->subWindowList().isEmpty();
-    for (QAction* a : std::as_const(windowArrangeActions_)) a->setEnabled(any);
+    for (QAction* a : std::as_const(windowArrangeActions_))
+        a->setEnabled(any);
     if (!any) return;
     menu->addSeparator();
     int n = 0;
@@ -361,18 +369,19 @@ void MainFrame::buildToolBars() {
             launcher(QString(), [procedure] { return procedure; }));
     }
     add(u("Расстановка уроков"), QStringLiteral("placing"),
-        launcher(QString(), [] { return QStringLiteral("PivrelLessons"); },
-                 [this] { startProcedure(QStringLiteral("PivrelLessons"), gridMode()); }));
+        launcher(
+            QString(), [] { return QStringLiteral("PivrelLessons"); },
+            [this] { startProcedure(QStringLiteral("PivrelLessons"), gridMode()); }));
     auto overviewProcedure = [this] {
         return dict_.glo.UseTextOverview ? QStringLiteral("Overview")
                                          : QStringLiteral("ColorOverview");
     };
     add(u("Обзор расписания"), QStringLiteral("overview"),
-        launcher(QString(), overviewProcedure, [this, overviewProcedure] {
-            startProcedure(overviewProcedure(), gridMode());
-        }));
+        launcher(QString(), overviewProcedure,
+                 [this, overviewProcedure] { startProcedure(overviewProcedure(), gridMode()); }));
     add(u("Архив расписаний"), QStringLiteral("archive"),
-        launcher(QString(), [] { return QStringLiteral("ArcSched"); }, [this] { openArchive(); }));
+        launcher(
+            QString(), [] { return QStringLiteral("ArcSched"); }, [this] { openArchive(); }));
 
     addToolBarBreak();
     navigation_ = addToolBar(u("Навигация по записям"));
@@ -419,7 +428,8 @@ void MainFrame::buildStatusBar() {
     timeLabel_->setObjectName(QStringLiteral("time"));
     timeLabel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     timeLabel_->setContentsMargins(6, 0, 6, 0);
-    timeLabel_->setMinimumWidth(timeLabel_->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 16);
+    timeLabel_->setMinimumWidth(
+        timeLabel_->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 16);
     bar->addPermanentWidget(dateLabel_);
     bar->addPermanentWidget(timeLabel_);
 }

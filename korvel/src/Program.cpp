@@ -12,7 +12,9 @@
 namespace korvel {
 
 namespace {
-QString u(const char* s) { return QString::fromUtf8(s); }
+QString u(const char* s) {
+    return QString::fromUtf8(s);
+}
 } // namespace
 
 void Program::initLibraries(tamsel::Dictionary& dict) {

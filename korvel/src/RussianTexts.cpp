@@ -10,14 +10,15 @@ namespace korvel {
 namespace {
 QStringList fromUtf8(std::initializer_list<const char*> items) {
     QStringList out;
-    for (const char* s : items) out << QString::fromUtf8(s);
+    for (const char* s : items)
+        out << QString::fromUtf8(s);
     return out;
 }
 } // namespace
 
 const QStringList& dayNames() {
-    static const QStringList names = fromUtf8({"Воскресенье", "Понедельник", "Вторник", "Среда",
-                                               "Четверг", "Пятница", "Суббота"});
+    static const QStringList names = fromUtf8(
+        {"Воскресенье", "Понедельник", "Вторник", "Среда", "Четверг", "Пятница", "Суббота"});
     return names;
 }
 
@@ -34,24 +35,38 @@ const QStringList& longMonthNames() {
     return names;
 }
 
-QString amText() { return QString::fromUtf8("ут"); }
-QString pmText() { return QString::fromUtf8("вч"); }
+QString amText() {
+    return QString::fromUtf8("ут");
+}
+QString pmText() {
+    return QString::fromUtf8("вч");
+}
 
 QString buttonCaption(tamsel::Button button) {
     switch (button) {
-    case tamsel::Ok: return QStringLiteral("&OK");
-    case tamsel::Yes: return QString::fromUtf8("&Да");
-    case tamsel::No: return QString::fromUtf8("&Нет");
-    case tamsel::Abort: return QString::fromUtf8("Пре&рвать");
-    case tamsel::Retry: return QString::fromUtf8("&Повторить");
-    case tamsel::Ignore: return QString::fromUtf8("&Игнорировать");
-    case tamsel::Cancel: return QString::fromUtf8("&Отменить");
-    case tamsel::NoButton: break;
+    case tamsel::Ok:
+        return QStringLiteral("&OK");
+    case tamsel::Yes:
+        return QString::fromUtf8("&Да");
+    case tamsel::No:
+        return QString::fromUtf8("&Нет");
+    case tamsel::Abort:
+        return QString::fromUtf8("Пре&рвать");
+    case tamsel::Retry:
+        return QString::fromUtf8("&Повторить");
+    case tamsel::Ignore:
+        return QString::fromUtf8("&Игнорировать");
+    case tamsel::Cancel:
+        return QString::fromUtf8("&Отменить");
+    case tamsel::NoButton:
+        break;
     }
     return QString();
 }
 
-QString helpButtonCaption() { return QString::fromUtf8("&Справка"); }
+QString helpButtonCaption() {
+    return QString::fromUtf8("&Справка");
+}
 
 QString longDateText(const QDate& date) {
     if (!date.isValid()) return QString();
@@ -61,9 +76,13 @@ QString longDateText(const QDate& date) {
            QLatin1Char(' ') + QString::number(date.year()) + QString::fromUtf8(" г.");
 }
 
-QString timeText(const QTime& time) { return time.toString(QStringLiteral("HH:mm:ss")); }
+QString timeText(const QTime& time) {
+    return time.toString(QStringLiteral("HH:mm:ss"));
+}
 
-QDate dateFromDayNumber(tamsel::Long day) { return QDate(1800, 12, 28).addDays(day - 1); }
+QDate dateFromDayNumber(tamsel::Long day) {
+    return QDate(1800, 12, 28).addDays(day - 1);
+}
 
 QTime timeFromStored(tamsel::Long time) {
     if (time <= 0) return QTime();
@@ -73,8 +92,7 @@ QTime timeFromStored(tamsel::Long time) {
 bool installRussian(QCoreApplication& app) {
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     auto* translator = new QTranslator(&app);
-    if (!translator->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"),
-                          QStringLiteral("_"),
+    if (!translator->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete translator;
         return false;

@@ -8,14 +8,16 @@
 
 #include "tamsel/TestFolder.h"
 
+#include <QClipboard>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
-#include <QStatusBar>
-#include <QTabWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QRegularExpression>
+#include <QStatusBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QTextBrowser>
 #include <QToolBar>
@@ -26,7 +28,9 @@ using korvel::test::ProbeFactory;
 using korvel::test::Received;
 
 namespace {
-QString u(const char* s) { return QString::fromUtf8(s); }
+QString u(const char* s) {
+    return QString::fromUtf8(s);
+}
 
 /// The menu as indented lines: submenus one level deeper, separators left out.
 void walk(const QMenu* menu, int depth, QStringList& out) {
@@ -143,7 +147,8 @@ TEST(Frame, MenuTreeIsTheProgramsMenuInOrder) {
         {{u("&Документы"), u("Печать")}, u("Печать документов")},
         {{u("&Документы"), u("&Принтер...")}, u("Выбор и настройки принтера")},
         {{u("&Документы"), u("В&ыход")}, u("Выход из приложения")},
-        {{u("Расстановка уроков"), u("Расстановка уроков ...")}, u("Размещение уроков в сетке часов")},
+        {{u("Расстановка уроков"), u("Расстановка уроков ...")},
+         u("Размещение уроков в сетке часов")},
         {{u("&Настройка"), u("Показывать все недели")}, u("Показывать все недели сразу")},
         {{u("&Настройка"), u("Переход к соотв. расписанию")},
          u("Переход к соответствующему расписанию")},
@@ -163,14 +168,14 @@ TEST(Frame, MenuTreeIsTheProgramsMenuInOrder) {
 TEST(Frame, ToolbarRowsCarryTheirTipsInOrder) {
     tamsel::TestFolder t;
     MainFrame f(t.dict());
-    EXPECT_EQ(tips(f.mainToolBar()),
-              (QStringList{u("Список учебных дней"), u("Расписание звонков"), u("Список кабинетов"),
-                           u("Список учителей"), u("Список учебных групп"),
-                           u("Список учебных дисциплин"), u("Учебные планы групп"),
-                           u("Требования к расписанию"), u("Нагрузка учителей"),
-                           u("Одновременные уроки"), u("Автоматическая расстановка уроков"),
-                           u("Список нерасставленных уроков"), u("Расстановка уроков"),
-                           u("Обзор расписания"), u("Архив расписаний")}));
+    EXPECT_EQ(
+        tips(f.mainToolBar()),
+        (QStringList{u("Список учебных дней"), u("Расписание звонков"), u("Список кабинетов"),
+                     u("Список учителей"), u("Список учебных групп"), u("Список учебных дисциплин"),
+                     u("Учебные планы групп"), u("Требования к расписанию"), u("Нагрузка учителей"),
+                     u("Одновременные уроки"), u("Автоматическая расстановка уроков"),
+                     u("Список нерасставленных уроков"), u("Расстановка уроков"),
+                     u("Обзор расписания"), u("Архив расписаний")}));
     EXPECT_EQ(tips(f.navigationBar()),
               (QStringList{u("Перейти к первой странице"), u("Перейти к предыдущей странице"),
                            u("Перейти к предыдущей записи"), u("Найти запись"),
@@ -180,8 +185,10 @@ TEST(Frame, ToolbarRowsCarryTheirTipsInOrder) {
                            u("Присвоить предыдущее значение"), u("Получить справку")}));
     // The second row starts a row of its own.
     EXPECT_TRUE(f.toolBarBreak(f.navigationBar()));
-    for (QAction* a : f.mainToolBar()->actions()) EXPECT_FALSE(a->icon().isNull());
-    for (QAction* a : f.navigationBar()->actions()) EXPECT_FALSE(a->icon().isNull());
+    for (QAction* a : f.mainToolBar()->actions())
+        EXPECT_FALSE(a->icon().isNull());
+    for (QAction* a : f.navigationBar()->actions())
+        EXPECT_FALSE(a->icon().isNull());
 }
 
 TEST(Frame, ItemsAreEnabledOnlyForOfferedProcedures) {
@@ -193,13 +200,15 @@ TEST(Frame, ItemsAreEnabledOnlyForOfferedProcedures) {
     EXPECT_TRUE(toolButton(f.mainToolBar(), u("Список учебных дней"))->isEnabled());
     EXPECT_FALSE(menuAction(f, {u("Исходные данные"), u("Список учителей ...")})->isEnabled());
     EXPECT_FALSE(toolButton(f.mainToolBar(), u("Список учителей"))->isEnabled());
-    EXPECT_FALSE(menuAction(f, {u("&Документы"), u("Печать"), u("Сводное расписание")})->isEnabled());
+    EXPECT_FALSE(
+        menuAction(f, {u("&Документы"), u("Печать"), u("Сводное расписание")})->isEnabled());
     EXPECT_FALSE(menuAction(f, {u("&Сервис"), u("Архив расписаний ...")})->isEnabled());
     // The question of the full clearing is the frame's own and always available.
-    EXPECT_TRUE(menuAction(f, {u("Расстановка уроков"), u("Полная очистка расписания")})->isEnabled());
-    EXPECT_FALSE(menuAction(f, {u("Расстановка уроков"),
-                                u("Очистка расписания и распределения нагрузки")})
-                     ->isEnabled());
+    EXPECT_TRUE(
+        menuAction(f, {u("Расстановка уроков"), u("Полная очистка расписания")})->isEnabled());
+    EXPECT_FALSE(
+        menuAction(f, {u("Расстановка уроков"), u("Очистка расписания и распределения нагрузки")})
+            ->isEnabled());
     EXPECT_TRUE(menuAction(f, {u("&Документы"), u("В&ыход")})->isEnabled());
 
     // A disabled item starts nothing even when triggered directly.
@@ -219,7 +228,8 @@ TEST(Frame, ChecksFollowTheirFlags) {
     QAction* goTo = menuAction(f, {u("&Настройка"), u("Переход к соотв. расписанию")});
     QAction* text = menuAction(f, {u("&Настройка"), u("Символьный обзор расписания")});
     QAction* restrictions = menuAction(f, {u("&Настройка"), u("Показывать ограничения урока")});
-    for (QAction* a : {small, allWeeks, goTo, text, restrictions}) EXPECT_TRUE(a->isCheckable());
+    for (QAction* a : {small, allWeeks, goTo, text, restrictions})
+        EXPECT_TRUE(a->isCheckable());
     EXPECT_FALSE(small->isChecked());
     EXPECT_TRUE(allWeeks->isChecked());
     EXPECT_FALSE(goTo->isChecked());
@@ -270,11 +280,12 @@ TEST(Frame, CompactViewChoosesTheGridOfTheToolbarButtonOnly) {
     compact->trigger();
     toolButton(f.mainToolBar(), u("Обзор расписания"))->trigger();
     using P = QPair<QString, QString>;
-    EXPECT_EQ(probes.starts, (QList<P>{P(QStringLiteral("PivrelLessons"), QString()),
-                                       P(QStringLiteral("PivrelLessons"), QStringLiteral("Small")),
-                                       P(QStringLiteral("PivrelLessons"), QString()),
-                                       P(QStringLiteral("PivrelLessons"), QStringLiteral("Small")),
-                                       P(QStringLiteral("ColorOverview"), QStringLiteral("Small"))}));
+    EXPECT_EQ(probes.starts,
+              (QList<P>{P(QStringLiteral("PivrelLessons"), QString()),
+                        P(QStringLiteral("PivrelLessons"), QStringLiteral("Small")),
+                        P(QStringLiteral("PivrelLessons"), QString()),
+                        P(QStringLiteral("PivrelLessons"), QStringLiteral("Small")),
+                        P(QStringLiteral("ColorOverview"), QStringLiteral("Small"))}));
     // Several grids may be open at once.
     EXPECT_EQ(f.mdiArea()->subWindowList().size(), 5);
 }
@@ -426,7 +437,8 @@ TEST(Frame, HelpOpensOnFirstStepsWithContentsAndSearch) {
         EXPECT_TRUE(help->browser()->toPlainText().contains(u(part))) << part;
     EXPECT_GE(help->pages().size(), 6);
     EXPECT_EQ(help->contentsList()->count(), help->pages().size());
-    for (const HelpWindow::Page& p : help->pages()) EXPECT_FALSE(p.title.isEmpty()) << p.topic.toStdString();
+    for (const HelpWindow::Page& p : help->pages())
+        EXPECT_FALSE(p.title.isEmpty()) << p.topic.toStdString();
 
     EXPECT_TRUE(help->search(u("стоп!")).contains(QStringLiteral("FirstSteps")));
     EXPECT_TRUE(help->search(u("АРХИВ расписаний")).contains(QStringLiteral("Service")));
@@ -445,4 +457,23 @@ TEST(Frame, HelpOpensOnFirstStepsWithContentsAndSearch) {
     // Links between pages lead somewhere.
     EXPECT_TRUE(help->showTopic(QStringLiteral("~FirstSteps")));
     EXPECT_FALSE(help->showTopic(QStringLiteral("NoSuchPage")));
+}
+
+TEST(Frame, EditMenuActsOnTheFocusedField) {
+    tamsel::TestFolder t;
+    MainFrame f(t.dict());
+    auto* edit = new QLineEdit(&f);
+    f.show();
+    QApplication::setActiveWindow(&f);
+    edit->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), edit);
+    edit->setText(u("Кабинет 12"));
+    edit->selectAll();
+    menuAction(f, {u("&Редактор"), u("&Копировать")})->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), u("Кабинет 12"));
+    menuAction(f, {u("&Редактор"), u("&Вырезать")})->trigger();
+    EXPECT_EQ(edit->text(), QString());
+    menuAction(f, {u("&Редактор"), u("&Вставить")})->trigger();
+    menuAction(f, {u("&Редактор"), u("&Вставить")})->trigger();
+    EXPECT_EQ(edit->text(), u("Кабинет 12Кабинет 12"));
 }

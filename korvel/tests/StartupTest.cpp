@@ -20,7 +20,9 @@
 using namespace korvel;
 
 namespace {
-QString u(const char* s) { return QString::fromUtf8(s); }
+QString u(const char* s) {
+    return QString::fromUtf8(s);
+}
 } // namespace
 
 TEST(Startup, FrameRunsBetweenLibraryInitAndKillAndSettingsAreWritten) {
@@ -151,7 +153,8 @@ TEST(Startup, MessageBoxesUseTheSystemsCaptionsAndLineBreaks) {
     EXPECT_EQ(box->windowTitle(), u("Удаление"));
     EXPECT_EQ(box->text(), u("Первая строка\nВторая строка"));
     QStringList texts;
-    for (QAbstractButton* b : box->buttons()) texts << b->text();
+    for (QAbstractButton* b : box->buttons())
+        texts << b->text();
     texts.sort();
     EXPECT_EQ(texts, (QStringList{u("&Да"), u("&Нет")}));
     EXPECT_EQ(answers.value(box->defaultButton()), tamsel::No);

@@ -21,7 +21,8 @@ using korvel::test::Received;
 namespace {
 
 void settle() {
-    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
@@ -32,7 +33,9 @@ QList<StopButton*> stopButtons() {
     return out;
 }
 
-QString s(const char* text) { return QString::fromUtf8(text); }
+QString s(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 } // namespace
 
@@ -47,10 +50,10 @@ TEST(Windows, RelayGoesToRegisteredWindowsInAscendingNumberSenderIncluded) {
     MainFrame f(t.dict());
     EXPECT_EQ(t.glo().FrameThread, 1);
 
-    QWidget* days = f.startProcedure(QStringLiteral("DayList"));       // 2
-    f.startProcedure(QStringLiteral("TeacherList"));                    // 3
-    QWidget* groups = f.startProcedure(QStringLiteral("GroupList"));   // 4
-    f.startProcedure(QStringLiteral("ScienceList"));                    // 5
+    QWidget* days = f.startProcedure(QStringLiteral("DayList"));     // 2
+    f.startProcedure(QStringLiteral("TeacherList"));                 // 3
+    QWidget* groups = f.startProcedure(QStringLiteral("GroupList")); // 4
+    f.startProcedure(QStringLiteral("ScienceList"));                 // 5
     f.subWindowOf(days)->close();
     settle();
     QWidget* rooms = f.startProcedure(QStringLiteral("RoomList")); // takes the freed 2
@@ -255,8 +258,10 @@ TEST(Windows, PlacesRoundTripThroughTheSettingsFile) {
         f.subWindowOf(w)->showMaximized();
         f.subWindowOf(w)->close();
         settle();
-        EXPECT_EQ(again.settings().number(QStringLiteral("TeacherList"), QStringLiteral("Maximize")), 1);
-        EXPECT_EQ(again.settings().number(QStringLiteral("TeacherList"), QStringLiteral("Width")), 320);
+        EXPECT_EQ(
+            again.settings().number(QStringLiteral("TeacherList"), QStringLiteral("Maximize")), 1);
+        EXPECT_EQ(again.settings().number(QStringLiteral("TeacherList"), QStringLiteral("Width")),
+                  320);
         w = f.startProcedure(QStringLiteral("TeacherList"));
         EXPECT_TRUE(f.subWindowOf(w)->isMaximized());
         f.subWindowOf(w)->showNormal();

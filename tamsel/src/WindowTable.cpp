@@ -13,7 +13,8 @@ WindowTable::~WindowTable() = default;
 
 Short WindowTable::enlist(QObject* window, const QString& procedure) {
     Short n = 1;
-    while (entries_.contains(n)) ++n;
+    while (entries_.contains(n))
+        ++n;
     entries_.insert(n, Entry{window, procedure});
     QObject::connect(window, &QObject::destroyed, context_.get(), [this, n, window] {
         const auto it = entries_.find(n);
@@ -54,7 +55,9 @@ void WindowTable::listen(Short number) {
     if (entries_.contains(number)) glo_.WindowRefreshQueue.insert(number);
 }
 
-void WindowTable::unlisten(Short number) { glo_.WindowRefreshQueue.erase(number); }
+void WindowTable::unlisten(Short number) {
+    glo_.WindowRefreshQueue.erase(number);
+}
 
 bool WindowTable::post(Short number, int type) const {
     QObject* w = window(number);
@@ -63,6 +66,8 @@ bool WindowTable::post(Short number, int type) const {
     return true;
 }
 
-bool WindowTable::postToFrame(int type) const { return post(glo_.FrameThread, type); }
+bool WindowTable::postToFrame(int type) const {
+    return post(glo_.FrameThread, type);
+}
 
 } // namespace tamsel

@@ -15,7 +15,9 @@ constexpr int RelayLast = 1280;
 constexpr int OpenStopButton = 1281;
 constexpr int CloseStopButton = 1282;
 
-constexpr bool isRelayed(int type) { return type >= RelayFirst && type <= RelayLast; }
+constexpr bool isRelayed(int type) {
+    return type >= RelayFirst && type <= RelayLast;
+}
 } // namespace UserEvent
 
 /// The record-navigation buttons of the frame's second toolbar row, in their order.
