@@ -169,11 +169,26 @@ public:
             // A parent with blank linking values has no children: protects unplaced lessons
             // (empty lesson number) from a bell record saved without a number.
             if (isBlank(row, l->parentFields)) continue;
+            const FileId child = l->rel->child;
+            // Children without rules of their own go in one statement: a group's hundreds
+            // of lessons and restrictions must not cost a statement each.
+            if (l->rel->del == Rule::Cascade && !hasRules(child, Op::Delete)) {
+                Outcome o = tx_.table(child).removeMatching(l->childKey, childPosition(*l, row),
+                                                            static_cast<int>(l->childFields.size()));
+                if (!o.ok()) return o;
+                continue;
+            }
+            if (l->rel->del == Rule::Clear && !hasRules(child, Op::Update)) {
+                Outcome o = tx_.table(child).clearMatching(l->childKey, childPosition(*l, row),
+                                                           static_cast<int>(l->childFields.size()),
+                                                           l->childFields);
+                if (!o.ok()) return o;
+                continue;
+            }
             std::vector<Row> children;
-            Outcome o = childrenOf(*l, row, children);
+            Outcome o = childrenOf(*l, row, children, l->rel->del == Rule::Restrict ? 1 : -1);
             if (!o.ok()) return o;
             if (children.empty()) continue;
-            const FileId child = l->rel->child;
             switch (l->rel->del) {
             case Rule::Restrict:
                 return Outcome::failure(Outcome::Status::Refused, Msg::RelatedDelete,
@@ -206,7 +221,7 @@ public:
             if (l->rel->update == Rule::None) continue;
             if (sameLink(old, changed, l->parentFields) || isBlank(old, l->parentFields)) continue;
             std::vector<Row> children;
-            Outcome o = childrenOf(*l, old, children);
+            Outcome o = childrenOf(*l, old, children, l->rel->update == Rule::Restrict ? 1 : -1);
             if (!o.ok()) return o;
             if (children.empty()) continue;
             const FileId child = l->rel->child;
@@ -235,17 +250,27 @@ public:
     }
 
 private:
-    Outcome childrenOf(const Link& l, const Row& parent, std::vector<Row>& out) {
-        Table& t = tx_.table(l.rel->child);
-        Row pos = emptyRow(t.def());
+    static bool hasRules(FileId file, Op op) {
+        for (const Link* l : parentLinks(file))
+            if ((op == Op::Delete ? l->rel->del : l->rel->update) != Rule::None) return true;
+        return false;
+    }
+
+    Row childPosition(const Link& l, const Row& parent) const {
+        Row pos = emptyRow(fileDef(l.rel->child));
         for (size_t i = 0; i < l.childFields.size(); ++i)
             pos.set(l.childFields[i], parent.values[static_cast<size_t>(l.parentFields[i])]);
-        Outcome o = t.scan(Query{l.childKey, &pos, static_cast<int>(l.childFields.size())},
-                           [&](const Row& r) {
-                               out.push_back(r);
-                               return true;
-                           });
-        return o;
+        return pos;
+    }
+
+    /// The children of `parent` through `l`; at most `limit` of them when it is positive.
+    Outcome childrenOf(const Link& l, const Row& parent, std::vector<Row>& out, int limit = -1) {
+        const Row pos = childPosition(l, parent);
+        return tx_.table(l.rel->child)
+            .scan(Query{l.childKey, &pos, static_cast<int>(l.childFields.size())}, [&](const Row& r) {
+                out.push_back(r);
+                return limit < 0 || static_cast<int>(out.size()) < limit;
+            });
     }
 
     Transaction& tx_;

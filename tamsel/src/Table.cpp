@@ -463,6 +463,54 @@ Outcome Table::update(const Row& row) {
     return Outcome::success();
 }
 
+namespace {
+QString matchClause(const FileDef& def, int key, int leading) {
+    QStringList conds;
+    const auto& comps = def.keys[static_cast<size_t>(key)].components;
+    for (int i = 0; i < leading; ++i)
+        conds << quoted(def.fields[static_cast<size_t>(comps[static_cast<size_t>(i)].field)].keyColumn()) +
+                     QStringLiteral("=?");
+    return conds.join(QStringLiteral(" AND "));
+}
+} // namespace
+
+Outcome Table::removeMatching(int key, const Row& values, int leading, qint64* removed) {
+    Statement& st = cached(QStringLiteral("delmatch:%1:%2").arg(key).arg(leading), [&] {
+        return QStringLiteral("DELETE FROM ") + qualified() + QStringLiteral(" WHERE ") +
+               matchClause(def_, key, leading);
+    });
+    if (!st.valid()) return sqliteFailure(Msg::DeleteError, st.prepareError());
+    ResetGuard g{st};
+    const auto& comps = def_.keys[static_cast<size_t>(key)].components;
+    for (int i = 0; i < leading; ++i) st.bind(i + 1, keyValue(comps[static_cast<size_t>(i)].field, values));
+    const int rc = st.step();
+    if (rc != SQLITE_DONE) return sqliteFailure(Msg::DeleteError, rc);
+    if (removed) *removed = sqlite3_changes(db_);
+    return Outcome::success();
+}
+
+Outcome Table::clearMatching(int key, const Row& values, int leading, const std::vector<int>& fields) {
+    QStringList ids;
+    for (int f : fields) ids << QString::number(f);
+    Statement& st = cached(QStringLiteral("clearmatch:%1:%2:%3").arg(key).arg(leading).arg(ids.join(QLatin1Char(','))), [&] {
+        QStringList sets;
+        for (int f : fields) {
+            const FieldDef& fd = def_.fields[static_cast<size_t>(f)];
+            sets << quoted(fd.name) + (fd.isText() ? QStringLiteral("=''") : QStringLiteral("=0"));
+            if (fd.isText() && fd.inKey) sets << quoted(fd.keyColumn()) + QStringLiteral("=''");
+        }
+        return QStringLiteral("UPDATE ") + qualified() + QStringLiteral(" SET ") +
+               sets.join(QLatin1Char(',')) + QStringLiteral(" WHERE ") + matchClause(def_, key, leading);
+    });
+    if (!st.valid()) return sqliteFailure(Msg::UpdateError, st.prepareError());
+    ResetGuard g{st};
+    const auto& comps = def_.keys[static_cast<size_t>(key)].components;
+    for (int i = 0; i < leading; ++i) st.bind(i + 1, keyValue(comps[static_cast<size_t>(i)].field, values));
+    const int rc = st.step();
+    if (rc != SQLITE_DONE) return sqliteFailure(Msg::UpdateError, rc);
+    return Outcome::success();
+}
+
 Outcome Table::remove(RowId id) {
     Statement& st = cached(QStringLiteral("delete"), [&] {
         return QStringLiteral("DELETE FROM ") + qualified() + QStringLiteral(" WHERE rowid=?");

@@ -80,9 +80,15 @@ void cascadeDeleteGroup(RunContext& ctx) {
     }
     Relations rel(dict);
     rel.setReporting(false);
+    // The group list holds its files open through the relation manager, as the program does.
+    if (!rel.open(FileId::Group)) {
+        ctx.error = u("файлы группы не открываются");
+        return;
+    }
     ctx.start();
     const Outcome o = rel.remove(victim);
     ctx.stop();
+    rel.close(FileId::Group);
     if (!o.ok()) ctx.error = describe(o);
 }
 

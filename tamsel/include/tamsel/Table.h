@@ -107,6 +107,12 @@ public:
     Outcome update(const Row& row);
     Outcome remove(RowId id);
 
+    /// Deletes every record whose first `leading` components of `key` equal those of
+    /// `values`, in one statement; `removed` receives how many.
+    Outcome removeMatching(int key, const Row& values, int leading, qint64* removed = nullptr);
+    /// Sets `fields` to 0 or empty in every record matched as by removeMatching().
+    Outcome clearMatching(int key, const Row& values, int leading, const std::vector<int>& fields);
+
     /// The first unique key that `row` would duplicate (ignoring the record itself), or -1.
     int duplicateKey(const Row& row, Outcome* error = nullptr);
 
