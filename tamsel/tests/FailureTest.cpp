@@ -2,25 +2,17 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include "FileBytes.h"
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 using namespace tamsel;
+using tamsel::test::contents;
+using tamsel::test::write;
 
 namespace {
 QString u(const char* s) { return QString::fromUtf8(s); }
-
-QByteArray contents(const QString& path) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
-void write(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 /// Opening must fail with message 23 naming the file, and leave the file as it was.
 void expectRefused(TestFolder& t, FileId id, const QString& errorText) {

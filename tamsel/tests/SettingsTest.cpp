@@ -2,23 +2,17 @@
 
 #include <QFile>
 #include <QStringEncoder>
+#include "FileBytes.h"
+
 #include <gtest/gtest.h>
 
 using namespace tamsel;
+using tamsel::test::contents;
+using tamsel::test::write;
 
 namespace {
 QString u(const char* s) { return QString::fromUtf8(s); }
 
-QByteArray contents(const QString& path) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-void write(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    f.write(bytes);
-}
 } // namespace
 
 TEST(Settings, RoundTripKeepsCommentsOrderAndLiteralValues) {
