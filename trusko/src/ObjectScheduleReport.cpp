@@ -8,8 +8,12 @@ namespace trusko {
 
 using namespace tamsel;
 
-QString reportProgressCaption() { return QStringLiteral("Печать расписания"); }
-QString batchProgressCaption() { return QStringLiteral("Печать расписаний учителей"); }
+QString reportProgressCaption() {
+    return QStringLiteral("Печать расписания");
+}
+QString batchProgressCaption() {
+    return QStringLiteral("Печать расписаний учителей");
+}
 
 QString lessonHeader(const LessonBell& bell) {
     const QString from = formatLessonTime(bell.Begining);
@@ -18,7 +22,9 @@ QString lessonHeader(const LessonBell& bell) {
     return bell.LessonNo + CellLineBreak + from + QStringLiteral("–") + to;
 }
 
-QString weekBand(int week) { return QString::number(week) + QStringLiteral("-я неделя"); }
+QString weekBand(int week) {
+    return QString::number(week) + QStringLiteral("-я неделя");
+}
 
 QString formatLessonTime(Long time) {
     if (time <= 0) return QString();
@@ -97,7 +103,8 @@ public:
                     appendEntry(text, strong, label + room + CellLineBreak + teacher, -1);
                 break;
             case ObjectType::Room:
-                appendEntry(text, strong, label + CellLineBreak + science + CellLineBreak + teacher, 1);
+                appendEntry(text, strong, label + CellLineBreak + science + CellLineBreak + teacher,
+                            1);
                 break;
             default:
                 break;
@@ -116,10 +123,17 @@ private:
 QString objectTitle(ReportData& data, Short kind, Long code) {
     QString title;
     switch (kind) {
-    case ObjectType::Teacher: title = data.teacherName(static_cast<Short>(code)); break;
-    case ObjectType::Group: title = data.group(static_cast<Short>(code)).GroupId(); break;
-    case ObjectType::Room: title = QStringLiteral("Кабинет № ") + data.roomNo(code); break;
-    default: break;
+    case ObjectType::Teacher:
+        title = data.teacherName(static_cast<Short>(code));
+        break;
+    case ObjectType::Group:
+        title = data.group(static_cast<Short>(code)).GroupId();
+        break;
+    case ObjectType::Room:
+        title = QStringLiteral("Кабинет № ") + data.roomNo(code);
+        break;
+    default:
+        break;
     }
     return title.left(30);
 }
@@ -164,15 +178,14 @@ ReportDocument BuildObjectSchedule(Dictionary& dict, Short objectKind, Long obje
                 row.cells << lessonHeader(bells[b]);
                 row.strong.resize(1 + DaysPerSet);
                 for (size_t i = first; i < first + DaysPerSet; ++i)
-                    row.cells << (i < days.size() ? cells.cell(static_cast<Short>(week),
-                                                               days[i].DaySeqNumber,
-                                                               bells[b].LessonNo,
-                                                               row.strong[1 + i - first])
-                                                  : QString());
+                    row.cells << (i < days.size()
+                                      ? cells.cell(static_cast<Short>(week), days[i].DaySeqNumber,
+                                                   bells[b].LessonNo, row.strong[1 + i - first])
+                                      : QString());
                 set.rows.push_back(std::move(row));
                 if (progress) {
-                    const int pass = percentOf(static_cast<qint64>(b) + 1,
-                                               static_cast<qint64>(bells.size()));
+                    const int pass =
+                        percentOf(static_cast<qint64>(b) + 1, static_cast<qint64>(bells.size()));
                     progress->setPercent((pass + (week - 1) * 100) / weeks);
                     if (progress->cancelled()) {
                         doc.cancelled = true;
@@ -208,7 +221,8 @@ std::vector<Long> BatchObjectCodes(Dictionary& dict, Short objectKind) {
     case ObjectType::Room: {
         FileUse use(dict.store(), FileId::Room);
         if (!use) break;
-        for (const Room& r : dict.access<Room>().all(Room::RoomNoKey)) codes.push_back(r.RoomCode);
+        for (const Room& r : dict.access<Room>().all(Room::RoomNoKey))
+            codes.push_back(r.RoomCode);
         break;
     }
     default:
@@ -226,8 +240,8 @@ std::vector<ReportDocument> BuildAllObjectSchedules(Dictionary& dict, Short obje
         docs.push_back(BuildObjectSchedule(dict, objectKind, codes[i], nullptr));
         if (docs.back().failed) break;
         if (progress) {
-            progress->setPercent(percentOf(static_cast<qint64>(i) + 1,
-                                           static_cast<qint64>(codes.size())));
+            progress->setPercent(
+                percentOf(static_cast<qint64>(i) + 1, static_cast<qint64>(codes.size())));
             if (progress->cancelled()) {
                 docs.back().cancelled = true;
                 break;

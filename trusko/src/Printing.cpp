@@ -20,7 +20,8 @@ QPrinter* printer = nullptr;
 
 std::vector<const ReportDocument*> pointersTo(const std::vector<ReportDocument>& docs) {
     std::vector<const ReportDocument*> out;
-    for (const ReportDocument& d : docs) out.push_back(&d);
+    for (const ReportDocument& d : docs)
+        out.push_back(&d);
     return out;
 }
 
@@ -113,8 +114,8 @@ void PrintObjectSchedule(Dictionary& dict, Short objectKind, Long objectCode, Sh
         if (doc.printable()) PrintReportsDirect(dict, {&doc}, procedure, parent);
         return;
     }
-    previewOne(dict, BuildObjectSchedule(dict, objectKind, objectCode, &dict.progress()),
-               procedure, parent);
+    previewOne(dict, BuildObjectSchedule(dict, objectKind, objectCode, &dict.progress()), procedure,
+               parent);
 }
 
 void PrintTeacherSchedule(Dictionary& dict, QWidget* parent) {

@@ -36,7 +36,9 @@ ReportData::ReportData(Dictionary& dict, std::initializer_list<FileId> files) : 
     }
 }
 
-std::vector<Days> ReportData::days() { return dict_.access<Days>().all(Days::SeqNumberKey); }
+std::vector<Days> ReportData::days() {
+    return dict_.access<Days>().all(Days::SeqNumberKey);
+}
 
 std::vector<LessonBell> ReportData::bells() {
     return dict_.access<LessonBell>().all(LessonBell::NumberKey);

@@ -22,17 +22,21 @@ std::optional<ReportKind> reportKindFromName(const QString& name) {
 
 QStringList reportKindNames() {
     return {QStringLiteral("teacher"), QStringLiteral("group"), QStringLiteral("room"),
-            QStringLiteral("brief"), QStringLiteral("plan"), QStringLiteral("load")};
+            QStringLiteral("brief"),   QStringLiteral("plan"),  QStringLiteral("load")};
 }
 
 namespace {
 
 Short objectTypeOf(ReportKind kind) {
     switch (kind) {
-    case ReportKind::Teacher: return ObjectType::Teacher;
-    case ReportKind::Group: return ObjectType::Group;
-    case ReportKind::Room: return ObjectType::Room;
-    default: return 0;
+    case ReportKind::Teacher:
+        return ObjectType::Teacher;
+    case ReportKind::Group:
+        return ObjectType::Group;
+    case ReportKind::Room:
+        return ObjectType::Room;
+    default:
+        return 0;
     }
 }
 
@@ -59,9 +63,15 @@ bool WriteReportPdf(Dictionary& dict, ReportKind kind, std::optional<Long> objec
     } else {
         if (object) return fail(QStringLiteral("Этот отчёт печатается без --object"));
         switch (kind) {
-        case ReportKind::Brief: docs.push_back(BuildBriefSchedule(dict, &dict.progress())); break;
-        case ReportKind::Plan: docs.push_back(BuildTrainingCourse(dict, &dict.progress())); break;
-        default: docs.push_back(BuildTeacherLoad(dict, &dict.progress())); break;
+        case ReportKind::Brief:
+            docs.push_back(BuildBriefSchedule(dict, &dict.progress()));
+            break;
+        case ReportKind::Plan:
+            docs.push_back(BuildTrainingCourse(dict, &dict.progress()));
+            break;
+        default:
+            docs.push_back(BuildTeacherLoad(dict, &dict.progress()));
+            break;
         }
     }
     std::vector<const ReportDocument*> pointers;

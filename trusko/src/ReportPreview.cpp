@@ -54,29 +54,30 @@ ReportPreview::ReportPreview(tamsel::Dictionary& dict, std::vector<const ReportD
         [this] { print(); });
     add(QStyle::SP_DialogSaveButton, QStringLiteral("Сохранить в PDF..."), QKeySequence::Save,
         [this] {
-            QString name = QFileDialog::getSaveFileName(
-                this, QStringLiteral("Сохранить в PDF"), suggestedFileName(),
-                QStringLiteral("Документ PDF (*.pdf)"));
+            QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить в PDF"),
+                                                        suggestedFileName(),
+                                                        QStringLiteral("Документ PDF (*.pdf)"));
             if (name.isEmpty()) return;
             if (!name.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
                 name += QStringLiteral(".pdf");
             savePdf(name);
         });
     bar->addSeparator();
-    add(QStyle::SP_MediaSkipBackward, QString(), QKeySequence(Qt::CTRL | Qt::Key_Home),
-        [this] { view_->setCurrentPage(1); })->setToolTip(QStringLiteral("Первая страница"));
-    add(QStyle::SP_MediaSeekBackward, QString(), QKeySequence(Qt::Key_PageUp),
-        [this] { view_->setCurrentPage(view_->currentPage() - 1); })
-        ->setToolTip(QStringLiteral("Предыдущая страница"));
+    add(QStyle::SP_MediaSkipBackward, QString(), QKeySequence(Qt::CTRL | Qt::Key_Home), [this] {
+        view_->setCurrentPage(1);
+    })->setToolTip(QStringLiteral("Первая страница"));
+    add(QStyle::SP_MediaSeekBackward, QString(), QKeySequence(Qt::Key_PageUp), [this] {
+        view_->setCurrentPage(view_->currentPage() - 1);
+    })->setToolTip(QStringLiteral("Предыдущая страница"));
     pageLabel_ = new QLabel(this);
     pageLabel_->setContentsMargins(6, 0, 6, 0);
     bar->addWidget(pageLabel_);
-    add(QStyle::SP_MediaSeekForward, QString(), QKeySequence(Qt::Key_PageDown),
-        [this] { view_->setCurrentPage(view_->currentPage() + 1); })
-        ->setToolTip(QStringLiteral("Следующая страница"));
-    add(QStyle::SP_MediaSkipForward, QString(), QKeySequence(Qt::CTRL | Qt::Key_End),
-        [this] { view_->setCurrentPage(view_->pageCount()); })
-        ->setToolTip(QStringLiteral("Последняя страница"));
+    add(QStyle::SP_MediaSeekForward, QString(), QKeySequence(Qt::Key_PageDown), [this] {
+        view_->setCurrentPage(view_->currentPage() + 1);
+    })->setToolTip(QStringLiteral("Следующая страница"));
+    add(QStyle::SP_MediaSkipForward, QString(), QKeySequence(Qt::CTRL | Qt::Key_End), [this] {
+        view_->setCurrentPage(view_->pageCount());
+    })->setToolTip(QStringLiteral("Последняя страница"));
     bar->addSeparator();
     bar->addAction(QStringLiteral("Уменьшить"), QKeySequence::ZoomOut, this,
                    [this] { view_->zoomOut(); });
@@ -116,9 +117,8 @@ ReportPreview::~ReportPreview() {
 }
 
 void ReportPreview::updatePageLabel() {
-    pageLabel_->setText(QStringLiteral("Страница %1 из %2")
-                            .arg(view_->currentPage())
-                            .arg(view_->pageCount()));
+    pageLabel_->setText(
+        QStringLiteral("Страница %1 из %2").arg(view_->currentPage()).arg(view_->pageCount()));
 }
 
 QString ReportPreview::suggestedFileName() const {

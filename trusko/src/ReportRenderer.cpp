@@ -84,8 +84,10 @@ private:
         std::vector<double> w = doc.layout.widths;
         w.resize(static_cast<size_t>(columns), 1.0);
         double sum = 0;
-        for (double x : w) sum += x;
-        for (double& x : w) x = x / sum * width_;
+        for (double x : w)
+            sum += x;
+        for (double& x : w)
+            x = x / sum * width_;
         return w;
     }
 
@@ -96,9 +98,8 @@ private:
     /// Paints (when `p` is set) or measures the lines of one cell text inside `r`; returns
     /// the height the text takes. A line holding a name and a number apart ("10-А/1    215")
     /// puts the name on the left and the number on the right.
-    double cellText(QPainter* p, const QRectF& r, const QString& text, Align align,
-                    const QFont& f, const QFont& bold, bool boldFirst,
-                    const QList<int>& strong = {}) const {
+    double cellText(QPainter* p, const QRectF& r, const QString& text, Align align, const QFont& f,
+                    const QFont& bold, bool boldFirst, const QList<int>& strong = {}) const {
         QString normalized = text;
         normalized.replace(CellLineBreak, QStringLiteral("\n"));
         const QStringList lines = normalized.split(QLatin1Char('\n'));
@@ -130,7 +131,8 @@ private:
             const int flags = hAlign | Qt::AlignTop | Qt::TextWordWrap;
             double h = fm.height();
             if (!line.isEmpty())
-                h = std::max(h, fm.boundingRect(QRectF(0, 0, r.width(), 1e9), flags, line).height());
+                h = std::max(h,
+                             fm.boundingRect(QRectF(0, 0, r.width(), 1e9), flags, line).height());
             if (p) p->drawText(QRectF(r.left(), y, r.width(), h), flags, line);
             y += h;
         }
@@ -144,7 +146,8 @@ private:
         const QFontMetricsF fa(style_.approval, &dev_);
         const QString approve = QStringLiteral("\"Утверждаю\"");
         const QString date = QStringLiteral("\"_____\" ________________ 20__ г.");
-        const double blockWidth = std::max(fa.horizontalAdvance(approve), fa.horizontalAdvance(date));
+        const double blockWidth =
+            std::max(fa.horizontalAdvance(approve), fa.horizontalAdvance(date));
         const double x = width_ - blockWidth;
         double y = 0;
         if (p) {
@@ -287,9 +290,9 @@ private:
         for (size_t c = 0; c < w.size(); ++c) {
             const QRectF cell(x, y, w[c], hh);
             const QRectF inner = cell.adjusted(padX(), padY(), -padX(), -padY());
-            const double th = cellText(nullptr, inner, set.headers.value(static_cast<int>(c)),
-                                       Align::Center, style_.columnHeader, style_.columnHeader,
-                                       false);
+            const double th =
+                cellText(nullptr, inner, set.headers.value(static_cast<int>(c)), Align::Center,
+                         style_.columnHeader, style_.columnHeader, false);
             p.setPen(Qt::black);
             cellText(&p, inner.adjusted(0, (inner.height() - th) / 2, 0, 0),
                      set.headers.value(static_cast<int>(c)), Align::Center, style_.columnHeader,
@@ -411,7 +414,9 @@ bool writeReportsPdf(const std::vector<const ReportDocument*>& docs, const QStri
         writer.setCreator(QStringLiteral("Korvel"));
         for (const ReportDocument* d : docs)
             if (d && d->printable()) {
-                writer.setTitle(d->title.isEmpty() ? d->caption : d->caption + QStringLiteral(" — ") + d->title.trimmed());
+                writer.setTitle(d->title.isEmpty()
+                                    ? d->caption
+                                    : d->caption + QStringLiteral(" — ") + d->title.trimmed());
                 break;
             }
         pages = renderReports(docs, writer);

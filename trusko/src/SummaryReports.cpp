@@ -30,7 +30,9 @@ private:
 };
 
 /// Counts shown in 3 digits, right-aligned; blank for 0.
-QString count3(int n) { return n == 0 ? QString() : QStringLiteral("%1").arg(n, 3); }
+QString count3(int n) {
+    return n == 0 ? QString() : QStringLiteral("%1").arg(n, 3);
+}
 
 size_t setCount(size_t items, size_t perSet) {
     return std::max<size_t>(1, (items + perSet - 1) / perSet);
@@ -209,10 +211,9 @@ ReportDocument BuildTeacherLoad(Dictionary& dict, ProgressPort* progress) {
             for (const Schedule& s : schedule.read(Schedule::TeacherKey, from, 1)) {
                 if (s.GroupCode == 0) {
                     // Asked once per lesson, not again on every further page.
-                    if (first == 0 &&
-                        dict.ui().stopPrompt(QStringLiteral("Учитель ") +
-                                             fixedWidth(teachers[t].TeacherName, 20) +
-                                             QStringLiteral("без группы ! ?"))) {
+                    if (first == 0 && dict.ui().stopPrompt(QStringLiteral("Учитель ") +
+                                                           fixedWidth(teachers[t].TeacherName, 20) +
+                                                           QStringLiteral("без группы ! ?"))) {
                         doc.cancelled = true;
                         return doc;
                     }
@@ -224,7 +225,8 @@ ReportDocument BuildTeacherLoad(Dictionary& dict, ProgressPort* progress) {
             }
             ReportRow row;
             row.cells << specialities.value(static_cast<int>(t)) << teachers[t].TeacherName;
-            for (int n : counts) row.cells << count3(n);
+            for (int n : counts)
+                row.cells << count3(n);
             row.cells << count3(total);
             set.rows.push_back(std::move(row));
             if (ticks.step()) {

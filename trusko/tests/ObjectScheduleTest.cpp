@@ -46,7 +46,8 @@ TEST(ObjectSchedule, EightDaysPrintTwoColumnSetsTheSecondWithFourBlankColumns) {
     EXPECT_EQ(cell(doc, 0, 1, 1), "");
     EXPECT_EQ(cell(doc, 1, 1, 1), groupEntry("5-А", "101", "Математика", "Иванов И.И."));
     EXPECT_EQ(cell(doc, 1, 0, 1), "");
-    for (int c = 3; c <= 6; ++c) EXPECT_EQ(cell(doc, 1, 1, c), "");
+    for (int c = 3; c <= 6; ++c)
+        EXPECT_EQ(cell(doc, 1, 1, c), "");
 }
 
 TEST(ObjectSchedule, TwoWeekCyclePrintsEachWeekUnderItsBandWithinEveryColumnSet) {
@@ -142,16 +143,18 @@ TEST(ObjectSchedule, RoomReportListsEveryGroupOfALectureAndCutsAt1000Characters)
     const Short hist = s.science("История");
     const Short t = s.teacher("Соколов В.А.");
     const Short a = s.group("9", "А"), b = s.group("9", "Б"), c = s.group("9", "В");
-    for (Short g : {a, b, c}) s.lesson(1, 1, "1", hist, t, g, 0, hall);
+    for (Short g : {a, b, c})
+        s.lesson(1, 1, "1", hist, t, g, 0, hall);
 
     ReportDocument doc = BuildObjectSchedule(s.dict(), ObjectType::Room, hall, nullptr);
     EXPECT_EQ(doc.title, "Кабинет № Акт.зал");
     const QString each = pad("История", 20) + "\r\n" + pad("Соколов В.А.", 20);
-    EXPECT_EQ(cell(doc, 0, 0, 1), lines({pad("9-А", 10), each, pad("9-Б", 10), each,
-                                          pad("9-В", 10), each}));
+    EXPECT_EQ(cell(doc, 0, 0, 1),
+              lines({pad("9-А", 10), each, pad("9-Б", 10), each, pad("9-В", 10), each}));
 
     // 30 groups in one cell: 30 entries of 54 characters with line breaks, cut at 1000.
-    for (int i = 0; i < 30; ++i) s.lesson(1, 2, "1", hist, t, s.group("8", QString::number(i)), 0, hall);
+    for (int i = 0; i < 30; ++i)
+        s.lesson(1, 2, "1", hist, t, s.group("8", QString::number(i)), 0, hall);
     doc = BuildObjectSchedule(s.dict(), ObjectType::Room, hall, nullptr);
     const QString big = cell(doc, 0, 0, 2);
     EXPECT_EQ(big.size(), 1000);

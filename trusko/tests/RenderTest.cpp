@@ -32,7 +32,9 @@ QString pdfText(const QString& file) {
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
-int pdfPages(const QString& text) { return static_cast<int>(text.count(QChar('\f'))); }
+int pdfPages(const QString& text) {
+    return static_cast<int>(text.count(QChar('\f')));
+}
 
 /// A week of a small real school: two classes, subgroups, a lecture.
 struct SampleSchool : TestSchool {

@@ -14,8 +14,10 @@ TEST(BriefSchedule, ThirteenTeachersInSetsOfSixSixAndOneBySpecialityThenName) {
     const Short phys = s.speciality("Физика");
     const Short math = s.speciality("Математика");
     QList<Short> codes;
-    for (int i = 0; i < 6; ++i) codes << s.teacher(QStringLiteral("Физик %1").arg(i), phys);
-    for (int i = 0; i < 6; ++i) codes << s.teacher(QStringLiteral("Матем %1").arg(i), math);
+    for (int i = 0; i < 6; ++i)
+        codes << s.teacher(QStringLiteral("Физик %1").arg(i), phys);
+    for (int i = 0; i < 6; ++i)
+        codes << s.teacher(QStringLiteral("Матем %1").arg(i), math);
     const Short lonely = s.teacher("Без специальности");
     const Short g = s.group("6", "А");
     const Short sci = s.science("Алгебра");
@@ -27,13 +29,12 @@ TEST(BriefSchedule, ThirteenTeachersInSetsOfSixSixAndOneBySpecialityThenName) {
     ASSERT_TRUE(doc.printable());
     ASSERT_EQ(doc.sets.size(), 3u);
     // Specialities in name order: Математика before Физика; teachers by name within each.
-    EXPECT_EQ(doc.sets[0].headers, QStringList({"Урок", "Матем 0", "Матем 1", "Матем 2",
-                                                "Матем 3", "Матем 4", "Матем 5"}));
+    EXPECT_EQ(doc.sets[0].headers, QStringList({"Урок", "Матем 0", "Матем 1", "Матем 2", "Матем 3",
+                                                "Матем 4", "Матем 5"}));
     EXPECT_EQ(doc.sets[1].headers[1], "Физик 0");
     EXPECT_EQ(doc.sets[1].headers[6], "Физик 5");
     // A teacher without a speciality is not left out.
-    EXPECT_EQ(doc.sets[2].headers,
-              QStringList({"Урок", "Без специальности", "", "", "", "", ""}));
+    EXPECT_EQ(doc.sets[2].headers, QStringList({"Урок", "Без специальности", "", "", "", "", ""}));
 
     // Rows: a day band, then one row per lesson number (one-week cycle: no week bands).
     const ColumnSet& first = doc.sets[0];
@@ -63,7 +64,8 @@ TEST(TrainingCourse, CellsAndTotalsPerGroupOverColumnSetsOfTen) {
     const Short physics = s.science("Физика");
     // Twelve groups: 5-А .. 5-Л in stream 1, and 6-А in stream 2.
     const QStringList letters = {"А", "Б", "В", "Г", "Д", "Е", "Ж", "З", "И", "К", "Л"};
-    for (const QString& l : letters) s.group("5", l, 1);
+    for (const QString& l : letters)
+        s.group("5", l, 1);
     s.group("6", "А", 2);
     s.plan(algebra, "5", 1, 3, 1);
     s.plan(biology, "5", 1, 2, 0);
@@ -78,8 +80,8 @@ TEST(TrainingCourse, CellsAndTotalsPerGroupOverColumnSetsOfTen) {
     EXPECT_EQ(doc.sets[0].headers.size(), 11);
     EXPECT_EQ(doc.sets[0].headers[0], "Дисциплина");
     EXPECT_EQ(doc.sets[0].headers[1], "5-А");
-    EXPECT_EQ(doc.sets[1].headers, QStringList({"Дисциплина", "5-Л", "6-А", "", "", "", "", "",
-                                                "", "", ""}));
+    EXPECT_EQ(doc.sets[1].headers,
+              QStringList({"Дисциплина", "5-Л", "6-А", "", "", "", "", "", "", "", ""}));
     const ColumnSet& set = doc.sets[0];
     ASSERT_EQ(set.rows.size(), 4u);
     EXPECT_EQ(set.rows[0].cells[0], "Алгебра");
@@ -92,7 +94,8 @@ TEST(TrainingCourse, CellsAndTotalsPerGroupOverColumnSetsOfTen) {
 
     // 6-А: unplanned subjects and a plan of 0 hours leave cells empty and the total at 0.
     const ColumnSet& second = doc.sets[1];
-    for (int row = 0; row < 3; ++row) EXPECT_EQ(second.rows[row].cells[2], "");
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(second.rows[row].cells[2], "");
     EXPECT_EQ(second.rows[3].cells[1], "10");
     EXPECT_EQ(second.rows[3].cells[2], "0");
     EXPECT_EQ(second.rows[3].cells[3], "");
@@ -137,7 +140,8 @@ TEST(TeacherLoad, CountsPerGroupOnThePageAndEveryLessonInTheTotal) {
     // A teacher without lessons: a row of blank cells and a blank total.
     const ReportRow& blank = doc.sets[0].rows[1];
     EXPECT_EQ(blank.cells[1], "Свободный Ф.Ф.");
-    for (int c = 2; c < 12; ++c) EXPECT_EQ(blank.cells[c], "") << c;
+    for (int c = 2; c < 12; ++c)
+        EXPECT_EQ(blank.cells[c], "") << c;
     EXPECT_TRUE(s.folder.ui.shown.isEmpty());
 }
 

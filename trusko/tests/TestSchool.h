@@ -34,8 +34,8 @@ public:
         static const char* names[] = {"Понедельник", "Вторник", "Среда",
                                       "Четверг",     "Пятница", "Суббота"};
         for (int i = 1; i <= n; ++i)
-            day(static_cast<Short>(i), i <= 6 ? QString::fromUtf8(names[i - 1])
-                                              : QStringLiteral("День %1").arg(i));
+            day(static_cast<Short>(i),
+                i <= 6 ? QString::fromUtf8(names[i - 1]) : QStringLiteral("День %1").arg(i));
     }
     void bell(const QString& no, Long begin, Long end) {
         LessonBell b;
@@ -127,6 +127,8 @@ inline QString lines(std::initializer_list<QString> parts) {
     return QStringList(parts).join(QStringLiteral("\r\n"));
 }
 /// A text padded to its field width.
-inline QString pad(const QString& s, int width) { return s.leftJustified(width, QLatin1Char(' ')); }
+inline QString pad(const QString& s, int width) {
+    return s.leftJustified(width, QLatin1Char(' '));
+}
 
 } // namespace trusko::test

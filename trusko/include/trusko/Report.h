@@ -60,7 +60,7 @@ struct ColumnLayout {
 
 struct ReportDocument {
     QString caption; ///< "Расписание уроков", "Учебный план", ...
-    QString title;   ///< the object: a teacher's name, a group, "Кабинет № 215"; may be empty
+    QString title; ///< the object: a teacher's name, a group, "Кабинет № 215"; may be empty
     ColumnLayout layout;
     std::vector<ColumnSet> sets;
     /// The user cancelled the progress window or the stop prompt: nothing is to be printed.
