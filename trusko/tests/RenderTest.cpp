@@ -5,7 +5,12 @@
 #include "trusko/ReportPdf.h"
 #include "trusko/ReportRenderer.h"
 
-#include <QGuiApplication>
+#include "../src/ReportPreview.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPrintPreviewWidget>
+#include <QToolBar>
 #include <QPrinter>
 #include <QProcess>
 
@@ -21,7 +26,7 @@ void ensureApplication() {
     static int argc = 1;
     static char name[] = "trusko_tests";
     static char* argv[] = {name, nullptr};
-    new QGuiApplication(argc, argv);
+    new QApplication(argc, argv); // the preview is a window
 }
 
 /// The text of a PDF as pdftotext reads it; layout kept so that cells stay recognisable.
@@ -126,4 +131,36 @@ TEST(Rendering, LongReportsRunOnOverPagesAndBatchPrintingMakesOneJob) {
     EXPECT_EQ(pdfPages(printed), 2);
     EXPECT_TRUE(printed.contains(QStringLiteral("5-Б")));
     EXPECT_TRUE(s.folder.ui.shown.isEmpty());
+}
+
+TEST(Rendering, PreviewShowsThePagesAndSavesThemAsPdf) {
+    ensureApplication();
+    SampleSchool s;
+    s.glo().WeeksInCycle = 3;
+    const ReportDocument doc = BuildObjectSchedule(s.dict(), ObjectType::Group, s.g5b, nullptr);
+    {
+        ReportPreview preview(s.dict(), {&doc}, QStringLiteral("PrintObjectSchedule"),
+                              ReportPrinter());
+        preview.show();
+        QApplication::processEvents();
+        auto* view = preview.findChild<QPrintPreviewWidget*>();
+        ASSERT_NE(view, nullptr);
+        EXPECT_GE(view->pageCount(), 2);
+        EXPECT_EQ(preview.windowTitle(), "Предварительный просмотр — Расписание уроков: 5-Б");
+        QStringList actions;
+        for (QAction* a : preview.findChild<QToolBar*>()->actions())
+            if (!a->text().isEmpty()) actions << a->text();
+        EXPECT_TRUE(actions.contains("Печать...") && actions.contains("Сохранить в PDF..."));
+        bool labelled = false;
+        for (QLabel* l : preview.findChildren<QLabel*>())
+            labelled |= l->text() == QStringLiteral("Страница 1 из %1").arg(view->pageCount());
+        EXPECT_TRUE(labelled);
+
+        const QString pdf = s.folder.file("saved.pdf");
+        ASSERT_TRUE(preview.savePdf(pdf));
+        EXPECT_EQ(pdfPages(pdfText(pdf)), view->pageCount());
+    }
+    // The window's place is kept under the procedure's name.
+    EXPECT_TRUE(tamsel::loadWindowPlace(s.dict().settings(), "PrintObjectSchedule").found);
+    ReleaseReportPrinter();
 }
