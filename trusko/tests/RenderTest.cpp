@@ -4,15 +4,16 @@
 #include "trusko/ReportBuilders.h"
 #include "trusko/ReportPdf.h"
 #include "trusko/ReportRenderer.h"
+#include "trusko/Trusko.h"
 
 #include "../src/ReportPreview.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QPrintPreviewWidget>
-#include <QToolBar>
 #include <QPrinter>
 #include <QProcess>
+#include <QToolBar>
 
 #include <gtest/gtest.h>
 
@@ -163,4 +164,21 @@ TEST(Rendering, PreviewShowsThePagesAndSavesThemAsPdf) {
     // The window's place is kept under the procedure's name.
     EXPECT_TRUE(tamsel::loadWindowPlace(s.dict().settings(), "PrintObjectSchedule").found);
     ReleaseReportPrinter();
+}
+
+TEST(Library, InitOffersEveryPrintProcedureToTheFrame) {
+    ensureApplication();
+    tamsel::TestFolder folder;
+    trusko::Init(folder.dict(), nullptr, nullptr);
+    for (const char* name :
+         {"PrintTeacherSchedule", "PrintGroupSchedule", "PrintRoomSchedule", "PrintTrainingCourse",
+          "PrintTeacherLoad", "PrintBriefSchedule", "PrinterSetup"}) {
+        const tamsel::Procedure* p = folder.dict().procedures.find(QString::fromLatin1(name));
+        ASSERT_NE(p, nullptr) << name;
+        EXPECT_EQ(p->kind, tamsel::Procedure::Direct) << name;
+    }
+    // Run from the menu on an empty school: the batch report says so instead of printing.
+    folder.dict().procedures.find(QStringLiteral("PrintGroupSchedule"))->start(folder.dict(), {});
+    EXPECT_EQ(folder.ui.last(), "Список учебных групп пуст: печатать нечего.");
+    trusko::Kill(folder.dict());
 }
