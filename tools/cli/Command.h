@@ -35,5 +35,6 @@ int dispatch(const QStringList& args, Console& io);
 // One entry per command file.
 const Command& sampleCommand();
 const Command& infoCommand();
+const Command& reportCommand();
 
 } // namespace cli

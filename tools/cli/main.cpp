@@ -3,11 +3,24 @@
 #include "Command.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // Reports lay out text, which takes Qt's fonts and so a GUI application; the offscreen
+    // platform needs no display.
+    const bool paints = argc > 1 && std::strcmp(argv[1], "report") == 0;
+    if (paints && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> application;
+    if (paints)
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    else
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication& app = *application;
     QTextStream out(stdout), err(stderr);
     cli::Console io{out, err};
     const int status = cli::dispatch(app.arguments().mid(1), io);

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "trusko/Report.h"
+
+#include <QDialog>
+#include <vector>
+
+class QLabel;
+class QPrinter;
+class QPrintPreviewWidget;
+
+namespace tamsel {
+class Dictionary;
+}
+
+namespace trusko {
+
+/// The print preview of one or more reports: pages as they will print, with printing,
+/// saving as PDF, page navigation and zoom.
+class ReportPreview : public QDialog {
+    Q_OBJECT
+public:
+    ReportPreview(tamsel::Dictionary& dict, std::vector<const ReportDocument*> docs,
+                  QString procedure, QPrinter& printer, QWidget* parent = nullptr);
+    ~ReportPreview() override;
+
+    /// Prints through the printer dialog; false when cancelled or failed.
+    bool print();
+    /// Saves a PDF under `fileName`; false with a message on failure.
+    bool savePdf(const QString& fileName);
+
+private:
+    void updatePageLabel();
+    QString suggestedFileName() const;
+
+    tamsel::Dictionary& dict_;
+    std::vector<const ReportDocument*> docs_;
+    QString procedure_;
+    QPrinter& printer_;
+    QPrintPreviewWidget* view_ = nullptr;
+    QLabel* pageLabel_ = nullptr;
+};
+
+} // namespace trusko
