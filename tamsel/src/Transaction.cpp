@@ -70,6 +70,7 @@ Transaction::Transaction(Store& store, std::vector<FileId> files, int waitMs) : 
         tables_[files_[i]] = std::make_unique<Table>(
             db_, fileDef(files_[i]), i == 0 ? QStringLiteral("main") : QStringLiteral("f%1").arg(i));
     active_ = true;
+    if (store_.transactionHook) store_.transactionHook(db_, files_);
 }
 
 Transaction::~Transaction() {

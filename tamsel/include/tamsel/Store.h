@@ -5,6 +5,7 @@
 #include "tamsel/Table.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 struct sqlite3;
@@ -79,6 +80,10 @@ public:
     void refreshPaths();
     /// Closes every file whatever its use count.
     void closeAll();
+
+    /// Called with the connection of every transaction right after it begins and with its
+    /// files in attach order (main, f1, f2, ...). For fault-injection tests only.
+    std::function<void(sqlite3*, const std::vector<FileId>&)> transactionHook;
 
 private:
     const Globals& glo_;
