@@ -16,12 +16,13 @@ using namespace pivrel;
 using namespace enginetest;
 
 namespace {
+// Created once and left to the process's end: destroying it among the statics crashes.
 QApplication& app() {
     static int argc = 1;
     static char name[] = "test";
     static char* argv[] = {name, nullptr};
-    static QApplication a(argc, argv);
-    return a;
+    static QApplication* a = new QApplication(argc, argv);
+    return *a;
 }
 
 void school(School& s) {
