@@ -36,8 +36,10 @@ run)
     # The sample school lives in its own folder; it is made the first time.
     school="${KORVEL_SCHOOL:-$here/sample-school}"
     mkdir -p "$school"
-    if [ -x build/bin/korvel-cli ] && [ ! -e "$school/Schedule.db" ]; then
-        build/bin/korvel-cli sample --size medium --weeks 1 --seed 1 "$school"
+    # Only into a folder without data: the tool never writes over a school.
+    if [ -x build/bin/korvel-cli ] && [ ! -e "$school/Schedule.db" ] && [ ! -e "$school/Korvel.ini" ]; then
+        build/bin/korvel-cli sample --size medium --weeks 1 --seed 1 "$school" ||
+            echo "The sample school could not be made; starting on the folder as it is." >&2
     fi
     cd "$school"
     exec "$here/build/bin/korvel"

@@ -8,6 +8,13 @@
 #include <QThread>
 #include <sqlite3.h>
 
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace tamsel {
 
 namespace {
@@ -294,6 +301,35 @@ void Store::refreshPaths() {
 
 void Store::closeAll() {
     for (auto& f : files_) f->forceClose();
+}
+
+namespace {
+/// Writes a file (or, on Unix, a folder's entries) through to the disk.
+bool syncToDisk(const QString& path, bool folder) {
+#ifdef Q_OS_WIN
+    if (folder) return true; // Windows keeps folder entries with the files
+    QFile f(path);
+    return f.open(QIODevice::ReadWrite) && _commit(f.handle()) == 0;
+#else
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | (folder ? O_DIRECTORY : 0));
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+#endif
+}
+} // namespace
+
+bool Store::endBatch() {
+    if (!batch_) return true;
+    batch_ = false;
+    bool ok = true;
+    for (int i = 0; i < PhysicalFileCount; ++i) {
+        const QString path = diskName(static_cast<FileId>(i));
+        if (QFileInfo::exists(path)) ok = syncToDisk(path, false) && ok;
+    }
+    return syncToDisk(workDir_, true) && ok;
 }
 
 } // namespace tamsel

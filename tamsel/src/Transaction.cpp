@@ -43,8 +43,10 @@ Transaction::Transaction(Store& store, std::vector<FileId> files, int waitMs) : 
         return;
     }
     sqlite3_busy_timeout(db_, waitMs);
-    rc = sqlite3_exec(db_, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL", nullptr,
-                      nullptr, nullptr);
+    // In a batch the commit does not wait for the disk; Store::endBatch() syncs at the end.
+    const char* sync = store_.inBatch() ? "OFF" : "FULL";
+    const QByteArray pragmas = QByteArray("PRAGMA journal_mode=DELETE; PRAGMA synchronous=") + sync;
+    rc = sqlite3_exec(db_, pragmas.constData(), nullptr, nullptr, nullptr);
     for (size_t i = 1; rc == SQLITE_OK && i < files_.size(); ++i) {
         Statement st(db_, QStringLiteral("ATTACH DATABASE ? AS f%1").arg(i));
         if (!st.valid()) {
@@ -56,8 +58,9 @@ Transaction::Transaction(Store& store, std::vector<FileId> files, int waitMs) : 
         rc = rc == SQLITE_DONE ? SQLITE_OK : rc;
         if (rc == SQLITE_OK) {
             const QString pragma = QStringLiteral("PRAGMA f%1.journal_mode=DELETE; PRAGMA "
-                                                  "f%1.synchronous=FULL")
-                                       .arg(i);
+                                                  "f%1.synchronous=%2")
+                                       .arg(i)
+                                       .arg(QLatin1String(sync));
             rc = sqlite3_exec(db_, pragma.toUtf8().constData(), nullptr, nullptr, nullptr);
         }
     }

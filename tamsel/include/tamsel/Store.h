@@ -81,6 +81,15 @@ public:
     /// Closes every file whatever its use count.
     void closeAll();
 
+    /// Batch writing, for bulk work in a folder that nobody else uses yet (the sample-school
+    /// generator): transactions begun during a batch commit without waiting for the disk, and
+    /// endBatch() writes every data file through to it at the end. A crash during a batch can
+    /// leave the files damaged, so the program never writes in batches.
+    void beginBatch() { batch_ = true; }
+    /// Ends the batch; false when a data file could not be written through to the disk.
+    bool endBatch();
+    bool inBatch() const { return batch_; }
+
     /// Called with the connection of every transaction right after it begins and with its
     /// files in attach order (main, f1, f2, ...). For fault-injection tests only.
     std::function<void(sqlite3*, const std::vector<FileId>&)> transactionHook;
@@ -90,6 +99,7 @@ private:
     ErrorReporter& errors_;
     QString workDir_;
     std::vector<std::unique_ptr<DataFile>> files_;
+    bool batch_ = false;
 };
 
 /// Holds a file open for a scope.

@@ -1,0 +1,42 @@
+#pragma once
+
+// The operations that korvel-bench measures. Each is one function that prepares what it
+// needs untimed and brackets the measured part with start() and stop(); adding a row to
+// the table is one such function and one line in operations().
+
+#include "SampleSchool.h"
+
+#include <QElapsedTimer>
+#include <QString>
+#include <vector>
+
+namespace bench {
+
+struct RunContext {
+    sample::SampleOptions options;
+    /// A fresh folder for this run: a copy of the sample school of this size and cycle
+    /// length, or an empty folder for operations that build their own.
+    QString dir;
+
+    void start() { clock_.start(); }
+    void stop() { elapsedMs_ = static_cast<double>(clock_.nsecsElapsed()) / 1e6; }
+    double elapsedMs() const { return elapsedMs_; }
+
+    /// An operation reports a failure here; the run then counts as failed.
+    QString error;
+
+private:
+    QElapsedTimer clock_;
+    double elapsedMs_ = -1;
+};
+
+struct Operation {
+    const char* name;  ///< for --ops
+    const char* title; ///< the table's row label
+    bool needsSample;  ///< run in a copy of the generated sample school
+    void (*run)(RunContext& ctx);
+};
+
+const std::vector<Operation>& operations();
+
+} // namespace bench

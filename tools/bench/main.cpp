@@ -1,0 +1,243 @@
+// korvel-bench: builds sample schools in a temporary folder and prints, per operation, size
+// and cycle length, the median time of several runs and the peak memory of a run.
+//
+// Every run executes in a child process of its own (on Unix), so that its peak resident
+// memory is its own and one run cannot warm the caches of the next through this process.
+
+#include "Bench.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <algorithm>
+#include <cstdio>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+QString u(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+struct Outcome {
+    double ms = -1;
+    double peakMb = -1; ///< -1 when unknown
+    QString error;
+};
+
+bool copyFolder(const QString& from, const QString& to) {
+    QDir(to).removeRecursively();
+    if (!QDir().mkpath(to)) return false;
+    for (const QString& f : QDir(from).entryList(QDir::Files))
+        if (!QFile::copy(QDir(from).filePath(f), QDir(to).filePath(f))) return false;
+    return true;
+}
+
+/// Runs one operation in a child process and collects its time and peak memory.
+Outcome runOnce(const bench::Operation& op, bench::RunContext ctx) {
+    Outcome result;
+#ifdef Q_OS_UNIX
+    int fds[2];
+    if (pipe(fds) != 0) {
+        result.error = u("pipe() не удался");
+        return result;
+    }
+    fflush(stdout);
+    fflush(stderr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        op.run(ctx);
+        const QByteArray reply = ctx.error.isEmpty()
+                                     ? "OK " + QByteArray::number(ctx.elapsedMs(), 'f', 3)
+                                     : "ERR " + ctx.error.toUtf8();
+        (void)!write(fds[1], reply.constData(), static_cast<size_t>(reply.size()));
+        close(fds[1]);
+        _exit(0);
+    }
+    close(fds[1]);
+    QByteArray reply;
+    char buf[4096];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
+        reply.append(buf, static_cast<int>(n));
+    close(fds[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    result.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
+    if (reply.startsWith("OK "))
+        result.ms = reply.mid(3).toDouble();
+    else if (reply.startsWith("ERR "))
+        result.error = QString::fromUtf8(reply.mid(4));
+    else
+        result.error = u("процесс замера завершился аварийно (код %1)").arg(status);
+#else
+    op.run(ctx);
+    result.ms = ctx.elapsedMs();
+    result.error = ctx.error;
+#endif
+    return result;
+}
+
+void printHelp(QTextStream& s) {
+    s << u("Использование: korvel-bench [--sizes small,medium,large] [--weeks 1,20] [--runs N]\n"
+           "                    [--ops СПИСОК] [--dir ПАПКА]\n"
+           "Строит примеры школ во временной папке и для каждой операции, размера и длины цикла\n"
+           "печатает медиану времени N прогонов и пиковую память прогона.\n\n"
+           "  --sizes  размеры школ через запятую; по умолчанию small,medium,large\n"
+           "  --weeks  длины цикла (недель) через запятую; по умолчанию 1,20\n"
+           "  --runs   прогонов каждой операции; по умолчанию 5\n"
+           "  --ops    операции через запятую; по умолчанию все:\n");
+    for (const bench::Operation& op : bench::operations())
+        s << "             " << QString::fromLatin1(op.name).leftJustified(14) << u(op.title)
+          << '\n';
+    s << u("  --dir    папка для временных данных; по умолчанию временная папка системы\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout), err(stderr);
+    QStringList sizes{QStringLiteral("small"), QStringLiteral("medium"), QStringLiteral("large")};
+    QList<int> weeks{1, 20};
+    int runs = 5;
+    QStringList opNames;
+    QString root;
+
+    const QStringList args = app.arguments().mid(1);
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QStringLiteral("--help") || a == QStringLiteral("-h")) {
+            printHelp(out);
+            return 0;
+        }
+        if (i + 1 >= args.size() || !a.startsWith(QStringLiteral("--"))) {
+            err << u("korvel-bench: непонятный параметр «%1»\n").arg(a);
+            return 2;
+        }
+        const QString v = args[++i];
+        bool ok = true;
+        if (a == QStringLiteral("--sizes")) {
+            sizes = v.split(QLatin1Char(','), Qt::SkipEmptyParts);
+            for (const QString& s : sizes)
+                ok = ok && sample::sizeFromName(s).has_value();
+        } else if (a == QStringLiteral("--weeks")) {
+            weeks.clear();
+            for (const QString& w : v.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+                const int n = w.toInt(&ok);
+                if (!ok || n < 1 || n > sample::MaxWeeks) ok = false;
+                if (!ok) break;
+                weeks << n;
+            }
+        } else if (a == QStringLiteral("--runs")) {
+            runs = v.toInt(&ok);
+            ok = ok && runs >= 1 && runs <= 1000;
+        } else if (a == QStringLiteral("--ops")) {
+            opNames = v.split(QLatin1Char(','), Qt::SkipEmptyParts);
+            for (const QString& n : opNames)
+                ok = ok && std::any_of(bench::operations().begin(), bench::operations().end(),
+                                       [&](const bench::Operation& op) {
+                                           return n == QLatin1String(op.name);
+                                       });
+        } else if (a == QStringLiteral("--dir")) {
+            root = v;
+        } else {
+            ok = false;
+        }
+        if (!ok || sizes.isEmpty() || weeks.isEmpty()) {
+            err << u("korvel-bench: неверное значение «%1» у «%2»; справка: korvel-bench --help\n")
+                       .arg(v, a);
+            return 2;
+        }
+    }
+
+    QTemporaryDir tmp(root.isEmpty() ? QDir::tempPath() + QStringLiteral("/korvel-bench-XXXXXX")
+                                     : QDir(root).filePath(QStringLiteral("korvel-bench-XXXXXX")));
+    if (!tmp.isValid()) {
+        err << u("korvel-bench: временная папка не создана\n");
+        return 1;
+    }
+
+    std::vector<const bench::Operation*> ops;
+    for (const bench::Operation& op : bench::operations())
+        if (opNames.isEmpty() || opNames.contains(QLatin1String(op.name))) ops.push_back(&op);
+
+    out << u("Операция").leftJustified(38) << u("Размер").leftJustified(8)
+        << u("Недель").rightJustified(6) << u("Прогонов").rightJustified(10)
+        << u("Медиана, мс").rightJustified(13) << u("Пик памяти, МБ").rightJustified(16) << '\n';
+    out.flush();
+
+    bool anyFailed = false;
+    for (const QString& sizeText : sizes)
+        for (int w : weeks) {
+            bench::RunContext base;
+            base.options.size = *sample::sizeFromName(sizeText);
+            base.options.weeks = w;
+            base.options.seed = 1;
+            const QString templateDir =
+                tmp.filePath(QStringLiteral("sample-%1-%2").arg(sizeText).arg(w));
+            bool haveTemplate = false;
+            for (const bench::Operation* op : ops) {
+                if (op->needsSample && !haveTemplate) {
+                    // The school every run of this size starts from, made once, untimed.
+                    bench::RunContext make = base;
+                    make.dir = templateDir;
+                    QDir().mkpath(templateDir);
+                    const Outcome made = runOnce(bench::operations().front(), make);
+                    if (!made.error.isEmpty()) {
+                        err << u("korvel-bench: пример %1/%2 не построен: %3\n")
+                                   .arg(sizeText)
+                                   .arg(w)
+                                   .arg(made.error);
+                        anyFailed = true;
+                        break;
+                    }
+                    haveTemplate = true;
+                }
+                std::vector<double> times;
+                double peak = -1;
+                QString error;
+                for (int r = 0; r < runs && error.isEmpty(); ++r) {
+                    bench::RunContext ctx = base;
+                    ctx.dir = tmp.filePath(QStringLiteral("run"));
+                    const bool ready = op->needsSample ? copyFolder(templateDir, ctx.dir)
+                                                       : (QDir(ctx.dir).removeRecursively() &&
+                                                          QDir().mkpath(ctx.dir));
+                    if (!ready) {
+                        error = u("папка прогона не подготовлена");
+                        break;
+                    }
+                    const Outcome o = runOnce(*op, ctx);
+                    if (!o.error.isEmpty()) error = o.error;
+                    times.push_back(o.ms);
+                    peak = std::max(peak, o.peakMb);
+                }
+                out << u(op->title).leftJustified(38) << sizeText.leftJustified(8)
+                    << QString::number(w).rightJustified(6);
+                if (!error.isEmpty()) {
+                    out << u("   ошибка: ") << error << '\n';
+                    anyFailed = true;
+                } else {
+                    std::sort(times.begin(), times.end());
+                    const size_t n = times.size();
+                    const double median =
+                        n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+                    out << QString::number(runs).rightJustified(10)
+                        << QString::number(median, 'f', 1).rightJustified(13)
+                        << (peak < 0 ? QStringLiteral("—") : QString::number(peak, 'f', 1))
+                               .rightJustified(16)
+                        << '\n';
+                }
+                out.flush();
+            }
+        }
+    return anyFailed ? 1 : 0;
+}

@@ -1,0 +1,55 @@
+#include "Args.h"
+
+namespace cli {
+
+Args::Args(const QStringList& args, const QStringList& valueOptions) {
+    for (int i = 0; i < args.size() && error_.isEmpty(); ++i) {
+        const QString& a = args[i];
+        if (a == QStringLiteral("--")) {
+            positional += args.mid(i + 1);
+            break;
+        }
+        if (!a.startsWith(QStringLiteral("--"))) {
+            if (a.startsWith(QLatin1Char('-')) && a.size() > 1)
+                error_ = QString::fromUtf8("неизвестный параметр «%1»").arg(a);
+            else
+                positional << a;
+            continue;
+        }
+        QString name = a.mid(2), value;
+        const bool inlineValue = name.contains(QLatin1Char('='));
+        if (inlineValue) {
+            value = name.section(QLatin1Char('='), 1);
+            name = name.section(QLatin1Char('='), 0, 0);
+        }
+        if (!valueOptions.contains(name)) {
+            error_ = QString::fromUtf8("неизвестный параметр «--%1»").arg(name);
+        } else if (!inlineValue && i + 1 >= args.size()) {
+            error_ = QString::fromUtf8("у параметра «--%1» нет значения").arg(name);
+        } else {
+            values_[name] = inlineValue ? value : args[++i];
+        }
+    }
+}
+
+bool Args::integer(const QString& option, qint64 fallback, qint64 min, qint64 max, qint64* out) {
+    if (!has(option)) {
+        *out = fallback;
+        return true;
+    }
+    bool ok = false;
+    const qint64 v = value(option).toLongLong(&ok);
+    if (!ok || v < min || v > max) {
+        error_ =
+            QString::fromUtf8("значение «--%1» должно быть целым числом от %2 до %3, а не «%4»")
+                .arg(option)
+                .arg(min)
+                .arg(max)
+                .arg(value(option));
+        return false;
+    }
+    *out = v;
+    return true;
+}
+
+} // namespace cli

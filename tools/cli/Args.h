@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QMap>
+#include <QStringList>
+
+namespace cli {
+
+/// The arguments of one command: options "--name value" or "--name=value" from a fixed set,
+/// and positional arguments. Anything else is an error with a message for the user.
+class Args {
+public:
+    Args(const QStringList& args, const QStringList& valueOptions);
+
+    bool ok() const { return error_.isEmpty(); }
+    const QString& error() const { return error_; }
+
+    bool has(const QString& option) const { return values_.contains(option); }
+    QString value(const QString& option, const QString& fallback = {}) const {
+        return values_.value(option, fallback);
+    }
+    /// The option as a whole number within [min, max]; `fallback` when absent. On a bad
+    /// value returns false and sets error().
+    bool integer(const QString& option, qint64 fallback, qint64 min, qint64 max, qint64* out);
+
+    QStringList positional;
+
+private:
+    QMap<QString, QString> values_;
+    QString error_;
+};
+
+} // namespace cli

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "tamsel/Ports.h"
+
+#include <QTextStream>
+
+namespace cli {
+
+/// Messages of the core on the console: nobody can answer, so every question takes its
+/// default answer, which is printed beside it.
+class ConsoleUserInterface final : public tamsel::UserInterfacePort {
+public:
+    explicit ConsoleUserInterface(QTextStream& err) : err_(err) {}
+
+    void tell(const QString& caption, const QString& text) override;
+    tamsel::Button ask(const QString& caption, const QString& text, unsigned buttons,
+                       tamsel::Button defaultButton) override;
+    bool stopPrompt(const QString&) override { return false; }
+    void setBusy(bool) override {}
+
+    int messages = 0; ///< how many messages and questions were shown
+
+private:
+    QTextStream& err_;
+};
+
+} // namespace cli

@@ -1,0 +1,1033 @@
+#include "SampleSchool.h"
+
+#include "faldin/RoomLists.h"
+#include "tamsel/Dictionary.h"
+#include "tamsel/Relations.h"
+#include "tamsel/Transaction.h"
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <set>
+#include <tuple>
+#include <vector>
+
+using namespace tamsel;
+
+namespace sample {
+
+QString sizeName(SchoolSize size) {
+    switch (size) {
+    case SchoolSize::Small:
+        return QStringLiteral("small");
+    case SchoolSize::Medium:
+        return QStringLiteral("medium");
+    case SchoolSize::Large:
+        return QStringLiteral("large");
+    }
+    return {};
+}
+
+std::optional<SchoolSize> sizeFromName(const QString& name) {
+    for (SchoolSize s : {SchoolSize::Small, SchoolSize::Medium, SchoolSize::Large})
+        if (name == sizeName(s)) return s;
+    return std::nullopt;
+}
+
+namespace {
+
+QString u(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+/// SplitMix64: a small generator whose sequence is the same on every platform and compiler
+/// (the standard distributions are not), so a seed always gives the same school.
+class Random {
+public:
+    explicit Random(quint64 seed) : s_(seed * 0x9E3779B97F4A7C15ull + 0x632BE59BD9B4E019ull) {}
+    quint64 next() {
+        quint64 z = (s_ += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    int below(int n) { return n <= 0 ? 0 : static_cast<int>(next() % static_cast<quint64>(n)); }
+    bool chance(int percent) { return below(100) < percent; }
+    template <class T> void shuffle(std::vector<T>& v) {
+        for (size_t i = v.size(); i > 1; --i)
+            std::swap(v[i - 1], v[static_cast<size_t>(below(static_cast<int>(i)))]);
+    }
+
+private:
+    quint64 s_;
+};
+
+// ---- The school's fixed content --------------------------------------------------------
+
+constexpr int CourseCount = 7; // courses 5 to 11
+constexpr int DayCount = 6;
+
+enum RoomKind { NoRoomType = -1, CommonRoom, InformaticsRoom, LabRoom, GymRoom, RoomKindCount };
+const char* const RoomTypeNames[RoomKindCount] = {"Обычный кабинет", "Кабинет информатики",
+                                                  "Лаборатория", "Спортивный зал"};
+
+enum Spec {
+    SpecRussian,
+    SpecForeign,
+    SpecMaths,
+    SpecInformatics,
+    SpecHistory,
+    SpecGeography,
+    SpecBiology,
+    SpecChemistry,
+    SpecPhysics,
+    SpecArts,
+    SpecTechnology,
+    SpecSport,
+    SpecCount
+};
+const char* const SpecNames[SpecCount] = {
+    "Русский язык", "Иностранный язык", "Математика", "Информатика", "История и общество",
+    "География",    "Биология",         "Химия",      "Физика",      "Искусство",
+    "Технология",   "Физкультура и ОБЖ"};
+
+struct CycleDef {
+    const char* name;
+    int perDay; ///< most lessons of the cycle a group may have in one day
+    Long color;
+};
+enum Cycle { CPhil, CForeign, CMath, CInf, CSoc, CNat, CArt, CTech, CSport, CycleCount };
+const CycleDef Cycles[CycleCount] = {
+    {"Филология", 3, 0xC0E0FF},          {"Иностранные языки", 2, 0xFFE0C0},
+    {"Математика", 3, 0xC0FFC0},         {"Информатика", 2, 0xFFC0E0},
+    {"Общественные науки", 2, 0xC0FFFF}, {"Естественные науки", 3, 0xE0FFE0},
+    {"Искусство", 2, 0xFFFFC0},          {"Технология", 2, 0xE0E0E0},
+    {"Физкультура и ОБЖ", 2, 0xD0D0FF}};
+
+using Hours = std::array<int, CourseCount>;
+struct SubjectDef {
+    const char* name;
+    Cycle cycle;
+    Spec spec;
+    bool split; ///< taught in two halves of the group
+    RoomKind mainRoom;
+    RoomKind additionalRoom;
+    Hours single;
+    Hours coupled;
+};
+constexpr Hours None{};
+const SubjectDef Subjects[] = {
+    {"Русский язык",
+     CPhil,
+     SpecRussian,
+     false,
+     NoRoomType,
+     NoRoomType,
+     {5, 6, 4, 3, 3, 3, 2},
+     None},
+    {"Литература", CPhil, SpecRussian, false, NoRoomType, NoRoomType, {3, 3, 2, 2, 3, 3, 3}, None},
+    {"Родной язык", CPhil, SpecRussian, false, NoRoomType, NoRoomType, {1, 1, 1, 1, 1, 0, 0}, None},
+    {"Иностранный язык",
+     CForeign,
+     SpecForeign,
+     true,
+     NoRoomType,
+     NoRoomType,
+     {3, 3, 3, 3, 3, 3, 3},
+     None},
+    {"Математика", CMath, SpecMaths, false, NoRoomType, NoRoomType, {5, 5, 0, 0, 0, 0, 0}, None},
+    {"Алгебра", CMath, SpecMaths, false, NoRoomType, NoRoomType, {0, 0, 3, 3, 3, 3, 3}, None},
+    {"Геометрия", CMath, SpecMaths, false, NoRoomType, NoRoomType, {0, 0, 2, 2, 2, 2, 2}, None},
+    {"Вероятность и стат.",
+     CMath,
+     SpecMaths,
+     false,
+     NoRoomType,
+     NoRoomType,
+     {0, 0, 1, 1, 1, 1, 1},
+     None},
+    {"Информатика",
+     CInf,
+     SpecInformatics,
+     true,
+     InformaticsRoom,
+     NoRoomType,
+     {1, 1, 1, 1, 1, 1, 1},
+     None},
+    {"История", CSoc, SpecHistory, false, NoRoomType, NoRoomType, {2, 2, 2, 2, 3, 2, 2}, None},
+    {"Обществознание",
+     CSoc,
+     SpecHistory,
+     false,
+     NoRoomType,
+     NoRoomType,
+     {0, 1, 1, 1, 1, 2, 2},
+     None},
+    {"ОДНКНР", CSoc, SpecHistory, false, NoRoomType, NoRoomType, {1, 1, 0, 0, 0, 0, 0}, None},
+    {"География", CNat, SpecGeography, false, NoRoomType, NoRoomType, {1, 1, 2, 2, 2, 1, 1}, None},
+    {"Биология", CNat, SpecBiology, false, LabRoom, CommonRoom, {1, 1, 1, 2, 2, 1, 1}, None},
+    {"Физика", CNat, SpecPhysics, false, LabRoom, NoRoomType, {0, 0, 2, 2, 3, 2, 2}, None},
+    {"Химия", CNat, SpecChemistry, false, LabRoom, NoRoomType, {0, 0, 0, 2, 2, 1, 1}, None},
+    {"Астрономия", CNat, SpecPhysics, false, NoRoomType, NoRoomType, {0, 0, 0, 0, 0, 0, 1}, None},
+    {"Музыка", CArt, SpecArts, false, NoRoomType, NoRoomType, {1, 1, 1, 1, 0, 0, 0}, None},
+    {"ИЗО", CArt, SpecArts, false, NoRoomType, NoRoomType, {1, 1, 1, 0, 0, 0, 0}, None},
+    {"Технология",
+     CTech,
+     SpecTechnology,
+     true,
+     NoRoomType,
+     NoRoomType,
+     {0, 0, 0, 1, 0, 0, 0},
+     {2, 2, 2, 0, 0, 0, 0}},
+    {"Физическая культура",
+     CSport,
+     SpecSport,
+     false,
+     GymRoom,
+     NoRoomType,
+     {3, 3, 3, 3, 3, 1, 1},
+     {0, 0, 0, 0, 0, 2, 2}},
+    {"ОБЖ", CSport, SpecSport, false, NoRoomType, NoRoomType, {0, 0, 0, 1, 1, 1, 1}, None},
+};
+constexpr int SubjectCount = static_cast<int>(std::size(Subjects));
+
+/// The in-depth stream (mathematics, physics, informatics) differs in these subjects.
+struct StreamTwoHours {
+    const char* subject;
+    Hours single;
+    Hours coupled;
+};
+const StreamTwoHours StreamTwo[] = {
+    {"Литература", {3, 3, 2, 2, 2, 2, 2}, None},
+    {"Алгебра", {0, 0, 4, 4, 4, 4, 4}, None},
+    {"Геометрия", {0, 0, 3, 3, 3, 3, 3}, None},
+    {"Физика", {0, 0, 3, 3, 4, 3, 3}, {0, 0, 0, 0, 0, 2, 2}},
+    {"Информатика", {1, 1, 1, 2, 2, 2, 2}, {0, 0, 0, 0, 0, 2, 2}},
+};
+
+/// Subjects that a few pairs of groups hear together as a lecture.
+const char* const LectureSubjects[] = {"Астрономия", "ОБЖ", "Обществознание", "История"};
+
+const char* const StreamNames[2] = {"Общеобразовательный", "Углублённый"};
+const char* const DayNames[DayCount] = {"Понедельник", "Вторник", "Среда",
+                                        "Четверг",     "Пятница", "Суббота"};
+const char* const Letters[] = {"А", "Б", "В", "Г", "Д", "Е", "Ж", "З", "И", "К"};
+
+const char* const Surnames[] = {
+    "Иванов",    "Петров",    "Смирнов",   "Кузнецов", "Попов",      "Соколов",   "Лебедев",
+    "Козлов",    "Новиков",   "Морозов",   "Волков",   "Алексеев",   "Семёнов",   "Егоров",
+    "Павлов",    "Степанов",  "Николаев",  "Орлов",    "Андреев",    "Макаров",   "Никитин",
+    "Захаров",   "Зайцев",    "Соловьёв",  "Борисов",  "Яковлев",    "Григорьев", "Романов",
+    "Воробьёв",  "Сергеев",   "Фролов",    "Дмитриев", "Королёв",    "Гусев",     "Киселёв",
+    "Ильин",     "Максимов",  "Поляков",   "Сорокин",  "Виноградов", "Ковалёв",   "Белов",
+    "Медведев",  "Антонов",   "Тарасов",   "Жуков",    "Баранов",    "Филиппов",  "Комаров",
+    "Давыдов",   "Беляев",    "Герасимов", "Богданов", "Осипов",     "Сидоров",   "Матвеев",
+    "Титов",     "Марков",    "Миронов",   "Крылов",   "Куликов",    "Карпов",    "Власов",
+    "Мельников", "Денисов",   "Гаврилов",  "Тихонов",  "Казаков",    "Афанасьев", "Данилов",
+    "Савельев",  "Тимофеев",  "Фомин",     "Чернов",   "Абрамов",    "Мартынов",  "Ефимов",
+    "Федотов",   "Щербаков",  "Назаров",   "Калинин",  "Исаев",      "Быков",     "Маслов",
+    "Родионов",  "Коновалов", "Лазарев",   "Воронин",  "Климов",     "Филатов",   "Голубев",
+    "Кудрявцев", "Прохоров",  "Наумов",    "Потапов",  "Журавлёв"};
+const char* const Initials = "АБВГДЕИКЛМНОПРСТЮЯ";
+
+struct SizeDef {
+    std::array<int, CourseCount> groups; ///< groups per course
+    int teachers;
+    int lessonsPerDay;
+    int lectures;
+    int inDepthPercent; ///< share of a year's classes (from the seventh) in the in-depth stream
+};
+SizeDef sizeDef(SchoolSize s) {
+    switch (s) {
+    case SchoolSize::Small:
+        return {{2, 2, 2, 1, 1, 1, 1}, 20, 7, 1, 50};
+    case SchoolSize::Medium:
+        return {{5, 5, 4, 4, 4, 4, 4}, 55, 7, 3, 50};
+    case SchoolSize::Large:
+        return {{9, 9, 9, 9, 8, 8, 8}, 100, 8, 6, 33};
+    }
+    return {};
+}
+
+// ---- The model built in memory before anything is written -------------------------------
+
+struct GroupDef {
+    int course; ///< 0 = course 5
+    int stream; ///< 0 or 1
+    QString letter;
+    int hours = 0; ///< cells a week (parallel subgroups once)
+    Short code = 0;
+};
+struct ItemDef {
+    int course, stream, subject, single, coupled;
+    Short code = 0;
+};
+/// A lesson kind: the entries of one plan item for one group and subgroup.
+struct KindDef {
+    int item, group, sub, entries;
+    int teacher = -1;
+    int link = -1;
+};
+struct TeacherDef {
+    int spec;
+    QString name;
+    int load = 0; ///< cells a week (a lecture once)
+    int mainRoom = -1, additionalRoom = -1;
+    Short code = 0;
+};
+struct RoomDef {
+    RoomKind kind;
+    QString number;
+    bool own = false; ///< some teacher's main or additional room
+    Long code = 0;
+};
+struct LinkDef {
+    QString name;
+    bool lecture;
+    std::vector<int> kinds;
+    Short code = 0;
+};
+/// A share of the teachers' load: what one teacher gives to one group (or subgroup) in one
+/// speciality, or one lecture.
+struct Unit {
+    int spec, hours;
+    std::vector<int> kinds;
+    int group = -1, sub = 0;
+    bool lecture = false;
+};
+struct Cell {
+    int day, lesson; // 1-based
+    bool operator<(const Cell& o) const {
+        return std::tie(day, lesson) < std::tie(o.day, o.lesson);
+    }
+};
+struct RestrictionDef {
+    Short objectType;
+    int object; ///< index in groups, teachers or rooms
+    int week;
+    Cell cell;
+    Short level;
+};
+
+class Builder {
+public:
+    Builder(Dictionary& dict, const SampleOptions& o)
+        : dict_(dict), opt_(o), size_(sizeDef(o.size)), rnd_(o.seed),
+          cells_(DayCount * size_.lessonsPerDay) {}
+
+    bool run(SampleSummary* summary, QString* error);
+
+private:
+    // model
+    void makeGroups();
+    void makePlan();
+    void makeKinds();
+    void chooseLectures();
+    bool assignTeachers(QString* error);
+    void makeLinks();
+    void makeRooms();
+    void makeRestrictions();
+    // writing
+    bool writeReference(QString* error);
+    bool writeGroupsAndPlan(QString* error);
+    bool writeLoadAndLinks(QString* error);
+    bool writeRestrictions(QString* error);
+
+    int subjectIndex(const char* name) const {
+        for (int i = 0; i < SubjectCount; ++i)
+            if (qstrcmp(Subjects[i].name, name) == 0) return i;
+        return -1;
+    }
+    QString groupId(int g) const {
+        return QString::number(groups_[static_cast<size_t>(g)].course + 5) + QLatin1Char('-') +
+               groups_[static_cast<size_t>(g)].letter;
+    }
+    bool failed(const Outcome& o, const QString& what, QString* error) const {
+        if (o.ok()) return false;
+        if (error)
+            *error = what + QStringLiteral(": ") +
+                     withLineBreaks(ErrorReporter::text(o.msgNo, o.args))
+                         .replace(QLatin1Char('\n'), QLatin1Char(' '));
+        return true;
+    }
+
+    Dictionary& dict_;
+    SampleOptions opt_;
+    SizeDef size_;
+    Random rnd_;
+    int cells_; ///< cells of one week
+
+    std::vector<GroupDef> groups_;
+    std::vector<ItemDef> items_;
+    std::vector<KindDef> kinds_;
+    std::vector<std::array<int, 2>> lectures_; ///< kinds heard together
+    std::vector<TeacherDef> teachers_;
+    std::vector<RoomDef> rooms_;
+    std::vector<LinkDef> links_;
+    std::vector<RestrictionDef> restrictions_;
+    std::array<Long, RoomKindCount> roomTypeCodes_{};
+    std::array<Short, SubjectCount> subjectCodes_{};
+    std::array<Short, 2> streamCodes_{};
+};
+
+void Builder::makeGroups() {
+    for (int c = 0; c < CourseCount; ++c) {
+        const int n = size_.groups[static_cast<size_t>(c)];
+        // From the seventh year on, the last classes of a year study in depth.
+        const int inDepth = (c >= 2 && n >= 2) ? std::max(1, n * size_.inDepthPercent / 100) : 0;
+        for (int i = 0; i < n; ++i)
+            groups_.push_back({c, i >= n - inDepth ? 1 : 0, u(Letters[i])});
+    }
+}
+
+void Builder::makePlan() {
+    std::set<std::pair<int, int>> present;
+    for (const GroupDef& g : groups_)
+        present.insert({g.course, g.stream});
+    for (auto [course, stream] : present) {
+        for (int s = 0; s < SubjectCount; ++s) {
+            int single = Subjects[s].single[static_cast<size_t>(course)];
+            int coupled = Subjects[s].coupled[static_cast<size_t>(course)];
+            if (stream == 1)
+                for (const StreamTwoHours& t : StreamTwo)
+                    if (qstrcmp(t.subject, Subjects[s].name) == 0) {
+                        single = t.single[static_cast<size_t>(course)];
+                        coupled = t.coupled[static_cast<size_t>(course)];
+                    }
+            if (single + coupled > 0) items_.push_back({course, stream, s, single, coupled});
+        }
+    }
+}
+
+void Builder::makeKinds() {
+    for (int i = 0; i < static_cast<int>(items_.size()); ++i) {
+        const ItemDef& it = items_[static_cast<size_t>(i)];
+        // As lesson generation makes them: each single hour, and two entries per pair.
+        const int entries = it.single + 2 * ((it.coupled + 1) / 2);
+        for (int g = 0; g < static_cast<int>(groups_.size()); ++g) {
+            GroupDef& grp = groups_[static_cast<size_t>(g)];
+            if (grp.course != it.course || grp.stream != it.stream) continue;
+            grp.hours += entries;
+            if (Subjects[it.subject].split) {
+                kinds_.push_back({i, g, 1, entries});
+                kinds_.push_back({i, g, 2, entries});
+            } else {
+                kinds_.push_back({i, g, 0, entries});
+            }
+        }
+    }
+}
+
+void Builder::chooseLectures() {
+    std::set<int> used; // kinds already in a lecture
+    for (int tries = 0; tries < 200 && static_cast<int>(lectures_.size()) < size_.lectures;
+         ++tries) {
+        const int s =
+            subjectIndex(LectureSubjects[rnd_.below(static_cast<int>(std::size(LectureSubjects)))]);
+        std::vector<int> candidates; // kinds of that subject in the general stream
+        for (int k = 0; k < static_cast<int>(kinds_.size()); ++k) {
+            const KindDef& kd = kinds_[static_cast<size_t>(k)];
+            const ItemDef& it = items_[static_cast<size_t>(kd.item)];
+            if (it.subject == s && it.stream == 0 && !used.count(k)) candidates.push_back(k);
+        }
+        if (candidates.size() < 2) continue;
+        const int a =
+            candidates[static_cast<size_t>(rnd_.below(static_cast<int>(candidates.size()) - 1))];
+        // Its neighbour in the same plan item (the next letter of the same year).
+        auto next = std::find_if(candidates.begin(), candidates.end(), [&](int k) {
+            return k > a &&
+                   kinds_[static_cast<size_t>(k)].item == kinds_[static_cast<size_t>(a)].item;
+        });
+        if (next == candidates.end()) continue;
+        used.insert(a);
+        used.insert(*next);
+        lectures_.push_back({a, *next});
+    }
+}
+
+bool Builder::assignTeachers(QString* error) {
+    // Shares of the load: lectures first, then each group's hours per speciality.
+    std::vector<Unit> units;
+    std::set<int> inLecture;
+    for (const auto& l : lectures_) {
+        const KindDef& k = kinds_[static_cast<size_t>(l[0])];
+        units.push_back({Subjects[items_[static_cast<size_t>(k.item)].subject].spec,
+                         k.entries,
+                         {l[0], l[1]},
+                         -1,
+                         0,
+                         true});
+        inLecture.insert(l[0]);
+        inLecture.insert(l[1]);
+    }
+    std::map<std::tuple<int, int, int>, size_t> byGroup; // (group, spec, sub) -> unit
+    for (int k = 0; k < static_cast<int>(kinds_.size()); ++k) {
+        if (inLecture.count(k)) continue;
+        const KindDef& kd = kinds_[static_cast<size_t>(k)];
+        const int spec = Subjects[items_[static_cast<size_t>(kd.item)].subject].spec;
+        auto key = std::make_tuple(kd.group, spec, kd.sub);
+        auto it = byGroup.find(key);
+        if (it == byGroup.end()) {
+            it = byGroup.emplace(key, units.size()).first;
+            units.push_back({spec, 0, {}, kd.group, kd.sub, false});
+        }
+        units[it->second].hours += kd.entries;
+        units[it->second].kinds.push_back(k);
+    }
+
+    // Teachers per speciality in proportion to its hours; two at least where a class is
+    // taught in halves at the same time.
+    std::array<int, SpecCount> demand{}, count{};
+    for (const Unit& un : units)
+        demand[static_cast<size_t>(un.spec)] += un.hours;
+    int assigned = 0;
+    for (int s = 0; s < SpecCount; ++s) {
+        if (demand[static_cast<size_t>(s)] == 0) continue;
+        const bool halves = s == SpecForeign || s == SpecInformatics || s == SpecTechnology;
+        count[static_cast<size_t>(s)] = halves ? 2 : 1;
+        assigned += count[static_cast<size_t>(s)];
+    }
+    for (; assigned < size_.teachers; ++assigned) {
+        int best = -1;
+        for (int s = 0; s < SpecCount; ++s) {
+            if (demand[static_cast<size_t>(s)] == 0) continue;
+            if (best < 0 || demand[static_cast<size_t>(s)] * count[static_cast<size_t>(best)] >
+                                demand[static_cast<size_t>(best)] * count[static_cast<size_t>(s)])
+                best = s;
+        }
+        ++count[static_cast<size_t>(best)];
+    }
+
+    // Names: mostly women, as in most schools; unique, as the name key demands.
+    std::set<QString> names;
+    const int initials = static_cast<int>(QString::fromUtf8(Initials).size());
+    for (int s = 0; s < SpecCount; ++s)
+        for (int i = 0; i < count[static_cast<size_t>(s)]; ++i) {
+            QString name;
+            do {
+                QString surname = u(Surnames[rnd_.below(static_cast<int>(std::size(Surnames)))]);
+                if (rnd_.chance(75)) surname += QString::fromUtf8("а");
+                const QString in = QString::fromUtf8(Initials);
+                name = surname + QLatin1Char(' ') + in[rnd_.below(initials)] + QLatin1Char('.') +
+                       in[rnd_.below(initials)] + QLatin1Char('.');
+            } while (!names.insert(name.toUpper()).second);
+            teachers_.push_back({s, name});
+        }
+
+    // Largest shares first, each to the least loaded teacher of the speciality; the two
+    // halves of a class never share a teacher, since they sit at the same time.
+    std::vector<size_t> order(units.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return units[a].hours > units[b].hours; });
+    std::map<std::tuple<int, int, int>, int> teacherOf; // (group, spec, sub) -> teacher
+    const int maxLoad = cells_ - 6;
+    for (size_t ix : order) {
+        const Unit& un = units[ix];
+        int partner = -1;
+        if (un.sub != 0) {
+            auto p = teacherOf.find({un.group, un.spec, 3 - un.sub});
+            if (p != teacherOf.end()) partner = p->second;
+        }
+        int best = -1;
+        for (int t = 0; t < static_cast<int>(teachers_.size()); ++t) {
+            if (teachers_[static_cast<size_t>(t)].spec != un.spec || t == partner) continue;
+            if (best < 0 ||
+                teachers_[static_cast<size_t>(t)].load < teachers_[static_cast<size_t>(best)].load)
+                best = t;
+        }
+        if (best < 0 || teachers_[static_cast<size_t>(best)].load + un.hours > maxLoad) {
+            if (error)
+                *error = u("Не хватает учителей специальности «%1»").arg(u(SpecNames[un.spec]));
+            return false;
+        }
+        teachers_[static_cast<size_t>(best)].load += un.hours;
+        if (!un.lecture) teacherOf[{un.group, un.spec, un.sub}] = best;
+        for (int k : un.kinds)
+            kinds_[static_cast<size_t>(k)].teacher = best;
+    }
+    return true;
+}
+
+void Builder::makeLinks() {
+    auto subGroupMark = [&](int sub) { return FormatSubGroup(dict_.glo, static_cast<Short>(sub)); };
+    // The halves of a class are linked as the subgroup linking of the program links them.
+    for (int k = 0; k + 1 < static_cast<int>(kinds_.size()); ++k) {
+        const KindDef& a = kinds_[static_cast<size_t>(k)];
+        const KindDef& b = kinds_[static_cast<size_t>(k + 1)];
+        if (a.sub != 1 || b.sub != 2) continue;
+        const QString subject = u(Subjects[items_[static_cast<size_t>(a.item)].subject].name);
+        links_.push_back({subject + u(" в ") + groupId(a.group) + subGroupMark(1) +
+                              QStringLiteral(", ") + groupId(a.group) + subGroupMark(2),
+                          false,
+                          {k, k + 1}});
+    }
+    for (const auto& l : lectures_) {
+        const KindDef& a = kinds_[static_cast<size_t>(l[0])];
+        const KindDef& b = kinds_[static_cast<size_t>(l[1])];
+        const QString subject = u(Subjects[items_[static_cast<size_t>(a.item)].subject].name);
+        links_.push_back({subject + u(" в ") + groupId(a.group) + QStringLiteral(", ") +
+                              groupId(b.group) + u(" (лекция)"),
+                          true,
+                          {l[0], l[1]}});
+    }
+    for (int i = 0; i < static_cast<int>(links_.size()); ++i)
+        for (int k : links_[static_cast<size_t>(i)].kinds)
+            kinds_[static_cast<size_t>(k)].link = i;
+}
+
+void Builder::makeRooms() {
+    // Room hours a week per kind of room; a lecture needs one room for both groups.
+    std::array<int, RoomKindCount> demand{};
+    std::set<int> counted;
+    for (int k = 0; k < static_cast<int>(kinds_.size()); ++k) {
+        const KindDef& kd = kinds_[static_cast<size_t>(k)];
+        if (kd.link >= 0 && links_[static_cast<size_t>(kd.link)].lecture &&
+            !counted.insert(kd.link).second)
+            continue;
+        const RoomKind need = Subjects[items_[static_cast<size_t>(kd.item)].subject].mainRoom;
+        demand[static_cast<size_t>(need == NoRoomType ? CommonRoom : need)] += kd.entries;
+    }
+    // Rooms busy about two thirds of the week at most.
+    const std::array<int, RoomKindCount> minimum{2, 2, 1, 1};
+    for (int kind = 0; kind < RoomKindCount; ++kind) {
+        const int d = demand[static_cast<size_t>(kind)];
+        if (d == 0) continue;
+        const int n =
+            std::max(minimum[static_cast<size_t>(kind)], (d * 3 + cells_ * 2 - 1) / (cells_ * 2));
+        for (int i = 0; i < n; ++i) {
+            QString number;
+            switch (kind) {
+            case CommonRoom:
+                number = QString::number((i / 12 + 1) * 100 + i % 12 + 1);
+                break;
+            case InformaticsRoom:
+                number = u("Инф-%1").arg(i + 1);
+                break;
+            case LabRoom:
+                number = u("Лаб-%1").arg(i + 1);
+                break;
+            default:
+                number = u("Спорт-%1").arg(i + 1);
+                break;
+            }
+            rooms_.push_back({static_cast<RoomKind>(kind), number});
+        }
+    }
+
+    // Own rooms: a class room for some teachers of the general subjects, a laboratory or a
+    // computer room for some science teachers; a few have a second room.
+    auto freeRoom = [&](RoomKind kind) -> int {
+        std::vector<int> free;
+        for (int r = 0; r < static_cast<int>(rooms_.size()); ++r)
+            if (rooms_[static_cast<size_t>(r)].kind == kind && !rooms_[static_cast<size_t>(r)].own)
+                free.push_back(r);
+        int total = 0;
+        for (const RoomDef& r : rooms_)
+            total += r.kind == kind;
+        // Keep a third of each kind for the teachers without a room of their own.
+        if (static_cast<int>(free.size()) * 3 <= total) return -1;
+        return free[static_cast<size_t>(rnd_.below(static_cast<int>(free.size())))];
+    };
+    for (TeacherDef& t : teachers_) {
+        RoomKind kind = NoRoomType;
+        int share = 0;
+        switch (t.spec) {
+        case SpecBiology:
+        case SpecChemistry:
+        case SpecPhysics:
+            kind = LabRoom;
+            share = 50;
+            break;
+        case SpecInformatics:
+            kind = InformaticsRoom;
+            share = 50;
+            break;
+        case SpecSport:
+            break;
+        default:
+            kind = CommonRoom;
+            share = 40;
+            break;
+        }
+        if (kind == NoRoomType) continue;
+        if (rnd_.chance(share)) {
+            t.mainRoom = freeRoom(kind);
+            if (t.mainRoom >= 0) rooms_[static_cast<size_t>(t.mainRoom)].own = true;
+            if (t.mainRoom >= 0 && rnd_.chance(25)) {
+                t.additionalRoom = freeRoom(kind);
+                if (t.additionalRoom >= 0) rooms_[static_cast<size_t>(t.additionalRoom)].own = true;
+            }
+        } else if (kind == CommonRoom && rnd_.chance(8)) {
+            t.additionalRoom = freeRoom(kind);
+            if (t.additionalRoom >= 0) rooms_[static_cast<size_t>(t.additionalRoom)].own = true;
+        }
+    }
+}
+
+void Builder::makeRestrictions() {
+    const int lessons = size_.lessonsPerDay;
+    auto randomCell = [&]() { return Cell{1 + rnd_.below(DayCount), 1 + rnd_.below(lessons)}; };
+    // Forbidden cells are the same every week (a teacher's free day does not move);
+    // undesirable ones change from week to week.
+    auto write = [&](Short type, int object, const std::set<Cell>& forbidden,
+                     int undesirablePerWeek, bool lastLessonsOnly) {
+        for (int w = 1; w <= opt_.weeks; ++w) {
+            for (const Cell& c : forbidden)
+                restrictions_.push_back({type, object, w, c, RestrictionLevel::Forbidden});
+            std::set<Cell> weak;
+            for (int i = 0; i < undesirablePerWeek; ++i) {
+                Cell c = randomCell();
+                if (lastLessonsOnly) c.lesson = lessons - rnd_.below(2);
+                if (!forbidden.count(c)) weak.insert(c);
+            }
+            for (const Cell& c : weak)
+                restrictions_.push_back({type, object, w, c, RestrictionLevel::Undesirable});
+        }
+    };
+
+    for (int t = 0; t < static_cast<int>(teachers_.size()); ++t) {
+        const int budget = cells_ - teachers_[static_cast<size_t>(t)].load - 3;
+        std::set<Cell> forbidden;
+        if (rnd_.chance(35) && budget >= lessons) {
+            const int day = 1 + rnd_.below(DayCount); // a day free for methodical work
+            for (int l = 1; l <= lessons; ++l)
+                forbidden.insert({day, l});
+        } else if (rnd_.chance(40) && budget >= 2) {
+            forbidden.insert({1 + rnd_.below(DayCount), 1});
+            forbidden.insert({1 + rnd_.below(DayCount), 1});
+        }
+        write(ObjectType::Teacher, t, forbidden, rnd_.below(4), false);
+    }
+    for (int g = 0; g < static_cast<int>(groups_.size()); ++g) {
+        const int budget = cells_ - groups_[static_cast<size_t>(g)].hours - 2;
+        std::set<Cell> forbidden;
+        // Short Saturdays.
+        if (rnd_.chance(60))
+            for (int l = lessons; l > lessons - std::min(budget, 2); --l)
+                forbidden.insert({DayCount, l});
+        write(ObjectType::Group, g, forbidden, 1 + rnd_.below(2), true);
+    }
+    for (int r = 0; r < static_cast<int>(rooms_.size()); ++r) {
+        std::set<Cell> forbidden;
+        // Rooms nobody calls their own are sometimes taken for other business.
+        if (!rooms_[static_cast<size_t>(r)].own && rnd_.chance(30)) {
+            const int day = 1 + rnd_.below(DayCount);
+            forbidden.insert({day, 1});
+            forbidden.insert({day, 2});
+        }
+        write(ObjectType::Room, r, forbidden, rnd_.chance(20) ? 1 : 0, true);
+    }
+}
+
+// ---- Writing -------------------------------------------------------------------------
+
+bool Builder::writeReference(QString* error) {
+    Transaction tx(dict_.store(),
+                   {FileId::Days, FileId::LessonBell, FileId::Stream, FileId::Course,
+                    FileId::SubGroupType, FileId::ScienceCycle, FileId::Science, FileId::RoomType,
+                    FileId::Room, FileId::Speciality, FileId::Teacher});
+    if (failed(tx.error(), u("Запись справочников"), error)) return false;
+    const QString where = u("Запись справочников");
+
+    auto days = tx.access<Days>();
+    for (int d = 0; d < DayCount; ++d) {
+        Days rec = days.prime();
+        rec.DayName = u(DayNames[d]);
+        if (failed(days.insert(rec), where, error)) return false;
+    }
+    // 45-minute lessons from 08:30 with the long breaks after the second and third lesson.
+    auto bells = tx.access<LessonBell>();
+    int minutes = 8 * 60 + 30;
+    const int breaks[] = {10, 20, 20, 10, 10, 10, 10, 10};
+    for (int l = 0; l < size_.lessonsPerDay; ++l) {
+        LessonBell rec = bells.prime();
+        rec.LessonNo = QString::number(l + 1);
+        rec.Begining = timeOf(minutes / 60, minutes % 60);
+        rec.Ending = timeOf((minutes + 45) / 60, (minutes + 45) % 60);
+        minutes += 45 + breaks[l];
+        if (failed(bells.insert(rec), where, error)) return false;
+    }
+    auto streams = tx.access<Stream>();
+    for (int s = 0; s < 2; ++s) {
+        Stream rec = streams.prime();
+        rec.Stream = u(StreamNames[s]);
+        if (failed(streams.insert(rec), where, error)) return false;
+        streamCodes_[static_cast<size_t>(s)] = rec.StreamCode;
+    }
+    auto courses = tx.access<Course>();
+    for (int c = 0; c < CourseCount; ++c) {
+        Course rec;
+        rec.Course = QString::number(c + 5);
+        if (failed(courses.insert(rec), where, error)) return false;
+    }
+    auto sgt = tx.access<SubGroupType>();
+    SubGroupType halves = sgt.prime();
+    halves.SgrpTyp = u("Половина класса");
+    halves.NumbOfSubGroups = 2;
+    if (failed(sgt.insert(halves), where, error)) return false;
+
+    auto cycles = tx.access<ScienceCycle>();
+    std::array<Short, CycleCount> cycleCodes{};
+    for (int c = 0; c < CycleCount; ++c) {
+        ScienceCycle rec = cycles.prime();
+        rec.CycleName = u(Cycles[c].name);
+        rec.LessonsPerDayMax = static_cast<Byte>(Cycles[c].perDay);
+        rec.Color = Cycles[c].color;
+        if (failed(cycles.insert(rec), where, error)) return false;
+        cycleCodes[static_cast<size_t>(c)] = rec.CycleCode;
+    }
+    auto types = tx.access<RoomType>();
+    for (int k = 0; k < RoomKindCount; ++k) {
+        RoomType rec = types.prime();
+        rec.RoomType = u(RoomTypeNames[k]);
+        if (failed(types.insert(rec), where, error)) return false;
+        roomTypeCodes_[static_cast<size_t>(k)] = rec.SysCode;
+    }
+    auto typeCode = [&](RoomKind k) -> Short {
+        return k == NoRoomType ? 0 : static_cast<Short>(roomTypeCodes_[static_cast<size_t>(k)]);
+    };
+    auto rooms = tx.access<Room>();
+    for (RoomDef& r : rooms_) {
+        Room rec = rooms.prime();
+        rec.RoomTypePtr = roomTypeCodes_[static_cast<size_t>(r.kind)];
+        rec.RoomNo = r.number;
+        if (failed(rooms.insert(rec), where, error)) return false;
+        r.code = rec.RoomCode;
+    }
+    auto sciences = tx.access<Science>();
+    for (int s = 0; s < SubjectCount; ++s) {
+        Science rec = sciences.prime();
+        rec.Science = u(Subjects[s].name);
+        rec.CycleCode = cycleCodes[static_cast<size_t>(Subjects[s].cycle)];
+        rec.SgrpTypCode = Subjects[s].split ? halves.SgrpTypCode : 0;
+        rec.MainRoomTypeCode = typeCode(Subjects[s].mainRoom);
+        rec.AdditionalRoomTypeCode = typeCode(Subjects[s].additionalRoom);
+        if (failed(sciences.insert(rec), where, error)) return false;
+        subjectCodes_[static_cast<size_t>(s)] = rec.ScienceCode;
+    }
+    auto specs = tx.access<Speciality>();
+    std::array<Short, SpecCount> specCodes{};
+    for (int s = 0; s < SpecCount; ++s) {
+        Speciality rec = specs.prime();
+        rec.Speciality = u(SpecNames[s]);
+        if (failed(specs.insert(rec), where, error)) return false;
+        specCodes[static_cast<size_t>(s)] = rec.SpecialityCode;
+    }
+    auto teachers = tx.access<Teacher>();
+    for (TeacherDef& t : teachers_) {
+        Teacher rec = teachers.prime();
+        rec.TeacherName = t.name;
+        rec.SpecialityCode = specCodes[static_cast<size_t>(t.spec)];
+        if (t.mainRoom >= 0)
+            rec.MainRoomCode = static_cast<Short>(rooms_[static_cast<size_t>(t.mainRoom)].code);
+        if (t.additionalRoom >= 0)
+            rec.AdditionalRoomCode =
+                static_cast<Short>(rooms_[static_cast<size_t>(t.additionalRoom)].code);
+        if (failed(teachers.insert(rec), where, error)) return false;
+        t.code = rec.TeacherCode;
+    }
+    return !failed(tx.commit(), where, error);
+}
+
+bool Builder::writeGroupsAndPlan(QString* error) {
+    // As the program's forms store them: each record through its relation manager, which
+    // creates the unplaced lessons of every new group and plan item.
+    Relations rel(dict_);
+    rel.setReporting(false);
+    if (!rel.open(FileId::Group)) {
+        if (error) *error = u("Файл учебных групп не открывается");
+        return false;
+    }
+    if (!rel.open(FileId::TrainingCourse)) {
+        rel.close(FileId::Group);
+        if (error) *error = u("Файл учебного плана не открывается");
+        return false;
+    }
+    bool ok = true;
+    {
+        auto groupAccess = dict_.access<Group>(false);
+        for (GroupDef& g : groups_) {
+            Group rec = groupAccess.prime();
+            rec.Course = QString::number(g.course + 5);
+            rec.Literal = g.letter;
+            rec.StreamCode = streamCodes_[static_cast<size_t>(g.stream)];
+            if (failed(rel.insert(rec), u("Запись группы %1").arg(rec.GroupId()), error)) {
+                ok = false;
+                break;
+            }
+            g.code = rec.GroupCode;
+        }
+        auto itemAccess = dict_.access<TrainingCourse>(false);
+        for (ItemDef& it : items_) {
+            if (!ok) break;
+            TrainingCourse rec = itemAccess.prime();
+            rec.ScienceCode = subjectCodes_[static_cast<size_t>(it.subject)];
+            rec.Course = QString::number(it.course + 5);
+            rec.StreamCode = streamCodes_[static_cast<size_t>(it.stream)];
+            rec.SingleHours = static_cast<Short>(it.single);
+            rec.CoupledHours = static_cast<Short>(it.coupled);
+            if (failed(rel.insert(rec), u("Запись учебного плана"), error)) ok = false;
+            it.code = rec.TrainingCourseItemCode;
+        }
+    }
+    rel.close(FileId::TrainingCourse);
+    rel.close(FileId::Group);
+    return ok;
+}
+
+bool Builder::writeLoadAndLinks(QString* error) {
+    const QString where = u("Распределение нагрузки и связи уроков");
+    Transaction tx(dict_.store(), {FileId::Schedule, FileId::LsnLink, FileId::LsnLinkComp});
+    if (failed(tx.error(), where, error)) return false;
+
+    auto lnk = tx.access<LsnLink>();
+    auto comp = tx.access<LsnLinkComp>();
+    for (LinkDef& l : links_) {
+        LsnLink rec = lnk.prime();
+        rec.LinkName = l.name;
+        rec.IsLecture = l.lecture ? 1 : 0;
+        if (failed(lnk.insert(rec), where, error)) return false;
+        l.code = rec.LinkCode;
+        for (int k : l.kinds) {
+            const KindDef& kd = kinds_[static_cast<size_t>(k)];
+            LsnLinkComp c;
+            c.LinkCode = l.code;
+            c.TrainingCourseItemCode = items_[static_cast<size_t>(kd.item)].code;
+            c.GroupCode = groups_[static_cast<size_t>(kd.group)].code;
+            c.SubGroupNum = static_cast<Short>(kd.sub);
+            if (failed(comp.insert(c), where, error)) return false;
+        }
+    }
+
+    // Every generated entry receives the teacher of its kind and the link of its kind; the
+    // number of entries per kind must be what the plan asks for.
+    std::map<std::tuple<Short, Short, Short>, int> kindOf;
+    for (int k = 0; k < static_cast<int>(kinds_.size()); ++k) {
+        const KindDef& kd = kinds_[static_cast<size_t>(k)];
+        kindOf[{items_[static_cast<size_t>(kd.item)].code,
+                groups_[static_cast<size_t>(kd.group)].code, static_cast<Short>(kd.sub)}] = k;
+    }
+    std::vector<int> seen(kinds_.size(), 0);
+    auto sch = tx.access<Schedule>();
+    for (Schedule s : sch.all(Schedule::ItemCode)) {
+        auto it = kindOf.find({s.TrainingCourseItemCode, s.GroupCode, s.SubGroupNum});
+        if (it == kindOf.end()) {
+            if (error) *error = u("Создан урок, которого нет в учебном плане");
+            return false;
+        }
+        const KindDef& kd = kinds_[static_cast<size_t>(it->second)];
+        ++seen[static_cast<size_t>(it->second)];
+        s.TeacherCode = teachers_[static_cast<size_t>(kd.teacher)].code;
+        s.LinkCode = kd.link >= 0 ? links_[static_cast<size_t>(kd.link)].code : 0;
+        if (failed(sch.update(s), where, error)) return false;
+    }
+    for (size_t k = 0; k < kinds_.size(); ++k)
+        if (seen[k] != kinds_[k].entries) {
+            if (error)
+                *error = u("Создано %1 уроков вместо %2 для группы %3")
+                             .arg(seen[k])
+                             .arg(kinds_[k].entries)
+                             .arg(groupId(kinds_[k].group));
+            return false;
+        }
+    return !failed(tx.commit(), where, error);
+}
+
+bool Builder::writeRestrictions(QString* error) {
+    const QString where = u("Запись ограничений");
+    Transaction tx(dict_.store(), {FileId::Restriction});
+    if (failed(tx.error(), where, error)) return false;
+    auto rst = tx.access<Restriction>();
+    for (const RestrictionDef& r : restrictions_) {
+        Restriction rec;
+        rec.ObjectType = r.objectType;
+        switch (r.objectType) {
+        case ObjectType::Teacher:
+            rec.ObjectCode = teachers_[static_cast<size_t>(r.object)].code;
+            break;
+        case ObjectType::Group:
+            rec.ObjectCode = groups_[static_cast<size_t>(r.object)].code;
+            break;
+        default:
+            rec.ObjectCode = static_cast<Short>(rooms_[static_cast<size_t>(r.object)].code);
+            break;
+        }
+        rec.Week = static_cast<Short>(r.week);
+        rec.DaySeqNumber = static_cast<Short>(r.cell.day);
+        rec.LessonNo = QString::number(r.cell.lesson);
+        rec.Restriction = r.level;
+        if (failed(rst.insert(rec), where, error)) return false;
+    }
+    return !failed(tx.commit(), where, error);
+}
+
+bool Builder::run(SampleSummary* summary, QString* error) {
+    if (opt_.weeks < 1 || opt_.weeks > MaxWeeks) {
+        if (error) *error = u("Число недель в цикле должно быть от 1 до %1").arg(MaxWeeks);
+        return false;
+    }
+    makeGroups();
+    makePlan();
+    makeKinds();
+    chooseLectures();
+    if (!assignTeachers(error)) return false;
+    makeLinks();
+    makeRooms();
+    makeRestrictions();
+
+    if (!writeReference(error)) return false;
+    dict_.glo.WeeksInCycle = static_cast<Short>(opt_.weeks);
+    dict_.glo.CommonTypeRoomCode = roomTypeCodes_[CommonRoom];
+    if (!writeGroupsAndPlan(error) || !writeLoadAndLinks(error) || !writeRestrictions(error))
+        return false;
+    if (failed(faldin::UpdateAllTeacherRoomLists(dict_), u("Формирование списков кабинетов"),
+               error))
+        return false;
+    QString saveError;
+    if (!dict_.saveSettings(&saveError)) {
+        if (error) *error = u("Файл настроек не записан: %1").arg(saveError);
+        return false;
+    }
+
+    if (summary) {
+        SampleSummary& s = *summary;
+        s = {};
+        s.days = DayCount;
+        s.lessonsPerDay = size_.lessonsPerDay;
+        s.groups = static_cast<int>(groups_.size());
+        s.teachers = static_cast<int>(teachers_.size());
+        s.rooms = static_cast<int>(rooms_.size());
+        s.subjects = SubjectCount;
+        s.planItems = static_cast<int>(items_.size());
+        for (const KindDef& k : kinds_)
+            s.entries += k.entries;
+        for (const GroupDef& g : groups_)
+            s.groupHours += g.hours;
+        s.links = static_cast<int>(links_.size());
+        s.lectures = static_cast<int>(lectures_.size());
+        s.restrictions = static_cast<int>(restrictions_.size());
+        FileUse use(dict_.store(), FileId::RoomList, false);
+        s.roomListEntries = use ? static_cast<int>(dict_.access<RoomList>(false).count()) : 0;
+    }
+    return true;
+}
+
+} // namespace
+
+bool GenerateSampleSchool(Dictionary& dict, const SampleOptions& options, SampleSummary* summary,
+                          QString* error) {
+    // The folder is new and nobody else uses it yet: commits need not wait for the disk, the
+    // files are written through to it once at the end.
+    dict.store().beginBatch();
+    Builder b(dict, options);
+    bool ok = b.run(summary, error);
+    if (!dict.store().endBatch() && ok) {
+        if (error) *error = u("Файлы данных не удалось записать на диск");
+        ok = false;
+    }
+    return ok;
+}
+
+} // namespace sample
