@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 here=$(pwd)
 
-packages=(build-essential cmake ninja-build ccache qt6-base-dev qt6-translations-l10n
+packages=(build-essential cmake ninja-build ccache qt6-base-dev qt6-svg-dev qt6-translations-l10n
           libsqlite3-dev libgtest-dev fonts-dejavu-core libgl1-mesa-dev
           sqlite3 xvfb xauth poppler-utils)
 

@@ -5,7 +5,9 @@
 #include "tamsel/Globals.h"
 #include "tamsel/IniFile.h"
 #include "tamsel/Ports.h"
+#include "tamsel/Procedures.h"
 #include "tamsel/Store.h"
+#include "tamsel/WindowTable.h"
 
 #include <QString>
 #include <QStringList>
@@ -27,6 +29,10 @@ public:
     Globals glo;
     /// Names of the libraries as they were initialised ("init:faldin") and terminated.
     QStringList libraryLog;
+    /// The procedures the libraries offer to the frame (filled by their Init entries).
+    Procedures procedures;
+    /// The open windows by number, for posting events and for `WindowRefreshQueue`.
+    WindowTable windows{glo};
 
     const QString& workDir() const { return workDir_; }
     IniFile& settings() { return *settings_; }

@@ -1,0 +1,682 @@
+#include "MainFrame.h"
+
+#include "About.h"
+#include "Artwork.h"
+#include "HelpWindow.h"
+#include "RussianTexts.h"
+#include "StopButton.h"
+
+#include "tamsel/Dictionary.h"
+#include "tamsel/widgets/WindowPlaceKeeper.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+namespace korvel {
+
+using tamsel::NavigationButton;
+namespace UserEvent = tamsel::UserEvent;
+
+namespace {
+QString u(const char* s) {
+    return QString::fromUtf8(s);
+}
+const QString MainProcedure = QStringLiteral("Main");
+
+/// A window that closes itself (its own "Закрыть" button) would leave an empty child frame
+/// behind; this closes the frame around it as well.
+class ChildCloseWatcher : public QObject {
+public:
+    ChildCloseWatcher(QWidget* window, QMdiSubWindow* sub)
+        : QObject(sub), window_(window), sub_(sub) {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == window_ && event->type() == QEvent::Close) {
+            // Whether the window accepted the close is known only afterwards.
+            QTimer::singleShot(0, sub_, [w = window_, sub = sub_] {
+                if (sub->isVisible() && (!w || w->isHidden())) sub->close();
+            });
+        }
+        return false;
+    }
+
+private:
+    QPointer<QWidget> window_;
+    QMdiSubWindow* sub_;
+};
+} // namespace
+
+MainFrame::MainFrame(tamsel::Dictionary& dict, QWidget* parent) : QMainWindow(parent), dict_(dict) {
+    setObjectName(MainProcedure);
+    dict_.glo.BuildNumber = BuildNumber;
+    dict_.glo.BuildDate = BuildDate;
+    dict_.glo.BuildTime = BuildTime;
+    dict_.glo.FrameThread = dict_.windows.enlist(this, MainProcedure);
+    dict_.glo.WindowRefreshQueue.clear();
+
+    setWindowTitle(QStringLiteral("Korvel"));
+    setWindowIcon(QIcon(svgPixmap(QStringLiteral(":/icons/korvel.svg"), QSize(64, 64))));
+
+    mdi_ = new QMdiArea(this);
+    mdi_->setObjectName(QStringLiteral("mdiArea"));
+    mdi_->setBackground(QBrush(svgPixmap(QStringLiteral(":/wallpaper.svg"))));
+    mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(mdi_);
+
+    buildMenus();
+    buildToolBars();
+    buildStatusBar();
+    updateAvailability();
+
+    connect(mdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
+        for (QAction* a : std::as_const(navigationActions_))
+            a->setEnabled(sub != nullptr);
+    });
+    for (QAction* a : std::as_const(navigationActions_))
+        a->setEnabled(false);
+
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, &MainFrame::updateStatus);
+    timer->start(1000);
+    updateStatus();
+
+    const QRect screen = QGuiApplication::primaryScreen()
+                             ? QGuiApplication::primaryScreen()->availableGeometry()
+                             : QRect(0, 0, 1024, 768);
+    resize(screen.size() * 0.85);
+    move(screen.center() - rect().center());
+    tamsel::WindowPlaceKeeper::attach(this, dict_.settings(), MainProcedure);
+}
+
+MainFrame::~MainFrame() {
+    dict_.windows.release(dict_.windows.numberOf(this));
+    dict_.glo.FrameThread = 0;
+}
+
+void MainFrame::open() {
+    if (windowState() & Qt::WindowMaximized)
+        showMaximized();
+    else
+        show();
+}
+
+QString MainFrame::gridMode() const {
+    return dict_.glo.SmallFlag ? QStringLiteral("Small") : QString();
+}
+
+// ---------------------------------------------------------------------------------------
+// Menu and toolbars
+
+QAction* MainFrame::launcher(const QString& text, std::function<QString()> procedure,
+                             std::function<void()> run) {
+    auto* a = new QAction(text, this);
+    if (!run) run = [this, procedure] { startProcedure(procedure()); };
+    connect(a, &QAction::triggered, this, [run] { run(); });
+    launchers_.append({a, std::move(procedure)});
+    return a;
+}
+
+QAction* MainFrame::procedureItem(QMenu* menu, const QString& text, const QString& procedure,
+                                  const QString& mode, const QString& tip) {
+    QAction* a = launcher(
+        text, [procedure] { return procedure; },
+        [this, procedure, mode] { startProcedure(procedure, mode); });
+    a->setObjectName(procedure + (mode.isEmpty() ? QString() : QLatin1Char('.') + mode));
+    if (!tip.isEmpty()) a->setStatusTip(tip);
+    menu->addAction(a);
+    return a;
+}
+
+QAction* MainFrame::checkItem(QMenu* menu, const QString& text, tamsel::Short* flag,
+                              const QString& tip, std::function<void()> after) {
+    QAction* a = menu->addAction(text);
+    a->setCheckable(true);
+    a->setChecked(*flag != 0);
+    if (!tip.isEmpty()) a->setStatusTip(tip);
+    connect(a, &QAction::toggled, this, [flag, after](bool on) {
+        *flag = on ? 1 : 0;
+        if (after) after();
+    });
+    return a;
+}
+
+void MainFrame::buildMenus() {
+    QMenuBar* bar = menuBar();
+
+    QMenu* documents = bar->addMenu(u("&Документы"));
+    QMenu* print = documents->addMenu(icon(QStringLiteral("print")), u("Печать"));
+    print->menuAction()->setStatusTip(u("Печать документов"));
+    procedureItem(print, u("Расписания всех учителей"), QStringLiteral("PrintTeacherSchedule"));
+    procedureItem(print, u("Расписания всех учебных групп"), QStringLiteral("PrintGroupSchedule"));
+    procedureItem(print, u("Расписание загрузки кабинетов"), QStringLiteral("PrintRoomSchedule"));
+    procedureItem(print, u("Учебный план"), QStringLiteral("PrintTrainingCourse"));
+    procedureItem(print, u("Распределение нагрузки"), QStringLiteral("PrintTeacherLoad"));
+    procedureItem(print, u("Сводное расписание"), QStringLiteral("PrintBriefSchedule"));
+    procedureItem(documents, u("&Принтер..."), QStringLiteral("PrinterSetup"), QString(),
+                  u("Выбор и настройки принтера"));
+    documents->addSeparator();
+    QAction* quit =
+        documents->addAction(icon(QStringLiteral("exit")), u("В&ыход"), this, &QWidget::close);
+    quit->setStatusTip(u("Выход из приложения"));
+    quit->setObjectName(QStringLiteral("Exit"));
+
+    QMenu* edit = bar->addMenu(u("&Редактор"));
+    QAction* cut = edit->addAction(u("&Вырезать"), this, [this] { editAction(Qt::Key_X); });
+    cut->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+    QAction* copy = edit->addAction(u("&Копировать"), this, [this] { editAction(Qt::Key_C); });
+    copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    QAction* paste = edit->addAction(u("&Вставить"), this, [this] { editAction(Qt::Key_V); });
+    paste->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+
+    QMenu* source = bar->addMenu(u("Исходные данные"));
+    procedureItem(source, u("Список учебных дней ..."), QStringLiteral("DayList"))
+        ->setIcon(icon(QStringLiteral("days")));
+    procedureItem(source, u("Список уроков ..."), QStringLiteral("LessonBellList"))
+        ->setIcon(icon(QStringLiteral("bells")));
+    procedureItem(source, u("Список кабинетов ..."), QStringLiteral("RoomList"))
+        ->setIcon(icon(QStringLiteral("rooms")));
+    procedureItem(source, u("Список учителей ..."), QStringLiteral("TeacherList"))
+        ->setIcon(icon(QStringLiteral("teachers")));
+    procedureItem(source, u("Список учебных групп ..."), QStringLiteral("GroupList"))
+        ->setIcon(icon(QStringLiteral("groups")));
+    procedureItem(source, u("Типы учебных п/групп ..."), QStringLiteral("SubGroupTypeList"));
+    procedureItem(source, u("Список учебных дисциплин ..."), QStringLiteral("ScienceList"))
+        ->setIcon(icon(QStringLiteral("subjects")));
+    procedureItem(source, u("Учебные планы групп ..."), QStringLiteral("TrainingPlan"))
+        ->setIcon(icon(QStringLiteral("plan")));
+
+    QMenu* demands = bar->addMenu(u("Требования к расписанию"));
+    procedureItem(demands, u("Временные рамки ..."), QStringLiteral("TimeRestrictions"))
+        ->setIcon(icon(QStringLiteral("restrictions")));
+    procedureItem(demands, u("Нагрузка учителей ..."), QStringLiteral("TeacherLessons"))
+        ->setIcon(icon(QStringLiteral("load")));
+    procedureItem(demands, u("Одновременные уроки ..."), QStringLiteral("LessonLinks"))
+        ->setIcon(icon(QStringLiteral("links")));
+
+    QMenu* placing = bar->addMenu(u("Расстановка уроков"));
+    QAction* autoItem = launcher(
+        u("Автоматическая расстановка уроков ..."), [] { return QStringLiteral("AutoPivrel"); },
+        [this] {
+            startProcedure(QStringLiteral("AutoPivrel"));
+            // Every open window shows the state the placement starts from.
+            dict_.windows.postToFrame(UserEvent::Refresh);
+        });
+    autoItem->setIcon(icon(QStringLiteral("auto")));
+    autoItem->setObjectName(QStringLiteral("AutoPivrel"));
+    placing->addAction(autoItem);
+    procedureItem(placing, u("Нерасставленные уроки ..."), QStringLiteral("UnplacedLessons"))
+        ->setIcon(icon(QStringLiteral("unplaced")));
+    procedureItem(placing, u("Расстановка уроков (компактная) ..."),
+                  QStringLiteral("PivrelLessons"), QStringLiteral("Small"));
+    procedureItem(placing, u("Расстановка уроков ..."), QStringLiteral("PivrelLessons"), QString(),
+                  u("Размещение уроков в сетке часов"))
+        ->setIcon(icon(QStringLiteral("placing")));
+    QAction* overview = launcher(
+        u("Обзор расписания (символьный) ..."), [] { return QStringLiteral("Overview"); },
+        [this] { startProcedure(QStringLiteral("Overview"), gridMode()); });
+    overview->setObjectName(QStringLiteral("Overview"));
+    placing->addAction(overview);
+    QAction* colour = launcher(
+        u("Обзор расписания (графический) ..."), [] { return QStringLiteral("ColorOverview"); },
+        [this] { startProcedure(QStringLiteral("ColorOverview"), gridMode()); });
+    colour->setObjectName(QStringLiteral("ColorOverview"));
+    colour->setIcon(icon(QStringLiteral("overview")));
+    placing->addAction(colour);
+    placing->addSeparator();
+    QAction* clearAll =
+        launcher(u("Полная очистка расписания"), {}, [this] { clearScheduleFully(); });
+    clearAll->setObjectName(QStringLiteral("ClearSchedule.0"));
+    placing->addAction(clearAll);
+    procedureItem(placing, u("Очистка расписания и распределения нагрузки"),
+                  QStringLiteral("ClearSchedule"), QStringLiteral("1"));
+
+    QMenu* settings = bar->addMenu(u("&Настройка"));
+    checkItem(settings, u("Компактный вид"), &dict_.glo.SmallFlag)
+        ->setObjectName(QStringLiteral("SmallFlag"));
+    checkItem(settings, u("Показывать все недели"), &dict_.glo.AllWeeksShow,
+              u("Показывать все недели сразу"))
+        ->setObjectName(QStringLiteral("AllWeeksShow"));
+    checkItem(settings, u("Показывать ограничения урока"), &dict_.glo.ShowLessonRestrictions,
+              QString(), [this] { dict_.windows.postToFrame(UserEvent::Refresh); })
+        ->setObjectName(QStringLiteral("ShowLessonRestrictions"));
+    checkItem(settings, u("Переход к соотв. расписанию"), &dict_.glo.GoToSelectedObject,
+              u("Переход к соответствующему расписанию"))
+        ->setObjectName(QStringLiteral("GoToSelectedObject"));
+    checkItem(settings, u("Символьный обзор расписания"), &dict_.glo.UseTextOverview, QString(),
+              [this] { updateAvailability(); })
+        ->setObjectName(QStringLiteral("UseTextOverview"));
+    settings->addSeparator();
+    procedureItem(settings, u("Внешний вид расписания ..."), QStringLiteral("ExterierConfig"));
+
+    QMenu* service = bar->addMenu(u("&Сервис"));
+    QAction* archive = launcher(
+        u("Архив расписаний ..."), [] { return QStringLiteral("ArcSched"); },
+        [this] { openArchive(); });
+    archive->setObjectName(QStringLiteral("ArcSched"));
+    archive->setIcon(icon(QStringLiteral("archive")));
+    service->addAction(archive);
+    QMenu* import = service->addMenu(u("Импорт из Lodra"));
+    procedureItem(import, u("Импорт основных данных "), QStringLiteral("Import1FromLodra"));
+    procedureItem(import, u("Импорт учебных планов"), QStringLiteral("Import2FromLodra"));
+    procedureItem(service, u("Экспорт расписания"), QStringLiteral("ExportSchedule"));
+
+    QMenu* window = bar->addMenu(u("&Окно"));
+    window->menuAction()->setStatusTip(u("Работа с окнами."));
+    QAction* vertical =
+        window->addAction(icon(QStringLiteral("tile-vertical")), u("&Вертикальная мозаика"), this,
+                          &MainFrame::tileVertically);
+    QAction* horizontal =
+        window->addAction(icon(QStringLiteral("tile-horizontal")), u("&Горизонтальная мозаика"),
+                          this, &MainFrame::tileHorizontally);
+    horizontal->setStatusTip(u("Сделать все открытые окна видимыми"));
+    QAction* cascade = window->addAction(icon(QStringLiteral("cascade")), u("&Каскад"), mdi_,
+                                         &QMdiArea::cascadeSubWindows);
+    cascade->setStatusTip(u("Наложить друг на друга все открытые окна"));
+    QAction* arrange = window->addAction(icon(QStringLiteral("arrange")), u("&Упорядочить все"),
+                                         this, &MainFrame::arrangeIcons);
+    arrange->setStatusTip(u("Показать значки всех окон"));
+    windowArrangeActions_ = {vertical, horizontal, cascade, arrange};
+    connect(window, &QMenu::aboutToShow, this, [this, window] { fillWindowMenu(window); });
+
+    QMenu* help = bar->addMenu(u("&?"));
+    help->menuAction()->setStatusTip(u("Вызов справочной системы"));
+    QAction* contents = help->addAction(u("&Содержание"), this, [this] {
+        if (HelpWindow* h = showHelp(QStringLiteral("~FirstSteps"))) h->showContents();
+    });
+    contents->setShortcut(QKeySequence::HelpContents);
+    help->addAction(u("&Поиск справки о..."), this, [this] { showHelpSearch(); });
+    help->addAction(u("&Работа со справочником"), this,
+                    [this] { showHelp(QStringLiteral("HelpOnHelp")); });
+    help->addSeparator();
+    help->addAction(icon(QStringLiteral("korvel")), u("&О программе"), this,
+                    [this] { showAbout(); })
+        ->setObjectName(QStringLiteral("About"));
+}
+
+void MainFrame::fillWindowMenu(QMenu* menu) {
+    // The arrangements stay; the list of open windows is rebuilt each time.
+    for (QAction* a : menu->actions())
+        if (!windowArrangeActions_.contains(a)) menu->removeAction(a), a->deleteLater();
+    const bool any = !mdi_->subWindowList().isEmpty();
+    for (QAction* a : std::as_const(windowArrangeActions_))
+        a->setEnabled(any);
+    if (!any) return;
+    menu->addSeparator();
+    int n = 0;
+    for (QMdiSubWindow* sub : mdi_->subWindowList()) {
+        if (sub->isHidden()) continue;
+        ++n;
+        const QString text = n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(sub->windowTitle())
+                                    : QStringLiteral("%1 %2").arg(n).arg(sub->windowTitle());
+        QAction* a = menu->addAction(text, this, [this, sub] {
+            if (sub->isMinimized()) sub->showNormal();
+            mdi_->setActiveSubWindow(sub);
+        });
+        a->setCheckable(true);
+        a->setChecked(sub == mdi_->activeSubWindow());
+    }
+}
+
+void MainFrame::buildToolBars() {
+    tools_ = addToolBar(u("Панель инструментов"));
+    tools_->setObjectName(QStringLiteral("tools"));
+    tools_->setMovable(false);
+    tools_->setIconSize(QSize(24, 24));
+    struct Button {
+        const char* tip;
+        const char* procedure;
+        const char* icon;
+    };
+    static const Button buttons[] = {
+        {"Список учебных дней", "DayList", "days"},
+        {"Расписание звонков", "LessonBellList", "bells"},
+        {"Список кабинетов", "RoomList", "rooms"},
+        {"Список учителей", "TeacherList", "teachers"},
+        {"Список учебных групп", "GroupList", "groups"},
+        {"Список учебных дисциплин", "ScienceList", "subjects"},
+        {"Учебные планы групп", "TrainingPlan", "plan"},
+        {"Требования к расписанию", "TimeRestrictions", "restrictions"},
+        {"Нагрузка учителей", "TeacherLessons", "load"},
+        {"Одновременные уроки", "LessonLinks", "links"},
+        {"Автоматическая расстановка уроков", "AutoPivrel", "auto"},
+        {"Список нерасставленных уроков", "UnplacedLessons", "unplaced"},
+    };
+    auto add = [this](const QString& tip, const QString& iconName, QAction* a) {
+        a->setText(tip);
+        a->setToolTip(tip);
+        a->setStatusTip(tip);
+        a->setIcon(icon(iconName));
+        tools_->addAction(a);
+    };
+    for (const Button& b : buttons) {
+        const QString procedure = QString::fromLatin1(b.procedure);
+        add(u(b.tip), QString::fromLatin1(b.icon),
+            launcher(QString(), [procedure] { return procedure; }));
+    }
+    add(u("Расстановка уроков"), QStringLiteral("placing"),
+        launcher(
+            QString(), [] { return QStringLiteral("PivrelLessons"); },
+            [this] { startProcedure(QStringLiteral("PivrelLessons"), gridMode()); }));
+    auto overviewProcedure = [this] {
+        return dict_.glo.UseTextOverview ? QStringLiteral("Overview")
+                                         : QStringLiteral("ColorOverview");
+    };
+    add(u("Обзор расписания"), QStringLiteral("overview"),
+        launcher(QString(), overviewProcedure,
+                 [this, overviewProcedure] { startProcedure(overviewProcedure(), gridMode()); }));
+    add(u("Архив расписаний"), QStringLiteral("archive"),
+        launcher(
+            QString(), [] { return QStringLiteral("ArcSched"); }, [this] { openArchive(); }));
+
+    addToolBarBreak();
+    navigation_ = addToolBar(u("Навигация по записям"));
+    navigation_->setObjectName(QStringLiteral("navigation"));
+    navigation_->setMovable(false);
+    navigation_->setIconSize(QSize(20, 20));
+    struct Nav {
+        const char* tip;
+        const char* icon;
+        NavigationButton button;
+    };
+    static const Nav navs[] = {
+        {"Перейти к первой странице", "nav-first", NavigationButton::First},
+        {"Перейти к предыдущей странице", "nav-pageup", NavigationButton::PageUp},
+        {"Перейти к предыдущей записи", "nav-previous", NavigationButton::Previous},
+        {"Найти запись", "nav-locate", NavigationButton::Locate},
+        {"Перейти к следующей записи", "nav-next", NavigationButton::Next},
+        {"Перейти к следующей странице", "nav-pagedown", NavigationButton::PageDown},
+        {"Перейти к последней странице", "nav-last", NavigationButton::Last},
+        {"Выбрать запись", "nav-select", NavigationButton::Select},
+        {"Добавить новую запись", "nav-insert", NavigationButton::Insert},
+        {"Иззменить запись", "nav-change", NavigationButton::Change},
+        {"Удалить запись", "nav-delete", NavigationButton::Delete},
+        {"Присвоить предыдущее значение", "nav-ditto", NavigationButton::Ditto},
+        {"Получить справку", "nav-help", NavigationButton::Help},
+    };
+    for (const Nav& n : navs) {
+        QAction* a = navigation_->addAction(icon(QString::fromLatin1(n.icon)), u(n.tip));
+        a->setToolTip(u(n.tip));
+        a->setStatusTip(u(n.tip));
+        const NavigationButton button = n.button;
+        connect(a, &QAction::triggered, this, [this, button] { navigate(button); });
+        navigationActions_.append(a);
+    }
+}
+
+void MainFrame::buildStatusBar() {
+    QStatusBar* bar = statusBar();
+    dateLabel_ = new QLabel(bar);
+    dateLabel_->setObjectName(QStringLiteral("date"));
+    dateLabel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    dateLabel_->setContentsMargins(6, 0, 6, 0);
+    timeLabel_ = new QLabel(bar);
+    timeLabel_->setObjectName(QStringLiteral("time"));
+    timeLabel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    timeLabel_->setContentsMargins(6, 0, 6, 0);
+    timeLabel_->setMinimumWidth(
+        timeLabel_->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 16);
+    bar->addPermanentWidget(dateLabel_);
+    bar->addPermanentWidget(timeLabel_);
+}
+
+void MainFrame::updateStatus() {
+    const QDateTime now = QDateTime::currentDateTime();
+    dateLabel_->setText(longDateText(now.date()));
+    timeLabel_->setText(korvel::timeText(now.time()));
+}
+
+void MainFrame::updateAvailability() {
+    for (const Launcher& l : std::as_const(launchers_))
+        l.action->setEnabled(!l.procedure || dict_.procedures.contains(l.procedure()));
+}
+
+// ---------------------------------------------------------------------------------------
+// Starting procedures
+
+QWidget* MainFrame::startProcedure(const QString& name, const QString& mode) {
+    const tamsel::Procedure* p = dict_.procedures.find(name);
+    if (!p || !p->start) return nullptr;
+    if (p->kind == tamsel::Procedure::Window && p->singleInstance) {
+        if (const tamsel::Short n = dict_.windows.findOpen(name)) {
+            QObject* open = dict_.windows.window(n);
+            activate(open);
+            return qobject_cast<QWidget*>(open);
+        }
+    }
+    tamsel::ProcedureCall call;
+    call.mode = mode;
+    call.frame = this;
+    QObject* made = nullptr;
+    try {
+        made = p->start(dict_, call);
+    } catch (const std::exception& e) {
+        dict_.ui().tell(QStringLiteral("Korvel"),
+                        u("Не удалось выполнить %1:|%2").arg(name, QString::fromUtf8(e.what())));
+        return nullptr;
+    }
+    if (p->kind == tamsel::Procedure::Direct || !made) return nullptr;
+    auto* w = qobject_cast<QWidget*>(made);
+    if (!w) {
+        delete made;
+        return nullptr;
+    }
+    QMdiSubWindow* sub = mdi_->addSubWindow(w);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    new ChildCloseWatcher(w, sub);
+    if (w->windowIcon().isNull() || w->windowIcon().cacheKey() == windowIcon().cacheKey())
+        sub->setWindowIcon(windowIcon());
+    const tamsel::Short number = dict_.windows.enlist(w, name);
+    if (p->wantsRefresh) dict_.windows.listen(number);
+    const tamsel::WindowPlace place =
+        tamsel::WindowPlaceKeeper::attach(sub, dict_.settings(), name);
+    if (place.found && place.maximize)
+        sub->showMaximized();
+    else
+        sub->show();
+    return w;
+}
+
+void MainFrame::activate(QObject* window) {
+    if (QMdiSubWindow* sub = subWindowOf(window)) {
+        if (sub->isMinimized()) sub->showNormal();
+        mdi_->setActiveSubWindow(sub);
+        sub->raise();
+        return;
+    }
+    if (auto* w = qobject_cast<QWidget*>(window)) {
+        if (w->isMinimized()) w->showNormal();
+        w->show();
+        w->raise();
+        w->activateWindow();
+    }
+}
+
+QMdiSubWindow* MainFrame::subWindowOf(const QObject* window) const {
+    for (QMdiSubWindow* sub : mdi_->subWindowList())
+        if (sub->widget() == window) return sub;
+    return nullptr;
+}
+
+void MainFrame::clearScheduleFully() {
+    const tamsel::Button answer = dict_.ui().ask(
+        u("Очистка расписания"), u("Вы уверены, что хотите снять все расставленные уроки?"),
+        tamsel::Yes | tamsel::No, tamsel::No);
+    if (answer != tamsel::Yes) return;
+    startProcedure(QStringLiteral("ClearSchedule"), QStringLiteral("0"));
+}
+
+void MainFrame::openArchive() {
+    // The archive replaces whole data files: no other window may hold them open.
+    if (!closeOtherWindows()) return;
+    startProcedure(QStringLiteral("ArcSched"));
+}
+
+bool MainFrame::closeOtherWindows() {
+    for (QMdiSubWindow* sub : mdi_->subWindowList()) {
+        if (!sub->close()) return false;
+        // Closed windows release their files now, not when the event loop gets round to it.
+        delete sub;
+    }
+    for (QWidget* w : {static_cast<QWidget*>(stop_), static_cast<QWidget*>(help_),
+                       static_cast<QWidget*>(about_)})
+        if (w) delete w;
+    return true;
+}
+
+void MainFrame::editAction(int key) {
+    QWidget* target = QApplication::focusWidget();
+    if (!target) return;
+    QKeyEvent press(QEvent::KeyPress, key, Qt::ControlModifier);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::ControlModifier);
+    QApplication::sendEvent(target, &release);
+}
+
+// ---------------------------------------------------------------------------------------
+// Events
+
+void MainFrame::customEvent(QEvent* event) {
+    const int type = event->type();
+    if (UserEvent::isRelayed(type))
+        relay(type);
+    else if (type == UserEvent::OpenStopButton)
+        openStopButton();
+    else if (type == UserEvent::CloseStopButton)
+        closeStopButton();
+    else
+        QMainWindow::customEvent(event);
+}
+
+void MainFrame::relay(int type) {
+    // A copy: a window may open or close while the events are handed out.
+    const std::set<tamsel::Short> queue = dict_.glo.WindowRefreshQueue;
+    for (tamsel::Short n : queue)
+        if (n != dict_.glo.FrameThread) dict_.windows.post(n, type);
+}
+
+void MainFrame::openStopButton() {
+    if (stop_) {
+        activate(stop_);
+        return;
+    }
+    stop_ = new StopButton(dict_, this);
+    dict_.windows.enlist(stop_, QStringLiteral("StopButton"));
+    stop_->adjustSize();
+    QPoint at(dict_.glo.StopButtonAtX, dict_.glo.StopButtonAtY);
+    // Never off every screen, where it could not be pressed.
+    if (QScreen* s = QGuiApplication::screenAt(at); !s && QGuiApplication::primaryScreen())
+        at = QGuiApplication::primaryScreen()->availableGeometry().topLeft();
+    stop_->move(at);
+    stop_->show();
+}
+
+void MainFrame::closeStopButton() {
+    if (stop_) stop_->close();
+}
+
+void MainFrame::navigate(NavigationButton button) {
+    QMdiSubWindow* sub = mdi_->activeSubWindow();
+    if (!sub || !sub->widget()) return;
+    QCoreApplication::postEvent(sub->widget(), new tamsel::NavigationEvent(button));
+}
+
+void MainFrame::closeEvent(QCloseEvent* event) {
+    if (!closeOtherWindows()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit closed();
+}
+
+// ---------------------------------------------------------------------------------------
+// Window arrangements, help, About
+
+void MainFrame::tileVertically() {
+    QList<QMdiSubWindow*> subs;
+    for (QMdiSubWindow* sub : mdi_->subWindowList())
+        if (!sub->isHidden() && !sub->isMinimized()) subs << sub;
+    if (subs.isEmpty()) return;
+    const QRect area = mdi_->viewport()->rect();
+    const int w = area.width() / int(subs.size());
+    for (int i = 0; i < subs.size(); ++i) {
+        if (subs[i]->isMaximized()) subs[i]->showNormal();
+        const int width = i == subs.size() - 1 ? area.width() - w * i : w;
+        subs[i]->setGeometry(w * i, 0, width, area.height());
+    }
+}
+
+void MainFrame::tileHorizontally() {
+    QList<QMdiSubWindow*> subs;
+    for (QMdiSubWindow* sub : mdi_->subWindowList())
+        if (!sub->isHidden() && !sub->isMinimized()) subs << sub;
+    if (subs.isEmpty()) return;
+    const QRect area = mdi_->viewport()->rect();
+    const int h = area.height() / int(subs.size());
+    for (int i = 0; i < subs.size(); ++i) {
+        if (subs[i]->isMaximized()) subs[i]->showNormal();
+        const int height = i == subs.size() - 1 ? area.height() - h * i : h;
+        subs[i]->setGeometry(0, h * i, area.width(), height);
+    }
+}
+
+void MainFrame::arrangeIcons() {
+    const QRect area = mdi_->viewport()->rect();
+    int x = 0;
+    int y = area.bottom() + 1;
+    for (QMdiSubWindow* sub : mdi_->subWindowList()) {
+        if (sub->isHidden() || !sub->isMinimized()) continue;
+        const QSize s = sub->size();
+        if (x > 0 && x + s.width() > area.width()) {
+            x = 0;
+            y -= s.height();
+        }
+        if (x == 0 && y == area.bottom() + 1) y -= s.height();
+        sub->move(x, y);
+        x += s.width();
+    }
+}
+
+HelpWindow* MainFrame::showHelp(const QString& topic) {
+    if (!help_) {
+        help_ = new HelpWindow(dict_.settings(), this);
+        dict_.windows.enlist(help_, QStringLiteral("Help"));
+    }
+    help_->showTopic(topic);
+    activate(help_);
+    return help_;
+}
+
+HelpWindow* MainFrame::showHelpSearch() {
+    HelpWindow* h = showHelp(QStringLiteral("HelpOnHelp"));
+    h->showSearch();
+    return h;
+}
+
+About* MainFrame::showAbout() {
+    if (!about_) {
+        about_ = new About(dict_, this);
+        dict_.windows.enlist(about_, QStringLiteral("About"));
+        about_->adjustSize();
+        about_->move(geometry().center() - about_->rect().center());
+    }
+    activate(about_);
+    return about_;
+}
+
+} // namespace korvel

@@ -1,0 +1,330 @@
+// Child windows: numbers, the refresh relay, single instances, the stop button, places.
+
+#include "MainFrame.h"
+#include "Probe.h"
+#include "StopButton.h"
+
+#include "tamsel/TestFolder.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QTest>
+#include <QToolBar>
+#include <gtest/gtest.h>
+
+using namespace korvel;
+using korvel::test::Probe;
+using korvel::test::ProbeFactory;
+using korvel::test::Received;
+
+namespace {
+
+void settle() {
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+QList<StopButton*> stopButtons() {
+    QList<StopButton*> out;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* s = qobject_cast<StopButton*>(w); s && s->isVisible()) out << s;
+    return out;
+}
+
+QString s(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+} // namespace
+
+TEST(Windows, RelayGoesToRegisteredWindowsInAscendingNumberSenderIncluded) {
+    tamsel::TestFolder t;
+    ProbeFactory probes;
+    probes.add(t.dict(), QStringLiteral("DayList"));
+    probes.add(t.dict(), QStringLiteral("TeacherList"));
+    probes.add(t.dict(), QStringLiteral("GroupList"));
+    probes.add(t.dict(), QStringLiteral("RoomList"));
+    probes.add(t.dict(), QStringLiteral("ScienceList"), true, false); // wants no refresh
+    MainFrame f(t.dict());
+    EXPECT_EQ(t.glo().FrameThread, 1);
+
+    QWidget* days = f.startProcedure(QStringLiteral("DayList"));     // 2
+    f.startProcedure(QStringLiteral("TeacherList"));                 // 3
+    QWidget* groups = f.startProcedure(QStringLiteral("GroupList")); // 4
+    f.startProcedure(QStringLiteral("ScienceList"));                 // 5
+    f.subWindowOf(days)->close();
+    settle();
+    QWidget* rooms = f.startProcedure(QStringLiteral("RoomList")); // takes the freed 2
+    EXPECT_EQ(t.dict().windows.numberOf(rooms), 2);
+    EXPECT_EQ(t.glo().WindowRefreshQueue, (std::set<tamsel::Short>{2, 3, 4}));
+
+    // The group list changed something and tells the frame.
+    ASSERT_TRUE(t.dict().windows.postToFrame(1025));
+    settle();
+    EXPECT_EQ(probes.log, (QList<Received>{{QStringLiteral("RoomList5"), 1025},
+                                           {QStringLiteral("TeacherList2"), 1025},
+                                           {QStringLiteral("GroupList3"), 1025}}));
+    probes.log.clear();
+    t.dict().windows.postToFrame(1280);
+    settle();
+    EXPECT_EQ(probes.log.size(), 3);
+    EXPECT_EQ(probes.log.last(), (Received{QStringLiteral("GroupList3"), 1280}));
+
+    // A closed window leaves the queue and gets nothing more.
+    probes.log.clear();
+    f.subWindowOf(groups)->close();
+    settle();
+    EXPECT_EQ(t.glo().WindowRefreshQueue, (std::set<tamsel::Short>{2, 3}));
+    t.dict().windows.postToFrame(1024);
+    settle();
+    EXPECT_EQ(probes.log, (QList<Received>{{QStringLiteral("RoomList5"), 1024},
+                                           {QStringLiteral("TeacherList2"), 1024}}));
+}
+
+TEST(Windows, EventWithNoWindowRegisteredIsDropped) {
+    tamsel::TestFolder t;
+    ProbeFactory probes;
+    probes.add(t.dict(), QStringLiteral("ScienceList"), true, false);
+    MainFrame f(t.dict());
+    f.startProcedure(QStringLiteral("ScienceList"));
+    EXPECT_TRUE(t.glo().WindowRefreshQueue.empty());
+    t.dict().windows.postToFrame(1024);
+    settle();
+    EXPECT_TRUE(probes.log.isEmpty());
+    // A stale number in the queue (a window gone without leaving it) is skipped, and the
+    // frame never relays to itself.
+    t.glo().WindowRefreshQueue = {1, 42};
+    t.dict().windows.postToFrame(1024);
+    settle();
+    EXPECT_TRUE(probes.log.isEmpty());
+}
+
+TEST(Windows, SecondRequestActivatesAndRestoresTheOpenWindow) {
+    tamsel::TestFolder t;
+    ProbeFactory probes;
+    probes.add(t.dict(), QStringLiteral("DayList"));
+    probes.add(t.dict(), QStringLiteral("TeacherList"));
+    MainFrame f(t.dict());
+    f.show();
+    QWidget* days = f.startProcedure(QStringLiteral("DayList"));
+    f.startProcedure(QStringLiteral("TeacherList"));
+    f.subWindowOf(days)->showMinimized();
+    EXPECT_EQ(f.startProcedure(QStringLiteral("DayList")), days);
+    EXPECT_EQ(probes.made, 2);
+    EXPECT_EQ(f.mdiArea()->subWindowList().size(), 2);
+    EXPECT_FALSE(f.subWindowOf(days)->isMinimized());
+    EXPECT_EQ(f.mdiArea()->activeSubWindow(), f.subWindowOf(days));
+}
+
+TEST(Windows, WindowNumbersAreFreedWhenWindowsGo) {
+    tamsel::TestFolder t;
+    tamsel::WindowTable& table = t.dict().windows;
+    auto a = std::make_unique<QObject>();
+    auto b = std::make_unique<QObject>();
+    EXPECT_EQ(table.enlist(a.get(), QStringLiteral("A")), 1);
+    EXPECT_EQ(table.enlist(b.get(), QStringLiteral("B")), 2);
+    table.listen(2);
+    table.listen(7); // no such window: not listed
+    EXPECT_EQ(t.glo().WindowRefreshQueue, (std::set<tamsel::Short>{2}));
+    EXPECT_EQ(table.findOpen(QStringLiteral("B")), 2);
+    b.reset();
+    EXPECT_TRUE(t.glo().WindowRefreshQueue.empty());
+    EXPECT_EQ(table.findOpen(QStringLiteral("B")), 0);
+    EXPECT_FALSE(table.post(2, 1024));
+    auto c = std::make_unique<QObject>();
+    EXPECT_EQ(table.enlist(c.get(), QStringLiteral("C")), 2);
+    EXPECT_EQ(table.procedureOf(2), QStringLiteral("C"));
+}
+
+TEST(Windows, StopButtonOpensOnceSetsTheFlagAndCloses) {
+    tamsel::TestFolder t;
+    t.glo().StopButtonAtX = 40;
+    t.glo().StopButtonAtY = 30;
+    MainFrame f(t.dict());
+    f.show();
+    t.dict().windows.postToFrame(1281);
+    t.dict().windows.postToFrame(1281);
+    settle();
+    ASSERT_EQ(stopButtons().size(), 1);
+    StopButton* stop = f.stopButton();
+    ASSERT_EQ(stopButtons()[0], stop);
+    EXPECT_EQ(stop->pos(), QPoint(40, 30));
+    EXPECT_EQ(stop->button()->text(), s("Стоп!"));
+    EXPECT_EQ(t.dict().windows.procedureOf(t.dict().windows.numberOf(stop)),
+              QStringLiteral("StopButton"));
+
+    t.glo().ProcessingDisabled = 0;
+    QTest::mouseClick(stop->button(), Qt::LeftButton);
+    EXPECT_EQ(t.glo().ProcessingDisabled, 1);
+    t.glo().ProcessingDisabled = 0;
+    QTest::mouseClick(stop->button(), Qt::LeftButton);
+    EXPECT_EQ(t.glo().ProcessingDisabled, 1);
+    EXPECT_EQ(stopButtons().size(), 1);
+
+    t.dict().windows.postToFrame(1282);
+    settle();
+    EXPECT_TRUE(stopButtons().isEmpty());
+    EXPECT_EQ(f.stopButton(), nullptr);
+    // Closing it again, or a late 1282, does no harm; a new run opens a new one.
+    t.dict().windows.postToFrame(1282);
+    t.dict().windows.postToFrame(1281);
+    settle();
+    EXPECT_EQ(stopButtons().size(), 1);
+}
+
+TEST(Windows, ArchiveClosesEveryOtherWindowFirst) {
+    tamsel::TestFolder t;
+    ProbeFactory probes;
+    probes.add(t.dict(), QStringLiteral("DayList"));
+    probes.add(t.dict(), QStringLiteral("TeacherList"));
+    probes.add(t.dict(), QStringLiteral("ArcSched"));
+    MainFrame f(t.dict());
+    f.show();
+    f.startProcedure(QStringLiteral("DayList"));
+    f.startProcedure(QStringLiteral("TeacherList"));
+    t.dict().windows.postToFrame(1281);
+    settle();
+    f.showHelp(QStringLiteral("~FirstSteps"));
+    for (QAction* a : f.mainToolBar()->actions())
+        if (a->toolTip() == s("Архив расписаний")) a->trigger();
+    settle();
+    ASSERT_EQ(f.mdiArea()->subWindowList().size(), 1);
+    EXPECT_EQ(f.mdiArea()->subWindowList()[0]->widget()->objectName(), QStringLiteral("ArcSched3"));
+    EXPECT_EQ(f.stopButton(), nullptr);
+    EXPECT_EQ(f.helpWindow(), nullptr);
+    // Only the frame and the archive keep numbers.
+    EXPECT_EQ(t.dict().windows.numbers(), (QList<tamsel::Short>{1, 2}));
+}
+
+TEST(Windows, ArchiveIsNotOpenedWhileAWindowRefusesToClose) {
+    tamsel::TestFolder t;
+    ProbeFactory probes;
+    probes.add(t.dict(), QStringLiteral("TrainingPlan"));
+    probes.add(t.dict(), QStringLiteral("ArcSched"));
+    MainFrame f(t.dict());
+    f.show();
+    auto* plan = static_cast<Probe*>(f.startProcedure(QStringLiteral("TrainingPlan")));
+    plan->refuseClose = true;
+    for (QAction* a : f.mainToolBar()->actions())
+        if (a->toolTip() == s("Архив расписаний")) a->trigger();
+    settle();
+    EXPECT_EQ(f.mdiArea()->subWindowList().size(), 1);
+    EXPECT_EQ(probes.made, 1);
+
+    // Closing the frame is refused too, and nothing is lost.
+    EXPECT_FALSE(f.close());
+    EXPECT_TRUE(f.isVisible());
+    plan->refuseClose = false;
+    EXPECT_TRUE(f.close());
+}
+
+TEST(Windows, PlacesRoundTripThroughTheSettingsFile) {
+    tamsel::TestFolder t;
+    ProbeFactory probes;
+    probes.add(t.dict(), QStringLiteral("TeacherList"));
+    {
+        MainFrame f(t.dict());
+        f.setGeometry(30, 40, 900, 640);
+        f.show();
+        QWidget* w = f.startProcedure(QStringLiteral("TeacherList"));
+        f.subWindowOf(w)->setGeometry(12, 34, 320, 240);
+        f.subWindowOf(w)->close();
+        settle();
+        EXPECT_TRUE(f.close());
+    }
+    tamsel::IniFile& ini = t.dict().settings();
+    EXPECT_EQ(ini.number(QStringLiteral("TeacherList"), QStringLiteral("XPos")), 12);
+    EXPECT_EQ(ini.number(QStringLiteral("TeacherList"), QStringLiteral("YPos")), 34);
+    EXPECT_EQ(ini.number(QStringLiteral("TeacherList"), QStringLiteral("Width")), 320);
+    EXPECT_EQ(ini.number(QStringLiteral("TeacherList"), QStringLiteral("Height")), 240);
+    EXPECT_EQ(ini.number(QStringLiteral("TeacherList"), QStringLiteral("Maximize"), -1), 0);
+    EXPECT_EQ(ini.number(QStringLiteral("Main"), QStringLiteral("Width")), 900);
+    ASSERT_TRUE(t.dict().saveSettings());
+
+    // A second run reads the file afresh.
+    tamsel::Dictionary again(t.path());
+    ASSERT_TRUE(again.loadSettings());
+    ProbeFactory probes2;
+    probes2.add(again, QStringLiteral("TeacherList"));
+    {
+        MainFrame f(again);
+        EXPECT_EQ(f.geometry(), QRect(30, 40, 900, 640));
+        f.show();
+        QWidget* w = f.startProcedure(QStringLiteral("TeacherList"));
+        EXPECT_EQ(f.subWindowOf(w)->geometry(), QRect(12, 34, 320, 240));
+        // Maximised, it keeps its normal place for the next time.
+        f.subWindowOf(w)->showMaximized();
+        f.subWindowOf(w)->close();
+        settle();
+        EXPECT_EQ(
+            again.settings().number(QStringLiteral("TeacherList"), QStringLiteral("Maximize")), 1);
+        EXPECT_EQ(again.settings().number(QStringLiteral("TeacherList"), QStringLiteral("Width")),
+                  320);
+        w = f.startProcedure(QStringLiteral("TeacherList"));
+        EXPECT_TRUE(f.subWindowOf(w)->isMaximized());
+        f.subWindowOf(w)->showNormal();
+        EXPECT_EQ(f.subWindowOf(w)->geometry(), QRect(12, 34, 320, 240));
+    }
+}
+
+TEST(Windows, ArrangementsTileTheOpenWindows) {
+    tamsel::TestFolder t;
+    ProbeFactory probes;
+    probes.add(t.dict(), QStringLiteral("DayList"));
+    probes.add(t.dict(), QStringLiteral("RoomList"));
+    MainFrame f(t.dict());
+    f.resize(800, 600);
+    f.show();
+    QMdiSubWindow* a = f.subWindowOf(f.startProcedure(QStringLiteral("DayList")));
+    QMdiSubWindow* b = f.subWindowOf(f.startProcedure(QStringLiteral("RoomList")));
+    const QRect area = f.mdiArea()->viewport()->rect();
+    f.tileVertically();
+    EXPECT_EQ(a->geometry().top(), 0);
+    EXPECT_EQ(a->height(), area.height());
+    EXPECT_EQ(a->width() + b->width(), area.width());
+    EXPECT_FALSE(a->geometry().intersects(b->geometry()));
+    f.tileHorizontally();
+    EXPECT_EQ(a->width(), area.width());
+    EXPECT_EQ(a->height() + b->height(), area.height());
+    EXPECT_FALSE(a->geometry().intersects(b->geometry()));
+    a->showMinimized();
+    b->showMinimized();
+    f.arrangeIcons();
+    EXPECT_EQ(a->geometry().bottom(), area.bottom());
+    EXPECT_EQ(b->geometry().bottom(), area.bottom());
+    EXPECT_FALSE(a->geometry().intersects(b->geometry()));
+}
+
+TEST(Windows, AWindowThatClosesItselfLeavesNoEmptyFrame) {
+    tamsel::TestFolder t;
+    ProbeFactory probes;
+    probes.add(t.dict(), QStringLiteral("DayList"));
+    MainFrame f(t.dict());
+    f.show();
+    QWidget* w = f.startProcedure(QStringLiteral("DayList"));
+    w->close();
+    settle();
+    EXPECT_TRUE(f.mdiArea()->subWindowList().isEmpty());
+    EXPECT_TRUE(t.glo().WindowRefreshQueue.empty());
+    EXPECT_EQ(t.dict().windows.findOpen(QStringLiteral("DayList")), 0);
+
+    // The same for a window that deletes itself on closing.
+    w = f.startProcedure(QStringLiteral("DayList"));
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    w->close();
+    settle();
+    EXPECT_TRUE(f.mdiArea()->subWindowList().isEmpty());
+    EXPECT_EQ(t.dict().windows.findOpen(QStringLiteral("DayList")), 0);
+
+    // A window that refuses to close stays, frame and all; a minimised one is not closed.
+    w = f.startProcedure(QStringLiteral("DayList"));
+    static_cast<Probe*>(w)->refuseClose = true;
+    w->close();
+    f.subWindowOf(w)->showMinimized();
+    settle();
+    ASSERT_EQ(f.mdiArea()->subWindowList().size(), 1);
+    EXPECT_TRUE(f.subWindowOf(w)->isVisible());
+    static_cast<Probe*>(w)->refuseClose = false;
+}
