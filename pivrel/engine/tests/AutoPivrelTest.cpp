@@ -2,6 +2,7 @@
 
 #include "School.h"
 
+#include "pivrel/Pivrel.h"
 #include "pivrel/engine/AutoPivrel.h"
 
 #include <QApplication>
@@ -89,4 +90,16 @@ TEST(AutoPivrelWindow, ChoosingAGroupPlacesOnlyItsLessons) {
     w.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w.endText().isEmpty(); }, 5000));
     for (const Schedule& x : s.schedule()) EXPECT_EQ(x.isUnplaced(), x.GroupCode == 1);
+}
+
+TEST(AutoPivrelWindow, OfferedToTheFrame) {
+    app();
+    TestFolder t;
+    pivrel::Init(t.dict(), nullptr, nullptr);
+    const Procedure* p = t.dict().procedures.find(u("AutoPivrel"));
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->kind, Procedure::Window);
+    EXPECT_TRUE(p->singleInstance);
+    std::unique_ptr<QObject> w(p->start(t.dict(), ProcedureCall{}));
+    EXPECT_NE(qobject_cast<AutoPivrel*>(w.get()), nullptr);
 }
