@@ -35,6 +35,7 @@ int dispatch(const QStringList& args, Console& io);
 // One entry per command file.
 const Command& sampleCommand();
 const Command& infoCommand();
+const Command& placeCommand();
 const Command& reportCommand();
 
 } // namespace cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tamsel/EngineQueues.h"
 #include "tamsel/FileId.h"
 #include "tamsel/Records.h"
 
@@ -82,6 +83,10 @@ struct Globals {
     std::set<Short> WindowRefreshQueue;
     /// The cells generated in a timetable grid.
     std::vector<ControlQueEntry> ControlQue;
+    /// The placement engine's work lists.
+    tamsel::LinkedLessonsQueue LinkedLessonsQueue;
+    tamsel::TaskQueue TaskQueue;
+    tamsel::VariantQueue VariantQueue;
 
     /// Reads section "Preserved". A missing key keeps the value the variable has; the
     /// restriction colours and the grid cell sizes start at their standard values.

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "pivrel/engine/AutoPlacement.h"
+
+#include <QElapsedTimer>
+#include <QTime>
+#include <QWidget>
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+
+namespace pivrel {
+
+/// The window "Автоматическая расстановка уроков": what to place (a subject, a teacher, a
+/// group or everything), "Пуск", and the progress of the run. The run happens in the window's
+/// timer tick and gives the event loop a turn every few milliseconds, so the frame's "Стоп!"
+/// (which sets ProcessingDisabled) is noticed within a tenth of a second.
+class AutoPivrel : public QWidget {
+    Q_OBJECT
+public:
+    /// `postToFrame` posts a user event (1281, 1282, 1024) to the frame.
+    AutoPivrel(tamsel::Dictionary& dict, std::function<void(int)> postToFrame,
+               QWidget* parent = nullptr);
+    ~AutoPivrel() override;
+
+    static QString procedureName() { return QStringLiteral("AutoPivrel"); }
+
+    short kind() const { return kind_; }
+    short code() const;
+    bool running() const { return running_; }
+    QStringList progressLines() const;
+    QString startText() const;
+    QString endText() const;
+    QString durationText() const;
+
+    QTabWidget* tabs() const { return tabs_; }
+    QComboBox* subjects() const { return subjects_; }
+    QComboBox* teachers() const { return teachers_; }
+    QComboBox* groups() const { return groups_; }
+    QPushButton* startButton() const { return start_; }
+
+    /// "Пуск": the run starts at the next timer tick.
+    void start();
+
+signals:
+    void runFinished();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    class Host;
+    void tick();
+    void run();
+    void applyTab(int index);
+    void showClock();
+    void fillLists();
+
+    tamsel::Dictionary& dict_;
+    std::function<void(int)> post_;
+    QTabWidget* tabs_;
+    QComboBox* subjects_;
+    QComboBox* teachers_;
+    QComboBox* groups_;
+    QPushButton* start_;
+    QListWidget* list_;
+    QProgressBar* bar_;
+    QLabel* startLabel_;
+    QLabel* endLabel_;
+    QLabel* durationLabel_;
+    QTimer* timer_;
+    short kind_ = 3;
+    short subjectCode_ = 0, teacherCode_ = 0, groupCode_ = 0;
+    QTime startClock_, endClock_;
+    qint64 durationMs_ = 0;
+    bool running_ = false;
+    bool closeRequested_ = false;
+};
+
+/// The queue window of the diagnostics: ScheduleRecord with LinkedLessonsQueue, TaskQueue and
+/// VariantQueue, shown modally ("Queues", or "Queues в " + message).
+void DisplayLinkedLessonsQueue(tamsel::Dictionary& dict, const QString& message,
+                               QWidget* parent = nullptr);
+
+/// Hooks for the engine that open the queue window and post through `postToFrame`.
+EngineHooks windowHooks(tamsel::Dictionary& dict, std::function<void(int)> postToFrame);
+
+} // namespace pivrel

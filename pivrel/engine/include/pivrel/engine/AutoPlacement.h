@@ -1,0 +1,43 @@
+#pragma once
+
+#include "pivrel/engine/Engine.h"
+
+namespace pivrel {
+
+/// Which implementation of the automatic placement runs.
+enum class EnginePath {
+    Fast,      ///< the in-memory model (the default)
+    Reference, ///< the rules read straight from the data files
+};
+
+/// The three phases of one automatic placement ("Подготовка задания на расстановку",
+/// "Расчет вариантов размещения уроков", "Размещение уроков"), as the AutoPivrel window and
+/// the command-line tool run them. The caller clears ProcessingDisabled before and shows the
+/// stop button; on return ProcessingDisabled is 1 again and every placed lesson is stored.
+class AutoPlacement {
+public:
+    explicit AutoPlacement(tamsel::Dictionary& dict, EngineHooks hooks = {});
+
+    /// `kind` is a TaskKind, `code` the teacher, subject or group (0 for all).
+    void run(short kind, short code, RunHost& host, EnginePath path = EnginePath::Fast);
+
+    /// Whether the path actually taken was the reference one (diagnostics force it).
+    bool usedReference() const { return usedReference_; }
+
+private:
+    tamsel::Dictionary& dict_;
+    EngineHooks hooks_;
+    bool usedReference_ = false;
+};
+
+/// True when GLO:DebugProc names any procedure of the engine: their diagnostics live in the
+/// reference path, so it is used then.
+bool EngineDiagnosticsOn(const tamsel::Dictionary& dict);
+
+/// The variants of a selected lesson for the interactive windows (fills VariantQueue, posts
+/// event 1025 when asked to go to the lesson). Reads only the data the lesson's group, teachers
+/// and rooms need.
+void ProcessNewLessonSelection(tamsel::Dictionary& dict, short GoTo,
+                               const tamsel::Schedule& selected, const EngineHooks& hooks = {});
+
+} // namespace pivrel

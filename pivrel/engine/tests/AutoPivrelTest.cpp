@@ -1,0 +1,105 @@
+// The AutoPivrel window driven headless.
+
+#include "School.h"
+
+#include "pivrel/Pivrel.h"
+#include "pivrel/engine/AutoPivrel.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace tamsel;
+using namespace pivrel;
+using namespace enginetest;
+
+namespace {
+// Created once and left to the process's end: destroying it among the statics crashes.
+QApplication& app() {
+    static int argc = 1;
+    static char name[] = "test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* a = new QApplication(argc, argv);
+    return *a;
+}
+
+void school(School& s) {
+    s.science(1, u("Математика"));
+    s.science(2, u("Физика"));
+    s.teacher(1, u("Иванова"));
+    s.teacher(2, u("Петров"));
+    s.group(1, u("10"), u("А"));
+    s.group(2, u("10"), u("Б"));
+    s.roomList(1, 1, 1, 10);
+    s.roomList(2, 2, 2, 10);
+    s.lesson(1, 1, 1, 1);
+    s.lesson(2, 2, 2, 2);
+}
+} // namespace
+
+TEST(AutoPivrelWindow, RunsFromStartButtonAndTellsTheFrame) {
+    app();
+    TestFolder t;
+    School s(t, 2, 2);
+    school(s);
+    QList<int> posted;
+    AutoPivrel w(t.dict(), [&](int e) { posted << e; });
+    EXPECT_EQ(t.glo().ProcessingDisabled.load(), 1);
+    EXPECT_EQ(w.kind(), TaskKind::Science); // the first tab, applied on opening
+    EXPECT_EQ(w.tabs()->tabText(3), u("... всех"));
+    w.show();
+    w.tabs()->setCurrentIndex(3);
+    EXPECT_EQ(w.kind(), TaskKind::All);
+    EXPECT_TRUE(w.startText().isEmpty());
+
+    QTest::mouseClick(w.startButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.endText().isEmpty(); }, 5000));
+    EXPECT_EQ(posted, QList<int>({1281, 1282, 1024}));
+    EXPECT_EQ(t.glo().ProcessingDisabled.load(), 1);
+    const QStringList lines = w.progressLines();
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines.first(), u("Подготовка задания на расстановку"));
+    EXPECT_EQ(lines.last(), u("АВТОМАТИЧЕСКАЯ РАССТАНОВКА УРОКОВ ЗАКОНЧЕНА"));
+    EXPECT_FALSE(w.startText().isEmpty());
+    EXPECT_FALSE(w.durationText().isEmpty());
+    for (const Schedule& x : s.schedule()) EXPECT_FALSE(x.isUnplaced());
+
+    // Position kept under "AutoPivrel".
+    w.move(40, 50);
+    w.close();
+    EXPECT_TRUE(t.dict().settings().contains(u("AutoPivrel"), u("Width")));
+}
+
+TEST(AutoPivrelWindow, ChoosingAGroupPlacesOnlyItsLessons) {
+    app();
+    TestFolder t;
+    School s(t, 2, 2);
+    school(s);
+    AutoPivrel w(t.dict(), {});
+    w.show();
+    w.tabs()->setCurrentIndex(2);
+    ASSERT_EQ(w.groups()->count(), 2);
+    EXPECT_EQ(w.groups()->itemText(1), u("10-Б"));
+    w.groups()->setCurrentIndex(1);
+    emit w.groups()->activated(1);
+    EXPECT_EQ(w.kind(), TaskKind::Group);
+    EXPECT_EQ(w.code(), 2);
+    w.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.endText().isEmpty(); }, 5000));
+    for (const Schedule& x : s.schedule()) EXPECT_EQ(x.isUnplaced(), x.GroupCode == 1);
+}
+
+TEST(AutoPivrelWindow, OfferedToTheFrame) {
+    app();
+    TestFolder t;
+    pivrel::Init(t.dict(), nullptr, nullptr);
+    const Procedure* p = t.dict().procedures.find(u("AutoPivrel"));
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->kind, Procedure::Window);
+    EXPECT_TRUE(p->singleInstance);
+    std::unique_ptr<QObject> w(p->start(t.dict(), ProcedureCall{}));
+    EXPECT_NE(qobject_cast<AutoPivrel*>(w.get()), nullptr);
+}

@@ -1,0 +1,236 @@
+// The automatic placement: tasks, order, the three phases, stop and the question.
+
+#include "School.h"
+
+#include "pivrel/engine/AutoPlacement.h"
+
+#include <gtest/gtest.h>
+
+using namespace tamsel;
+using namespace pivrel;
+using namespace enginetest;
+
+namespace {
+
+struct Fixture {
+    TestFolder t;
+    School s;
+    explicit Fixture(int days = 2, int lessons = 2, short weeks = 1) : s(t, days, lessons, weeks) {
+        s.science(1, u("Математика"));
+        s.science(2, u("Физика"));
+        s.teacher(1, u("Иванова"));
+        s.teacher(2, u("Петров"));
+        s.group(1, u("10"), u("А"));
+        s.group(2, u("10"), u("Б"));
+        s.room(1, u("101"));
+        s.room(2, u("102"));
+    }
+    RecordingRunHost run(short kind = TaskKind::All, short code = 0,
+                         EnginePath path = EnginePath::Fast) {
+        RecordingRunHost host;
+        t.glo().ProcessingDisabled = 0;
+        AutoPlacement(t.dict()).run(kind, code, host, path);
+        return host;
+    }
+    int placed() {
+        int n = 0;
+        for (const Schedule& x : s.schedule()) n += x.isUnplaced() ? 0 : 1;
+        return n;
+    }
+};
+
+const EnginePath Paths[] = {EnginePath::Fast, EnginePath::Reference};
+
+} // namespace
+
+TEST(Auto, ProgressLinesOfAWholeRun) {
+    for (EnginePath path : Paths) {
+        Fixture f;
+        f.s.roomList(1, 1, 1, 10);
+        f.s.roomList(2, 2, 2, 10);
+        f.s.lesson(1, 1, 1, 1);
+        f.s.lesson(1, 1, 1, 1);
+        f.s.lesson(2, 2, 2, 1, 2); // subgroup 2
+        const RecordingRunHost host = f.run(TaskKind::All, 0, path);
+        const QStringList expected{
+            u("Подготовка задания на расстановку"),
+            u("    Запланировано для расстановки 3 уроков."),
+            QString(),
+            u("Расчет вариантов размещения уроков"),
+            u("  Петров               10-А /2 Физика              "),
+            u("          - уроков: 1, вариантов: 4"),
+            u("  Иванова              10-А  Математика          "),
+            u("          - уроков: 2, вариантов: 4"),
+            QString(),
+            u("Размещение уроков"),
+            u("  Размещаем Иванова              10-А  Математика          "),
+            u("     Урок размещен в Понедельник     урок № 1"),
+            u("  Размещаем Петров               10-А /2 Физика              "),
+            u("     Урок размещен в Вторник         урок № 1"),
+            u("  Размещаем Иванова              10-А  Математика          "),
+            u("     Урок размещен в Вторник         урок № 2"),
+            u("АВТОМАТИЧЕСКАЯ РАССТАНОВКА УРОКОВ ЗАКОНЧЕНА"),
+        };
+        EXPECT_EQ(host.lines, expected) << (path == EnginePath::Fast ? "fast" : "reference");
+        EXPECT_EQ(f.placed(), 3);
+        EXPECT_EQ(f.t.glo().ProcessingDisabled.load(), 1);
+        EXPECT_TRUE(f.t.ui.shown.isEmpty());
+    }
+}
+
+TEST(Auto, TasksOfOneKindAndWholeLinksOfAGroup) {
+    Fixture f;
+    // Three unlinked lessons of one kind: one task, three lessons, code -1.
+    for (int i = 0; i < 3; ++i) f.s.lesson(1, 1, 1, 1);
+    // 10-Б's lesson linked with 10-А's: planning 10-А takes the whole link.
+    f.s.link(5, u("Лекция 10-А, 10-Б"), true);
+    f.s.comp(5, 3, 1, 0);
+    f.s.comp(5, 4, 2, 0);
+    f.s.lesson(3, 2, 2, 1, 0, 5);
+    f.s.lesson(4, 2, 2, 2, 0, 5);
+    f.s.lesson(6, 1, 2, 2); // 10-Б alone: not planned
+    Engine e(f.t.dict());
+    RecordingRunHost host;
+    f.t.glo().ProcessingDisabled = 0;
+    e.PrepareTask(TaskKind::Group, 1, host);
+    const auto& q = f.t.glo().TaskQueue.items;
+    ASSERT_EQ(q.size(), 5u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(q[size_t(i)].lesson.LinkCode, -1);
+        EXPECT_EQ(q[size_t(i)].NumberOfSuchLessons, 3);
+    }
+    EXPECT_EQ(q[3].lesson.LinkCode, 5);
+    EXPECT_EQ(q[3].lesson.GroupCode, 1);
+    EXPECT_EQ(q[4].lesson.GroupCode, 2);
+    EXPECT_EQ(q[4].NumberOfSuchLessons, 1);
+    EXPECT_EQ(host.lines.last(), u("    Запланировано для расстановки 5 уроков."));
+}
+
+TEST(Auto, TaskOrderByFreedomThenSizeThenLinkCode) {
+    Fixture f(2, 3);
+    for (Short t = 1; t <= 2; ++t)
+        for (Short sci = 1; sci <= 2; ++sci) f.s.roomList(t, sci, t, 10);
+    f.s.teacher(3, u("Сидоров"));
+    f.s.roomList(3, 1, 2, 10);
+    f.s.group(3, u("11"), u("А"));
+    // Task -1: two lessons; task -2: one lesson with a forbidden cell (same freedom 4);
+    // task -3 one lesson (freedom 5); link 1: one lesson (freedom 5).
+    f.s.lesson(1, 1, 1, 1);
+    f.s.lesson(1, 1, 1, 1);
+    f.s.lesson(2, 2, 2, 2);
+    f.s.restrict(ObjectType::Group, 2, 1, 1, u("1"), 2);
+    f.s.lesson(3, 1, 3, 3);
+    f.s.link(1, u("Связь"));
+    f.s.comp(1, 4, 3, 0);
+    f.s.lesson(4, 2, 2, 3, 0, 1);
+    Engine e(f.t.dict());
+    RecordingRunHost host;
+    f.t.glo().ProcessingDisabled = 0;
+    e.PrepareTask(TaskKind::All, 0, host);
+    e.EvaluateSituation(host);
+    QList<int> order, freedom;
+    for (const auto& t : f.t.glo().TaskQueue.items) {
+        order << t.lesson.LinkCode;
+        freedom << t.Freedom;
+    }
+    EXPECT_EQ(order, QList<int>({-1, -1, -2, -3, 1}));
+    EXPECT_EQ(freedom, QList<int>({4, 4, 4, 5, 5}));
+}
+
+TEST(Auto, TaskWithoutVariantsIsNeverSelected) {
+    for (EnginePath path : Paths) {
+        Fixture f;
+        f.s.lesson(1, 1, 1, 1); // no room list: no variants
+        f.t.ui.answers << Yes;
+        const RecordingRunHost host = f.run(TaskKind::All, 0, path);
+        EXPECT_TRUE(host.lines.contains(u("  ВНИМАНИЕ ! Расстановка всех уроков невозможна !")));
+        EXPECT_EQ(host.lines.last(), u("АВТОМАТИЧЕСКАЯ РАССТАНОВКА УРОКОВ ЗАКОНЧЕНА"));
+        EXPECT_EQ(host.lines[host.lines.size() - 2], u("Размещение уроков"));
+        EXPECT_EQ(f.placed(), 0);
+        ASSERT_EQ(f.t.ui.shown.size(), 1);
+        EXPECT_EQ(f.t.ui.shown[0].caption, u("Обнаружены нерасставляемые уроки"));
+        EXPECT_EQ(f.t.ui.shown[0].text,
+                  u("    Внимание! При анализе вариантов расстановки обнаружено 1 видов уроков, "
+                    "которые не могут быть полностью расставлены.| |    Хотите ли Вы произвести "
+                    "расстановку уроков в этих условиях?"));
+    }
+}
+
+TEST(Auto, AnsweringNoPlacesNothingAndKeepsTheEvaluation) {
+    for (EnginePath path : Paths) {
+        Fixture f;
+        f.s.roomList(1, 1, 1, 10);
+        for (int i = 0; i < 5; ++i) f.s.lesson(1, 1, 1, 1); // 5 lessons, 4 cells
+        const QByteArray before = f.s.scheduleBytes();
+        const RecordingRunHost host = f.run(TaskKind::All, 0, path); // default answer: No
+        EXPECT_EQ(f.s.scheduleBytes(), before);
+        EXPECT_FALSE(host.lines.contains(u("Размещение уроков")));
+        EXPECT_EQ(f.t.glo().TaskQueue.items.size(), 5u);
+        EXPECT_EQ(f.t.glo().TaskQueue.items[0].NumberOfVariants, 4);
+        EXPECT_EQ(f.t.glo().TaskQueue.items[0].Freedom, -1);
+        EXPECT_EQ(f.t.glo().VariantQueue.items.size(), 4u);
+        EXPECT_EQ(f.t.glo().ProcessingDisabled.load(), 1);
+    }
+}
+
+TEST(Auto, StopDuringEvaluationPlacesNothing) {
+    for (EnginePath path : Paths) {
+        Fixture f;
+        f.s.roomList(1, 1, 1, 10);
+        f.s.roomList(2, 2, 2, 10);
+        f.s.lesson(1, 1, 1, 1);
+        f.s.lesson(2, 2, 2, 2);
+        const QByteArray before = f.s.scheduleBytes();
+        RecordingRunHost host;
+        f.t.glo().ProcessingDisabled = 0;
+        // Yields 1 and 2 come from the preparation; the stop comes inside the evaluation.
+        host.onYield = [&](int n) {
+            if (n == 4) f.t.glo().ProcessingDisabled = 1;
+        };
+        AutoPlacement(f.t.dict()).run(TaskKind::All, 0, host, path);
+        EXPECT_EQ(f.s.scheduleBytes(), before);
+        EXPECT_FALSE(host.lines.contains(u("Размещение уроков")));
+        EXPECT_TRUE(f.t.ui.shown.isEmpty());
+    }
+}
+
+TEST(Auto, StopWhilePlacingKeepsWhatWasPlaced) {
+    for (EnginePath path : Paths) {
+        Fixture f;
+        f.s.roomList(1, 1, 1, 10);
+        f.s.roomList(2, 2, 2, 10);
+        f.s.lesson(1, 1, 1, 1);
+        f.s.lesson(2, 2, 2, 2);
+        RecordingRunHost host;
+        f.t.glo().ProcessingDisabled = 0;
+        int placing = -1;
+        host.onYield = [&](int n) {
+            if (placing < 0 && host.lines.contains(u("Размещение уроков"))) placing = n;
+            if (placing >= 0 && n == placing + 2) f.t.glo().ProcessingDisabled = 1;
+        };
+        AutoPlacement(f.t.dict()).run(TaskKind::All, 0, host, path);
+        EXPECT_EQ(f.placed(), 1);
+        EXPECT_EQ(host.lines.last(), u("АВТОМАТИЧЕСКАЯ РАССТАНОВКА УРОКОВ ЗАКОНЧЕНА"));
+        // A new run starts from the preparation and places the rest.
+        const RecordingRunHost again = f.run(TaskKind::All, 0, path);
+        EXPECT_EQ(again.lines.first(), u("Подготовка задания на расстановку"));
+        EXPECT_EQ(f.placed(), 2);
+    }
+}
+
+TEST(Auto, RecurringLessonsTakeTheSameSlotInEveryWeek) {
+    for (EnginePath path : Paths) {
+        Fixture f(2, 2, 2);
+        f.s.roomList(1, 1, 1, 10);
+        const Schedule a = f.s.lesson(1, 1, 1, 1);
+        const Schedule b = f.s.lesson(1, 1, 1, 1);
+        const RecordingRunHost host = f.run(TaskKind::All, 0, path);
+        const Schedule x = f.s.byRow(a.rowId), y = f.s.byRow(b.rowId);
+        EXPECT_EQ(x.DaySeqNumber, y.DaySeqNumber);
+        EXPECT_EQ(x.LessonNo, y.LessonNo);
+        EXPECT_NE(x.Week, y.Week);
+        EXPECT_EQ(host.lines.filter(u("Размещаем")).size(), 1); // one selection
+        EXPECT_TRUE(host.lines.contains(u("     Урок размещен по 1-й неделе в Понедельник     урок № 1")));
+        EXPECT_TRUE(host.lines.contains(u("     Урок размещен по 2-й неделе в Понедельник     урок № 1")));
+    }
+}

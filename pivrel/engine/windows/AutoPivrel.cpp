@@ -1,0 +1,272 @@
+#include "pivrel/engine/AutoPivrel.h"
+
+#include "tamsel/Globals.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+using namespace tamsel;
+
+namespace pivrel {
+
+namespace {
+constexpr int TimerInterval = 300; // 30 hundredths of a second
+constexpr int YieldEveryMs = 25;   // a turn for the event loop well within a tenth of a second
+constexpr int MaxLine = 255;
+} // namespace
+
+/// The run's view of the window: lines into the list (each selected so the list follows the
+/// run), the bar, and a turn of the event loop every few milliseconds.
+class AutoPivrel::Host final : public RunHost {
+public:
+    explicit Host(AutoPivrel& w) : w_(w) { clock_.start(); }
+    void addLine(const QString& line) override {
+        auto* item = new QListWidgetItem(line.left(MaxLine), w_.list_);
+        w_.list_->setCurrentItem(item);
+        w_.list_->scrollToItem(item);
+    }
+    void setProgressRange(int maximum) override { w_.bar_->setRange(0, std::max(1, maximum)); }
+    void setProgressValue(int value) override { w_.bar_->setValue(value); }
+    void yield() override {
+        if (clock_.elapsed() < YieldEveryMs) return;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        clock_.restart();
+    }
+
+private:
+    AutoPivrel& w_;
+    QElapsedTimer clock_;
+};
+
+AutoPivrel::AutoPivrel(Dictionary& dict, std::function<void(int)> postToFrame, QWidget* parent)
+    : QWidget(parent), dict_(dict), post_(std::move(postToFrame)) {
+    setWindowTitle(QStringLiteral("Автоматическая расстановка уроков"));
+    setObjectName(procedureName());
+
+    tabs_ = new QTabWidget(this);
+    auto page = [&](const QString& title, QComboBox** combo) {
+        auto* w = new QWidget;
+        auto* l = new QVBoxLayout(w);
+        if (combo) {
+            *combo = new QComboBox(w);
+            l->addWidget(*combo);
+        }
+        l->addStretch();
+        tabs_->addTab(w, title);
+    };
+    page(QStringLiteral("...по предмету"), &subjects_);
+    page(QStringLiteral("... учителя"), &teachers_);
+    page(QStringLiteral("... группы"), &groups_);
+    page(QStringLiteral("... всех"), nullptr);
+
+    start_ = new QPushButton(QStringLiteral("Пуск"), this);
+    start_->setDefault(true);
+    list_ = new QListWidget(this);
+    list_->setUniformItemSizes(true);
+    QFont mono(QStringLiteral("DejaVu Sans Mono"));
+    mono.setStyleHint(QFont::TypeWriter);
+    list_->setFont(mono);
+    bar_ = new QProgressBar(this);
+    startLabel_ = new QLabel(this);
+    endLabel_ = new QLabel(this);
+    durationLabel_ = new QLabel(this);
+
+    auto* clocks = new QGridLayout;
+    clocks->addWidget(new QLabel(QStringLiteral("Начало:"), this), 0, 0);
+    clocks->addWidget(startLabel_, 0, 1);
+    clocks->addWidget(new QLabel(QStringLiteral("Окончание:"), this), 1, 0);
+    clocks->addWidget(endLabel_, 1, 1);
+    clocks->addWidget(new QLabel(QStringLiteral("Продолжи-\nтельность:"), this), 2, 0);
+    clocks->addWidget(durationLabel_, 2, 1);
+    auto* top = new QHBoxLayout;
+    top->addWidget(tabs_, 1);
+    auto* side = new QVBoxLayout;
+    side->addLayout(clocks);
+    side->addStretch();
+    side->addWidget(start_);
+    top->addLayout(side);
+    auto* main = new QVBoxLayout(this);
+    main->addLayout(top);
+    main->addWidget(list_, 1);
+    main->addWidget(bar_);
+
+    fillLists();
+    connect(tabs_, &QTabWidget::currentChanged, this, &AutoPivrel::applyTab);
+    connect(subjects_, &QComboBox::activated, this, [this](int i) {
+        subjectCode_ = static_cast<short>(subjects_->itemData(i).toInt());
+        kind_ = TaskKind::Science;
+    });
+    connect(teachers_, &QComboBox::activated, this, [this](int i) {
+        teacherCode_ = static_cast<short>(teachers_->itemData(i).toInt());
+        kind_ = TaskKind::Teacher;
+    });
+    connect(groups_, &QComboBox::activated, this, [this](int i) {
+        groupCode_ = static_cast<short>(groups_->itemData(i).toInt());
+        kind_ = TaskKind::Group;
+    });
+    connect(start_, &QPushButton::clicked, this, &AutoPivrel::start);
+
+    dict_.glo.ProcessingDisabled = 1;
+    const WindowPlace p = loadWindowPlace(dict_.settings(), procedureName());
+    if (p.found && p.width > 0 && p.height > 0) {
+        move(p.x, p.y);
+        resize(p.width, p.height);
+    } else {
+        resize(720, 520);
+    }
+    applyTab(tabs_->currentIndex());
+
+    timer_ = new QTimer(this);
+    timer_->setInterval(TimerInterval);
+    connect(timer_, &QTimer::timeout, this, &AutoPivrel::tick);
+    timer_->start();
+    showClock();
+}
+
+AutoPivrel::~AutoPivrel() = default;
+
+void AutoPivrel::fillLists() {
+    {
+        FileUse use(dict_.store(), FileId::Science);
+        if (use)
+            for (const Science& s : dict_.access<Science>().all(Science::ScienceKey))
+                subjects_->addItem(s.Science, s.ScienceCode);
+    }
+    {
+        FileUse use(dict_.store(), FileId::Teacher), spec(dict_.store(), FileId::Speciality);
+        if (use && spec)
+            for (const Teacher& t : dict_.access<Teacher>().all(Teacher::TeacherNameKey)) {
+                Speciality k;
+                k.SpecialityCode = t.SpecialityCode;
+                const QString sp =
+                    dict_.access<Speciality>().fetch(Speciality::SpecCodeKey, k).Speciality;
+                teachers_->addItem(sp.isEmpty() ? t.TeacherName : t.TeacherName + QStringLiteral("  ") + sp,
+                                   t.TeacherCode);
+            }
+    }
+    {
+        FileUse use(dict_.store(), FileId::Group);
+        if (use)
+            for (const Group& g : dict_.access<Group>().all(Group::GroupIdKey))
+                groups_->addItem(g.GroupId(), g.GroupCode);
+    }
+    subjectCode_ = subjects_->count() ? static_cast<short>(subjects_->itemData(0).toInt()) : 0;
+    teacherCode_ = teachers_->count() ? static_cast<short>(teachers_->itemData(0).toInt()) : 0;
+    groupCode_ = groups_->count() ? static_cast<short>(groups_->itemData(0).toInt()) : 0;
+}
+
+void AutoPivrel::applyTab(int index) {
+    static const short kinds[] = {TaskKind::Science, TaskKind::Teacher, TaskKind::Group,
+                                  TaskKind::All};
+    if (index >= 0 && index < 4) kind_ = kinds[index];
+}
+
+short AutoPivrel::code() const {
+    switch (kind_) {
+    case TaskKind::Science: return subjectCode_;
+    case TaskKind::Teacher: return teacherCode_;
+    case TaskKind::Group: return groupCode_;
+    default: return 0;
+    }
+}
+
+QStringList AutoPivrel::progressLines() const {
+    QStringList out;
+    for (int i = 0; i < list_->count(); ++i) out << list_->item(i)->text();
+    return out;
+}
+
+QString AutoPivrel::startText() const { return startLabel_->text(); }
+QString AutoPivrel::endText() const { return endLabel_->text(); }
+QString AutoPivrel::durationText() const { return durationLabel_->text(); }
+
+void AutoPivrel::start() {
+    if (running_) return;
+    dict_.glo.ProcessingDisabled = 0;
+}
+
+void AutoPivrel::tick() {
+    if (running_ || dict_.glo.ProcessingDisabled.load() != 0) return;
+    run();
+}
+
+void AutoPivrel::showClock() {
+    startLabel_->setText(startClock_.isValid() ? startClock_.toString(QStringLiteral("HH:mm:ss")) : QString());
+    endLabel_->setText(endClock_.isValid() ? endClock_.toString(QStringLiteral("HH:mm:ss")) : QString());
+    durationLabel_->setText(durationMs_ > 0 ? QTime(0, 0).addMSecs(static_cast<int>(durationMs_))
+                                                  .toString(QStringLiteral("HH:mm:ss"))
+                                            : QString());
+}
+
+void AutoPivrel::run() {
+    running_ = true;
+    startClock_ = QTime::currentTime();
+    endClock_ = QTime();
+    durationMs_ = 0;
+    showClock();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    // The stop button opens just below the start button.
+    const QPoint at = start_->mapToGlobal(QPoint(0, start_->height() + 12));
+    dict_.glo.StopButtonAtX = static_cast<Short>(at.x());
+    dict_.glo.StopButtonAtY = static_cast<Short>(at.y());
+    if (post_) post_(1281);
+    bar_->setValue(0);
+    timer_->stop();
+    start_->setEnabled(false);
+    tabs_->setEnabled(false);
+    list_->clear();
+
+    Host host(*this);
+    AutoPlacement placement(dict_, windowHooks(dict_, post_));
+    try {
+        placement.run(kind_, code(), host);
+    } catch (const std::exception& e) {
+        dict_.ui().tell(procedureName(), QString::fromLocal8Bit(e.what()));
+    }
+
+    dict_.glo.ProcessingDisabled = 1;
+    if (post_) {
+        post_(1282);
+        post_(1024);
+    }
+    timer_->start(TimerInterval);
+    endClock_ = QTime::currentTime();
+    durationMs_ = elapsed.elapsed() + 10; // the clock counts in hundredths, plus one
+    showClock();
+    start_->setEnabled(true);
+    tabs_->setEnabled(true);
+    running_ = false;
+    emit runFinished();
+    if (closeRequested_) close();
+}
+
+void AutoPivrel::closeEvent(QCloseEvent* e) {
+    if (running_) {
+        // The run ends at its next check; the window closes right after.
+        dict_.glo.ProcessingDisabled = 1;
+        closeRequested_ = true;
+        e->ignore();
+        return;
+    }
+    WindowPlace p;
+    p.x = x();
+    p.y = y();
+    p.width = width();
+    p.height = height();
+    p.maximize = isMaximized();
+    saveWindowPlace(dict_.settings(), procedureName(), p);
+    e->accept();
+}
+
+} // namespace pivrel

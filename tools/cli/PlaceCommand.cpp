@@ -1,0 +1,126 @@
+// korvel-cli place: the automatic placement without a display, printing its progress list.
+
+#include "Args.h"
+#include "Command.h"
+#include "ConsolePorts.h"
+
+#include "pivrel/engine/AutoPlacement.h"
+#include "tamsel/Dictionary.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace cli {
+
+namespace {
+
+QString u(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+/// The progress list on standard output, line by line as the window shows it.
+class PrintingHost final : public pivrel::RunHost {
+public:
+    explicit PrintingHost(QTextStream& out) : out_(out) {}
+    void addLine(const QString& line) override {
+        out_ << line.left(255) << '\n';
+        out_.flush();
+    }
+    void setProgressRange(int) override {}
+    void setProgressValue(int) override {}
+    void yield() override {}
+
+private:
+    QTextStream& out_;
+};
+
+/// Answers the question about lessons that cannot all be placed as told.
+class AnsweringUi final : public tamsel::UserInterfacePort {
+public:
+    AnsweringUi(tamsel::UserInterfacePort& inner, tamsel::Button answer)
+        : inner_(inner), answer_(answer) {}
+    void tell(const QString& c, const QString& t) override { inner_.tell(c, t); }
+    tamsel::Button ask(const QString& c, const QString& t, unsigned b,
+                       tamsel::Button def) override {
+        inner_.tell(c, t);
+        return answer_ == tamsel::NoButton ? def : answer_;
+    }
+    bool stopPrompt(const QString& t) override { return inner_.stopPrompt(t); }
+    void setBusy(bool b) override { inner_.setBusy(b); }
+
+private:
+    tamsel::UserInterfacePort& inner_;
+    tamsel::Button answer_;
+};
+
+int run(const QStringList& argv, Console& io) {
+    Args args(argv, {u("teacher"), u("group"), u("subject"), u("answer")});
+    QString problem = args.error();
+    if (problem.isEmpty() && args.positional.size() != 1)
+        problem =
+            args.positional.isEmpty() ? u("не указана папка") : u("указано больше одной папки");
+    short kind = pivrel::TaskKind::All;
+    qint64 code = 0;
+    int chosen = 0;
+    for (auto [opt, k] : {std::pair{u("teacher"), pivrel::TaskKind::Teacher},
+                          std::pair{u("group"), pivrel::TaskKind::Group},
+                          std::pair{u("subject"), pivrel::TaskKind::Science}}) {
+        if (!args.has(opt)) continue;
+        ++chosen;
+        kind = k;
+        if (problem.isEmpty() && !args.integer(opt, 0, 1, 32767, &code)) problem = args.error();
+    }
+    if (problem.isEmpty() && chosen > 1)
+        problem = u("укажите не больше одного из --teacher, --group, --subject");
+    tamsel::Button answer = tamsel::NoButton;
+    if (problem.isEmpty() && args.has(u("answer"))) {
+        const QString a = args.value(u("answer"));
+        if (a == u("yes"))
+            answer = tamsel::Yes;
+        else if (a == u("no"))
+            answer = tamsel::No;
+        else
+            problem = u("--answer принимает yes или no");
+    }
+    if (!problem.isEmpty()) {
+        io.err << u("korvel-cli place: ") << problem << u("\nСправка: korvel-cli place --help\n");
+        return BadUsage;
+    }
+    const QString dir = QDir(args.positional.first()).absolutePath();
+    const QString ini = QDir(dir).filePath(QStringLiteral("Korvel.ini"));
+    if (!QFileInfo(dir).isDir() || !QFileInfo::exists(ini)) {
+        io.err << u("korvel-cli place: в папке «%1» нет данных Korvel (Korvel.ini).\n").arg(dir);
+        return Failure;
+    }
+    ConsoleUserInterface console(io.err);
+    AnsweringUi ui(console, answer);
+    tamsel::Dictionary dict(dir);
+    dict.setUserInterface(ui);
+    QString error;
+    if (!dict.loadSettings(&error)) {
+        io.err << u("korvel-cli place: файл настроек «%1» не читается: %2\n").arg(ini, error);
+        return Failure;
+    }
+    PrintingHost host(io.out);
+    dict.glo.ProcessingDisabled = 0;
+    pivrel::AutoPlacement(dict).run(kind, static_cast<short>(code), host);
+    dict.store().closeAll();
+    return Success;
+}
+
+} // namespace
+
+const Command& placeCommand() {
+    static const Command c{
+        "place", "автоматическая расстановка уроков",
+        "Использование: korvel-cli place ПАПКА [--teacher КОД | --group КОД | --subject КОД]\n"
+        "                                [--answer yes|no]\n"
+        "Расставляет нерасставленные уроки учителя, группы, предмета или все уроки, как окно\n"
+        "«Автоматическая расстановка уроков», и печатает строки хода расстановки. Если не все\n"
+        "уроки могут быть расставлены, вопрос о продолжении получает ответ --answer (без него —\n"
+        "«Нет», как в окне).\n",
+        &run};
+    return c;
+}
+
+} // namespace cli
