@@ -104,6 +104,9 @@ MainFrame::MainFrame(tamsel::Dictionary& dict, QWidget* parent) : QMainWindow(pa
 }
 
 MainFrame::~MainFrame() {
+    // QWidget's destructor still closes the child windows, and the MDI area then reports
+    // activations; by then this frame's members are gone.
+    mdi_->disconnect(this);
     dict_.windows.release(dict_.windows.numberOf(this));
     dict_.glo.FrameThread = 0;
 }
