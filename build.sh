@@ -25,6 +25,8 @@ install_missing() {
 }
 
 build() {
+    # Cache hits across clones of the checkout (CI builds a fresh clone each time).
+    export CCACHE_BASEDIR="$here"
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build build -j "$(nproc)"
 }
