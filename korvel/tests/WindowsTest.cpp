@@ -4,6 +4,8 @@
 #include "Probe.h"
 #include "StopButton.h"
 
+#include "pivrel/Pivrel.h"
+#include "pivrel/engine/AutoPivrel.h"
 #include "tamsel/TestFolder.h"
 
 #include <QMdiArea>
@@ -267,6 +269,34 @@ TEST(Windows, PlacesRoundTripThroughTheSettingsFile) {
         f.subWindowOf(w)->showNormal();
         EXPECT_EQ(f.subWindowOf(w)->geometry(), QRect(12, 34, 320, 240));
     }
+}
+
+// A real window of a library: its place is the frame's to keep, so what is stored is the child
+// window's frame geometry, and it comes back at the next opening.
+TEST(Windows, AutoPivrelPlaceRoundTripsThroughTheFrame) {
+    tamsel::TestFolder t;
+    pivrel::Init(t.dict(), nullptr, nullptr);
+    MainFrame f(t.dict());
+    f.setGeometry(30, 40, 900, 640);
+    f.show();
+    QWidget* w = f.startProcedure(QStringLiteral("AutoPivrel"));
+    ASSERT_NE(qobject_cast<pivrel::AutoPivrel*>(w), nullptr);
+    f.subWindowOf(w)->setGeometry(12, 34, 640, 480);
+    f.subWindowOf(w)->close();
+    settle();
+    tamsel::IniFile& ini = t.dict().settings();
+    EXPECT_EQ(ini.number(QStringLiteral("AutoPivrel"), QStringLiteral("XPos")), 12);
+    EXPECT_EQ(ini.number(QStringLiteral("AutoPivrel"), QStringLiteral("YPos")), 34);
+    EXPECT_EQ(ini.number(QStringLiteral("AutoPivrel"), QStringLiteral("Width")), 640);
+    EXPECT_EQ(ini.number(QStringLiteral("AutoPivrel"), QStringLiteral("Height")), 480);
+
+    w = f.startProcedure(QStringLiteral("AutoPivrel"));
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(f.subWindowOf(w)->geometry(), QRect(12, 34, 640, 480));
+    f.subWindowOf(w)->close();
+    settle();
+    EXPECT_EQ(ini.number(QStringLiteral("AutoPivrel"), QStringLiteral("Width")), 640);
+    EXPECT_TRUE(f.close());
 }
 
 TEST(Windows, ArrangementsTileTheOpenWindows) {

@@ -24,6 +24,8 @@ struct RunContext {
 
     /// An operation reports a failure here; the run then counts as failed.
     QString error;
+    /// A remark printed beside the figures (the share of lessons placed); one line, short.
+    QString note;
 
 private:
     QElapsedTimer clock_;
@@ -35,6 +37,8 @@ struct Operation {
     const char* title; ///< the table's row label
     bool needsSample;  ///< run in a copy of the generated sample school
     void (*run)(RunContext& ctx);
+    /// The sizes and cycles the row is measured on; nullptr for every one asked for.
+    bool (*appliesTo)(const sample::SampleOptions& options) = nullptr;
 };
 
 const std::vector<Operation>& operations();

@@ -1,6 +1,7 @@
 #include "Bench.h"
 
 #include "faldin/RoomLists.h"
+#include "pivrel/engine/AutoPlacement.h"
 #include "tamsel/Dictionary.h"
 #include "tamsel/ErrorReporter.h"
 #include "tamsel/Relations.h"
@@ -101,6 +102,108 @@ void updateAllRoomLists(RunContext& ctx) {
     if (!o.ok()) ctx.error = describe(o);
 }
 
+/// Answers "Да" to the question whether to go on when not every lesson can be placed, so that
+/// the run places what it can, as an officer would let it.
+class AnswerYes final : public UserInterfacePort {
+public:
+    void tell(const QString&, const QString&) override {}
+    Button ask(const QString&, const QString&, unsigned, Button) override { return Yes; }
+    bool stopPrompt(const QString&) override { return false; }
+    void setBusy(bool) override {}
+};
+
+/// Keeps only the last progress line: the run must reach its end.
+class QuietHost final : public pivrel::RunHost {
+public:
+    void addLine(const QString& line) override { last = line; }
+    void setProgressRange(int) override {}
+    void setProgressValue(int) override {}
+    void yield() override {}
+    QString last;
+};
+
+/// The whole automatic placement of every unplaced lesson as the window runs it: from opening
+/// the dictionary (settings, data files) through the three phases to the last placement
+/// written and the files closed.
+void placeAll(RunContext& ctx, pivrel::EnginePath path) {
+    QuietHost host;
+    AnswerYes yes;
+    ctx.start();
+    {
+        Dictionary dict(ctx.dir);
+        dict.setUserInterface(yes);
+        if (!openSample(dict, ctx)) return;
+        dict.glo.ProcessingDisabled = 0;
+        pivrel::AutoPlacement(dict).run(pivrel::TaskKind::All, 0, host, path);
+        dict.store().closeAll();
+    }
+    ctx.stop();
+    if (host.last != u("АВТОМАТИЧЕСКАЯ РАССТАНОВКА УРОКОВ ЗАКОНЧЕНА")) {
+        ctx.error = u("расстановка не дошла до конца: «%1»").arg(host.last);
+        return;
+    }
+    Dictionary dict(ctx.dir);
+    if (!openSample(dict, ctx)) return;
+    FileUse use(dict.store(), FileId::Schedule);
+    int placed = 0, total = 0;
+    for (const Schedule& x : dict.access<Schedule>().all(Schedule::ItemCode)) {
+        ++total;
+        if (!x.isUnplaced()) ++placed;
+    }
+    if (placed == 0) {
+        ctx.error = u("не расставлено ни одного урока");
+        return;
+    }
+    ctx.note = u("расставлено %1 из %2 (%3%)")
+                   .arg(placed)
+                   .arg(total)
+                   .arg(QString::number(100.0 * placed / total, 'f', 1));
+}
+
+void placeFast(RunContext& ctx) {
+    placeAll(ctx, pivrel::EnginePath::Fast);
+}
+
+/// The rules read straight from the data files: slow by design, measured on the small school.
+void placeReference(RunContext& ctx) {
+    placeAll(ctx, pivrel::EnginePath::Reference);
+}
+
+bool smallOnly(const sample::SampleOptions& o) {
+    return o.size == sample::SchoolSize::Small;
+}
+
+/// The variants of one selected lesson as the timetable windows ask for them. The lesson is a
+/// linked one from the middle of the list: every lesson of its link is checked in every cell.
+void lessonVariants(RunContext& ctx) {
+    Dictionary dict(ctx.dir);
+    if (!openSample(dict, ctx)) return;
+    Schedule lesson;
+    {
+        FileUse use(dict.store(), FileId::Schedule);
+        const auto all = dict.access<Schedule>().all(Schedule::ItemCode);
+        std::vector<Schedule> linked;
+        for (const Schedule& x : all)
+            if (x.LinkCode > 0) linked.push_back(x);
+        const auto& from = linked.empty() ? all : linked;
+        if (from.empty()) {
+            ctx.error = u("в примере нет уроков");
+            return;
+        }
+        lesson = from[from.size() / 2];
+    }
+    dict.glo.ShowLessonRestrictions = 1;
+    dict.glo.GoToSelectedObject = 0;
+    ctx.start();
+    pivrel::ProcessNewLessonSelection(dict, 0, lesson);
+    ctx.stop();
+    if (dict.glo.VariantQueue.items.empty()) {
+        ctx.error = u("у урока нет ни одного варианта");
+        return;
+    }
+    ctx.note = u("вариантов: %1").arg(dict.glo.VariantQueue.items.size());
+}
+
 } // namespace
 
 const std::vector<Operation>& operations() {
@@ -109,6 +212,9 @@ const std::vector<Operation>& operations() {
         {"lessons", "Генерация уроков всех пунктов плана", true, &generateLessons},
         {"delete-group", "Каскадное удаление группы", true, &cascadeDeleteGroup},
         {"roomlists", "UpdateAllTeacherRoomLists", true, &updateAllRoomLists},
+        {"place", "Автоматическая расстановка", true, &placeFast},
+        {"place-ref", "Авторасстановка, эталонный путь", true, &placeReference, &smallOnly},
+        {"variants", "ProcessNewLessonSelection (1 урок)", true, &lessonVariants},
     };
     return ops;
 }

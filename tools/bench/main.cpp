@@ -30,6 +30,7 @@ struct Outcome {
     double ms = -1;
     double peakMb = -1; ///< -1 when unknown
     QString error;
+    QString note;
 };
 
 bool copyFolder(const QString& from, const QString& to) {
@@ -55,9 +56,10 @@ Outcome runOnce(const bench::Operation& op, bench::RunContext ctx) {
     if (pid == 0) {
         close(fds[0]);
         op.run(ctx);
-        const QByteArray reply = ctx.error.isEmpty()
-                                     ? "OK " + QByteArray::number(ctx.elapsedMs(), 'f', 3)
-                                     : "ERR " + ctx.error.toUtf8();
+        const QByteArray reply =
+            ctx.error.isEmpty()
+                ? "OK " + QByteArray::number(ctx.elapsedMs(), 'f', 3) + '\t' + ctx.note.toUtf8()
+                : "ERR " + ctx.error.toUtf8();
         (void)!write(fds[1], reply.constData(), static_cast<size_t>(reply.size()));
         close(fds[1]);
         _exit(0);
@@ -72,9 +74,11 @@ Outcome runOnce(const bench::Operation& op, bench::RunContext ctx) {
     rusage usage{};
     wait4(pid, &status, 0, &usage);
     result.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
-    if (reply.startsWith("OK "))
-        result.ms = reply.mid(3).toDouble();
-    else if (reply.startsWith("ERR "))
+    if (reply.startsWith("OK ")) {
+        const qsizetype tab = reply.indexOf('\t');
+        result.ms = reply.mid(3, tab - 3).toDouble();
+        result.note = QString::fromUtf8(reply.mid(tab + 1));
+    } else if (reply.startsWith("ERR "))
         result.error = QString::fromUtf8(reply.mid(4));
     else
         result.error = u("процесс замера завершился аварийно (код %1)").arg(status);
@@ -82,6 +86,7 @@ Outcome runOnce(const bench::Operation& op, bench::RunContext ctx) {
     op.run(ctx);
     result.ms = ctx.elapsedMs();
     result.error = ctx.error;
+    result.note = ctx.note;
 #endif
     return result;
 }
@@ -98,7 +103,9 @@ void printHelp(QTextStream& s) {
     for (const bench::Operation& op : bench::operations())
         s << "             " << QString::fromLatin1(op.name).leftJustified(14) << u(op.title)
           << '\n';
-    s << u("  --dir    папка для временных данных; по умолчанию временная папка системы\n");
+    s << u("  --dir    папка для временных данных; по умолчанию временная папка системы\n\n"
+           "Эталонный путь расстановки замеряется только на школе small. В примечании —\n"
+           "доля расставленных уроков и число вариантов урока.\n");
 }
 
 } // namespace
@@ -172,7 +179,8 @@ int main(int argc, char** argv) {
 
     out << u("Операция").leftJustified(38) << u("Размер").leftJustified(8)
         << u("Недель").rightJustified(6) << u("Прогонов").rightJustified(10)
-        << u("Медиана, мс").rightJustified(13) << u("Пик памяти, МБ").rightJustified(16) << '\n';
+        << u("Медиана, мс").rightJustified(13) << u("Пик памяти, МБ").rightJustified(16) << "  "
+        << u("Примечание") << '\n';
     out.flush();
 
     bool anyFailed = false;
@@ -186,6 +194,7 @@ int main(int argc, char** argv) {
                 tmp.filePath(QStringLiteral("sample-%1-%2").arg(sizeText).arg(w));
             bool haveTemplate = false;
             for (const bench::Operation* op : ops) {
+                if (op->appliesTo && !op->appliesTo(base.options)) continue;
                 if (op->needsSample && !haveTemplate) {
                     // The school every run of this size starts from, made once, untimed.
                     bench::RunContext make = base;
@@ -204,7 +213,7 @@ int main(int argc, char** argv) {
                 }
                 std::vector<double> times;
                 double peak = -1;
-                QString error;
+                QString error, note;
                 for (int r = 0; r < runs && error.isEmpty(); ++r) {
                     bench::RunContext ctx = base;
                     ctx.dir = tmp.filePath(QStringLiteral("run"));
@@ -217,6 +226,7 @@ int main(int argc, char** argv) {
                     }
                     const Outcome o = runOnce(*op, ctx);
                     if (!o.error.isEmpty()) error = o.error;
+                    note = o.note;
                     times.push_back(o.ms);
                     peak = std::max(peak, o.peakMb);
                 }
@@ -233,8 +243,9 @@ int main(int argc, char** argv) {
                     out << QString::number(runs).rightJustified(10)
                         << QString::number(median, 'f', 1).rightJustified(13)
                         << (peak < 0 ? QStringLiteral("—") : QString::number(peak, 'f', 1))
-                               .rightJustified(16)
-                        << '\n';
+                               .rightJustified(16);
+                    if (!note.isEmpty()) out << "  " << note;
+                    out << '\n';
                 }
                 out.flush();
             }

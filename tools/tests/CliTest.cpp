@@ -141,3 +141,197 @@ TEST(Cli, InfoFailsOnMissingFoldersAndUnreadableFiles) {
     EXPECT_TRUE(r.err.contains(u("не все файлы данных читаются")));
     EXPECT_TRUE(r.err.contains(QStringLiteral("Teacher.db"))) << r.err.toStdString();
 }
+
+namespace {
+
+/// The first column of the first row of `sql`, over Schedule.db with the files it needs attached
+/// as rst, lnk, sci, day and bell: the stock SQLite library alone, not the engine's idea of a
+/// conflict.
+int scalar(const QString& dir, const char* sql) {
+    sqlite3* db = nullptr;
+    const QByteArray sch = QDir(dir).filePath(QStringLiteral("Schedule.db")).toUtf8();
+    EXPECT_EQ(sqlite3_open_v2(sch.constData(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    for (auto [alias, file] : {std::pair{"rst", "Restriction.db"}, std::pair{"lnk", "LsnLink.db"},
+                               std::pair{"sci", "Science.db"}, std::pair{"day", "Days.db"},
+                               std::pair{"bell", "LessonBell.db"}}) {
+        const QByteArray attach =
+            "ATTACH '" + QDir(dir).filePath(QString::fromLatin1(file)).toUtf8() + "' AS " + alias;
+        EXPECT_EQ(sqlite3_exec(db, attach.constData(), nullptr, nullptr, nullptr), SQLITE_OK)
+            << sqlite3_errmsg(db);
+    }
+    // Placed lessons; the lessons of one lecture are one sitting ("one") and may share.
+    sqlite3_exec(db,
+                 "CREATE TEMP VIEW p AS SELECT s.*, s.rowid AS id, CASE WHEN l.IsLecture = 1 THEN "
+                 "-s.LinkCode "
+                 "ELSE s.rowid END AS one FROM SCHEDULE s LEFT JOIN lnk.LSNLINK l ON "
+                 "l.LinkCode = s.LinkCode AND s.LinkCode > 0 WHERE s.Week <> 0 OR "
+                 "s.DaySeqNumber <> 0 OR s.LessonNo <> ''",
+                 nullptr, nullptr, nullptr);
+    sqlite3_stmt* st = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(db, sql, -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    int n = -1;
+    if (st && sqlite3_step(st) == SQLITE_ROW) n = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return n;
+}
+
+/// No teacher, group or room in two sittings at once, no forbidden cell used, every lesson in
+/// a cell of the timetable.
+void expectSoundTimetable(const QString& dir, int weeks) {
+    EXPECT_EQ(scalar(dir,
+                     "SELECT count(*) FROM (SELECT 1 FROM p WHERE TeacherCode > 0 GROUP BY "
+                     "TeacherCode, Week, DaySeqNumber, LessonNo HAVING count(DISTINCT one) > 1)"),
+              0)
+        << "a teacher in two places at once";
+    EXPECT_EQ(scalar(dir, "SELECT count(*) FROM (SELECT 1 FROM p WHERE RoomCode > 0 GROUP BY "
+                          "RoomCode, Week, DaySeqNumber, LessonNo HAVING count(DISTINCT one) > 1)"),
+              0)
+        << "a room holding two lessons at once";
+    // Two lessons of a group in one cell: only subgroups of one type, each its own.
+    EXPECT_EQ(scalar(dir, "SELECT count(*) FROM p a JOIN p b ON a.GroupCode = b.GroupCode AND "
+                          "a.Week = b.Week AND a.DaySeqNumber = b.DaySeqNumber AND a.LessonNo = "
+                          "b.LessonNo AND a.id < b.id AND a.one <> b.one JOIN sci.SCIENCE x "
+                          "ON x.ScienceCode = a.ScienceCode JOIN sci.SCIENCE y ON y.ScienceCode = "
+                          "b.ScienceCode WHERE a.SubGroupNum = 0 OR b.SubGroupNum = 0 OR "
+                          "a.SubGroupNum = b.SubGroupNum OR x.SgrpTypCode <> y.SgrpTypCode"),
+              0)
+        << "a group with two lessons at once";
+    EXPECT_EQ(scalar(dir, "SELECT count(*) FROM p JOIN rst.RESTRICTION r ON r.Week = p.Week AND "
+                          "r.DaySeqNumber = p.DaySeqNumber AND r.LessonNo = p.LessonNo AND "
+                          "r.Restriction NOT IN (0, 1) AND ((r.ObjectType = 1 AND r.ObjectCode = "
+                          "p.GroupCode) OR (r.ObjectType = 2 AND r.ObjectCode = p.RoomCode) OR "
+                          "(r.ObjectType = 3 AND r.ObjectCode = p.ScienceCode) OR (r.ObjectType = "
+                          "4 AND r.ObjectCode = p.TeacherCode))"),
+              0)
+        << "a forbidden cell used";
+    const QByteArray outside =
+        "SELECT count(*) FROM p WHERE Week NOT BETWEEN 1 AND " + QByteArray::number(weeks) +
+        " OR DaySeqNumber NOT IN (SELECT DaySeqNumber FROM day.DAYS) OR LessonNo NOT IN "
+        "(SELECT LessonNo FROM bell.LESSONBELL)";
+    EXPECT_EQ(scalar(dir, outside.constData()), 0) << "a lesson outside the timetable's cells";
+}
+
+/// Runs `sql` on one data file with the stock library.
+void exec(const QString& dir, const char* file, const QByteArray& sql) {
+    sqlite3* db = nullptr;
+    const QByteArray path = QDir(dir).filePath(QString::fromLatin1(file)).toUtf8();
+    ASSERT_EQ(sqlite3_open(path.constData(), &db), SQLITE_OK);
+    char* message = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.constData(), nullptr, nullptr, &message), SQLITE_OK)
+        << (message ? message : "");
+    sqlite3_free(message);
+    sqlite3_close(db);
+}
+
+} // namespace
+
+TEST(Cli, PlaceRunsTheAutomaticPlacementOnASampleSchool) {
+    QTemporaryDir tmp;
+    const QString dir = tmp.filePath(QStringLiteral("school"));
+    ASSERT_EQ(korvelCli({QStringLiteral("sample"), QStringLiteral("--size"),
+                         QStringLiteral("small"), QStringLiteral("--weeks"), QStringLiteral("2"),
+                         QStringLiteral("--seed"), QStringLiteral("5"), dir})
+                  .status,
+              cli::Success);
+    // One subject forbidden in every cell, so that not every lesson can be placed and the
+    // run asks whether to go on.
+    const int forbidden = scalar(dir, "SELECT min(ScienceCode) FROM SCHEDULE WHERE LinkCode = 0");
+    ASSERT_GT(forbidden, 0);
+    exec(dir, "Restriction.db",
+         "ATTACH '" + QDir(dir).filePath(QStringLiteral("Days.db")).toUtf8() + "' AS d; ATTACH '" +
+             QDir(dir).filePath(QStringLiteral("LessonBell.db")).toUtf8() +
+             "' AS b; INSERT OR REPLACE INTO RESTRICTION (ObjectType, ObjectCode, Week, "
+             "DaySeqNumber, LessonNo, LessonNo_norm, Restriction) SELECT 3, " +
+             QByteArray::number(forbidden) +
+             ", w.n, d.DaySeqNumber, b.LessonNo, b.LessonNo_norm, 2 FROM (SELECT 1 AS n UNION "
+             "SELECT 2) w, d.DAYS d, b.LESSONBELL b");
+    const QString twin = tmp.filePath(QStringLiteral("twin"));
+    const QString silent = tmp.filePath(QStringLiteral("silent"));
+    for (const QString& copy : {twin, silent}) {
+        QDir().mkpath(copy);
+        for (const QString& f : QDir(dir).entryList(QDir::Files))
+            ASSERT_TRUE(QFile::copy(QDir(dir).filePath(f), QDir(copy).filePath(f)));
+    }
+    const int lessons = scalar(dir, "SELECT count(*) FROM SCHEDULE");
+    ASSERT_GT(lessons, 0);
+    ASSERT_EQ(scalar(dir, "SELECT count(*) FROM p"), 0) << "the sample starts unplaced";
+
+    // Bad arguments: status 2, a message, and nothing placed.
+    struct Bad {
+        QStringList args;
+        const char* message;
+    };
+    const Bad bad[] = {
+        {{}, "не указана папка"},
+        {{dir, twin}, "больше одной папки"},
+        {{dir, QStringLiteral("--teacher"), QStringLiteral("1"), QStringLiteral("--group"),
+          QStringLiteral("2")},
+         "не больше одного"},
+        {{dir, QStringLiteral("--teacher"), QStringLiteral("Иванов")}, "--teacher"},
+        {{dir, QStringLiteral("--group"), QStringLiteral("0")}, "--group"},
+        {{dir, QStringLiteral("--answer"), QStringLiteral("maybe")}, "yes или no"},
+        {{dir, QStringLiteral("--colour"), QStringLiteral("red")}, "--colour"},
+    };
+    for (const Bad& b : bad) {
+        const CliRun r = korvelCli(QStringList{QStringLiteral("place")} + b.args);
+        EXPECT_EQ(r.status, cli::BadUsage) << b.message;
+        EXPECT_TRUE(r.err.contains(u(b.message))) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty()) << b.message;
+    }
+    const CliRun nowhere =
+        korvelCli({QStringLiteral("place"), tmp.filePath(QStringLiteral("nowhere"))});
+    EXPECT_EQ(nowhere.status, cli::Failure);
+    EXPECT_EQ(scalar(dir, "SELECT count(*) FROM p"), 0);
+
+    const CliRun r = korvelCli(
+        {QStringLiteral("place"), dir, QStringLiteral("--answer"), QStringLiteral("yes")});
+    ASSERT_EQ(r.status, cli::Success) << r.err.toStdString();
+    const QStringList lines = r.out.split(QLatin1Char('\n'));
+    ASSERT_GT(lines.size(), 8);
+    EXPECT_EQ(lines[0], u("Подготовка задания на расстановку"));
+    EXPECT_EQ(lines[1], u("    Запланировано для расстановки %1 уроков.").arg(lessons));
+    EXPECT_EQ(lines[2], QString());
+    EXPECT_EQ(lines[3], u("Расчет вариантов размещения уроков"));
+    EXPECT_TRUE(r.err.contains(u("Хотите ли Вы произвести расстановку уроков")))
+        << r.err.toStdString();
+    EXPECT_EQ(lines.filter(u("Размещение уроков")).size(), 1);
+    EXPECT_EQ(lines[lines.indexOf(u("Размещение уроков")) - 1], QString());
+    EXPECT_EQ(lines.last(), QString()) << "every line ends with a line break";
+    EXPECT_EQ(lines[lines.size() - 2], u("АВТОМАТИЧЕСКАЯ РАССТАНОВКА УРОКОВ ЗАКОНЧЕНА"));
+
+    // The progress list agrees with the files: one line per unlinked lesson placed, one per
+    // sitting of a link; both name the week of a two-week cycle.
+    const int placed = scalar(dir, "SELECT count(*) FROM p");
+    EXPECT_GT(placed, lessons / 2);
+    const QStringList single =
+        lines.filter(QRegularExpression(u("^     Урок размещен по [12]-й неделе в ")));
+    const QStringList linked =
+        lines.filter(QRegularExpression(u("^     Уроки размещены по [12]-й неделе в ")));
+    EXPECT_EQ(single.size(), scalar(dir, "SELECT count(*) FROM p WHERE LinkCode = 0"));
+    EXPECT_EQ(linked.size(),
+              scalar(dir, "SELECT count(*) FROM (SELECT DISTINCT LinkCode, Week, DaySeqNumber, "
+                          "LessonNo FROM p WHERE LinkCode > 0)"));
+    // A selection places one lesson of its kind, or one in each week where no worse.
+    const qsizetype selections = lines.filter(QRegularExpression(u("^  Размещаем "))).size();
+    EXPECT_GT(selections, 0);
+    EXPECT_LE(selections, single.size() + linked.size());
+    expectSoundTimetable(dir, 2);
+    const QByteArray ofForbidden =
+        "SELECT count(*) FROM p WHERE ScienceCode = " + QByteArray::number(forbidden);
+    EXPECT_EQ(scalar(dir, ofForbidden.constData()), 0);
+
+    // Answered "no", the question ends the run before anything is placed.
+    const CliRun no = korvelCli(
+        {QStringLiteral("place"), twin, QStringLiteral("--answer"), QStringLiteral("no")});
+    EXPECT_EQ(no.status, cli::Success) << no.err.toStdString();
+    EXPECT_TRUE(no.err.contains(u("Хотите ли Вы произвести расстановку уроков")));
+    EXPECT_TRUE(no.out.contains(u("Расчет вариантов размещения уроков")));
+    EXPECT_FALSE(no.out.contains(u("Размещение уроков")));
+    EXPECT_EQ(scalar(twin, "SELECT count(*) FROM p"), 0);
+    // Without --answer the preselected "Нет" holds, as in the window.
+    const CliRun unanswered = korvelCli({QStringLiteral("place"), silent});
+    EXPECT_EQ(unanswered.status, cli::Success);
+    EXPECT_EQ(unanswered.out, no.out);
+    EXPECT_EQ(scalar(silent, "SELECT count(*) FROM p"), 0);
+}

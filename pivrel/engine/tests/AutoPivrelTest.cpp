@@ -66,11 +66,6 @@ TEST(AutoPivrelWindow, RunsFromStartButtonAndTellsTheFrame) {
     EXPECT_FALSE(w.startText().isEmpty());
     EXPECT_FALSE(w.durationText().isEmpty());
     for (const Schedule& x : s.schedule()) EXPECT_FALSE(x.isUnplaced());
-
-    // Position kept under "AutoPivrel".
-    w.move(40, 50);
-    w.close();
-    EXPECT_TRUE(t.dict().settings().contains(u("AutoPivrel"), u("Width")));
 }
 
 TEST(AutoPivrelWindow, ChoosingAGroupPlacesOnlyItsLessons) {

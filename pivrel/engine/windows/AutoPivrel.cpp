@@ -117,13 +117,9 @@ AutoPivrel::AutoPivrel(Dictionary& dict, std::function<void(int)> postToFrame, Q
     connect(start_, &QPushButton::clicked, this, &AutoPivrel::start);
 
     dict_.glo.ProcessingDisabled = 1;
-    const WindowPlace p = loadWindowPlace(dict_.settings(), procedureName());
-    if (p.found && p.width > 0 && p.height > 0) {
-        move(p.x, p.y);
-        resize(p.width, p.height);
-    } else {
-        resize(720, 520);
-    }
+    // The size of a first opening; the frame keeps the window's place under "AutoPivrel"
+    // from then on, as it does for every window it opens.
+    resize(720, 520);
     applyTab(tabs_->currentIndex());
 
     timer_ = new QTimer(this);
@@ -259,13 +255,6 @@ void AutoPivrel::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
-    WindowPlace p;
-    p.x = x();
-    p.y = y();
-    p.width = width();
-    p.height = height();
-    p.maximize = isMaximized();
-    saveWindowPlace(dict_.settings(), procedureName(), p);
     e->accept();
 }
 
