@@ -71,7 +71,7 @@ enum RoomKind { NoRoomType = -1, CommonRoom, InformaticsRoom, LabRoom, GymRoom, 
 const char* const RoomTypeNames[RoomKindCount] = {"Обычный кабинет", "Кабинет информатики",
                                                   "Лаборатория", "Спортивный зал"};
 
-enum Spec {
+enum SpecialtyKind {
     SpecRussian,
     SpecForeign,
     SpecMaths,
@@ -108,7 +108,7 @@ using Hours = std::array<int, CourseCount>;
 struct SubjectDef {
     const char* name;
     Cycle cycle;
-    Spec spec;
+    SpecialtyKind specialty;
     bool split; ///< taught in two halves of the group
     RoomKind mainRoom;
     RoomKind additionalRoom;
@@ -269,7 +269,7 @@ struct KindDef {
     int link = -1;
 };
 struct TeacherDef {
-    int spec;
+    int specialty;
     QString name;
     int load = 0; ///< cells a week (a lecture once)
     int mainRoom = -1, additionalRoom = -1;
@@ -290,7 +290,7 @@ struct LinkDef {
 /// A share of the teachers' load: what one teacher gives to one group (or subgroup) in one
 /// speciality, or one lecture.
 struct Unit {
-    int spec, hours;
+    int specialty, hours;
     std::vector<int> kinds;
     int group = -1, sub = 0;
     bool lecture = false;
@@ -451,7 +451,7 @@ bool Builder::assignTeachers(QString* error) {
     std::set<int> inLecture;
     for (const auto& l : lectures_) {
         const KindDef& k = kinds_[static_cast<size_t>(l[0])];
-        units.push_back({Subjects[items_[static_cast<size_t>(k.item)].subject].spec,
+        units.push_back({Subjects[items_[static_cast<size_t>(k.item)].subject].specialty,
                          k.entries,
                          {l[0], l[1]},
                          -1,
@@ -460,16 +460,16 @@ bool Builder::assignTeachers(QString* error) {
         inLecture.insert(l[0]);
         inLecture.insert(l[1]);
     }
-    std::map<std::tuple<int, int, int>, size_t> byGroup; // (group, spec, sub) -> unit
+    std::map<std::tuple<int, int, int>, size_t> byGroup; // (group, specialty, sub) -> unit
     for (int k = 0; k < static_cast<int>(kinds_.size()); ++k) {
         if (inLecture.count(k)) continue;
         const KindDef& kd = kinds_[static_cast<size_t>(k)];
-        const int spec = Subjects[items_[static_cast<size_t>(kd.item)].subject].spec;
-        auto key = std::make_tuple(kd.group, spec, kd.sub);
+        const int specialty = Subjects[items_[static_cast<size_t>(kd.item)].subject].specialty;
+        auto key = std::make_tuple(kd.group, specialty, kd.sub);
         auto it = byGroup.find(key);
         if (it == byGroup.end()) {
             it = byGroup.emplace(key, units.size()).first;
-            units.push_back({spec, 0, {}, kd.group, kd.sub, false});
+            units.push_back({specialty, 0, {}, kd.group, kd.sub, false});
         }
         units[it->second].hours += kd.entries;
         units[it->second].kinds.push_back(k);
@@ -479,7 +479,7 @@ bool Builder::assignTeachers(QString* error) {
     // taught in halves at the same time.
     std::array<int, SpecCount> demand{}, count{};
     for (const Unit& un : units)
-        demand[static_cast<size_t>(un.spec)] += un.hours;
+        demand[static_cast<size_t>(un.specialty)] += un.hours;
     int assigned = 0;
     for (int s = 0; s < SpecCount; ++s) {
         if (demand[static_cast<size_t>(s)] == 0) continue;
@@ -521,29 +521,29 @@ bool Builder::assignTeachers(QString* error) {
         order[i] = i;
     std::stable_sort(order.begin(), order.end(),
                      [&](size_t a, size_t b) { return units[a].hours > units[b].hours; });
-    std::map<std::tuple<int, int, int>, int> teacherOf; // (group, spec, sub) -> teacher
+    std::map<std::tuple<int, int, int>, int> teacherOf; // (group, specialty, sub) -> teacher
     const int maxLoad = cells_ - 6;
     for (size_t ix : order) {
         const Unit& un = units[ix];
         int partner = -1;
         if (un.sub != 0) {
-            auto p = teacherOf.find({un.group, un.spec, 3 - un.sub});
+            auto p = teacherOf.find({un.group, un.specialty, 3 - un.sub});
             if (p != teacherOf.end()) partner = p->second;
         }
         int best = -1;
         for (int t = 0; t < static_cast<int>(teachers_.size()); ++t) {
-            if (teachers_[static_cast<size_t>(t)].spec != un.spec || t == partner) continue;
+            if (teachers_[static_cast<size_t>(t)].specialty != un.specialty || t == partner) continue;
             if (best < 0 ||
                 teachers_[static_cast<size_t>(t)].load < teachers_[static_cast<size_t>(best)].load)
                 best = t;
         }
         if (best < 0 || teachers_[static_cast<size_t>(best)].load + un.hours > maxLoad) {
             if (error)
-                *error = u("Не хватает учителей специальности «%1»").arg(u(SpecNames[un.spec]));
+                *error = u("Не хватает учителей специальности «%1»").arg(u(SpecNames[un.specialty]));
             return false;
         }
         teachers_[static_cast<size_t>(best)].load += un.hours;
-        if (!un.lecture) teacherOf[{un.group, un.spec, un.sub}] = best;
+        if (!un.lecture) teacherOf[{un.group, un.specialty, un.sub}] = best;
         for (int k : un.kinds)
             kinds_[static_cast<size_t>(k)].teacher = best;
     }
@@ -633,7 +633,7 @@ void Builder::makeRooms() {
     for (TeacherDef& t : teachers_) {
         RoomKind kind = NoRoomType;
         int share = 0;
-        switch (t.spec) {
+        switch (t.specialty) {
         case SpecBiology:
         case SpecChemistry:
         case SpecPhysics:
@@ -819,7 +819,7 @@ bool Builder::writeReference(QString* error) {
     for (TeacherDef& t : teachers_) {
         Teacher rec = teachers.prime();
         rec.TeacherName = t.name;
-        rec.SpecialityCode = specCodes[static_cast<size_t>(t.spec)];
+        rec.SpecialityCode = specCodes[static_cast<size_t>(t.specialty)];
         if (t.mainRoom >= 0)
             rec.MainRoomCode = static_cast<Short>(rooms_[static_cast<size_t>(t.mainRoom)].code);
         if (t.additionalRoom >= 0)

@@ -139,8 +139,8 @@ void AutoPivrel::fillLists() {
                 subjects_->addItem(s.Science, s.ScienceCode);
     }
     {
-        FileUse use(dict_.store(), FileId::Teacher), spec(dict_.store(), FileId::Speciality);
-        if (use && spec)
+        FileUse use(dict_.store(), FileId::Teacher), specialities(dict_.store(), FileId::Speciality);
+        if (use && specialities)
             for (const Teacher& t : dict_.access<Teacher>().all(Teacher::TeacherNameKey)) {
                 Speciality k;
                 k.SpecialityCode = t.SpecialityCode;
