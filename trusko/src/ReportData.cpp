@@ -44,43 +44,46 @@ std::vector<LessonBell> ReportData::bells() {
     return dict_.access<LessonBell>().all(LessonBell::NumberKey);
 }
 
+namespace {
+/// A name looked up once per report: `fetch` reads it from the file on the first request.
+template <class Map, class Fetch>
+const typename Map::mapped_type& cached(Map& map, typename Map::key_type code, Fetch fetch) {
+    auto it = map.find(code);
+    if (it == map.end()) it = map.emplace(code, fetch()).first;
+    return it->second;
+}
+} // namespace
+
 QString ReportData::science(Short code) {
-    auto it = sciences_.find(code);
-    if (it != sciences_.end()) return it->second;
-    Science key;
-    key.ScienceCode = code;
-    const QString name = dict_.access<Science>().fetch(Science::ScienceCodeKey, key).Science;
-    sciences_.emplace(code, name);
-    return name;
+    return cached(sciences_, code, [&] {
+        Science key;
+        key.ScienceCode = code;
+        return dict_.access<Science>().fetch(Science::ScienceCodeKey, key).Science;
+    });
 }
 
 QString ReportData::teacherName(Short code) {
-    auto it = teachers_.find(code);
-    if (it != teachers_.end()) return it->second;
-    Teacher key;
-    key.TeacherCode = code;
-    const QString name = dict_.access<Teacher>().fetch(Teacher::TeacherCodeKey, key).TeacherName;
-    teachers_.emplace(code, name);
-    return name;
+    return cached(teachers_, code, [&] {
+        Teacher key;
+        key.TeacherCode = code;
+        return dict_.access<Teacher>().fetch(Teacher::TeacherCodeKey, key).TeacherName;
+    });
 }
 
 QString ReportData::roomNo(Long code) {
-    auto it = rooms_.find(code);
-    if (it != rooms_.end()) return it->second;
-    Room key;
-    key.RoomCode = code;
-    const QString no = dict_.access<Room>().fetch(Room::CodeKey, key).RoomNo;
-    rooms_.emplace(code, no);
-    return no;
+    return cached(rooms_, code, [&] {
+        Room key;
+        key.RoomCode = code;
+        return dict_.access<Room>().fetch(Room::CodeKey, key).RoomNo;
+    });
 }
 
 const Group& ReportData::group(Short code) {
-    auto it = groups_.find(code);
-    if (it != groups_.end()) return it->second;
-    Group key;
-    key.GroupCode = code;
-    return groups_.emplace(code, dict_.access<Group>().fetch(Group::GroupCodeKey, key))
-        .first->second;
+    return cached(groups_, code, [&] {
+        Group key;
+        key.GroupCode = code;
+        return dict_.access<Group>().fetch(Group::GroupCodeKey, key);
+    });
 }
 
 QString ReportData::groupLabel(Short groupCode, Short subGroupNum) {

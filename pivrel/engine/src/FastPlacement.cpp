@@ -593,29 +593,27 @@ bool FastPlacement::loadFor(const Schedule& lesson) {
         restrictionsOf(ObjectType::Group, s.GroupCode);
     }
     for (Long r : rooms) restrictionsOf(ObjectType::Room, r);
-    for (Short t : teachers) {
-        Schedule f;
-        f.TeacherCode = t;
-        sch.forEach(Schedule::TeacherKey, f, 1, [&](const Schedule& s) {
+    // The lessons of every teacher, group and room involved, by the key led by that code.
+    auto addLessonsOf = [&](Schedule::Key key, const Schedule& from) {
+        sch.forEach(key, from, 1, [&](const Schedule& s) {
             m.addRecord(s);
             return true;
         });
+    };
+    for (Short t : teachers) {
+        Schedule f;
+        f.TeacherCode = t;
+        addLessonsOf(Schedule::TeacherKey, f);
     }
     for (Short g : groups) {
         Schedule f;
         f.GroupCode = g;
-        sch.forEach(Schedule::GroupKey, f, 1, [&](const Schedule& s) {
-            m.addRecord(s);
-            return true;
-        });
+        addLessonsOf(Schedule::GroupKey, f);
     }
     for (Long r : rooms) {
         Schedule f;
         f.RoomCode = r;
-        sch.forEach(Schedule::RoomKey, f, 1, [&](const Schedule& s) {
-            m.addRecord(s);
-            return true;
-        });
+        addLessonsOf(Schedule::RoomKey, f);
     }
     // The gathered group is kept as read, whatever its cell.
     m.tasks.clear();
