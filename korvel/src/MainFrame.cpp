@@ -90,6 +90,14 @@ MainFrame::MainFrame(tamsel::Dictionary& dict, QWidget* parent) : QMainWindow(pa
     for (QAction* a : std::as_const(navigationActions_))
         a->setEnabled(false);
 
+    // "Прервать" in a stop prompt ends the program: the frame closes as soon as the stopped
+    // procedure has returned and its window lets it (closing saves places and settings).
+    dict_.onAbort = [this] {
+        auto* closer = new QTimer(this);
+        connect(closer, &QTimer::timeout, this, [this] { close(); });
+        closer->start(100);
+    };
+
     auto* timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &MainFrame::updateStatus);
     timer->start(1000);
@@ -104,6 +112,7 @@ MainFrame::MainFrame(tamsel::Dictionary& dict, QWidget* parent) : QMainWindow(pa
 }
 
 MainFrame::~MainFrame() {
+    dict_.onAbort = nullptr;
     // QWidget's destructor still closes the child windows, and the MDI area then reports
     // activations; by then this frame's members are gone.
     mdi_->disconnect(this);

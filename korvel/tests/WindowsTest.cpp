@@ -228,7 +228,7 @@ TEST(Windows, PlacesRoundTripThroughTheSettingsFile) {
     probes.add(t.dict(), QStringLiteral("TeacherList"));
     {
         MainFrame f(t.dict());
-        f.setGeometry(30, 40, 900, 640);
+        f.setGeometry(30, 40, 700, 500);
         f.show();
         QWidget* w = f.startProcedure(QStringLiteral("TeacherList"));
         f.subWindowOf(w)->setGeometry(12, 34, 320, 240);
@@ -242,7 +242,7 @@ TEST(Windows, PlacesRoundTripThroughTheSettingsFile) {
     EXPECT_EQ(ini.number(QStringLiteral("TeacherList"), QStringLiteral("Width")), 320);
     EXPECT_EQ(ini.number(QStringLiteral("TeacherList"), QStringLiteral("Height")), 240);
     EXPECT_EQ(ini.number(QStringLiteral("TeacherList"), QStringLiteral("Maximize"), -1), 0);
-    EXPECT_EQ(ini.number(QStringLiteral("Main"), QStringLiteral("Width")), 900);
+    EXPECT_EQ(ini.number(QStringLiteral("Main"), QStringLiteral("Width")), 700);
     ASSERT_TRUE(t.dict().saveSettings());
 
     // A second run reads the file afresh.
@@ -252,7 +252,7 @@ TEST(Windows, PlacesRoundTripThroughTheSettingsFile) {
     probes2.add(again, QStringLiteral("TeacherList"));
     {
         MainFrame f(again);
-        EXPECT_EQ(f.geometry(), QRect(30, 40, 900, 640));
+        EXPECT_EQ(f.geometry(), QRect(30, 40, 700, 500));
         f.show();
         QWidget* w = f.startProcedure(QStringLiteral("TeacherList"));
         EXPECT_EQ(f.subWindowOf(w)->geometry(), QRect(12, 34, 320, 240));
@@ -277,7 +277,7 @@ TEST(Windows, AutoPivrelPlaceRoundTripsThroughTheFrame) {
     tamsel::TestFolder t;
     pivrel::Init(t.dict(), nullptr, nullptr);
     MainFrame f(t.dict());
-    f.setGeometry(30, 40, 900, 640);
+    f.setGeometry(30, 40, 700, 500);
     f.show();
     QWidget* w = f.startProcedure(QStringLiteral("AutoPivrel"));
     ASSERT_NE(qobject_cast<pivrel::AutoPivrel*>(w), nullptr);

@@ -8,7 +8,7 @@ Dictionary::Dictionary(const QString& workDir)
     : workDir_(QDir(workDir).absolutePath()),
       ownSettings_(QDir(workDir_).filePath(QStringLiteral("Korvel.ini"))),
       settings_(&ownSettings_), ui_(&silentUi_), progress_(&silentProgress_), errors_(silentUi_),
-      store_(std::make_unique<Store>(glo, errors_, workDir_)) {}
+      store_(std::make_unique<Store>(glo, errors_, workDir_)), writingLock_(workDir_) {}
 
 Dictionary::~Dictionary() { store_->closeAll(); }
 
@@ -19,9 +19,24 @@ void Dictionary::setUserInterface(UserInterfacePort& ui) {
 
 void Dictionary::setSettings(IniFile* ini) { settings_ = ini ? ini : &ownSettings_; }
 
+bool Dictionary::stopPrompt(const QString& text) {
+    if (!ui_->stopPrompt(text)) return false;
+    glo.ProcessingDisabled = 1;
+    if (!abortRequested_) {
+        abortRequested_ = true;
+        if (onAbort) onAbort();
+    }
+    return true;
+}
+
 bool Dictionary::loadSettings(QString* error) {
     if (!settings_->load(error)) return false;
-    glo.load(*settings_);
+    const QStringList adjusted = glo.load(*settings_);
+    if (!adjusted.isEmpty())
+        ui_->tell(QStringLiteral("Korvel"),
+                  QStringLiteral("В файле настроек %1 исправлены недопустимые значения:|")
+                          .arg(settings_->path()) +
+                      adjusted.join(QLatin1Char('|')));
     store_->refreshPaths();
     return true;
 }

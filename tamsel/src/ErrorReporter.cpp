@@ -63,6 +63,7 @@ QString ErrorReporter::text(int no, const ErrorArgs& a) {
 }
 
 Button ErrorReporter::report(int no, const ErrorArgs& args) {
+    if (no != Msg::ConfirmDelete) ++failures_;
     if (no == Msg::ConfirmDelete || no == Msg::AutoIncError)
         return ui_->ask(title(no), text(no, args), Yes | No,
                         no == Msg::ConfirmDelete ? Yes : No);

@@ -4,6 +4,8 @@
 #include "tamsel/Schema.h"
 
 #include <QStringDecoder>
+#include <algorithm>
+#include <limits>
 #include <variant>
 
 namespace tamsel {
@@ -63,7 +65,7 @@ const QString ExportKey = QStringLiteral("FN:ExportSchedule");
 
 QString fileNameKey(FileId id) { return QStringLiteral("FN:") + fileDef(baseOf(id)).settingsName; }
 
-void Globals::load(const IniFile& ini) {
+QStringList Globals::load(const IniFile& ini) {
     for (FileId id : FileNameOrder)
         FN[static_cast<size_t>(index(id))] =
             ini.value(Preserved, fileNameKey(id), FN[static_cast<size_t>(index(id))]);
@@ -77,7 +79,9 @@ void Globals::load(const IniFile& ini) {
                 if constexpr (std::is_same_v<T, QString>)
                     this->*m = ini.value(Preserved, key);
                 else
-                    this->*m = static_cast<T>(ini.number(Preserved, key, this->*m));
+                    this->*m = static_cast<T>(std::clamp<long long>(
+                        ini.number(Preserved, key, this->*m), std::numeric_limits<T>::min(),
+                        std::numeric_limits<T>::max()));
             },
             s.member);
     }
@@ -94,6 +98,27 @@ void Globals::load(const IniFile& ini) {
     standard("GLO:SmallSellHeight", SmallSellHeight, Short(20));
     standard("GLO:LargeSellWidth", LargeSellWidth, Short(90));
     standard("GLO:LargeSellHeight", LargeSellHeight, Short(44));
+
+    // Values no window could have written (a hand-edited or damaged file) would make weeks
+    // that do not exist or cells nobody can see.
+    QStringList adjusted;
+    auto range = [&](const char* key, Short& var, Short low, Short high) {
+        const Short v = std::clamp(var, low, high);
+        if (v == var) return;
+        adjusted << QStringLiteral("%1 = %2 вне пределов %3–%4, принято %5")
+                        .arg(QLatin1String(key))
+                        .arg(ini.value(Preserved, QLatin1String(key)))
+                        .arg(low)
+                        .arg(high)
+                        .arg(v);
+        var = v;
+    };
+    range("GLO:WeeksInCycle", WeeksInCycle, 0, 20);
+    range("GLO:SmallSellWidth", SmallSellWidth, 40, 100);
+    range("GLO:SmallSellHeight", SmallSellHeight, 20, 84);
+    range("GLO:LargeSellWidth", LargeSellWidth, 50, 150);
+    range("GLO:LargeSellHeight", LargeSellHeight, 12, 60);
+    return adjusted;
 }
 
 void Globals::save(IniFile& ini) const {
@@ -130,14 +155,24 @@ bool Globals::debugProcEnabled(const QString& procedure) const {
     return !name.isEmpty() && DebugProc.toUpper().contains(name);
 }
 
+namespace {
+constexpr qint64 MaxCoordinate = 100000;
+}
+
 WindowPlace loadWindowPlace(const IniFile& ini, const QString& procedure) {
     WindowPlace p;
     p.found = ini.contains(procedure, QStringLiteral("Width")) &&
               ini.contains(procedure, QStringLiteral("Height"));
-    p.x = static_cast<int>(ini.number(procedure, QStringLiteral("XPos")));
-    p.y = static_cast<int>(ini.number(procedure, QStringLiteral("YPos")));
-    p.width = static_cast<int>(ini.number(procedure, QStringLiteral("Width")));
-    p.height = static_cast<int>(ini.number(procedure, QStringLiteral("Height")));
+    // Numbers beyond any screen would wrap or overflow geometry; the window code fits the
+    // place to the screen afterwards.
+    auto coordinate = [&](const char* key) {
+        return static_cast<int>(std::clamp<qint64>(ini.number(procedure, QLatin1String(key)),
+                                                   -MaxCoordinate, MaxCoordinate));
+    };
+    p.x = coordinate("XPos");
+    p.y = coordinate("YPos");
+    p.width = coordinate("Width");
+    p.height = coordinate("Height");
     p.maximize = ini.number(procedure, QStringLiteral("Maximize")) != 0;
     return p;
 }

@@ -8,6 +8,21 @@
 namespace tamsel {
 
 namespace {
+/// Blanks around a value are not part of it when read, as everywhere in settings files; a
+/// value that begins or ends with a blank (a separator " ") is written in double quotes,
+/// which reading removes again, so a value written is read back the same.
+QString quotedIfNeeded(const QString& v) {
+    const bool edgeBlank = !v.isEmpty() && (v.front().isSpace() || v.back().isSpace());
+    const bool looksQuoted = v.size() >= 2 && v.front() == QLatin1Char('"') && v.back() == QLatin1Char('"');
+    return edgeBlank || looksQuoted ? QLatin1Char('"') + v + QLatin1Char('"') : v;
+}
+
+QString unquoted(const QString& v) {
+    if (v.size() >= 2 && v.front() == QLatin1Char('"') && v.back() == QLatin1Char('"'))
+        return v.mid(1, v.size() - 2);
+    return v;
+}
+
 bool isComment(const QString& trimmed) {
     return trimmed.startsWith(QLatin1Char(';')) || trimmed.startsWith(QLatin1Char('#'));
 }
@@ -57,7 +72,7 @@ bool IniFile::load(QString* error) {
             const qsizetype eq = l.indexOf(QLatin1Char('='));
             line.kind = Line::Entry;
             line.name = l.left(eq).trimmed();
-            line.value = l.mid(eq + 1).trimmed();
+            line.value = unquoted(l.mid(eq + 1).trimmed());
         }
         lines_.push_back(std::move(line));
     }
@@ -68,7 +83,7 @@ QString IniFile::text() const {
     QString out;
     for (const Line& l : lines_) {
         if (l.dirty && l.kind == Line::Entry)
-            out += l.name + QLatin1Char('=') + l.value;
+            out += l.name + QLatin1Char('=') + quotedIfNeeded(l.value);
         else if (l.dirty && l.kind == Line::Section)
             out += QLatin1Char('[') + l.name + QLatin1Char(']');
         else

@@ -73,7 +73,8 @@ QString createIndexSql(const FileDef& def, const KeyDef& key) {
 } // namespace
 
 DataFile::DataFile(const FileDef& def, QString path, ErrorReporter& errors)
-    : def_(def), path_(std::move(path)), errors_(errors) {}
+    : def_(def), path_(std::move(path)), errors_(errors),
+      closedTable_(nullptr, def, QStringLiteral("main")) {}
 
 DataFile::~DataFile() { forceClose(); }
 
@@ -83,10 +84,7 @@ void DataFile::setPath(const QString& path) {
     path_ = path;
 }
 
-Table& DataFile::table() {
-    Q_ASSERT(table_);
-    return *table_;
-}
+Table& DataFile::table() { return table_ ? *table_ : closedTable_; }
 
 Outcome DataFile::failure(int msgNo, int rc) const {
     return failureText(msgNo, fileErrorOf(rc), errorTextOf(rc).mid(fileErrorText(fileErrorOf(rc)).size()));

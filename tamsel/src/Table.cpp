@@ -39,6 +39,10 @@ QString errorTextOf(int rc) {
 
 // ---------------------------------------------------------------------------------------
 Statement::Statement(sqlite3* db, const QString& sql) {
+    if (!db) {
+        prepareRc_ = SQLITE_MISUSE;
+        return;
+    }
     const QByteArray utf8 = sql.toUtf8();
     prepareRc_ = sqlite3_prepare_v3(db, utf8.constData(), static_cast<int>(utf8.size()),
                                     SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
@@ -115,6 +119,7 @@ QString Table::selectList() const {
 }
 
 Statement& Table::cached(const QString& id, const std::function<QString()>& sql) {
+    if (!db_) return closed_;
     auto it = cache_.find(id);
     if (it == cache_.end()) it = cache_.insert(id, std::make_shared<Statement>(db_, sql()));
     return **it;
@@ -243,7 +248,11 @@ bool Table::fetchRowId(RowId id, Row& out) {
         return QStringLiteral("SELECT ") + selectList() + QStringLiteral(" FROM ") + qualified() +
                QStringLiteral(" WHERE rowid=?");
     });
-    if (!st.valid()) return false;
+    if (!st.valid()) {
+        readOutcome(sqliteFailure(Msg::OpenError, st.prepareError()));
+        out = emptyRow(def_);
+        return false;
+    }
     ResetGuard g{st};
     st.bindInt(1, id);
     if (st.step() == SQLITE_ROW) {
@@ -266,16 +275,28 @@ Outcome Table::scan(const Query& q, const std::function<bool(const Row&)>& visit
                (where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where) +
                QStringLiteral(" ORDER BY ") + orderBy(q.key);
     });
-    if (!st.valid()) return sqliteFailure(Msg::OpenError, st.prepareError());
+    if (!st.valid()) return readOutcome(sqliteFailure(Msg::OpenError, st.prepareError()));
     ResetGuard g{st};
     bindPosition(st, q, 1);
     for (;;) {
         const int rc = st.step();
         if (rc == SQLITE_DONE) break;
-        if (rc != SQLITE_ROW) return sqliteFailure(Msg::OpenError, rc);
+        if (rc != SQLITE_ROW) return readOutcome(sqliteFailure(Msg::OpenError, rc));
         if (!visit(readRow(st))) break;
     }
-    return Outcome::success();
+    return readOutcome(Outcome::success());
+}
+
+Outcome Table::readOutcome(Outcome o) {
+    if (o.ok()) readFailureShown_ = false;
+    lastRead_ = o;
+    return o;
+}
+
+bool Table::takeReadFailureToShow() {
+    if (lastRead_.ok() || readFailureShown_) return false;
+    readFailureShown_ = true;
+    return true;
 }
 
 std::vector<Row> Table::select(const Query& q) {
@@ -293,9 +314,14 @@ qint64 Table::count() {
     Statement& st = cached(QStringLiteral("count"), [&] {
         return QStringLiteral("SELECT count(*) FROM ") + qualified();
     });
-    if (!st.valid()) return 0;
+    if (!st.valid()) {
+        readOutcome(sqliteFailure(Msg::OpenError, st.prepareError()));
+        return 0;
+    }
     ResetGuard g{st};
-    return st.step() == SQLITE_ROW ? st.columnInt(0) : 0;
+    const int rc = st.step();
+    readOutcome(rc == SQLITE_ROW ? Outcome::success() : sqliteFailure(Msg::OpenError, rc));
+    return rc == SQLITE_ROW ? st.columnInt(0) : 0;
 }
 
 qint64 Table::maxOf(int field, bool* ok) {
@@ -322,8 +348,10 @@ Row Table::prime(Outcome* error) {
         bool ok = true;
         const qint64 next = maxOf(f, &ok) + 1;
         if (!ok && error)
-            *error = Outcome::failure(Outcome::Status::Error, Msg::AutoIncError,
-                                      {def_.name, {}, {}, errorTextOf(sqlite3_errcode(db_))});
+            *error = Outcome::failure(
+                Outcome::Status::Error, Msg::AutoIncError,
+                {def_.name, {}, {},
+                 db_ ? errorTextOf(sqlite3_errcode(db_)) : fileErrorText(FileError::NotOpen)});
         r.set(f, next);
     }
     // Constant defaults of new records.
@@ -390,6 +418,10 @@ int Table::duplicateKey(const Row& row, Outcome* error) {
 Outcome Table::sqliteFailure(int msgNo, int rc) const {
     ErrorArgs a;
     a.file = def_.name;
+    if (!db_) {
+        a.errorText = fileErrorText(FileError::NotOpen);
+        return Outcome::failure(Outcome::Status::Error, msgNo, a, FileError::NotOpen);
+    }
     a.errorText = errorTextOf(rc);
     return Outcome::failure(Outcome::Status::Error, msgNo, a, fileErrorOf(rc));
 }

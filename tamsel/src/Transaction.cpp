@@ -66,7 +66,7 @@ Transaction::Transaction(Store& store, std::vector<FileId> files, int waitMs) : 
     }
     if (rc == SQLITE_OK) rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
-        sqliteFail(rc, firstName);
+        sqliteFail(rc, (rc & 0xff) == SQLITE_BUSY ? lockedFileName() : firstName);
         return;
     }
     for (size_t i = 0; i < files_.size(); ++i)
@@ -74,6 +74,23 @@ Transaction::Transaction(Store& store, std::vector<FileId> files, int waitMs) : 
             db_, fileDef(files_[i]), i == 0 ? QStringLiteral("main") : QStringLiteral("f%1").arg(i));
     active_ = true;
     if (store_.transactionHook) store_.transactionHook(db_, files_);
+}
+
+QString Transaction::lockedFileName() const {
+    // SQLite says only that one of the attached files is busy; ask each on its own.
+    for (FileId f : files_) {
+        sqlite3* probe = nullptr;
+        const QByteArray path = QFile::encodeName(store_.file(f).path());
+        bool busy = false;
+        if (sqlite3_open_v2(path.constData(), &probe, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+            const int rc = sqlite3_exec(probe, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+            busy = (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED;
+            if (rc == SQLITE_OK) sqlite3_exec(probe, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+        sqlite3_close_v2(probe);
+        if (busy) return fileDef(f).name;
+    }
+    return fileDef(files_.front()).name;
 }
 
 Transaction::~Transaction() {
@@ -86,7 +103,15 @@ bool Transaction::has(FileId id) const { return tables_.count(baseOf(id)) > 0; }
 
 Table& Transaction::table(FileId id) {
     auto it = tables_.find(baseOf(id));
-    Q_ASSERT(it != tables_.end());
+    if (it == tables_.end()) {
+        // A file that is not part of the transaction (or a transaction that never began):
+        // a stand-in on which every operation fails rather than a dangling reference.
+        it = closed_.find(baseOf(id));
+        if (it == closed_.end())
+            it = closed_.emplace(baseOf(id), std::make_unique<Table>(nullptr, fileDef(baseOf(id)),
+                                                                     QStringLiteral("main")))
+                     .first;
+    }
     return *it->second;
 }
 

@@ -34,4 +34,12 @@ Button ConsoleUserInterface::ask(const QString& caption, const QString& text, un
     return defaultButton;
 }
 
+bool ConsoleUserInterface::stopPrompt(const QString& text) {
+    err_ << QString::fromUtf8("Korvel: ") << withLineBreaks(text)
+         << QString::fromUtf8(" — работа прервана\n");
+    err_.flush();
+    ++messages;
+    return true;
+}
+
 } // namespace cli

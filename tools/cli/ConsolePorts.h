@@ -15,7 +15,9 @@ public:
     void tell(const QString& caption, const QString& text) override;
     tamsel::Button ask(const QString& caption, const QString& text, unsigned buttons,
                        tamsel::Button defaultButton) override;
-    bool stopPrompt(const QString&) override { return false; }
+    /// Nobody can choose "Игнорировать" on a console: the text is printed and the command
+    /// ends (its procedure stops and it exits non-zero).
+    bool stopPrompt(const QString& text) override;
     void setBusy(bool) override {}
 
     int messages = 0; ///< how many messages and questions were shown

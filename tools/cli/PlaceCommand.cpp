@@ -53,6 +53,32 @@ private:
     tamsel::Button answer_;
 };
 
+/// Whether the teacher, group or subject of a partial placement exists; `readable` turns
+/// false when its file could not be opened (the message was shown).
+bool objectExists(tamsel::Dictionary& dict, short kind, short code, bool* readable) {
+    const tamsel::FileId file = kind == pivrel::TaskKind::Teacher ? tamsel::FileId::Teacher
+                                : kind == pivrel::TaskKind::Group ? tamsel::FileId::Group
+                                                                  : tamsel::FileId::Science;
+    tamsel::FileUse use(dict.store(), file);
+    *readable = use.ok();
+    if (!use) return false;
+    bool found = false;
+    if (kind == pivrel::TaskKind::Teacher) {
+        tamsel::Teacher t;
+        t.TeacherCode = code;
+        dict.access<tamsel::Teacher>().fetch(tamsel::Teacher::TeacherCodeKey, t, &found);
+    } else if (kind == pivrel::TaskKind::Group) {
+        tamsel::Group g;
+        g.GroupCode = code;
+        dict.access<tamsel::Group>().fetch(tamsel::Group::GroupCodeKey, g, &found);
+    } else {
+        tamsel::Science s;
+        s.ScienceCode = code;
+        dict.access<tamsel::Science>().fetch(tamsel::Science::ScienceCodeKey, s, &found);
+    }
+    return found;
+}
+
 int run(const QStringList& argv, Console& io) {
     Args args(argv, {u("teacher"), u("group"), u("subject"), u("answer")});
     QString problem = args.error();
@@ -101,11 +127,43 @@ int run(const QStringList& argv, Console& io) {
         io.err << u("korvel-cli place: файл настроек «%1» не читается: %2\n").arg(ini, error);
         return Failure;
     }
+    bool readable = true;
+    if (kind != pivrel::TaskKind::All &&
+        !objectExists(dict, kind, static_cast<short>(code), &readable)) {
+        if (!readable) {
+            io.err << u("korvel-cli place: расстановка не выполнена: файл данных не читается.\n");
+            return Failure;
+        }
+        const char* what = kind == pivrel::TaskKind::Teacher ? "учителя"
+                           : kind == pivrel::TaskKind::Group ? "учебной группы"
+                                                             : "предмета";
+        io.err << u("korvel-cli place: %1 с кодом %2 нет.\n").arg(u(what)).arg(code);
+        return Failure;
+    }
     PrintingHost host(io.out);
     dict.glo.ProcessingDisabled = 0;
-    pivrel::AutoPlacement(dict).run(kind, static_cast<short>(code), host);
+    const pivrel::PlacementResult r =
+        pivrel::AutoPlacement(dict).run(kind, static_cast<short>(code), host);
     dict.store().closeAll();
-    return Success;
+    using End = pivrel::PlacementResult::End;
+    switch (r.end) {
+    case End::Finished: return Success;
+    case End::Declined:
+        io.err << u("korvel-cli place: расстановка не выполнена: не все уроки могут быть "
+                    "расставлены, а ответ был «нет» (--answer yes расставляет возможные).\n");
+        return Failure;
+    case End::Stopped:
+        io.err << u("korvel-cli place: расстановка остановлена.\n");
+        return Failure;
+    case End::Aborted:
+        io.err << u("korvel-cli place: расстановка прервана.\n");
+        return Failure;
+    case End::Failed: break;
+    }
+    io.err << u("korvel-cli place: расстановка не выполнена: данные не удалось прочитать или "
+                "записать (см. сообщения выше); размещено уроков: %1.\n")
+                  .arg(r.placed);
+    return Failure;
 }
 
 } // namespace

@@ -19,16 +19,12 @@ QString u(const char* text) {
     return QString::fromUtf8(text);
 }
 
-/// Data of a school already in the folder: the settings file or any data file.
-QString existingData(const QString& dir) {
-    if (QFileInfo::exists(QDir(dir).filePath(QStringLiteral("Korvel.ini"))))
-        return QStringLiteral("Korvel.ini");
-    tamsel::Dictionary probe(dir);
-    for (int i = 0; i < tamsel::PhysicalFileCount; ++i) {
-        const QString path = probe.store().diskName(static_cast<tamsel::FileId>(i));
-        if (QFileInfo::exists(path)) return QFileInfo(path).fileName();
-    }
-    return {};
+/// The first entry of a folder that is not empty (a school's data or anything else).
+QString firstEntry(const QString& dir) {
+    const QStringList entries =
+        QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                            QDir::Name);
+    return entries.isEmpty() ? QString() : entries.first();
 }
 
 int run(const QStringList& argv, Console& io) {
@@ -59,10 +55,10 @@ int run(const QStringList& argv, Console& io) {
         io.err << u("korvel-cli sample: папку «%1» не удалось создать.\n").arg(dir);
         return Failure;
     }
-    const QString taken = existingData(dir);
+    const QString taken = firstEntry(dir);
     if (!taken.isEmpty()) {
-        io.err << u("korvel-cli sample: в папке «%1» уже есть данные (%2); пример пишется только "
-                    "в новую или пустую папку.\n")
+        io.err << u("korvel-cli sample: папка «%1» не пуста (в ней есть «%2»); пример пишется "
+                    "только в новую или пустую папку.\n")
                       .arg(dir, taken);
         return Failure;
     }

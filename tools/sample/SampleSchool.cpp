@@ -978,6 +978,9 @@ bool Builder::run(SampleSummary* summary, QString* error) {
     makeRestrictions();
 
     if (!writeReference(error)) return false;
+    // The settings a first start of the program would write (standard colours and cell
+    // sizes), then the sample's own.
+    dict_.glo.load(dict_.settings());
     dict_.glo.WeeksInCycle = static_cast<Short>(opt_.weeks);
     dict_.glo.CommonTypeRoomCode = roomTypeCodes_[CommonRoom];
     if (!writeGroupsAndPlan(error) || !writeLoadAndLinks(error) || !writeRestrictions(error))

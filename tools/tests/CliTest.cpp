@@ -98,7 +98,7 @@ TEST(Cli, SampleThenInfo) {
     }();
     const CliRun again = korvelCli({QStringLiteral("sample"), dir});
     EXPECT_EQ(again.status, cli::Failure);
-    EXPECT_TRUE(again.err.contains(u("уже есть данные")));
+    EXPECT_TRUE(again.err.contains(u("не пуста"))) << again.err.toStdString();
     QFile teacher(QDir(dir).filePath(QStringLiteral("Teacher.db")));
     teacher.open(QIODevice::ReadOnly);
     EXPECT_EQ(teacher.readAll(), before);
@@ -298,7 +298,7 @@ TEST(Cli, PlaceRunsTheAutomaticPlacementOnASampleSchool) {
     EXPECT_EQ(lines.filter(u("Размещение уроков")).size(), 1);
     EXPECT_EQ(lines[lines.indexOf(u("Размещение уроков")) - 1], QString());
     EXPECT_EQ(lines.last(), QString()) << "every line ends with a line break";
-    EXPECT_EQ(lines[lines.size() - 2], u("АВТОМАТИЧЕСКАЯ РАССТАНОВКА УРОКОВ ЗАКОНЧЕНА"));
+    EXPECT_EQ(lines[lines.size() - 3], u("АВТОМАТИЧЕСКАЯ РАССТАНОВКА УРОКОВ ЗАКОНЧЕНА"));
 
     // The progress list agrees with the files: one line per unlinked lesson placed, one per
     // sitting of a link; both name the week of a two-week cycle.
@@ -321,17 +321,24 @@ TEST(Cli, PlaceRunsTheAutomaticPlacementOnASampleSchool) {
         "SELECT count(*) FROM p WHERE ScienceCode = " + QByteArray::number(forbidden);
     EXPECT_EQ(scalar(dir, ofForbidden.constData()), 0);
 
-    // Answered "no", the question ends the run before anything is placed.
+    EXPECT_EQ(lines[lines.size() - 2],
+              u("Итог: размещено уроков: %1, осталось нерасставленных: %2.")
+                  .arg(placed)
+                  .arg(lessons - placed));
+
+    // Answered "no", the question ends the run before anything is placed, and the command
+    // says that it did not do its work.
     const CliRun no = korvelCli(
         {QStringLiteral("place"), twin, QStringLiteral("--answer"), QStringLiteral("no")});
-    EXPECT_EQ(no.status, cli::Success) << no.err.toStdString();
+    EXPECT_EQ(no.status, cli::Failure) << no.err.toStdString();
+    EXPECT_TRUE(no.err.trimmed().split(QLatin1Char('\n')).last().contains(u("ответ был «нет»")));
     EXPECT_TRUE(no.err.contains(u("Хотите ли Вы произвести расстановку уроков")));
     EXPECT_TRUE(no.out.contains(u("Расчет вариантов размещения уроков")));
     EXPECT_FALSE(no.out.contains(u("Размещение уроков")));
     EXPECT_EQ(scalar(twin, "SELECT count(*) FROM p"), 0);
     // Without --answer the preselected "Нет" holds, as in the window.
     const CliRun unanswered = korvelCli({QStringLiteral("place"), silent});
-    EXPECT_EQ(unanswered.status, cli::Success);
+    EXPECT_EQ(unanswered.status, cli::Failure);
     EXPECT_EQ(unanswered.out, no.out);
     EXPECT_EQ(scalar(silent, "SELECT count(*) FROM p"), 0);
 }

@@ -2,6 +2,8 @@
 
 #include "FastPlacement.h"
 
+#include "tamsel/WritingLock.h"
+
 using namespace tamsel;
 
 namespace pivrel {
@@ -20,30 +22,116 @@ bool EngineDiagnosticsOn(const Dictionary& dict) {
 AutoPlacement::AutoPlacement(Dictionary& dict, EngineHooks hooks)
     : dict_(dict), hooks_(std::move(hooks)) {}
 
-void AutoPlacement::run(short kind, short code, RunHost& host, EnginePath path) {
+namespace {
+
+/// Passes everything to the window's host and notices a stop pressed while the user
+/// interface ran: the engine sets ProcessingDisabled itself only outside yield().
+class StopWatchingHost final : public RunHost {
+public:
+    StopWatchingHost(RunHost& inner, Globals& glo) : inner_(inner), glo_(glo) {}
+    void addLine(const QString& line) override { inner_.addLine(line); }
+    void setProgressRange(int maximum) override {
+        range_ = maximum;
+        inner_.setProgressRange(maximum);
+    }
+    void setProgressValue(int value) override { inner_.setProgressValue(value); }
+    void yield() override {
+        const bool before = glo_.ProcessingDisabled.load() == 1;
+        inner_.yield();
+        if (!before && glo_.ProcessingDisabled.load() == 1) stopPressed = true;
+    }
+    void fillBar() { inner_.setProgressValue(range_); }
+    bool stopPressed = false;
+
+private:
+    RunHost& inner_;
+    Globals& glo_;
+    int range_ = 0;
+};
+
+/// Unplaced lessons within the task's scope.
+int countUnplaced(Dictionary& dict, short kind, short code) {
+    Schedule from;
+    Schedule::Key key = Schedule::WeekDayLessonKey;
+    switch (kind) {
+    case TaskKind::Teacher:
+        key = Schedule::TeacherKey;
+        from.TeacherCode = code;
+        break;
+    case TaskKind::Group:
+        key = Schedule::GroupKey;
+        from.GroupCode = code;
+        break;
+    case TaskKind::Science:
+        key = Schedule::ScienceKey;
+        from.ScienceCode = code;
+        break;
+    default: break;
+    }
+    int n = 0;
+    dict.access<Schedule>().forEach(key, from, kind == TaskKind::All ? 0 : 1,
+                                    [&](const Schedule& s) {
+                                        if (s.isUnplaced()) ++n;
+                                        return true;
+                                    });
+    return n;
+}
+
+} // namespace
+
+PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, EnginePath path) {
     auto& glo = dict_.glo;
     auto stopped = [&] { return glo.ProcessingDisabled.load() == 1; };
     usedReference_ = path == EnginePath::Reference || EngineDiagnosticsOn(dict_);
+    PlacementResult result;
+    StopWatchingHost host(outer, glo);
+    const int failuresBefore = dict_.errors().failuresShown();
+    auto finish = [&](PlacementResult::End end) {
+        glo.LinkedLessonsQueue.clear();
+        glo.ProcessingDisabled = 1;
+        result.end = end;
+        return result;
+    };
+
+    // Every file the run reads must open before anything starts: a damaged or locked file
+    // is named once and the run ends without touching the timetable.
+    std::vector<std::unique_ptr<FileUse>> uses;
+    for (FileId id : {FileId::Days, FileId::LessonBell, FileId::Group, FileId::ScienceCycle,
+                      FileId::Science, FileId::Room, FileId::Teacher, FileId::RoomList,
+                      FileId::Schedule, FileId::Restriction, FileId::LsnLink,
+                      FileId::LsnLinkComp}) {
+        uses.push_back(std::make_unique<FileUse>(dict_.store(), id));
+        if (!*uses.back()) return finish(PlacementResult::End::Failed);
+    }
+    WritingScope writing(dict_);
+    if (!writing) return finish(PlacementResult::End::Failed);
+    const int before = countUnplaced(dict_, kind, code);
 
     Engine engine(dict_, hooks_);
     host.addLine(QStringLiteral("Подготовка задания на расстановку"));
     engine.PrepareTask(kind, kind == TaskKind::All ? 0 : code, host);
 
     std::unique_ptr<FastPlacement> fast;
+    bool declined = false;
     if (!stopped()) {
         host.addLine(QString());
         host.addLine(QStringLiteral("Расчет вариантов размещения уроков"));
         if (usedReference_) {
             engine.EvaluateSituation(host);
+            declined = engine.declined();
         } else {
             fast = std::make_unique<FastPlacement>(dict_, engine.log());
-            if (fast->load())
+            if (fast->load()) {
                 fast->EvaluateSituation(host);
-            else
+                declined = fast->declined();
+            } else {
                 glo.ProcessingDisabled = 1;
+            }
         }
     }
+    bool placing = false;
     if (!stopped()) {
+        placing = true;
         host.addLine(QString());
         host.addLine(QStringLiteral("Размещение уроков"));
         if (usedReference_)
@@ -52,8 +140,28 @@ void AutoPlacement::run(short kind, short code, RunHost& host, EnginePath path) 
             fast->PlacingLessons(host);
     }
     if (fast) fast->materialize();
-    glo.LinkedLessonsQueue.clear();
-    glo.ProcessingDisabled = 1;
+
+    const int after = countUnplaced(dict_, kind, code);
+    result.placed = std::max(0, before - after);
+    result.left = after;
+    PlacementResult::End end = PlacementResult::End::Finished;
+    if (dict_.abortRequested())
+        end = PlacementResult::End::Aborted;
+    else if (dict_.errors().failuresShown() != failuresBefore || !dict_.access<Schedule>().readOk())
+        end = PlacementResult::End::Failed;
+    else if (host.stopPressed)
+        end = PlacementResult::End::Stopped;
+    else if (declined)
+        end = PlacementResult::End::Declined;
+    if (placing && end == PlacementResult::End::Finished) host.fillBar();
+    if (end == PlacementResult::End::Stopped)
+        host.addLine(QStringLiteral("Расстановка остановлена кнопкой «Стоп!»: к этому моменту "
+                                    "размещено уроков: %1.")
+                         .arg(result.placed));
+    host.addLine(QStringLiteral("Итог: размещено уроков: %1, осталось нерасставленных: %2.")
+                     .arg(result.placed)
+                     .arg(result.left));
+    return finish(end);
 }
 
 void ProcessNewLessonSelection(Dictionary& dict, short GoTo, const Schedule& selected,

@@ -91,7 +91,10 @@ void Engine::BuildLinkLesQue() {
             pos.Week = r.Week;
             pos.DaySeqNumber = r.DaySeqNumber;
             pos.LessonNo = r.LessonNo;
+            // Only a lesson that belongs to the link moves with it; another lesson of the
+            // same plan item, group and subgroup keeps its own place.
             sch.forEach(Schedule::ItemCode, pos, 6, [&](const Schedule& s) {
+                if (s.LinkCode != r.LinkCode) return true;
                 q.items.push_back({s, Schedule{}});
                 return false;
             });
@@ -145,6 +148,7 @@ long Engine::SetLessonTo(short Week, short DaySeqNumber, const QString& LessonNo
             return Refusal::WriteFailed;
         }
         auto sch = tx.access<Schedule>();
+        written_ = 0;
         for (const LinkedLessonsEntry& e : q.items) {
             Schedule pos;
             pos.TrainingCourseItemCode = e.O.TrainingCourseItemCode;
@@ -174,13 +178,16 @@ long Engine::SetLessonTo(short Week, short DaySeqNumber, const QString& LessonNo
             if (!o.ok()) {
                 dict_.errors().report(o.msgNo, o.args);
                 q.clear();
+                written_ = 0;
                 return Refusal::WriteFailed;
             }
+            ++written_;
         }
         const Outcome c = tx.commit();
         if (!c.ok()) {
             dict_.errors().report(c.msgNo, c.args);
             q.clear();
+            written_ = 0;
             return Refusal::WriteFailed;
         }
     }
@@ -581,7 +588,10 @@ int Engine::EvaluateSituation(RunHost& host) {
     if (notPlaceable > 0 && !stopped()) {
         const Button b = dict_.ui().ask(QStringLiteral("Обнаружены нерасставляемые уроки"),
                                         texts::question(notPlaceable), Yes | No, No);
-        if (b != Yes) glo.ProcessingDisabled = 1;
+        if (b != Yes) {
+            glo.ProcessingDisabled = 1;
+            declined_ = true;
+        }
     }
     return notPlaceable;
 }
@@ -633,7 +643,7 @@ void Engine::ReEvaluateSituation() {
                                 n(v.LinkCode) + QStringLiteral("|VQ:LinkCode = ") + n(v.LinkCode));
             vq.items.erase(vq.items.begin() + static_cast<long>(i));
             log_.close();
-            dict_.ui().stopPrompt(QStringLiteral("ReEvaluateSituation"));
+            dict_.stopPrompt(QStringLiteral("ReEvaluateSituation"));
             continue;
         }
         glo.ScheduleRecord = tq.items[static_cast<size_t>(ti)].lesson;
@@ -864,10 +874,13 @@ bool Engine::SetTaskLesson(RunHost& host, int count) {
             glo.ProcessingDisabled = 1;
             return false;
         }
-        const QString line =
-            texts::placedLine(K > 0, glo.WeeksInCycle, week, names::dayName(dict_, D), P);
-        host.addLine(line);
-        log_.AddLog(line);
+        // A line only for lessons actually written to the cell.
+        if (written_ > 0) {
+            const QString line =
+                texts::placedLine(K > 0, glo.WeeksInCycle, week, names::dayName(dict_, D), P);
+            host.addLine(line);
+            log_.AddLog(line);
+        }
         if (--count <= 0) return true;
         const int ti = queues::findTask(tq, K);
         if (ti < 0) return true;

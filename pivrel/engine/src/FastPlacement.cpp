@@ -170,6 +170,7 @@ struct FastPlacement::Model {
     std::unique_ptr<Transaction> tx;
     int uncommitted = 0;
     bool writeFailed = false;
+    int written = 0; ///< lessons the last placement wrote
 
     const SciInfo& sci(Short code) const {
         static const SciInfo none;
@@ -328,12 +329,14 @@ struct FastPlacement::Model {
         return l;
     }
 
-    /// The lowest-row unplaced lesson of a kind, as a key read at the unplaced position finds.
-    const Schedule* firstUnplaced(Short item, Short group, Short sub) {
+    /// The lowest-row unplaced lesson of a kind in link `link`, as a key read at the unplaced
+    /// position finds it; a lesson of the kind outside the link does not move with it.
+    const Schedule* firstUnplaced(Short item, Short group, Short sub, Short link) {
         auto it = unplacedByKind.find(kindKey(item, group, sub));
         if (it == unplacedByKind.end()) return nullptr;
         for (int i : *it)
-            if (recs[size_t(i)].isUnplaced()) return &recs[size_t(i)];
+            if (recs[size_t(i)].isUnplaced() && recs[size_t(i)].LinkCode == link)
+                return &recs[size_t(i)];
         return nullptr;
     }
 
@@ -347,7 +350,8 @@ struct FastPlacement::Model {
         const auto it = links.constFind(r.LinkCode);
         if (it == links.constEnd()) return;
         for (const LsnLinkComp& c : it->comps)
-            if (const Schedule* s = firstUnplaced(c.TrainingCourseItemCode, c.GroupCode, c.SubGroupNum))
+            if (const Schedule* s =
+                    firstUnplaced(c.TrainingCourseItemCode, c.GroupCode, c.SubGroupNum, r.LinkCode))
                 q.push_back(resolve(*s));
     }
 
@@ -556,6 +560,7 @@ bool FastPlacement::loadFor(const Schedule& lesson) {
             pos.DaySeqNumber = lesson.DaySeqNumber;
             pos.LessonNo = lesson.LessonNo;
             sch.forEach(Schedule::ItemCode, pos, 6, [&](const Schedule& s) {
+                if (s.LinkCode != lesson.LinkCode) return true;
                 group.push_back(s);
                 return false;
             });
@@ -694,7 +699,10 @@ int FastPlacement::EvaluateSituation(RunHost& host) {
     if (notPlaceable > 0 && glo.ProcessingDisabled.load() != 1) {
         const Button b = dict_.ui().ask(QStringLiteral("Обнаружены нерасставляемые уроки"),
                                         texts::question(notPlaceable), Yes | No, No);
-        if (b != Yes) glo.ProcessingDisabled = 1;
+        if (b != Yes) {
+            glo.ProcessingDisabled = 1;
+            declined_ = true;
+        }
     }
     return notPlaceable;
 }
@@ -755,8 +763,10 @@ void FastPlacement::PlacingLessons(RunHost& host) {
             targets.push_back(found);
         }
         auto sch = m.tx->access<Schedule>();
+        m.written = 0;
         for (size_t k = 0; k < q.size(); ++k) {
             if (targets[k] < 0) continue;
+            ++m.written;
             Schedule s = m.recs[size_t(targets[k])];
             s.Week = w;
             s.DaySeqNumber = d;
@@ -834,7 +844,7 @@ void FastPlacement::PlacingLessons(RunHost& host) {
                                     QString::number(t.link));
                 m.invalidate(t, c);
                 log_.close();
-                dict_.ui().stopPrompt(QStringLiteral("ReEvaluateSituation"));
+                dict_.stopPrompt(QStringLiteral("ReEvaluateSituation"));
                 continue;
             }
             m.build(*first, q2);
@@ -958,11 +968,14 @@ void FastPlacement::PlacingLessons(RunHost& host) {
                 go = false;
                 break;
             }
-            const QString placed =
-                texts::placedLine(K > 0, glo.WeeksInCycle, m.weekOf(c),
-                                  m.dayNames[size_t(m.dayIdxOf(c))], m.lessons[size_t(m.lessonIdxOf(c))]);
-            host.addLine(placed);
-            log_.AddLog(placed);
+            // A line only for lessons actually written to the cell.
+            if (m.written > 0) {
+                const QString placed = texts::placedLine(K > 0, glo.WeeksInCycle, m.weekOf(c),
+                                                         m.dayNames[size_t(m.dayIdxOf(c))],
+                                                         m.lessons[size_t(m.lessonIdxOf(c))]);
+                host.addLine(placed);
+                log_.AddLog(placed);
+            }
             if (m.uncommitted >= 512) {
                 commit();
                 if (!m.writeFailed) {

@@ -25,6 +25,8 @@ public:
     /// Reads the data files and takes the tasks from the dictionary's TaskQueue.
     bool load();
     int EvaluateSituation(RunHost& host);
+    /// True when EvaluateSituation asked about unplaceable lessons and was not told "Да".
+    bool declined() const { return declined_; }
     void PlacingLessons(RunHost& host);
     /// Writes TaskQueue and VariantQueue back into the dictionary in the reference order.
     void materialize();
@@ -39,6 +41,7 @@ private:
     std::unique_ptr<Model> m_;
     tamsel::Dictionary& dict_;
     PlacementLog& log_;
+    bool declined_ = false;
 };
 
 } // namespace pivrel

@@ -32,13 +32,16 @@ QString PlacementLog::path() const { return QDir(dict_.workDir()).filePath(fileN
 
 bool PlacementLog::OpenLog() {
     if (file_.isOpen()) file_.close();
+    if (givenUp_) return false;
     file_.setFileName(path());
     if (!file_.open(QIODevice::ReadWrite)) {
-        dict_.ui().stopPrompt(QStringLiteral("Create(Log) - Error() = ") + file_.errorString());
+        givenUp_ = true;
+        dict_.stopPrompt(QStringLiteral("Create(Log) - Error() = ") + file_.errorString());
         return false;
     }
     if (!file_.resize(0)) {
-        dict_.ui().stopPrompt(QStringLiteral("Empty(Log) - Error() = ") + file_.errorString());
+        givenUp_ = true;
+        dict_.stopPrompt(QStringLiteral("Empty(Log) - Error() = ") + file_.errorString());
         file_.close();
         return false;
     }
@@ -50,11 +53,14 @@ void PlacementLog::close() {
 }
 
 bool PlacementLog::append(const QString& line) {
+    if (givenUp_) return false;
     if (!file_.isOpen() && !OpenLog()) return false;
     QByteArray bytes = line.toUtf8();
     bytes.append('\n');
     if (file_.write(bytes) != bytes.size() || !file_.flush()) {
-        dict_.ui().stopPrompt(QStringLiteral("Add(Log): Errorcode() = 5, Error() = ") +
+        givenUp_ = true;
+        file_.close();
+        dict_.stopPrompt(QStringLiteral("Add(Log): Errorcode() = 5, Error() = ") +
                               file_.errorString());
         return false;
     }

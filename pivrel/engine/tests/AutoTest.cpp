@@ -70,6 +70,7 @@ TEST(Auto, ProgressLinesOfAWholeRun) {
             u("  Размещаем Иванова              10-А  Математика          "),
             u("     Урок размещен в Вторник         урок № 2"),
             u("АВТОМАТИЧЕСКАЯ РАССТАНОВКА УРОКОВ ЗАКОНЧЕНА"),
+            u("Итог: размещено уроков: 3, осталось нерасставленных: 0."),
         };
         EXPECT_EQ(host.lines, expected) << (path == EnginePath::Fast ? "fast" : "reference");
         EXPECT_EQ(f.placed(), 3);
@@ -144,8 +145,9 @@ TEST(Auto, TaskWithoutVariantsIsNeverSelected) {
         f.t.ui.answers << Yes;
         const RecordingRunHost host = f.run(TaskKind::All, 0, path);
         EXPECT_TRUE(host.lines.contains(u("  ВНИМАНИЕ ! Расстановка всех уроков невозможна !")));
-        EXPECT_EQ(host.lines.last(), u("АВТОМАТИЧЕСКАЯ РАССТАНОВКА УРОКОВ ЗАКОНЧЕНА"));
-        EXPECT_EQ(host.lines[host.lines.size() - 2], u("Размещение уроков"));
+        EXPECT_EQ(host.lines.last(), u("Итог: размещено уроков: 0, осталось нерасставленных: 1."));
+        EXPECT_EQ(host.lines[host.lines.size() - 2], u("АВТОМАТИЧЕСКАЯ РАССТАНОВКА УРОКОВ ЗАКОНЧЕНА"));
+        EXPECT_EQ(host.lines[host.lines.size() - 3], u("Размещение уроков"));
         EXPECT_EQ(f.placed(), 0);
         ASSERT_EQ(f.t.ui.shown.size(), 1);
         EXPECT_EQ(f.t.ui.shown[0].caption, u("Обнаружены нерасставляемые уроки"));
@@ -208,9 +210,17 @@ TEST(Auto, StopWhilePlacingKeepsWhatWasPlaced) {
             if (placing < 0 && host.lines.contains(u("Размещение уроков"))) placing = n;
             if (placing >= 0 && n == placing + 2) f.t.glo().ProcessingDisabled = 1;
         };
-        AutoPlacement(f.t.dict()).run(TaskKind::All, 0, host, path);
+        const PlacementResult r = AutoPlacement(f.t.dict()).run(TaskKind::All, 0, host, path);
         EXPECT_EQ(f.placed(), 1);
-        EXPECT_EQ(host.lines.last(), u("АВТОМАТИЧЕСКАЯ РАССТАНОВКА УРОКОВ ЗАКОНЧЕНА"));
+        EXPECT_EQ(r.end, PlacementResult::End::Stopped);
+        EXPECT_EQ(r.placed, 1);
+        EXPECT_EQ(r.left, 1);
+        // The list says that the run was stopped and what it had done by then.
+        ASSERT_GE(host.lines.size(), 3);
+        EXPECT_EQ(host.lines[host.lines.size() - 3], u("АВТОМАТИЧЕСКАЯ РАССТАНОВКА УРОКОВ ЗАКОНЧЕНА"));
+        EXPECT_EQ(host.lines[host.lines.size() - 2],
+                  u("Расстановка остановлена кнопкой «Стоп!»: к этому моменту размещено уроков: 1."));
+        EXPECT_EQ(host.lines.last(), u("Итог: размещено уроков: 1, осталось нерасставленных: 1."));
         // A new run starts from the preparation and places the rest.
         const RecordingRunHost again = f.run(TaskKind::All, 0, path);
         EXPECT_EQ(again.lines.first(), u("Подготовка задания на расстановку"));

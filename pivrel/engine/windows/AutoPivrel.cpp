@@ -68,6 +68,9 @@ AutoPivrel::AutoPivrel(Dictionary& dict, std::function<void(int)> postToFrame, Q
     page(QStringLiteral("... учителя"), &teachers_);
     page(QStringLiteral("... группы"), &groups_);
     page(QStringLiteral("... всех"), nullptr);
+    // All four tabs stay readable: the tab bar's full width is the window's minimum.
+    tabs_->setUsesScrollButtons(false);
+    tabs_->setElideMode(Qt::ElideNone);
 
     start_ = new QPushButton(QStringLiteral("Пуск"), this);
     start_->setDefault(true);

@@ -25,6 +25,7 @@ public:
         Row out;
         const bool f = t_->fetch(key, toRow(values), out);
         if (found) *found = f;
+        showReadFailure();
         return fromRow<R>(out);
     }
     bool exists(Key key, const R& values) const {
@@ -35,6 +36,7 @@ public:
     R byRowId(RowId id) const {
         Row out;
         t_->fetchRowId(id, out);
+        showReadFailure();
         return fromRow<R>(out);
     }
 
@@ -42,17 +44,33 @@ public:
     /// components equal those of `from` (0 = to the end of the file).
     std::vector<R> read(Key key, const R& from, int equalLeading = 0) const {
         const Row pos = toRow(from);
-        return convert(t_->select(Query{key, &pos, equalLeading}));
+        auto out = convert(t_->select(Query{key, &pos, equalLeading}));
+        showReadFailure();
+        return out;
     }
     /// Visits records as read() would, until `visit` returns false.
-    template <class F> void forEach(Key key, const R& from, int equalLeading, F&& visit) const {
+    /// Returns the outcome of the reading.
+    template <class F> Outcome forEach(Key key, const R& from, int equalLeading, F&& visit) const {
         const Row pos = toRow(from);
-        t_->scan(Query{key, &pos, equalLeading},
-                 [&](const Row& r) { return visit(fromRow<R>(r)); });
+        Outcome o = t_->scan(Query{key, &pos, equalLeading},
+                             [&](const Row& r) { return visit(fromRow<R>(r)); });
+        showReadFailure();
+        return o;
     }
     /// Every record in key order.
-    std::vector<R> all(Key key) const { return convert(t_->all(key)); }
-    qint64 count() const { return t_->count(); }
+    std::vector<R> all(Key key) const {
+        auto out = convert(t_->all(key));
+        showReadFailure();
+        return out;
+    }
+    qint64 count() const {
+        const qint64 n = t_->count();
+        showReadFailure();
+        return n;
+    }
+    /// False when the last read could not be done (the file is damaged or not open); reads
+    /// then return nothing, and the first failure was shown when a reporter is set.
+    bool readOk() const { return t_->lastReadOutcome().ok(); }
 
     /// A new record with automatic numbers and constant defaults; the caller adds the values
     /// taken from the current records of other files (course, stream, ...).
@@ -95,6 +113,9 @@ private:
     }
     void show(const Outcome& o) const {
         if (errors_ && o.msgNo) errors_->report(o.msgNo, o.args);
+    }
+    void showReadFailure() const {
+        if (errors_ && t_->takeReadFailureToShow()) show(t_->lastReadOutcome());
     }
 
     Table* t_;

@@ -8,9 +8,11 @@
 #include "tamsel/Procedures.h"
 #include "tamsel/Store.h"
 #include "tamsel/WindowTable.h"
+#include "tamsel/WritingLock.h"
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 namespace tamsel {
@@ -40,12 +42,22 @@ public:
     UserInterfacePort& ui() { return *ui_; }
     ProgressPort& progress() { return *progress_; }
     Store& store() { return *store_; }
+    /// The folder's lock against a second process writing the timetable (see WritingScope).
+    WritingLock& writingLock() { return writingLock_; }
 
     /// The port for messages and questions (the dictionary's error reporter uses it too).
     void setUserInterface(UserInterfacePort& ui);
     void setProgress(ProgressPort& progress) { progress_ = &progress; }
     /// Makes `ini` the settings object (not owned); nullptr goes back to the own one.
     void setSettings(IniFile* ini);
+
+    /// The stop prompt of the engine and the placement log. "Прервать" ends the program: the
+    /// running procedure stops (ProcessingDisabled), abortRequested() turns true and
+    /// `onAbort` runs, through which the program closes its frame cleanly (files closed,
+    /// settings saved) once the procedure has returned. True when the user chose to abort.
+    bool stopPrompt(const QString& text);
+    bool abortRequested() const { return abortRequested_; }
+    std::function<void()> onAbort;
 
     /// Reads the settings file and section "Preserved" into the globals.
     bool loadSettings(QString* error = nullptr);
@@ -55,6 +67,7 @@ public:
     template <class R> Access<R> access(bool report = true) { return store_->access<R>(report); }
 
 private:
+    bool abortRequested_ = false;
     QString workDir_;
     IniFile ownSettings_;
     IniFile* settings_;
@@ -64,6 +77,7 @@ private:
     ProgressPort* progress_;
     ErrorReporter errors_;
     std::unique_ptr<Store> store_;
+    WritingLock writingLock_;
 };
 
 /// Library entries: the program hands over its error reporter and settings object; each is

@@ -43,6 +43,9 @@ public:
 
     /// Shows message `no`; messages that ask (9, 32) return Yes or No, the rest Ok.
     Button report(int no, const ErrorArgs& args = {});
+    /// How many failures (every message but the delete question) were shown so far; a
+    /// procedure that showed one has not done all its work and must not report success.
+    int failuresShown() const { return failures_; }
 
     static QString title(int no);
     /// The message text with its substitutions made.
@@ -50,6 +53,7 @@ public:
 
 private:
     UserInterfacePort* ui_;
+    int failures_ = 0;
 };
 
 /// The texts of file and run-time errors by number, as the user sees them (%ErrorText).

@@ -89,8 +89,9 @@ struct Globals {
     tamsel::VariantQueue VariantQueue;
 
     /// Reads section "Preserved". A missing key keeps the value the variable has; the
-    /// restriction colours and the grid cell sizes start at their standard values.
-    void load(const IniFile& ini);
+    /// restriction colours and the grid cell sizes start at their standard values. A value
+    /// outside its range is brought to the nearest bound; the returned lines say which.
+    QStringList load(const IniFile& ini);
     /// Writes section "Preserved" and the list of sections.
     void save(IniFile& ini) const;
 

@@ -36,7 +36,9 @@ public:
     int users() const { return users_; }
     const Outcome& lastError() const { return lastError_; }
 
-    /// The file's table on its own connection; valid while open.
+    /// The file's table on its own connection while open; otherwise a stand-in on which
+    /// every operation fails ("Файл не был открыт"), so a caller that missed a failed open
+    /// gets failures, never a dangling table.
     Table& table();
     sqlite3* connection() const { return db_; }
 
@@ -51,6 +53,7 @@ private:
     ErrorReporter& errors_;
     sqlite3* db_ = nullptr;
     std::unique_ptr<Table> table_;
+    Table closedTable_;
     int users_ = 0;
     bool checked_ = false; ///< the deep check runs once per process and file
     Outcome lastError_;

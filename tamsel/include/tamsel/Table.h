@@ -83,6 +83,15 @@ public:
 
     const FileDef& def() const { return def_; }
     sqlite3* connection() const { return db_; }
+    /// False for the stand-in table of a file that could not be opened: every operation on
+    /// it fails with "Файл не был открыт" instead of touching a connection.
+    bool isOpen() const { return db_ != nullptr; }
+    /// The outcome of the last read (scan, fetch, count); reads return plain values, so a
+    /// caller that must tell "no records" from "unreadable" asks here.
+    const Outcome& lastReadOutcome() const { return lastRead_; }
+    /// True once per run of failures: the first failed read after a success (or ever)
+    /// should be shown, the ones after it would only repeat the message.
+    bool takeReadFailureToShow();
 
     /// The record whose every component of `key` equals those of `values`; false when none
     /// (then `out` is the all-zero record).
@@ -129,11 +138,15 @@ private:
     QString positionClause(const Query& q, int* bindCount) const;
     void bindPosition(Statement& st, const Query& q, int firstPos) const;
     Value keyValue(int field, const Row& row) const;
+    Outcome readOutcome(Outcome o);
 
     sqlite3* db_;
     const FileDef& def_;
     QString schema_;
     QHash<QString, std::shared_ptr<Statement>> cache_;
+    Statement closed_; ///< handed out by cached() while there is no connection
+    Outcome lastRead_;
+    bool readFailureShown_ = false;
 };
 
 } // namespace tamsel

@@ -37,11 +37,15 @@ public:
     static constexpr int MaxFiles = 11;
 
 private:
+    /// The name of the first file of the transaction that another connection keeps locked.
+    QString lockedFileName() const;
+
     Store& store_;
     std::vector<FileId> files_;
     std::vector<std::unique_ptr<FileUse>> uses_;
     sqlite3* db_ = nullptr;
     std::map<FileId, std::unique_ptr<Table>> tables_;
+    std::map<FileId, std::unique_ptr<Table>> closed_;
     bool active_ = false;
     Outcome error_;
 };

@@ -1,5 +1,7 @@
 #include "tamsel/widgets/WindowPlaceKeeper.h"
 
+#include <algorithm>
+
 #include "tamsel/Globals.h"
 #include "tamsel/IniFile.h"
 
@@ -23,6 +25,25 @@ WindowPlace WindowPlaceKeeper::attach(QWidget* window, IniFile& ini, const QStri
     return p;
 }
 
+QRect WindowPlaceKeeper::placeArea(const QWidget* window, const QPoint& at) {
+    const QScreen* screen = window->isWindow() ? QGuiApplication::screenAt(at) : nullptr;
+    if (!screen && window->parentWidget()) screen = window->parentWidget()->screen();
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (!screen) return {};
+    // A child window's place is relative to the frame's window area, which scrolls: it may be
+    // as large as the screen, not larger.
+    const QRect a = screen->availableGeometry();
+    return window->isWindow() ? a : QRect(QPoint(0, 0), a.size());
+}
+
+QRect WindowPlaceKeeper::fitInto(QRect r, const QRect& area) {
+    r.setWidth(std::clamp(r.width(), 1, area.width()));
+    r.setHeight(std::clamp(r.height(), 1, area.height()));
+    r.moveLeft(std::clamp(r.x(), area.left(), area.right() + 1 - r.width()));
+    r.moveTop(std::clamp(r.y(), area.top(), area.bottom() + 1 - r.height()));
+    return r;
+}
+
 WindowPlace WindowPlaceKeeper::restore(QWidget* window, const IniFile& ini,
                                        const QString& procedure) {
     WindowPlace p = loadWindowPlace(ini, procedure);
@@ -30,19 +51,11 @@ WindowPlace WindowPlaceKeeper::restore(QWidget* window, const IniFile& ini,
         p.found = false;
         return p;
     }
+    // A saved place may come from another screen or a hand-edited file: fit it into the area
+    // the window can be seen in, so that it is never larger than that area nor out of reach.
+    const QRect area = placeArea(window, QPoint(p.x, p.y));
     QRect r(p.x, p.y, p.width, p.height);
-    if (window->isWindow()) {
-        // A place on a screen that is no longer attached would leave the window unreachable.
-        bool visible = false;
-        for (const QScreen* s : QGuiApplication::screens())
-            if (s->availableGeometry().intersects(r)) visible = true;
-        if (!visible) {
-            if (const QScreen* s = QGuiApplication::primaryScreen())
-                r.moveTopLeft(s->availableGeometry().topLeft());
-        }
-    } else if (r.x() < 0 || r.y() < 0) {
-        r.moveTopLeft(QPoint(std::max(0, r.x()), std::max(0, r.y())));
-    }
+    if (area.isValid()) r = fitInto(r, area);
     window->setGeometry(r);
     if (p.maximize && window->isWindow())
         window->setWindowState(window->windowState() | Qt::WindowMaximized);

@@ -44,6 +44,7 @@ public:
     QComboBox* teachers() const { return teachers_; }
     QComboBox* groups() const { return groups_; }
     QPushButton* startButton() const { return start_; }
+    QProgressBar* progressBar() const { return bar_; }
 
     /// "Пуск": the run starts at the next timer tick.
     void start();

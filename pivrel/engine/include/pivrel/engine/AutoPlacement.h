@@ -10,6 +10,21 @@ enum class EnginePath {
     Reference, ///< the rules read straight from the data files
 };
 
+/// How an automatic placement ended, and what it did.
+struct PlacementResult {
+    enum class End {
+        Finished, ///< every phase ran to its end (lessons may still be left unplaced)
+        Stopped,  ///< "Стоп!" was pressed
+        Declined, ///< the answer to "Обнаружены нерасставляемые уроки" was not "Да"
+        Aborted,  ///< "Прервать" in a stop prompt: the program is to end
+        Failed,   ///< a data file could not be read or written, or the folder is in use
+    };
+    End end = End::Finished;
+    int placed = 0; ///< lessons of the task written to their cells
+    int left = 0;   ///< lessons of the task still unplaced
+    bool complete() const { return end == End::Finished; }
+};
+
 /// The three phases of one automatic placement ("Подготовка задания на расстановку",
 /// "Расчет вариантов размещения уроков", "Размещение уроков"), as the AutoPivrel window and
 /// the command-line tool run them. The caller clears ProcessingDisabled before and shows the
@@ -18,8 +33,10 @@ class AutoPlacement {
 public:
     explicit AutoPlacement(tamsel::Dictionary& dict, EngineHooks hooks = {});
 
-    /// `kind` is a TaskKind, `code` the teacher, subject or group (0 for all).
-    void run(short kind, short code, RunHost& host, EnginePath path = EnginePath::Fast);
+    /// `kind` is a TaskKind, `code` the teacher, subject or group (0 for all). The run holds
+    /// the folder's writing lock throughout; the list ends with a line on a stop and a
+    /// summary of lessons placed and left.
+    PlacementResult run(short kind, short code, RunHost& host, EnginePath path = EnginePath::Fast);
 
     /// Whether the path actually taken was the reference one (diagnostics force it).
     bool usedReference() const { return usedReference_; }

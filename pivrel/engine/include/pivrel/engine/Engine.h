@@ -63,6 +63,8 @@ public:
     /// Fills VariantQueue for every task; returns the number of tasks that cannot be placed
     /// completely (the question is asked inside).
     int EvaluateSituation(RunHost& host);
+    /// True when EvaluateSituation asked about unplaceable lessons and was not told "Да".
+    bool declined() const { return declined_; }
     void ReEvaluateSituation();
     /// The variants of one selected lesson (`selected`, the caller's SCHEDULE buffer).
     void ProcessNewLessonSelection(short GoTo, const tamsel::Schedule& selected);
@@ -101,6 +103,8 @@ private:
     PlacementLog log_;
     Cell placedCell_;
     int progressMax_ = 0;
+    bool declined_ = false;
+    int written_ = 0; ///< lessons the last SetLessonTo wrote
 };
 
 /// Shared helpers: names as the data files store them (padded to their widths) and the

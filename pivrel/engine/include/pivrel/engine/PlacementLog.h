@@ -42,6 +42,9 @@ private:
 
     tamsel::Dictionary& dict_;
     QFile file_;
+    /// Set after a failure was shown and ignored: the log stays silent for the rest of the
+    /// run instead of asking again at every line.
+    bool givenUp_ = false;
 };
 
 /// True when the procedure's name (capitals, no trailing blanks) occurs in GLO:DebugProc.

@@ -37,10 +37,16 @@ public:
 
     const QString& procedure() const { return procedure_; }
 
+    /// `r` made to fit `area`: no larger than it, and moved inside it.
+    static QRect fitInto(QRect r, const QRect& area);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    /// Where a window placed at `at` can be seen: the available part of the screen there (or
+    /// of the primary screen); for a child window the same size from the area's corner.
+    static QRect placeArea(const QWidget* window, const QPoint& at);
     WindowPlaceKeeper(QWidget* window, IniFile& ini, const QString& procedure);
     QWidget* window_;
     IniFile& ini_;

@@ -1,0 +1,75 @@
+#include "tamsel/WritingLock.h"
+
+#include "tamsel/Dictionary.h"
+
+#include <QDir>
+
+namespace tamsel {
+
+WritingLock::WritingLock(const QString& workDir)
+    : folder_(QDir::toNativeSeparators(workDir)), file_(QDir(workDir).filePath(fileName())) {
+    // Only a holder that has ended makes the lock stale, never its age: a placement on a
+    // large school may run for minutes.
+    file_.setStaleLockTime(0);
+}
+
+WritingLock::~WritingLock() {
+    if (depth_ > 0) file_.unlock();
+}
+
+bool WritingLock::acquire(int waitMs) {
+    refusal_.clear();
+    if (depth_ > 0) {
+        ++depth_;
+        return true;
+    }
+    if (file_.tryLock(waitMs)) {
+        depth_ = 1;
+        return true;
+    }
+    switch (file_.error()) {
+    case QLockFile::LockFailedError: {
+        qint64 pid = 0;
+        QString host, app;
+        if (file_.getLockInfo(&pid, &host, &app))
+            refusal_ = QStringLiteral("Расписание в папке «%1» сейчас изменяет другая программа "
+                                      "(%2, процесс %3, компьютер «%4»). Повторите, когда она "
+                                      "закончит работу.")
+                           .arg(folder_, app.isEmpty() ? QStringLiteral("Korvel") : app)
+                           .arg(pid)
+                           .arg(host);
+        else
+            refusal_ = QStringLiteral("Расписание в папке «%1» сейчас изменяет другая программа. "
+                                      "Повторите, когда она закончит работу.")
+                           .arg(folder_);
+        break;
+    }
+    case QLockFile::PermissionError:
+        refusal_ = QStringLiteral("В папке «%1» нельзя создать файл %2: нет доступа на запись. "
+                                  "Расписание в этой папке изменить нельзя.")
+                       .arg(folder_, fileName());
+        break;
+    default:
+        refusal_ = QStringLiteral("Не удалось создать файл %2 в папке «%1». Расписание в этой "
+                                  "папке изменить нельзя.")
+                       .arg(folder_, fileName());
+        break;
+    }
+    return false;
+}
+
+void WritingLock::release() {
+    if (depth_ == 0) return;
+    if (--depth_ == 0) file_.unlock();
+}
+
+WritingScope::WritingScope(Dictionary& dict, int waitMs)
+    : dict_(dict), ok_(dict.writingLock().acquire(waitMs)) {
+    if (!ok_) dict_.ui().tell(QStringLiteral("Korvel"), dict_.writingLock().refusal());
+}
+
+WritingScope::~WritingScope() {
+    if (ok_) dict_.writingLock().release();
+}
+
+} // namespace tamsel
