@@ -477,3 +477,19 @@ TEST(Frame, EditMenuActsOnTheFocusedField) {
     menuAction(f, {u("&Редактор"), u("&Вставить")})->trigger();
     EXPECT_EQ(edit->text(), u("Кабинет 12Кабинет 12"));
 }
+
+TEST(Frame, AbortInAStopPromptClosesTheFrame) {
+    tamsel::TestFolder t;
+    MainFrame f(t.dict());
+    bool closed = false;
+    QObject::connect(&f, &MainFrame::closed, &f, [&] { closed = true; });
+    f.show();
+    t.ui.stopAnswers << false;
+    EXPECT_FALSE(t.dict().stopPrompt(u("Create(Log) - Error() = нет доступа")));
+    QTest::qWait(300);
+    EXPECT_FALSE(closed) << "Игнорировать goes on";
+    t.ui.stopAnswers << true;
+    EXPECT_TRUE(t.dict().stopPrompt(u("Create(Log) - Error() = нет доступа")));
+    EXPECT_EQ(t.glo().ProcessingDisabled.load(), 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return closed; }, 2000));
+}

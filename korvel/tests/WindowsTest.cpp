@@ -7,10 +7,12 @@
 #include "pivrel/Pivrel.h"
 #include "pivrel/engine/AutoPivrel.h"
 #include "tamsel/TestFolder.h"
+#include "tamsel/widgets/WindowPlaceKeeper.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QToolBar>
 #include <gtest/gtest.h>
@@ -357,4 +359,25 @@ TEST(Windows, AWindowThatClosesItselfLeavesNoEmptyFrame) {
     ASSERT_EQ(f.mdiArea()->subWindowList().size(), 1);
     EXPECT_TRUE(f.subWindowOf(w)->isVisible());
     static_cast<Probe*>(w)->refuseClose = false;
+}
+
+TEST(Windows, SavedPlacesBeyondTheScreenAreFittedIntoIt) {
+    tamsel::TestFolder t;
+    tamsel::IniFile& ini = t.dict().settings();
+    for (const char* key : {"XPos", "YPos", "Width", "Height"})
+        ini.setNumber(QStringLiteral("Main"), QString::fromLatin1(key), 2000000000);
+    ini.setNumber(QStringLiteral("Lost"), QStringLiteral("XPos"), -99999999999LL);
+    ini.setNumber(QStringLiteral("Lost"), QStringLiteral("YPos"), 50);
+    ini.setNumber(QStringLiteral("Lost"), QStringLiteral("Width"), 300);
+    ini.setNumber(QStringLiteral("Lost"), QStringLiteral("Height"), 200);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    {
+        MainFrame f(t.dict());
+        EXPECT_TRUE(screen.contains(f.geometry())) << f.width() << "x" << f.height();
+        EXPECT_EQ(f.size(), screen.size());
+    }
+    QWidget top;
+    tamsel::WindowPlaceKeeper::restore(&top, ini, QStringLiteral("Lost"));
+    EXPECT_TRUE(screen.contains(top.geometry()));
+    EXPECT_EQ(top.size(), QSize(300, 200));
 }

@@ -1,8 +1,8 @@
 #include "tamsel/TestFolder.h"
 
+#include "FileBytes.h"
 #include <QFile>
 #include <QStringEncoder>
-#include "FileBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,9 @@ using tamsel::test::contents;
 using tamsel::test::write;
 
 namespace {
-QString u(const char* s) { return QString::fromUtf8(s); }
+QString u(const char* s) {
+    return QString::fromUtf8(s);
+}
 
 } // namespace
 
@@ -36,24 +38,24 @@ TEST(Settings, RoundTripKeepsCommentsOrderAndLiteralValues) {
     EXPECT_EQ(ini.value(QStringLiteral("Preserved"), QStringLiteral("GLO:SubGroupSep")), u("\\"));
     EXPECT_EQ(ini.number(QStringLiteral("TeacherList"), QStringLiteral("XPos")), 10);
 
-    ini.setValue(QStringLiteral("Preserved"), QStringLiteral("GLO:WeeksInCycle"), QStringLiteral("3"));
+    ini.setValue(QStringLiteral("Preserved"), QStringLiteral("GLO:WeeksInCycle"),
+                 QStringLiteral("3"));
     ini.setValue(QStringLiteral("Preserved"), u("Новый ключ"), u("значение"));
     ini.setValue(u("Окно"), QStringLiteral("Width"), QStringLiteral("640"));
     ASSERT_TRUE(ini.save());
-    EXPECT_EQ(QString::fromUtf8(contents(path)),
-              u("; настройки школы\r\n"
-                "[Preserved]\r\n"
-                "FN:Teacher=D:\\Школа\\Данные\\Teacher.db\r\n"
-                "GLO:WeeksInCycle=3\r\n"
-                "; цвета\r\n"
-                "GLO:SubGroupSep=\\\r\n"
-                "Новый ключ=значение\r\n"
-                "\r\n"
-                "[TeacherList]\r\n"
-                "XPos=10\r\n"
-                "\r\n"
-                "[Окно]\r\n"
-                "Width=640\r\n"));
+    EXPECT_EQ(QString::fromUtf8(contents(path)), u("; настройки школы\r\n"
+                                                   "[Preserved]\r\n"
+                                                   "FN:Teacher=D:\\Школа\\Данные\\Teacher.db\r\n"
+                                                   "GLO:WeeksInCycle=3\r\n"
+                                                   "; цвета\r\n"
+                                                   "GLO:SubGroupSep=\\\r\n"
+                                                   "Новый ключ=значение\r\n"
+                                                   "\r\n"
+                                                   "[TeacherList]\r\n"
+                                                   "XPos=10\r\n"
+                                                   "\r\n"
+                                                   "[Окно]\r\n"
+                                                   "Width=640\r\n"));
 }
 
 TEST(Settings, WindowsCyrillicFileIsWrittenBackInItsCodePage) {
@@ -67,8 +69,8 @@ TEST(Settings, WindowsCyrillicFileIsWrittenBackInItsCodePage) {
     EXPECT_EQ(ini.value(QStringLiteral("Preserved"), QStringLiteral("GLO:SubGroupId")), u("А - Я"));
     ini.setValue(QStringLiteral("Preserved"), QStringLiteral("LodraDataDir"), u("C:\\Лодра"));
     ASSERT_TRUE(ini.save());
-    QByteArray expected = cp1251.encode(
-        u("[Preserved]\r\nGLO:SubGroupId=А - Я\r\nLodraDataDir=C:\\Лодра\r\n"));
+    QByteArray expected =
+        cp1251.encode(u("[Preserved]\r\nGLO:SubGroupId=А - Я\r\nLodraDataDir=C:\\Лодра\r\n"));
     EXPECT_EQ(contents(path), expected);
 }
 
@@ -101,7 +103,8 @@ TEST(Settings, GlobalsLoadAndSave) {
     const QByteArray before = contents(path);
     g.WeeksInCycle = 2;
     g.SmallFlag = 1;
-    saveWindowPlace(t.dict().settings(), QStringLiteral("TeacherList"), {5, 6, 700, 500, true, true});
+    saveWindowPlace(t.dict().settings(), QStringLiteral("TeacherList"),
+                    {5, 6, 700, 500, true, true});
     EXPECT_EQ(contents(path), before);
     ASSERT_TRUE(t.dict().saveSettings());
     IniFile again(path);
@@ -159,4 +162,36 @@ TEST(FormatSubGroup, EveryStyle) {
     EXPECT_EQ(FormatSubGroup(2, slash, QString()), QString());
     Globals g;
     EXPECT_EQ(QStringLiteral("10-") + u("А") + FormatSubGroup(g, 2), u("10-А/2"));
+}
+
+TEST(Settings, ValuesOutOfRangeAreBroughtToTheNearestBoundWithOneWarning) {
+    TestFolder t;
+    write(t.file(u("Korvel.ini")), "[Preserved]\r\nGLO:WeeksInCycle=99\r\nGLO:SmallSellWidth=-5\r\n"
+                                   "GLO:LargeSellHeight=99999999\r\nGLO:LargeSellWidth=120\r\n");
+    ASSERT_TRUE(t.dict().loadSettings());
+    EXPECT_EQ(t.glo().WeeksInCycle, 20);
+    EXPECT_EQ(t.glo().SmallSellWidth, 40);
+    EXPECT_EQ(t.glo().LargeSellHeight, 60);
+    EXPECT_EQ(t.glo().LargeSellWidth, 120);
+    ASSERT_EQ(t.ui.shown.size(), 1);
+    EXPECT_TRUE(t.ui.last().contains(u("GLO:WeeksInCycle = 99 вне пределов 0–20, принято 20")))
+        << t.ui.last().toStdString();
+    EXPECT_TRUE(t.ui.last().contains(u("GLO:SmallSellWidth")));
+
+    write(t.file(u("Korvel.ini")), "[Preserved]\r\nGLO:WeeksInCycle=-5\r\n");
+    TestFolder other;
+    write(other.file(u("Korvel.ini")), "[Preserved]\r\nGLO:WeeksInCycle=-5\r\n");
+    ASSERT_TRUE(other.dict().loadSettings());
+    EXPECT_EQ(other.glo().WeeksInCycle, 0);
+}
+
+TEST(Settings, AValueWrittenIsReadBackTheSame) {
+    TestFolder t;
+    for (const QString& sep : {u(" "), u("/"), u("\""), u("  x  "), u("\"quoted\""), QString()}) {
+        t.glo().SubGroupSep = sep;
+        ASSERT_TRUE(t.dict().saveSettings());
+        Dictionary again(t.path());
+        ASSERT_TRUE(again.loadSettings());
+        EXPECT_EQ(again.glo.SubGroupSep, sep) << sep.toStdString();
+    }
 }

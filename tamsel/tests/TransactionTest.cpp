@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -57,9 +58,7 @@ TEST(Transaction, CommitsEveryFileTogether) {
 TEST(Transaction, FailureMidwayLeavesEveryFileByteForByteUnchanged) {
     TestFolder t;
     addLessons(t, 50);
-    {
-        FileUse r(t.store(), FileId::Restriction);
-    }
+    { FileUse r(t.store(), FileId::Restriction); }
     t.store().closeAll();
     const QString schPath = t.store().diskName(FileId::Schedule);
     const QString rstPath = t.store().diskName(FileId::Restriction);
@@ -92,9 +91,7 @@ TEST(Transaction, FailureMidwayLeavesEveryFileByteForByteUnchanged) {
 TEST(Transaction, DiskFullRollsBackAndNamesTheCause) {
     TestFolder t;
     addLessons(t, 5);
-    {
-        FileUse r(t.store(), FileId::Restriction);
-    }
+    { FileUse r(t.store(), FileId::Restriction); }
     t.store().closeAll();
     const QString rstPath = t.store().diskName(FileId::Restriction);
     const QByteArray before = digest(rstPath);
@@ -135,4 +132,57 @@ TEST(Transaction, WaitsForAnotherWriterThenGivesUpWithMessage21) {
     EXPECT_EQ(ErrorReporter::text(21, second.error().args),
               QString::fromUtf8("Ошибка: (Файл уже заблокирован) невозможно выполнить транзакцию "
                                 "для SCHEDULE."));
+}
+
+TEST(Transaction, Message21NamesTheFileThatIsLocked) {
+    TestFolder t;
+    addLessons(t, 1);
+    {
+        FileUse use(t.store(), FileId::Restriction); // exists, unlocked
+    }
+    Transaction holder(t.store(), {FileId::Schedule});
+    ASSERT_TRUE(holder.active());
+    // The locked file is the second of the transaction; the message names it, not the first.
+    Transaction second(t.store(), {FileId::Restriction, FileId::Schedule}, 50);
+    EXPECT_FALSE(second.active());
+    EXPECT_EQ(second.error().args.file, QStringLiteral("SCHEDULE"));
+}
+
+TEST(Store, AFileThatFailedToOpenFailsEveryOperationInsteadOfCrashing) {
+    TestFolder t;
+    QFile zero(t.file(QStringLiteral("Schedule.db")));
+    ASSERT_TRUE(zero.open(QIODevice::WriteOnly));
+    zero.close();
+    FileUse use(t.store(), FileId::Schedule);
+    ASSERT_FALSE(use.ok());
+    const int shown = t.ui.shown.size();
+    EXPECT_EQ(shown, 1) << "the open failure names the file";
+    auto sch = t.dict().access<Schedule>();
+    Schedule s;
+    bool found = true;
+    sch.fetch(Schedule::ItemCode, s, &found);
+    EXPECT_FALSE(found);
+    EXPECT_TRUE(sch.all(Schedule::ItemCode).empty());
+    EXPECT_FALSE(sch.readOk());
+    int visited = 0;
+    EXPECT_FALSE(
+        sch.forEach(Schedule::ItemCode, s, 0, [&](const Schedule&) { return ++visited, true; })
+            .ok());
+    EXPECT_EQ(visited, 0);
+    EXPECT_EQ(sch.count(), 0);
+    EXPECT_FALSE(sch.insert(s).ok());
+    EXPECT_FALSE(sch.update(s).ok());
+    EXPECT_FALSE(sch.remove(s).ok());
+    // The reads' failure is shown once, not once per read.
+    int notOpen = 0;
+    for (const QString& text : t.ui.texts())
+        notOpen += text.contains(QString::fromUtf8("Файл не был открыт"));
+    EXPECT_GE(notOpen, 1);
+    EXPECT_LE(notOpen, 4); // the read once, and each refused write
+    EXPECT_EQ(QFileInfo(t.file(QStringLiteral("Schedule.db"))).size(), 0);
+    // A transaction over a file it does not hold fails the same way.
+    Transaction tx(t.store(), {FileId::Restriction});
+    EXPECT_FALSE(tx.table(FileId::Schedule).isOpen());
+    Row r;
+    EXPECT_FALSE(tx.table(FileId::Schedule).fetchRowId(1, r));
 }

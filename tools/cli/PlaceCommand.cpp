@@ -3,6 +3,7 @@
 #include "Args.h"
 #include "Command.h"
 #include "ConsolePorts.h"
+#include "DataFiles.h"
 
 #include "pivrel/engine/AutoPlacement.h"
 #include "tamsel/Dictionary.h"
@@ -127,6 +128,13 @@ int run(const QStringList& argv, Console& io) {
         io.err << u("korvel-cli place: файл настроек «%1» не читается: %2\n").arg(ini, error);
         return Failure;
     }
+    std::vector<std::unique_ptr<tamsel::FileUse>> files;
+    QString damaged;
+    if (!openExistingDataFiles(dict, files, &damaged)) {
+        io.err << u("korvel-cli place: расстановка не выполнена: файл данных «%1» не читается.\n")
+                      .arg(damaged);
+        return Failure;
+    }
     bool readable = true;
     if (kind != pivrel::TaskKind::All &&
         !objectExists(dict, kind, static_cast<short>(code), &readable)) {
@@ -147,7 +155,8 @@ int run(const QStringList& argv, Console& io) {
     dict.store().closeAll();
     using End = pivrel::PlacementResult::End;
     switch (r.end) {
-    case End::Finished: return Success;
+    case End::Finished:
+        return Success;
     case End::Declined:
         io.err << u("korvel-cli place: расстановка не выполнена: не все уроки могут быть "
                     "расставлены, а ответ был «нет» (--answer yes расставляет возможные).\n");
@@ -158,7 +167,8 @@ int run(const QStringList& argv, Console& io) {
     case End::Aborted:
         io.err << u("korvel-cli place: расстановка прервана.\n");
         return Failure;
-    case End::Failed: break;
+    case End::Failed:
+        break;
     }
     io.err << u("korvel-cli place: расстановка не выполнена: данные не удалось прочитать или "
                 "записать (см. сообщения выше); размещено уроков: %1.\n")

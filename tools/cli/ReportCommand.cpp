@@ -3,6 +3,7 @@
 #include "Args.h"
 #include "Command.h"
 #include "ConsolePorts.h"
+#include "DataFiles.h"
 
 #include "trusko/ReportPdf.h"
 
@@ -57,6 +58,13 @@ int run(const QStringList& argv, Console& io) {
             io.err << u("korvel-cli report: файл настроек не читается: %1\n").arg(error);
             return Failure;
         }
+    }
+    std::vector<std::unique_ptr<tamsel::FileUse>> files;
+    QString damaged;
+    if (!openExistingDataFiles(dict, files, &damaged)) {
+        io.err << u("korvel-cli report: отчёт не построен: файл данных «%1» не читается.\n")
+                      .arg(damaged);
+        return Failure;
     }
     std::optional<tamsel::Long> code;
     if (args.has(QStringLiteral("object"))) code = static_cast<tamsel::Long>(object);

@@ -17,6 +17,10 @@ using namespace tamsel;
 namespace {
 
 QPrinter* printer = nullptr;
+/// A file the user named for printing in "&Принтер..."; without one, output to a file is
+/// never taken as a printer (Qt offers ~/print.pdf on a machine without printers, and every
+/// batch would silently overwrite it).
+QString chosenFile;
 
 std::vector<const ReportDocument*> pointersTo(const std::vector<ReportDocument>& docs) {
     std::vector<const ReportDocument*> out;
@@ -27,7 +31,8 @@ std::vector<const ReportDocument*> pointersTo(const std::vector<ReportDocument>&
 
 /// A printer that can take a job: a chosen PDF file, or a real printer of the system.
 bool printerUsable(const QPrinter& p) {
-    if (p.outputFormat() == QPrinter::PdfFormat) return !p.outputFileName().isEmpty();
+    if (p.outputFormat() == QPrinter::PdfFormat)
+        return !p.outputFileName().isEmpty() && p.outputFileName() == chosenFile;
     return p.isValid() && !QPrinterInfo::availablePrinterNames().isEmpty();
 }
 
@@ -70,13 +75,22 @@ QPrinter& ReportPrinter() {
 void ReleaseReportPrinter() {
     delete printer;
     printer = nullptr;
+    chosenFile.clear();
+}
+
+void ChooseReportFile(const QString& file) {
+    ReportPrinter().setOutputFormat(QPrinter::PdfFormat);
+    ReportPrinter().setOutputFileName(file);
+    chosenFile = file;
 }
 
 void PrinterSetup(QWidget* parent) {
     QPrintDialog dialog(&ReportPrinter(), parent);
     dialog.setWindowTitle(QStringLiteral("Выбор и настройки принтера"));
     dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
-    dialog.exec();
+    if (dialog.exec() != QDialog::Accepted) return;
+    const QPrinter& p = ReportPrinter();
+    chosenFile = p.outputFormat() == QPrinter::PdfFormat ? p.outputFileName() : QString();
 }
 
 void PreviewReports(Dictionary& dict, const std::vector<const ReportDocument*>& docs,

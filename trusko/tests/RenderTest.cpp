@@ -9,10 +9,13 @@
 #include "../src/ReportPreview.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
+#include <QTimer>
 #include <QToolBar>
 
 #include <gtest/gtest.h>
@@ -124,8 +127,7 @@ TEST(Rendering, LongReportsRunOnOverPagesAndBatchPrintingMakesOneJob) {
     // The batch report sends every group's timetable to the printer in one job.
     s.glo().WeeksInCycle = 1;
     const QString job = s.folder.file("printer.pdf");
-    ReportPrinter().setOutputFormat(QPrinter::PdfFormat);
-    ReportPrinter().setOutputFileName(job);
+    ChooseReportFile(job);
     PrintGroupSchedule(s.dict());
     ReleaseReportPrinter();
     const QString printed = pdfText(job);
@@ -164,6 +166,29 @@ TEST(Rendering, PreviewShowsThePagesAndSavesThemAsPdf) {
     // The window's place is kept under the procedure's name.
     EXPECT_TRUE(tamsel::loadWindowPlace(s.dict().settings(), "PrintObjectSchedule").found);
     ReleaseReportPrinter();
+}
+
+TEST(Rendering, BatchWithoutAPrinterOpensThePreviewAndWritesNoFile) {
+    ensureApplication();
+    SampleSchool s;
+    // What Qt offers on a machine without printers: output to a file nobody named.
+    const QString unnamed = s.folder.file("print.pdf");
+    ReportPrinter().setOutputFormat(QPrinter::PdfFormat);
+    ReportPrinter().setOutputFileName(unnamed);
+    int pages = -1;
+    QTimer::singleShot(0, [&] {
+        // The preview of the whole batch is the modal window now.
+        if (auto* preview = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            if (auto* view = preview->findChild<QPrintPreviewWidget*>()) pages = view->pageCount();
+            preview->reject();
+        }
+    });
+    PrintGroupSchedule(s.dict());
+    ReleaseReportPrinter();
+    EXPECT_GE(pages, 2) << "every group's timetable is in the preview";
+    EXPECT_FALSE(QFileInfo::exists(unnamed));
+    ASSERT_FALSE(s.folder.ui.shown.isEmpty());
+    EXPECT_TRUE(s.folder.ui.last().contains(QStringLiteral("Документ открыт в окне просмотра")));
 }
 
 TEST(Library, InitOffersEveryPrintProcedureToTheFrame) {

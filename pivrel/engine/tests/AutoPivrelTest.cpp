@@ -7,11 +7,13 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
-#include <QProgressBar>
-#include <QTabBar>
 #include <gtest/gtest.h>
 
 using namespace tamsel;
@@ -66,13 +68,15 @@ TEST(AutoPivrelWindow, RunsFromStartButtonAndTellsTheFrame) {
     EXPECT_EQ(lines.first(), u("Подготовка задания на расстановку"));
     ASSERT_GE(lines.size(), 2);
     EXPECT_EQ(lines[lines.size() - 2], u("АВТОМАТИЧЕСКАЯ РАССТАНОВКА УРОКОВ ЗАКОНЧЕНА"));
-    EXPECT_TRUE(lines.last().startsWith(u("Итог: размещено уроков: "))) << lines.last().toStdString();
+    EXPECT_TRUE(lines.last().startsWith(u("Итог: размещено уроков: ")))
+        << lines.last().toStdString();
     // A finished run ends with a full bar, and the window is wide enough for all four tabs.
     EXPECT_EQ(w.progressBar()->value(), w.progressBar()->maximum());
     EXPECT_GE(w.tabs()->width(), w.tabs()->tabBar()->sizeHint().width());
     EXPECT_FALSE(w.startText().isEmpty());
     EXPECT_FALSE(w.durationText().isEmpty());
-    for (const Schedule& x : s.schedule()) EXPECT_FALSE(x.isUnplaced());
+    for (const Schedule& x : s.schedule())
+        EXPECT_FALSE(x.isUnplaced());
 }
 
 TEST(AutoPivrelWindow, ChoosingAGroupPlacesOnlyItsLessons) {
@@ -91,7 +95,8 @@ TEST(AutoPivrelWindow, ChoosingAGroupPlacesOnlyItsLessons) {
     EXPECT_EQ(w.code(), 2);
     w.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w.endText().isEmpty(); }, 5000));
-    for (const Schedule& x : s.schedule()) EXPECT_EQ(x.isUnplaced(), x.GroupCode == 1);
+    for (const Schedule& x : s.schedule())
+        EXPECT_EQ(x.isUnplaced(), x.GroupCode == 1);
 }
 
 TEST(AutoPivrelWindow, OfferedToTheFrame) {
@@ -104,4 +109,29 @@ TEST(AutoPivrelWindow, OfferedToTheFrame) {
     EXPECT_TRUE(p->singleInstance);
     std::unique_ptr<QObject> w(p->start(t.dict(), ProcedureCall{}));
     EXPECT_NE(qobject_cast<AutoPivrel*>(w.get()), nullptr);
+}
+
+TEST(AutoPivrelWindow, ADamagedTimetableFileIsNamedAndNothingCrashes) {
+    app();
+    TestFolder t;
+    {
+        School s(t, 2, 2);
+        school(s);
+    }
+    t.store().closeAll();
+    QFile damaged(t.file(QStringLiteral("Schedule.db")));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate)); // zero length
+    damaged.close();
+    AutoPivrel w(t.dict(), [](int) {});
+    w.show();
+    w.tabs()->setCurrentIndex(3);
+    QTest::mouseClick(w.startButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.running() && !w.endText().isEmpty(); }, 5000));
+    bool named = false;
+    for (const QString& text : t.ui.texts())
+        named |= text.contains(QStringLiteral("Schedule.db"));
+    EXPECT_TRUE(named) << t.ui.texts().join(QLatin1Char('\n')).toStdString();
+    EXPECT_FALSE(
+        w.progressLines().join(QLatin1Char('\n')).contains(QStringLiteral("Размещение уроков")));
+    EXPECT_EQ(QFileInfo(t.file(QStringLiteral("Schedule.db"))).size(), 0);
 }

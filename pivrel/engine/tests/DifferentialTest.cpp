@@ -11,7 +11,9 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <set>
 #include <sqlite3.h>
+#include <tuple>
 
 using namespace tamsel;
 using namespace pivrel;
@@ -287,4 +289,42 @@ TEST(Differential, SelectedLessonVariants) {
         ++compared;
     }
     EXPECT_GT(compared, 5);
+}
+
+// A lesson whose link code was taken away (by hand in the files, or by an older program)
+// stays out of the link: only lessons that belong to a link move with it, and every
+// "Урок размещен" line stands for a lesson written.
+TEST(Differential, ALessonTakenOutOfItsLinkStaysOutOfIt) {
+    RowId taken = 0;
+    auto build = [&](TestFolder& t) {
+        sampleSchoolIn(t, 2, 1);
+        FileUse use(t.store(), FileId::Schedule);
+        auto sch = t.dict().access<Schedule>();
+        Schedule first;
+        for (const Schedule& s : sch.all(Schedule::ItemCode))
+            if (s.LinkCode > 0 && (first.rowId == 0 || s.rowId < first.rowId)) first = s;
+        ASSERT_GT(first.rowId, 0);
+        first.LinkCode = 0;
+        ASSERT_TRUE(sch.update(first).ok());
+        taken = first.rowId;
+    };
+    compare(build, TaskKind::All, 0, QStringLiteral("a lesson out of its link"));
+
+    TestFolder t;
+    build(t);
+    const Result r = place(t, TaskKind::All, 0, EnginePath::Fast);
+    int singles = 0;
+    std::set<std::tuple<Short, Short, Short, QString>> sittings;
+    for (const Schedule& s : r.schedule) {
+        if (s.isUnplaced()) continue;
+        if (s.LinkCode == 0)
+            ++singles;
+        else
+            sittings.insert({s.LinkCode, s.Week, s.DaySeqNumber, s.LessonNo});
+    }
+    EXPECT_EQ(r.lines.filter(QStringLiteral("     Урок размещен")).size(), singles);
+    EXPECT_EQ(r.lines.filter(QStringLiteral("     Уроки размещены")).size(),
+              static_cast<qsizetype>(sittings.size()));
+    for (const Schedule& s : r.schedule)
+        if (s.rowId == taken) EXPECT_EQ(s.LinkCode, 0);
 }

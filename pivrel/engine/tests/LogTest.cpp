@@ -4,6 +4,7 @@
 
 #include "pivrel/engine/AutoPlacement.h"
 
+#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -128,6 +129,43 @@ TEST(Log, DebugProcSwitchesDiagnostics) {
     e.SetLessonTo(0, 0, QString(), 0, false, 1);
     ASSERT_EQ(t.ui.shown.size(), 1);
     EXPECT_EQ(t.ui.shown[0].caption, u("SetLessonTo"));
-    EXPECT_EQ(t.ui.shown[0].text, u("После BuildLinkLesQue()|Week = 0|DaySeqNumber = 0|LessonNo = "));
+    EXPECT_EQ(t.ui.shown[0].text,
+              u("После BuildLinkLesQue()|Week = 0|DaySeqNumber = 0|LessonNo = "));
     EXPECT_EQ(windows, QStringList({u("SetLessonTo после BuildLinkLesQue()")}));
+}
+
+// An unwritable log asks once; "Игнорировать" lets the run go on without it, "Прервать" ends
+// the run and asks the program to end.
+TEST(Log, UnwritableLogAsksOnceAndAbortEndsTheRun) {
+    for (EnginePath path : {EnginePath::Fast, EnginePath::Reference}) {
+        for (bool abort : {false, true}) {
+            SCOPED_TRACE(abort ? "abort" : "ignore");
+            TestFolder t;
+            School s(t, 2, 2);
+            s.science(1, u("Математика"));
+            s.teacher(1, u("Иванова"));
+            s.group(1, u("10"), u("А"));
+            s.roomList(1, 1, 1, 10);
+            s.lesson(1, 1, 1, 1);
+            s.lesson(1, 1, 1, 1);
+            ASSERT_TRUE(QDir().mkpath(t.file(PlacementLog::fileName()))); // a folder in its place
+            t.dict().settings().setNumber(u("Preserved"), u("Logging"), 1);
+            if (abort) t.ui.stopAnswers << true;
+            int aborts = 0;
+            t.dict().onAbort = [&] { ++aborts; };
+            RecordingRunHost host;
+            t.glo().ProcessingDisabled = 0;
+            const PlacementResult r = AutoPlacement(t.dict()).run(TaskKind::All, 0, host, path);
+            int prompts = 0;
+            for (const auto& shown : t.ui.shown)
+                prompts += shown.kind == u("stop");
+            EXPECT_EQ(prompts, 1);
+            EXPECT_EQ(r.end,
+                      abort ? PlacementResult::End::Aborted : PlacementResult::End::Finished);
+            EXPECT_EQ(r.placed, abort ? 0 : 2);
+            EXPECT_EQ(aborts, abort ? 1 : 0);
+            EXPECT_EQ(t.dict().abortRequested(), abort);
+            EXPECT_EQ(t.glo().ProcessingDisabled.load(), 1);
+        }
+    }
 }

@@ -44,6 +44,9 @@ void PrinterSetup(QWidget* parent = nullptr);
 QPrinter& ReportPrinter();
 /// Releases the printer; called by trusko::Kill.
 void ReleaseReportPrinter();
+/// Sends printing to a PDF file the user named (what "Печать в файл" of the printer set-up
+/// does). Output to a file that nobody named is never used: printing opens the preview then.
+void ChooseReportFile(const QString& file);
 
 /// Shows documents in the print preview (modal); `procedure` names the settings section that
 /// keeps the window's place.

@@ -1,0 +1,120 @@
+#pragma once
+
+// What the command-line tests share: running a command in-process, and reading the data
+// files with the stock SQLite library, independent of the program's own code.
+
+#include "Command.h"
+
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QTextStream>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace clitest {
+
+struct CliRun {
+    int status;
+    QString out, err;
+};
+
+inline CliRun korvelCli(const QStringList& args) {
+    QString out, err;
+    QTextStream o(&out), e(&err);
+    cli::Console io{o, e};
+    const int status = cli::dispatch(args, io);
+    o.flush();
+    e.flush();
+    return {status, out, err};
+}
+
+inline QString u(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+
+/// The first column of the first row of `sql`, over Schedule.db with the files it needs attached
+/// as rst, lnk, sci, day and bell: the stock SQLite library alone, not the engine's idea of a
+/// conflict.
+inline int scalar(const QString& dir, const char* sql) {
+    sqlite3* db = nullptr;
+    const QByteArray sch = QDir(dir).filePath(QStringLiteral("Schedule.db")).toUtf8();
+    EXPECT_EQ(sqlite3_open_v2(sch.constData(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    for (auto [alias, file] : {std::pair{"rst", "Restriction.db"}, std::pair{"lnk", "LsnLink.db"},
+                               std::pair{"sci", "Science.db"}, std::pair{"day", "Days.db"},
+                               std::pair{"bell", "LessonBell.db"}}) {
+        const QByteArray attach =
+            "ATTACH '" + QDir(dir).filePath(QString::fromLatin1(file)).toUtf8() + "' AS " + alias;
+        EXPECT_EQ(sqlite3_exec(db, attach.constData(), nullptr, nullptr, nullptr), SQLITE_OK)
+            << sqlite3_errmsg(db);
+    }
+    // Placed lessons; the lessons of one lecture are one sitting ("one") and may share.
+    sqlite3_exec(db,
+                 "CREATE TEMP VIEW p AS SELECT s.*, s.rowid AS id, CASE WHEN l.IsLecture = 1 THEN "
+                 "-s.LinkCode "
+                 "ELSE s.rowid END AS one FROM SCHEDULE s LEFT JOIN lnk.LSNLINK l ON "
+                 "l.LinkCode = s.LinkCode AND s.LinkCode > 0 WHERE s.Week <> 0 OR "
+                 "s.DaySeqNumber <> 0 OR s.LessonNo <> ''",
+                 nullptr, nullptr, nullptr);
+    sqlite3_stmt* st = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(db, sql, -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    int n = -1;
+    if (st && sqlite3_step(st) == SQLITE_ROW) n = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return n;
+}
+
+/// No teacher, group or room in two sittings at once, no forbidden cell used, every lesson in
+/// a cell of the timetable.
+inline void expectSoundTimetable(const QString& dir, int weeks) {
+    EXPECT_EQ(scalar(dir,
+                     "SELECT count(*) FROM (SELECT 1 FROM p WHERE TeacherCode > 0 GROUP BY "
+                     "TeacherCode, Week, DaySeqNumber, LessonNo HAVING count(DISTINCT one) > 1)"),
+              0)
+        << "a teacher in two places at once";
+    EXPECT_EQ(scalar(dir, "SELECT count(*) FROM (SELECT 1 FROM p WHERE RoomCode > 0 GROUP BY "
+                          "RoomCode, Week, DaySeqNumber, LessonNo HAVING count(DISTINCT one) > 1)"),
+              0)
+        << "a room holding two lessons at once";
+    // Two lessons of a group in one cell: only subgroups of one type, each its own.
+    EXPECT_EQ(scalar(dir, "SELECT count(*) FROM p a JOIN p b ON a.GroupCode = b.GroupCode AND "
+                          "a.Week = b.Week AND a.DaySeqNumber = b.DaySeqNumber AND a.LessonNo = "
+                          "b.LessonNo AND a.id < b.id AND a.one <> b.one JOIN sci.SCIENCE x "
+                          "ON x.ScienceCode = a.ScienceCode JOIN sci.SCIENCE y ON y.ScienceCode = "
+                          "b.ScienceCode WHERE a.SubGroupNum = 0 OR b.SubGroupNum = 0 OR "
+                          "a.SubGroupNum = b.SubGroupNum OR x.SgrpTypCode <> y.SgrpTypCode"),
+              0)
+        << "a group with two lessons at once";
+    EXPECT_EQ(scalar(dir, "SELECT count(*) FROM p JOIN rst.RESTRICTION r ON r.Week = p.Week AND "
+                          "r.DaySeqNumber = p.DaySeqNumber AND r.LessonNo = p.LessonNo AND "
+                          "r.Restriction NOT IN (0, 1) AND ((r.ObjectType = 1 AND r.ObjectCode = "
+                          "p.GroupCode) OR (r.ObjectType = 2 AND r.ObjectCode = p.RoomCode) OR "
+                          "(r.ObjectType = 3 AND r.ObjectCode = p.ScienceCode) OR (r.ObjectType = "
+                          "4 AND r.ObjectCode = p.TeacherCode))"),
+              0)
+        << "a forbidden cell used";
+    const QByteArray outside =
+        "SELECT count(*) FROM p WHERE Week NOT BETWEEN 1 AND " + QByteArray::number(weeks) +
+        " OR DaySeqNumber NOT IN (SELECT DaySeqNumber FROM day.DAYS) OR LessonNo NOT IN "
+        "(SELECT LessonNo FROM bell.LESSONBELL)";
+    EXPECT_EQ(scalar(dir, outside.constData()), 0) << "a lesson outside the timetable's cells";
+}
+
+/// Runs `sql` on one data file with the stock library.
+inline void exec(const QString& dir, const char* file, const QByteArray& sql) {
+    sqlite3* db = nullptr;
+    const QByteArray path = QDir(dir).filePath(QString::fromLatin1(file)).toUtf8();
+    ASSERT_EQ(sqlite3_open(path.constData(), &db), SQLITE_OK);
+    char* message = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.constData(), nullptr, nullptr, &message), SQLITE_OK)
+        << (message ? message : "");
+    sqlite3_free(message);
+    sqlite3_close(db);
+}
+
+
+} // namespace clitest
+
+using namespace clitest;
