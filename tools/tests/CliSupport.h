@@ -33,7 +33,6 @@ inline QString u(const char* text) {
     return QString::fromUtf8(text);
 }
 
-
 /// The first column of the first row of `sql`, over Schedule.db with the files it needs attached
 /// as rst, lnk, sci, day and bell: the stock SQLite library alone, not the engine's idea of a
 /// conflict.
@@ -113,7 +112,6 @@ inline void exec(const QString& dir, const char* file, const QByteArray& sql) {
     sqlite3_free(message);
     sqlite3_close(db);
 }
-
 
 } // namespace clitest
 

@@ -18,17 +18,32 @@
 
 namespace {
 
-enum class Damage { ZeroLength, Truncated, RandomBytes, OtherSchema, MissingColumn, Folder, Locked };
+enum class Damage {
+    ZeroLength,
+    Truncated,
+    RandomBytes,
+    OtherSchema,
+    MissingColumn,
+    Folder,
+    Locked
+};
 
 const char* nameOf(Damage d) {
     switch (d) {
-    case Damage::ZeroLength: return "ZeroLength";
-    case Damage::Truncated: return "Truncated";
-    case Damage::RandomBytes: return "RandomBytes";
-    case Damage::OtherSchema: return "OtherSchema";
-    case Damage::MissingColumn: return "MissingColumn";
-    case Damage::Folder: return "Folder";
-    case Damage::Locked: return "Locked";
+    case Damage::ZeroLength:
+        return "ZeroLength";
+    case Damage::Truncated:
+        return "Truncated";
+    case Damage::RandomBytes:
+        return "RandomBytes";
+    case Damage::OtherSchema:
+        return "OtherSchema";
+    case Damage::MissingColumn:
+        return "MissingColumn";
+    case Damage::Folder:
+        return "Folder";
+    case Damage::Locked:
+        return "Locked";
     }
     return "";
 }
@@ -69,11 +84,11 @@ public:
     static void SetUpTestSuite() {
         base_ = new QTemporaryDir;
         const QString dir = base_->filePath(QStringLiteral("school"));
-        ASSERT_EQ(korvelCli({QStringLiteral("sample"), QStringLiteral("--size"),
-                             QStringLiteral("small"), QStringLiteral("--seed"),
-                             QStringLiteral("3"), dir})
-                      .status,
-                  cli::Success);
+        ASSERT_EQ(
+            korvelCli({QStringLiteral("sample"), QStringLiteral("--size"), QStringLiteral("small"),
+                       QStringLiteral("--seed"), QStringLiteral("3"), dir})
+                .status,
+            cli::Success);
     }
     static void TearDownTestSuite() {
         delete base_;
@@ -102,7 +117,8 @@ TEST_P(DamagedFolders, EveryCommandNamesTheFileFailsAndChangesNothing) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         break;
     case Damage::Truncated: {
-        if (!QFileInfo::exists(path)) sqliteExec(path, "CREATE TABLE t(x); INSERT INTO t VALUES(1)");
+        if (!QFileInfo::exists(path))
+            sqliteExec(path, "CREATE TABLE t(x); INSERT INTO t VALUES(1)");
         ASSERT_TRUE(f.open(QIODevice::ReadWrite));
         ASSERT_TRUE(f.resize(f.size() / 2 + 100));
         break;
@@ -110,7 +126,8 @@ TEST_P(DamagedFolders, EveryCommandNamesTheFileFailsAndChangesNothing) {
     case Damage::RandomBytes: {
         QByteArray noise(16384, '\0');
         QRandomGenerator gen(static_cast<quint32>(fileIndex));
-        for (char& c : noise) c = static_cast<char>(gen.generate() & 0xff);
+        for (char& c : noise)
+            c = static_cast<char>(gen.generate() & 0xff);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(noise);
         break;
@@ -122,7 +139,8 @@ TEST_P(DamagedFolders, EveryCommandNamesTheFileFailsAndChangesNothing) {
         break;
     case Damage::MissingColumn: {
         QFile::remove(path);
-        const QByteArray sql = "CREATE TABLE \"" + tamsel::fileDef(id).name.toUtf8() + "\"(Other INTEGER)";
+        const QByteArray sql =
+            "CREATE TABLE \"" + tamsel::fileDef(id).name.toUtf8() + "\"(Other INTEGER)";
         sqliteExec(path, sql.constData());
         break;
     }
@@ -169,30 +187,31 @@ std::vector<std::tuple<int, Damage>> cases() {
     return out;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    AllFilesAndDamages, DamagedFolders, testing::ValuesIn(cases()),
-    [](const testing::TestParamInfo<std::tuple<int, Damage>>& info) {
-        return tamsel::fileDef(static_cast<tamsel::FileId>(std::get<0>(info.param)))
-                   .settingsName.toStdString() +
-               "_" + nameOf(std::get<1>(info.param));
-    });
+INSTANTIATE_TEST_SUITE_P(AllFilesAndDamages, DamagedFolders, testing::ValuesIn(cases()),
+                         [](const testing::TestParamInfo<std::tuple<int, Damage>>& info) {
+                             return tamsel::fileDef(
+                                        static_cast<tamsel::FileId>(std::get<0>(info.param)))
+                                        .settingsName.toStdString() +
+                                    "_" + nameOf(std::get<1>(info.param));
+                         });
 
 // ---------------------------------------------------------------------------------------
 // Two writers
 
 QString sampleSchool(QTemporaryDir& tmp, const char* size, const char* weeks) {
     const QString dir = tmp.filePath(QStringLiteral("school"));
-    EXPECT_EQ(korvelCli({QStringLiteral("sample"), QStringLiteral("--size"),
-                         QString::fromLatin1(size), QStringLiteral("--weeks"),
-                         QString::fromLatin1(weeks), dir})
-                  .status,
-              cli::Success);
+    EXPECT_EQ(
+        korvelCli({QStringLiteral("sample"), QStringLiteral("--size"), QString::fromLatin1(size),
+                   QStringLiteral("--weeks"), QString::fromLatin1(weeks), dir})
+            .status,
+        cli::Success);
     return dir;
 }
 
 void startPlace(QProcess& p, const QString& dir) {
     p.setProgram(QStringLiteral(KORVEL_CLI));
-    p.setArguments({QStringLiteral("place"), dir, QStringLiteral("--answer"), QStringLiteral("yes")});
+    p.setArguments(
+        {QStringLiteral("place"), dir, QStringLiteral("--answer"), QStringLiteral("yes")});
     p.start();
 }
 
@@ -205,7 +224,8 @@ TEST(TwoWriters, SecondPlacementIsRefusedAndTheTimetableStaysSound) {
     ASSERT_TRUE(first.waitForStarted());
     QElapsedTimer clock;
     clock.start();
-    while (!QFileInfo::exists(lock) && first.state() == QProcess::Running && clock.elapsed() < 30000)
+    while (!QFileInfo::exists(lock) && first.state() == QProcess::Running &&
+           clock.elapsed() < 30000)
         QThread::msleep(5);
     ASSERT_TRUE(QFileInfo::exists(lock)) << "the first placement holds the folder";
     startPlace(second, dir);
@@ -290,8 +310,10 @@ TEST(HonestPlace, EveryRunThatDidNotDoItsWorkExitsNonZeroAndSaysWhy) {
     // The timetable cannot be written (a full disk, a file made read-only, a failing drive
     // look alike to the program: the write is refused).
     for (const char* cause : {"database or disk is full", "attempt to write a readonly database"}) {
-        const QByteArray trigger = QByteArray("CREATE TRIGGER refuse BEFORE UPDATE ON SCHEDULE BEGIN "
-                                              "SELECT RAISE(ABORT, '") + cause + "'); END";
+        const QByteArray trigger =
+            QByteArray("CREATE TRIGGER refuse BEFORE UPDATE ON SCHEDULE BEGIN "
+                       "SELECT RAISE(ABORT, '") +
+            cause + "'); END";
         sqliteExec(schedule, trigger.constData());
         Snapshot before = snapshot(dir);
         before.erase(QStringLiteral("Pivrel.log"));
@@ -322,8 +344,8 @@ TEST(HonestSample, RefusesAFolderWithAnyFileInIt) {
     ASSERT_TRUE(note.open(QIODevice::WriteOnly));
     note.write("keep me");
     note.close();
-    const CliRun r = korvelCli({QStringLiteral("sample"), QStringLiteral("--size"),
-                                QStringLiteral("small"), dir});
+    const CliRun r = korvelCli(
+        {QStringLiteral("sample"), QStringLiteral("--size"), QStringLiteral("small"), dir});
     EXPECT_EQ(r.status, cli::Failure);
     EXPECT_TRUE(r.err.contains(QStringLiteral("letter.txt"))) << r.err.toStdString();
     EXPECT_EQ(QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
@@ -374,7 +396,8 @@ TEST(HonestSample, SettingsAreThoseOfAFirstStart) {
     const QString preserved = QStringLiteral("Preserved");
     EXPECT_EQ(sample.keys(preserved), start.keys(preserved));
     for (const QString& key : start.keys(preserved)) {
-        if (key == QStringLiteral("GLO:WeeksInCycle") || key == QStringLiteral("GLO:CommonTypeRoomCode"))
+        if (key == QStringLiteral("GLO:WeeksInCycle") ||
+            key == QStringLiteral("GLO:CommonTypeRoomCode"))
             continue; // the sample's own
         EXPECT_EQ(sample.value(preserved, key), start.value(preserved, key)) << key.toStdString();
     }

@@ -10,9 +10,10 @@ namespace pivrel {
 
 bool EngineDiagnosticsOn(const Dictionary& dict) {
     static const char* const procs[] = {
-        "BuildLinkLesQue",     "SetLessonTo",          "SellIsAvaliable",       "RoomIsAvaliable",
-        "SetLessonRoom",       "PrepareTask",          "EvaluateSituation",     "EvaluateSituation_TQ",
-        "PlacingLessons",      "ReEvaluateSituation",  "EstimateVariant_LLQ_i", "EstimateVariant_E",
+        "BuildLinkLesQue",     "SetLessonTo",           "SellIsAvaliable",
+        "RoomIsAvaliable",     "SetLessonRoom",         "PrepareTask",
+        "EvaluateSituation",   "EvaluateSituation_TQ",  "PlacingLessons",
+        "ReEvaluateSituation", "EstimateVariant_LLQ_i", "EstimateVariant_E",
         "EstimateVariant_LLQ"};
     for (const char* p : procs)
         if (dict.glo.debugProcEnabled(QString::fromLatin1(p))) return true;
@@ -66,7 +67,8 @@ int countUnplaced(Dictionary& dict, short kind, short code) {
         key = Schedule::ScienceKey;
         from.ScienceCode = code;
         break;
-    default: break;
+    default:
+        break;
     }
     int n = 0;
     dict.access<Schedule>().forEach(key, from, kind == TaskKind::All ? 0 : 1,
@@ -96,10 +98,10 @@ PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, Engin
     // Every file the run reads must open before anything starts: a damaged or locked file
     // is named once and the run ends without touching the timetable.
     std::vector<std::unique_ptr<FileUse>> uses;
-    for (FileId id : {FileId::Days, FileId::LessonBell, FileId::Group, FileId::ScienceCycle,
-                      FileId::Science, FileId::Room, FileId::Teacher, FileId::RoomList,
-                      FileId::Schedule, FileId::Restriction, FileId::LsnLink,
-                      FileId::LsnLinkComp}) {
+    for (FileId id :
+         {FileId::Days, FileId::LessonBell, FileId::Group, FileId::ScienceCycle, FileId::Science,
+          FileId::Room, FileId::Teacher, FileId::RoomList, FileId::Schedule, FileId::Restriction,
+          FileId::LsnLink, FileId::LsnLinkComp}) {
         uses.push_back(std::make_unique<FileUse>(dict_.store(), id));
         if (!*uses.back()) return finish(PlacementResult::End::Failed);
     }

@@ -16,8 +16,8 @@ struct PlacementResult {
         Finished, ///< every phase ran to its end (lessons may still be left unplaced)
         Stopped,  ///< "Стоп!" was pressed
         Declined, ///< the answer to "Обнаружены нерасставляемые уроки" was not "Да"
-        Aborted,  ///< "Прервать" in a stop prompt: the program is to end
-        Failed,   ///< a data file could not be read or written, or the folder is in use
+        Aborted, ///< "Прервать" in a stop prompt: the program is to end
+        Failed,  ///< a data file could not be read or written, or the folder is in use
     };
     End end = End::Finished;
     int placed = 0; ///< lessons of the task written to their cells
