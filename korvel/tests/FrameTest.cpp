@@ -6,6 +6,7 @@
 #include "Probe.h"
 #include "RussianTexts.h"
 
+#include "faldin/Faldin.h"
 #include "tamsel/TestFolder.h"
 
 #include <QClipboard>
@@ -492,4 +493,33 @@ TEST(Frame, AbortInAStopPromptClosesTheFrame) {
     EXPECT_TRUE(t.dict().stopPrompt(u("Create(Log) - Error() = нет доступа")));
     EXPECT_EQ(t.glo().ProcessingDisabled.load(), 1);
     EXPECT_TRUE(QTest::qWaitFor([&] { return closed; }, 2000));
+}
+
+TEST(Frame, FullClearingAnsweredYesUnplacesEveryLessonAndKeepsItsTeacher) {
+    tamsel::TestFolder t;
+    faldin::Init(t.dict(), nullptr, nullptr);
+    {
+        tamsel::FileUse use(t.store(), tamsel::FileId::Schedule);
+        tamsel::Schedule s;
+        s.GroupCode = 1;
+        s.ScienceCode = 2;
+        s.TeacherCode = 3;
+        s.Week = 1;
+        s.DaySeqNumber = 1;
+        s.LessonNo = QStringLiteral("1");
+        s.RoomCode = 5;
+        ASSERT_TRUE(t.dict().access<tamsel::Schedule>().insert(s).ok());
+    }
+    MainFrame f(t.dict());
+    QAction* clear = menuAction(f, {u("Расстановка уроков"), u("Полная очистка расписания")});
+    EXPECT_TRUE(clear->isEnabled());
+    t.ui.answers = {tamsel::Yes};
+    clear->trigger();
+    tamsel::FileUse use(t.store(), tamsel::FileId::Schedule);
+    const auto all = t.dict().access<tamsel::Schedule>().all(tamsel::Schedule::ItemCode);
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_TRUE(all[0].isUnplaced());
+    EXPECT_EQ(all[0].RoomCode, 0);
+    EXPECT_EQ(all[0].TeacherCode, 3);
+    faldin::Kill(t.dict());
 }
