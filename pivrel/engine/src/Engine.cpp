@@ -15,16 +15,19 @@ QString n(long v) { return QString::number(v); }
 } // namespace
 
 struct Engine::Impl {
-    explicit Impl(Store& s)
-        : uses{} {
-        for (FileId id : {FileId::Days, FileId::LessonBell, FileId::Group, FileId::ScienceCycle,
-                          FileId::Science, FileId::Room, FileId::Teacher, FileId::RoomList,
-                          FileId::Schedule, FileId::Restriction, FileId::LsnLink,
-                          FileId::LsnLinkComp})
-            uses.push_back(std::make_unique<FileUse>(s, id));
+    explicit Impl(Store& s) {
+        for (FileId id : Engine::files()) uses.push_back(std::make_unique<FileUse>(s, id));
     }
     std::vector<std::unique_ptr<FileUse>> uses;
 };
+
+const std::vector<FileId>& Engine::files() {
+    static const std::vector<FileId> f{FileId::Days,     FileId::LessonBell,  FileId::Group,
+                                       FileId::ScienceCycle, FileId::Science, FileId::Room,
+                                       FileId::Teacher,  FileId::RoomList,    FileId::Schedule,
+                                       FileId::Restriction, FileId::LsnLink,  FileId::LsnLinkComp};
+    return f;
+}
 
 Engine::Engine(Dictionary& dict, EngineHooks hooks)
     : dict_(dict), hooks_(std::move(hooks)), d_(std::make_unique<Impl>(dict.store())),

@@ -47,6 +47,8 @@ public:
     Engine& operator=(const Engine&) = delete;
 
     tamsel::Dictionary& dict() { return dict_; }
+    /// The data files the engine reads and writes; held open while an Engine lives.
+    static const std::vector<tamsel::FileId>& files();
 
     // --- linked lessons and cell availability
     void BuildLinkLesQue();
