@@ -3,6 +3,7 @@
 #include "tamsel/Dictionary.h"
 #include "tamsel/Transaction.h"
 
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <vector>
@@ -216,6 +217,27 @@ Outcome UpdateTeacherRoomLists(Dictionary& dict, Short teacherCode, int /*openMo
     if (!run.ok()) return run.error();
     Outcome o = run.update(teacherCode);
     return o.ok() ? run.commit() : o;
+}
+
+Outcome UpdateSubjectRoomLists(Dictionary& dict, Short scienceCode, int /*openMode*/) {
+    BusyCursor busy(dict.ui());
+    RoomListRun run(dict);
+    if (!run.ok()) return run.error();
+    Schedule from;
+    from.ScienceCode = scienceCode;
+    std::vector<Short> teachers;
+    dict.access<Schedule>(false).forEach(Schedule::ScienceKey, from, 1, [&](const Schedule& s) {
+        if (s.TeacherCode != 0 &&
+            std::find(teachers.begin(), teachers.end(), s.TeacherCode) == teachers.end())
+            teachers.push_back(s.TeacherCode);
+        return true;
+    });
+    for (Short t : teachers) {
+        Outcome o = run.remove(t, scienceCode);
+        if (o.ok()) o = run.build(t, scienceCode, nullptr);
+        if (!o.ok()) return o;
+    }
+    return run.commit();
 }
 
 Outcome UpdateAllTeacherRoomLists(Dictionary& dict, int /*openMode*/) {

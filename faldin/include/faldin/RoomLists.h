@@ -48,6 +48,11 @@ tamsel::Outcome BuildTeacherRoomList(tamsel::Dictionary& dict, tamsel::Short tea
 tamsel::Outcome UpdateTeacherRoomLists(tamsel::Dictionary& dict, tamsel::Short teacherCode,
                                        int openMode = RoomListMode::Shared);
 
+/// Rebuilds the list of the subject for every teacher among its schedule entries (each
+/// teacher once), all in one transaction: after the subject's room types changed.
+tamsel::Outcome UpdateSubjectRoomLists(tamsel::Dictionary& dict, tamsel::Short scienceCode,
+                                       int openMode = RoomListMode::Shared);
+
 /// UpdateTeacherRoomLists for every teacher in name order, under the progress window
 /// "Формирование списков кабинетов". A cancel keeps the teachers already done (each teacher
 /// is rebuilt completely or not at all) and returns status Refused without a message.

@@ -1,0 +1,339 @@
+// The master-data windows driven as a user would: in-place edits, forms, tabs, drags, the
+// navigation buttons and what screen readers read.
+
+#include "faldin/Faldin.h"
+#include "faldin/RoomLists.h"
+#include "faldin/windows/DayList.h"
+#include "faldin/windows/LessonBellList.h"
+#include "faldin/windows/RoomList.h"
+#include "faldin/windows/ScienceList.h"
+#include "faldin/windows/SubGroupTypeList.h"
+
+#include "tamsel/TestFolder.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabBar>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace tamsel;
+using namespace faldin;
+
+namespace {
+
+QString u(const char* s) {
+    return QString::fromUtf8(s);
+}
+
+QApplication& app() {
+    static int argc = 1;
+    static char name[] = "faldin_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* a = new QApplication(argc, argv);
+    return *a;
+}
+
+QStringList column(RecordList* list, int col) {
+    QStringList out;
+    for (int r = 0; r < list->model()->rowCount(); ++r)
+        out << list->model()->index(r, col).data().toString();
+    return out;
+}
+
+/// Answers the next modal form: fills its line editors in order and presses "ОК".
+void answerForm(const QStringList& texts) {
+    QTimer::singleShot(0, [texts] {
+        QWidget* w = QApplication::activeModalWidget();
+        ASSERT_NE(w, nullptr);
+        int i = 0;
+        for (QLineEdit* e : w->findChildren<QLineEdit*>())
+            if (i < texts.size() && !qobject_cast<QSpinBox*>(e->parentWidget()))
+                e->setText(texts[i++]);
+        QMetaObject::invokeMethod(w, "accept");
+    });
+}
+
+void navigate(QWidget* w, NavigationButton b) {
+    QCoreApplication::sendEvent(w, new NavigationEvent(b));
+}
+
+} // namespace
+
+TEST(ListWindows, DayListEditsInPlaceGeneratesAndIsReadable) {
+    app();
+    TestFolder t;
+    DayList w(t.dict());
+    w.show();
+    RecordList* list = w.days();
+    EXPECT_EQ(w.windowTitle(), u("Учебные дни"));
+    EXPECT_EQ(list->model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), u("№ п/п"));
+    EXPECT_EQ(list->model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
+              u("День / Дата"));
+
+    // "Понедельник - Пятница" from the standard variants.
+    QAction* five = nullptr;
+    for (QAction* a : w.variants()->actions())
+        if (a->text() == u("Понедельник - Пятница")) five = a;
+    ASSERT_NE(five, nullptr);
+    EXPECT_EQ(five->statusTip(), u("Стандартная пятидневка"));
+    five->trigger();
+    EXPECT_EQ(column(list, 1), QStringList({u("Понедельник"), u("Вторник"), u("Среда"),
+                                            u("Четверг"), u("Пятница")}));
+
+    // In place: the name of the third day.
+    ASSERT_TRUE(
+        list->model()->setData(list->model()->index(2, 1), u("Среда (короткий)"), Qt::EditRole));
+    {
+        FileUse use(t.store(), FileId::Days);
+        Days key;
+        key.DaySeqNumber = 3;
+        EXPECT_EQ(t.dict().access<Days>().fetch(Days::SeqNumberKey, key).DayName,
+                  u("Среда (короткий"))
+            << "fifteen characters";
+    }
+    // The weeks of the cycle.
+    w.weeks()->setValue(4);
+    EXPECT_EQ(t.glo().WeeksInCycle, 4);
+
+    // Screen readers read the rows through the view's accessible table.
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(list->view());
+    ASSERT_NE(table, nullptr);
+    ASSERT_NE(table->tableInterface(), nullptr);
+    EXPECT_EQ(table->tableInterface()->rowCount(), 5);
+    QAccessibleInterface* cell = table->tableInterface()->cellAt(0, 1);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->text(QAccessible::Name), u("Понедельник"));
+
+    // The navigation buttons of the frame act on the list.
+    list->view()->setFocus();
+    navigate(&w, NavigationButton::Last);
+    EXPECT_EQ(list->current()->integer(0), 5);
+    navigate(&w, NavigationButton::Previous);
+    EXPECT_EQ(list->current()->integer(0), 4);
+    navigate(&w, NavigationButton::First);
+    EXPECT_EQ(list->current()->integer(0), 1);
+    t.ui.answers = {Yes}; // "Вы уверены что желаете удалить выделенную запись?"
+    navigate(&w, NavigationButton::Delete);
+    EXPECT_EQ(column(list, 1).size(), 4);
+    EXPECT_EQ(t.ui.shown.last().caption, u("Удаление"));
+}
+
+TEST(ListWindows, LessonBellGridReplacesTheBells) {
+    app();
+    TestFolder t;
+    LessonBellList w(t.dict());
+    w.askLessonGrid([](LessonGrid& g) {
+        g.lessons = 3;
+        return true;
+    });
+    EXPECT_EQ(column(w.bells(), 1), QStringList({"8:30", "9:25", "10:20"}));
+    EXPECT_EQ(column(w.bells(), 2), QStringList({"9:15", "10:10", "11:05"}));
+    // A new end time typed in place.
+    ASSERT_TRUE(
+        w.bells()->model()->setData(w.bells()->model()->index(0, 2), u("9:20"), Qt::EditRole));
+    EXPECT_EQ(column(w.bells(), 2).first(), u("9:20"));
+    EXPECT_FALSE(
+        w.bells()->model()->setData(w.bells()->model()->index(0, 2), u("25:99"), Qt::EditRole));
+}
+
+TEST(ListWindows, SubgroupCountsStayWithinTwoToThirtyAndOneEditAppliesToTheSelection) {
+    app();
+    TestFolder t;
+    SubGroupTypeList w(t.dict());
+    w.show();
+    for (const char* name : {"Иностранный язык", "Информатика", "Труд"}) {
+        answerForm({u(name)});
+        w.types()->insertRecord();
+    }
+    RecordList* list = w.types();
+    ASSERT_EQ(list->model()->rowCount(), 3);
+    EXPECT_EQ(column(list, 1), QStringList({"2", "2", "2"}));
+    EXPECT_FALSE(list->model()->setData(list->model()->index(0, 1), 31, Qt::EditRole));
+    EXPECT_FALSE(list->model()->setData(list->model()->index(0, 1), 1, Qt::EditRole));
+    EXPECT_TRUE(t.ui.last().contains(u("2 и 30"))) << t.ui.last().toStdString();
+    // Rows 1 and 3 selected: one edit sets both.
+    list->view()->selectionModel()->select(list->model()->index(0, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    list->view()->selectionModel()->select(list->model()->index(2, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    ASSERT_TRUE(list->model()->setData(list->model()->index(2, 1), 3, Qt::EditRole));
+    EXPECT_EQ(column(list, 1), QStringList({"3", "2", "3"}));
+    // A duplicate name is refused with its message and changes nothing.
+    t.ui.clear();
+    answerForm({u("Труд")});
+    QTimer::singleShot(50, [] {
+        if (QWidget* w = QApplication::activeModalWidget()) QMetaObject::invokeMethod(w, "reject");
+    });
+    list->insertRecord();
+    EXPECT_EQ(list->model()->rowCount(), 3);
+    ASSERT_FALSE(t.ui.shown.isEmpty());
+    EXPECT_EQ(t.ui.shown.first().caption, u("Ошибка дублирования в ключе"));
+}
+
+namespace {
+/// Room types, rooms, a subject and a teacher for the room and subject windows.
+void roomsAndSubjects(TestFolder& t) {
+    for (FileId f : {FileId::RoomType, FileId::Room, FileId::Science, FileId::Teacher,
+                     FileId::Schedule, FileId::ScienceCycle}) {
+        FileUse use(t.store(), f);
+    }
+    FileUse a(t.store(), FileId::RoomType), b(t.store(), FileId::Room),
+        c(t.store(), FileId::Science), d(t.store(), FileId::Teacher),
+        e(t.store(), FileId::Schedule), f(t.store(), FileId::ScienceCycle);
+    for (auto [code, name] : {std::pair{1, "Общий"}, std::pair{2, "Физика"}}) {
+        RoomType rt;
+        rt.SysCode = code;
+        rt.RoomType = u(name);
+        ASSERT_TRUE(t.dict().access<RoomType>().insert(rt).ok());
+    }
+    for (auto [code, type] : {std::pair{101, 1}, std::pair{102, 1}, std::pair{201, 2}}) {
+        Room r;
+        r.ObjectType = ObjectType::Room;
+        r.RoomCode = code;
+        r.RoomTypePtr = type;
+        r.RoomNo = QString::number(code);
+        ASSERT_TRUE(t.dict().access<Room>().insert(r).ok());
+    }
+    ScienceCycle cycle;
+    cycle.CycleCode = 1;
+    cycle.CycleName = u("Естественные");
+    ASSERT_TRUE(t.dict().access<ScienceCycle>().insert(cycle).ok());
+    Science s;
+    s.ObjectType = ObjectType::Science;
+    s.ScienceCode = 1;
+    s.Science = u("Физика");
+    s.CycleCode = 1;
+    ASSERT_TRUE(t.dict().access<Science>().insert(s).ok());
+    Teacher tch;
+    tch.ObjectType = ObjectType::Teacher;
+    tch.TeacherCode = 1;
+    tch.TableNo = 1;
+    tch.TeacherName = u("Петров");
+    ASSERT_TRUE(t.dict().access<Teacher>().insert(tch).ok());
+    Schedule l;
+    l.GroupCode = 1;
+    l.ScienceCode = 1;
+    l.TeacherCode = 1;
+    ASSERT_TRUE(t.dict().access<Schedule>().insert(l).ok());
+    t.glo().CommonTypeRoomCode = 1;
+}
+
+std::vector<Short> roomListOf(TestFolder& t, Short teacher, Short science) {
+    FileUse use(t.store(), FileId::RoomList);
+    tamsel::RoomList from;
+    from.TeacherCode = teacher;
+    from.ScienceCode = science;
+    std::vector<Short> rooms;
+    for (const tamsel::RoomList& r :
+         t.dict().access<tamsel::RoomList>().read(tamsel::RoomList::TeacherScienceKey, from, 2))
+        rooms.push_back(r.RoomCode);
+    return rooms;
+}
+} // namespace
+
+TEST(ListWindows, RoomsNeedATypeToBeAddedAndReFilingRebuildsNothing) {
+    app();
+    TestFolder t;
+    roomsAndSubjects(t);
+    ASSERT_TRUE(UpdateAllTeacherRoomLists(t.dict()).ok());
+    EXPECT_EQ(roomListOf(t, 1, 1), (std::vector<Short>{101, 102})); // common rooms at 70
+    faldin::RoomList w(t.dict());
+    w.show();
+    EXPECT_EQ(w.tabs()->tabText(0), u("Bce кабинеты"));
+    EXPECT_EQ(column(w.detail(), 0), QStringList({"101", "102", "201"}));
+
+    // On the "all" tab a new room is refused with the message, and nothing is added.
+    w.detail()->insertRecord();
+    EXPECT_EQ(t.ui.shown.last().caption, u("Укажите тип кабинета"));
+    EXPECT_EQ(w.detail()->model()->rowCount(), 3);
+
+    // On the tab by types it takes the selected type.
+    w.tabs()->setCurrentIndex(1);
+    ASSERT_TRUE(w.master()->goTo(w.master()->model()->row(1).rowId)); // "Физика" (by name)
+    EXPECT_EQ(column(w.detail(), 0), QStringList({"201"}));
+    answerForm({u("202")});
+    w.detail()->insertRecord();
+    EXPECT_EQ(column(w.detail(), 0), QStringList({"201", "202"}));
+
+    // Room 102 dragged onto "Физика": re-filed, and the room lists stay as they were.
+    ASSERT_TRUE(w.master()->goTo(w.master()->model()->row(0).rowId)); // "Общий"
+    const RowId room102 = w.detail()->model()->row(1).rowId;
+    QMimeData data;
+    data.setData(dragMimeType(u("ChangeRoomType")), QByteArray::number(room102));
+    ASSERT_TRUE(w.master()->model()->dropMimeData(&data, Qt::CopyAction, -1, -1,
+                                                  w.master()->model()->index(1, 0)));
+    EXPECT_EQ(column(w.detail(), 0), QStringList({"101"}));
+    EXPECT_EQ(roomListOf(t, 1, 1), (std::vector<Short>{101, 102}));
+
+    // The same common type again rebuilds nothing; another one rebuilds every list.
+    const int same = w.commonType()->findData(qint64(1));
+    w.commonType()->setCurrentIndex(same);
+    emit w.commonType()->activated(same);
+    EXPECT_EQ(roomListOf(t, 1, 1), (std::vector<Short>{101, 102}));
+    const int physics = w.commonType()->findData(qint64(2));
+    w.commonType()->setCurrentIndex(physics);
+    emit w.commonType()->activated(physics);
+    EXPECT_EQ(t.glo().CommonTypeRoomCode, 2);
+    EXPECT_EQ(roomListOf(t, 1, 1), (std::vector<Short>{102, 201, 202}));
+}
+
+TEST(ListWindows, ANewMainRoomTypeRebuildsTheSubjectsTeachersAndANewNameDoesNot) {
+    app();
+    TestFolder t;
+    roomsAndSubjects(t);
+    ASSERT_TRUE(UpdateAllTeacherRoomLists(t.dict()).ok());
+    ScienceList w(t.dict());
+    w.show();
+    RecordList* subjects = w.detail();
+    ASSERT_EQ(column(subjects, 0), QStringList({u("Физика")}));
+    EXPECT_FALSE(w.chooseButton()->isVisible());
+
+    // Room 201 was made common by hand: a new name alone leaves the list as it was.
+    {
+        FileUse use(t.store(), FileId::RoomList);
+        tamsel::RoomList extra;
+        extra.TeacherCode = 1;
+        extra.ScienceCode = 1;
+        extra.RoomCode = 201;
+        extra.Priority = 99;
+        ASSERT_TRUE(t.dict().access<tamsel::RoomList>().insert(extra).ok());
+    }
+    ASSERT_TRUE(subjects->model()->setData(subjects->model()->index(0, 0), u("Физика и астрономия"),
+                                           Qt::EditRole));
+    EXPECT_EQ(roomListOf(t, 1, 1), (std::vector<Short>{101, 102, 201}));
+    // The main room type "Физика" (code 2): the teacher's list is that type's rooms.
+    ASSERT_TRUE(
+        subjects->model()->setData(subjects->model()->index(0, 2), qint64(2), Qt::EditRole));
+    EXPECT_EQ(column(subjects, 2), QStringList({u("Физика")}));
+    EXPECT_EQ(roomListOf(t, 1, 1), (std::vector<Short>{201}));
+
+    // A subject on the "all" tab cannot be added; a refused delete (the type is in use)
+    // changes nothing.
+    subjects->insertRecord();
+    EXPECT_EQ(t.ui.shown.last().caption, u("Укажите учебный цикл"));
+}
+
+TEST(ListWindows, OfferedToTheFrameAsSingleInstanceWindows) {
+    app();
+    TestFolder t;
+    faldin::Init(t.dict(), nullptr, nullptr);
+    for (const char* name :
+         {"DayList", "LessonBellList", "RoomList", "ScienceList", "SubGroupTypeList"}) {
+        const Procedure* p = t.dict().procedures.find(QString::fromLatin1(name));
+        ASSERT_NE(p, nullptr) << name;
+        EXPECT_EQ(p->kind, Procedure::Window);
+        EXPECT_TRUE(p->singleInstance);
+        std::unique_ptr<QObject> w(p->start(t.dict(), {}));
+        EXPECT_EQ(w->objectName(), QString::fromLatin1(name));
+    }
+    faldin::Kill(t.dict());
+}

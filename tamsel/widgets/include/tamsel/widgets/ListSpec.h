@@ -1,0 +1,96 @@
+#pragma once
+
+// The declaration of a list window's list: which file, which records in which key order,
+// which columns with which in-place editors, what a new record starts with, what drags it
+// offers and accepts. RecordList turns a declaration into a working list; a window is a few
+// such declarations and the commands of its own.
+
+#include "tamsel/Schema.h"
+#include "tamsel/Store.h"
+
+#include <QString>
+#include <functional>
+#include <utility>
+#include <vector>
+
+namespace tamsel {
+
+/// One column of a list.
+struct ListColumn {
+    enum class Editor {
+        None,   ///< shown only
+        Text,   ///< a line of text (the field's width)
+        Number, ///< a spin box from `minimum` to `maximum`
+        Choice, ///< a drop list of `choices()`
+        Time,   ///< hours:minutes of a TIME field
+    };
+    QString title;
+    int field = -1; ///< the field shown and edited; -1 when `text` alone shows it
+    Editor editor = Editor::None;
+    int minimum = 0, maximum = 0; ///< of a Number editor
+    /// The text shown; by default the field's value (a time as hours:minutes).
+    std::function<QString(const Row&)> text;
+    /// The entries of a Choice editor: the text shown and the value stored.
+    std::function<std::vector<std::pair<QString, Value>>()> choices;
+    bool alignRight = false;
+
+    static ListColumn shown(QString title, int field) {
+        ListColumn c;
+        c.title = std::move(title);
+        c.field = field;
+        return c;
+    }
+    static ListColumn edited(QString title, int field, Editor editor, int minimum = 0,
+                             int maximum = 0) {
+        ListColumn c = shown(std::move(title), field);
+        c.editor = editor;
+        c.minimum = minimum;
+        c.maximum = maximum;
+        c.alignRight = editor == Editor::Number;
+        return c;
+    }
+};
+
+/// Which records the list shows: those of one key from a position, with the first `leading`
+/// key components fixed (the groups of one stream), optionally filtered further.
+struct ListView {
+    int key = 0;
+    int leading = 0;
+    /// Fills the fixed components into the position; false shows nothing (no master chosen).
+    std::function<bool(Row& from)> position;
+    std::function<bool(const Row&)> filter;
+};
+
+/// A list of records of one file.
+struct ListSpec {
+    FileId file = FileId::Days;
+    QString name; ///< the list's caption, also its accessible name
+    std::vector<ListColumn> columns;
+    ListView view;
+    /// Button captions; a list without `canInsert` etc. shows no such button.
+    QString insertText = QStringLiteral("&Добавить");
+    QString changeText = QStringLiteral("&Изменить");
+    QString deleteText = QStringLiteral("&Удалить");
+    bool canInsert = true, canChange = true, canDelete = true;
+    /// Completes a primed new record (the selected master, a default); false refuses the
+    /// insert after it has said why.
+    std::function<bool(Row& fresh)> prime;
+    /// Asked before a record is deleted (before the usual question); false keeps it.
+    std::function<bool(const Row& doomed)> beforeDelete;
+    /// Called after a record was stored changed (in place or by the form), with its old value.
+    std::function<void(const Row& before, const Row& after)> changed;
+    /// Offered drag: its identifier ("ChangeSpeciality", "SetToSchedule"); empty offers none.
+    QString dragId;
+    /// Accepted drops by identifier: the target row and the dragged record's row id.
+    std::vector<std::pair<QString, std::function<void(const Row& target, RowId dragged)>>> drops;
+};
+
+/// The MIME type that carries a drag of identifier `id` (the dragged record's row id).
+QString dragMimeType(const QString& id);
+
+/// The text of a TIME field as hours:minutes ("8:30"); empty for 0.
+QString timeText(qint64 time);
+/// The TIME of hours:minutes; -1 when the text is no time of day.
+qint64 timeFromText(const QString& text);
+
+} // namespace tamsel

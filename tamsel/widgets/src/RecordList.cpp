@@ -1,0 +1,309 @@
+#include "tamsel/widgets/RecordList.h"
+
+#include "tamsel/Dictionary.h"
+#include "tamsel/Relations.h"
+#include "tamsel/widgets/RecordForm.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QTimeEdit>
+#include <QVBoxLayout>
+
+namespace tamsel {
+
+namespace {
+
+/// The in-place editors of the columns.
+class Delegate : public QStyledItemDelegate {
+public:
+    Delegate(const ListSpec& spec, QObject* parent) : QStyledItemDelegate(parent), spec_(spec) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        const ListColumn& c = spec_.columns[static_cast<size_t>(index.column())];
+        switch (c.editor) {
+        case ListColumn::Editor::Number: {
+            auto* spin = new QSpinBox(parent);
+            spin->setRange(c.minimum, c.maximum);
+            return spin;
+        }
+        case ListColumn::Editor::Choice: {
+            auto* combo = new QComboBox(parent);
+            if (c.choices)
+                for (const auto& [text, value] : c.choices())
+                    combo->addItem(text, std::holds_alternative<QString>(value)
+                                             ? QVariant(std::get<QString>(value))
+                                             : QVariant(std::get<qint64>(value)));
+            return combo;
+        }
+        case ListColumn::Editor::Time: {
+            auto* time = new QTimeEdit(parent);
+            time->setDisplayFormat(QStringLiteral("H:mm"));
+            return time;
+        }
+        default: {
+            auto* line =
+                qobject_cast<QLineEdit*>(QStyledItemDelegate::createEditor(parent, option, index));
+            if (line && c.field >= 0)
+                line->setMaxLength(fileDef(spec_.file).fields[static_cast<size_t>(c.field)].width);
+            return line;
+        }
+        }
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        const QVariant v = index.data(Qt::EditRole);
+        if (auto* combo = qobject_cast<QComboBox*>(editor))
+            combo->setCurrentIndex(std::max(0, combo->findData(v)));
+        else if (auto* time = qobject_cast<QTimeEdit*>(editor))
+            time->setTime(QTime::fromString(v.toString(), QStringLiteral("H:mm")));
+        else if (auto* spin = qobject_cast<QSpinBox*>(editor))
+            spin->setValue(v.toInt());
+        else
+            QStyledItemDelegate::setEditorData(editor, index);
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override {
+        if (auto* combo = qobject_cast<QComboBox*>(editor))
+            model->setData(index, combo->currentData(), Qt::EditRole);
+        else if (auto* time = qobject_cast<QTimeEdit*>(editor))
+            model->setData(index, time->time().toString(QStringLiteral("H:mm")), Qt::EditRole);
+        else if (auto* spin = qobject_cast<QSpinBox*>(editor)) {
+            spin->interpretText();
+            model->setData(index, spin->value(), Qt::EditRole);
+        } else
+            QStyledItemDelegate::setModelData(editor, model, index);
+    }
+
+private:
+    const ListSpec& spec_;
+};
+
+} // namespace
+
+RecordList::RecordList(Dictionary& dict, ListSpec spec, QWidget* parent)
+    : QWidget(parent), dict_(dict), spec_(std::move(spec)) {
+    setObjectName(spec_.name);
+    model_ = new RecordListModel(dict_, spec_, this);
+    view_ = new QTableView(this);
+    view_->setModel(model_);
+    view_->setItemDelegate(new Delegate(spec_, view_));
+    view_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+    view_->setTabKeyNavigation(false);
+    view_->verticalHeader()->hide();
+    view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
+    view_->horizontalHeader()->setStretchLastSection(true);
+    view_->setAccessibleName(spec_.name);
+    view_->installEventFilter(this);
+    if (!spec_.dragId.isEmpty()) {
+        view_->setDragEnabled(true);
+        view_->setDefaultDropAction(Qt::CopyAction);
+    }
+    if (!spec_.drops.empty()) {
+        view_->setAcceptDrops(true);
+        view_->setDropIndicatorShown(true);
+        view_->setDragDropMode(spec_.dragId.isEmpty() ? QAbstractItemView::DropOnly
+                                                      : QAbstractItemView::DragDrop);
+    }
+    model_->selectedRows = [this] { return selectedRows(); };
+
+    caption_ = new QLabel(spec_.name, this);
+    caption_->setBuddy(view_);
+    buttons_ = new QHBoxLayout;
+    auto button = [&](bool wanted, const QString& text,
+                      void (RecordList::*slot)()) -> QPushButton* {
+        if (!wanted) return nullptr;
+        auto* b = new QPushButton(text, this);
+        connect(b, &QPushButton::clicked, this, slot);
+        buttons_->addWidget(b);
+        return b;
+    };
+    insert_ = button(spec_.canInsert, spec_.insertText, &RecordList::insertRecord);
+    change_ = button(spec_.canChange, spec_.changeText, &RecordList::changeRecord);
+    delete_ = button(spec_.canDelete, spec_.deleteText, &RecordList::deleteRecord);
+    buttons_->addStretch();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(caption_);
+    layout->addWidget(view_, 1);
+    layout->addLayout(buttons_);
+
+    connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] { emit currentChanged(); });
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] { emit currentChanged(); });
+    connect(view_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& i) {
+        if (!(model_->flags(i) & Qt::ItemIsEditable) && current()) emit chosen(*current());
+    });
+}
+
+void RecordList::setView(ListView view) {
+    spec_.view = std::move(view);
+    model_->reload();
+    if (model_->rowCount() > 0) view_->setCurrentIndex(model_->index(0, 0));
+    emit currentChanged();
+}
+
+void RecordList::reload() {
+    const RowId keep = current() ? current()->rowId : 0;
+    const int at = view_->currentIndex().row();
+    model_->reload();
+    if (keep && goTo(keep)) return;
+    if (model_->rowCount() > 0)
+        view_->setCurrentIndex(model_->index(std::clamp(at, 0, model_->rowCount() - 1), 0));
+    emit currentChanged();
+}
+
+const Row* RecordList::current() const {
+    const int r = view_->currentIndex().row();
+    return r >= 0 && r < model_->rowCount() ? &model_->row(r) : nullptr;
+}
+
+bool RecordList::goTo(RowId id) {
+    int i = model_->indexOf(id);
+    while (i < 0 && model_->canFetchMore({})) {
+        model_->fetchMore({});
+        i = model_->indexOf(id);
+    }
+    if (i < 0) return false;
+    view_->setCurrentIndex(model_->index(i, std::max(0, view_->currentIndex().column())));
+    view_->scrollTo(view_->currentIndex());
+    return true;
+}
+
+std::vector<int> RecordList::selectedRows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& i : view_->selectionModel()->selectedRows())
+        rows.push_back(i.row());
+    std::sort(rows.begin(), rows.end());
+    if (rows.empty() && view_->currentIndex().isValid())
+        rows.push_back(view_->currentIndex().row());
+    return rows;
+}
+
+void RecordList::storedRecord(RowId id) {
+    model_->reload();
+    goTo(id);
+    emit stored();
+}
+
+void RecordList::insertRecord() {
+    if (!spec_.canInsert) return;
+    Row fresh = dict_.store().file(spec_.file).table().prime();
+    if (spec_.prime && !spec_.prime(fresh)) return;
+    RecordForm form(dict_, spec_, fresh, true, this);
+    if (form.exec() != QDialog::Accepted) return;
+    storedRecord(form.row().rowId);
+}
+
+void RecordList::changeRecord() {
+    if (!spec_.canChange || !current()) return;
+    const Row before = *current();
+    RecordForm form(dict_, spec_, before, false, this);
+    if (form.exec() != QDialog::Accepted) return;
+    if (spec_.changed) spec_.changed(before, form.row());
+    storedRecord(form.row().rowId);
+}
+
+void RecordList::deleteRecord() {
+    if (!spec_.canDelete || !current()) return;
+    const int at = view_->currentIndex().row();
+    if (spec_.beforeDelete && !spec_.beforeDelete(*current())) return;
+    Relations rel(dict_);
+    if (!rel.removeRow(spec_.file, current()->rowId, true).ok()) return;
+    model_->reload();
+    if (model_->rowCount() > 0)
+        view_->setCurrentIndex(model_->index(std::min(at, model_->rowCount() - 1), 0));
+    emit currentChanged();
+    emit stored();
+}
+
+void RecordList::navigate(NavigationButton button) {
+    const int rows = model_->rowCount();
+    const int at = view_->currentIndex().row();
+    const int page =
+        std::max(1, view_->viewport()->height() / std::max(1, view_->rowHeight(0)) - 1);
+    auto go = [&](int row) {
+        if (row >= model_->rowCount()) model_->fetchAll();
+        if (model_->rowCount() == 0) return;
+        view_->setCurrentIndex(model_->index(std::clamp(row, 0, model_->rowCount() - 1),
+                                             std::max(0, view_->currentIndex().column())));
+    };
+    switch (button) {
+    case NavigationButton::First:
+        go(0);
+        break;
+    case NavigationButton::PageUp:
+        go(at - page);
+        break;
+    case NavigationButton::Previous:
+        go(at - 1);
+        break;
+    case NavigationButton::Next:
+        go(at + 1);
+        break;
+    case NavigationButton::PageDown:
+        go(at + page);
+        break;
+    case NavigationButton::Last:
+        model_->fetchAll();
+        go(model_->rowCount() - 1);
+        break;
+    case NavigationButton::Locate:
+        view_->setFocus();
+        break; // type-ahead search from here
+    case NavigationButton::Select:
+        if (current()) emit chosen(*current());
+        break;
+    case NavigationButton::Insert:
+        insertRecord();
+        break;
+    case NavigationButton::Change:
+        changeRecord();
+        break;
+    case NavigationButton::Delete:
+        deleteRecord();
+        break;
+    default:
+        break;
+    }
+    Q_UNUSED(rows);
+}
+
+bool RecordList::eventFilter(QObject* watched, QEvent* event) {
+    // While a cell is edited its keys go to the editor, not to the view.
+    if (watched == view_ && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        switch (key->key()) {
+        case Qt::Key_Insert:
+            insertRecord();
+            return true;
+        case Qt::Key_Delete:
+            deleteRecord();
+            return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (key->modifiers() & Qt::ControlModifier) {
+                if (current()) emit chosen(*current());
+            } else {
+                changeRecord();
+            }
+            return true;
+        default:
+            // Type-ahead search reads rows not yet fetched too.
+            if (!key->text().isEmpty() && key->text().at(0).isPrint()) model_->fetchAll();
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace tamsel

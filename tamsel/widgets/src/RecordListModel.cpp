@@ -1,0 +1,248 @@
+#include "tamsel/widgets/RecordListModel.h"
+
+#include "tamsel/Dictionary.h"
+#include "tamsel/Relations.h"
+
+#include <QMimeData>
+#include <QTime>
+
+namespace tamsel {
+
+QString dragMimeType(const QString& id) {
+    return QStringLiteral("application/x-korvel-") + id;
+}
+
+QString timeText(qint64 time) {
+    if (time <= 0) return QString();
+    const qint64 minutes = (time - 1) / 6000;
+    return QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+qint64 timeFromText(const QString& text) {
+    const QStringList parts = text.trimmed().split(QLatin1Char(':'));
+    if (parts.size() != 2) return -1;
+    bool okH = false, okM = false;
+    const int h = parts[0].toInt(&okH), m = parts[1].toInt(&okM);
+    if (!okH || !okM || h < 0 || h > 23 || m < 0 || m > 59) return -1;
+    return timeOf(h, m);
+}
+
+RecordListModel::RecordListModel(Dictionary& dict, ListSpec& spec, QObject* parent)
+    : QAbstractTableModel(parent), dict_(dict), spec_(spec) {}
+
+void RecordListModel::reload() {
+    beginResetModel();
+    rows_.clear();
+    atEnd_ = false;
+    endResetModel();
+    if (canFetchMore({})) fetchMore({});
+}
+
+void RecordListModel::fetchAll() {
+    while (canFetchMore({}))
+        fetchMore({});
+}
+
+int RecordListModel::indexOf(RowId id) const {
+    for (size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i].rowId == id) return static_cast<int>(i);
+    return -1;
+}
+
+bool RecordListModel::canFetchMore(const QModelIndex& parent) const {
+    return !parent.isValid() && !atEnd_;
+}
+
+void RecordListModel::fetchMore(const QModelIndex& parent) {
+    if (parent.isValid() || atEnd_) return;
+    const FileDef& def = fileDef(spec_.file);
+    Row from = emptyRow(def);
+    if (spec_.view.position && !spec_.view.position(from)) {
+        atEnd_ = true;
+        return;
+    }
+    // A page goes on from the last record read: at or after its key values, past its row.
+    const bool continuing = !rows_.empty();
+    const Row start = continuing ? rows_.back() : from;
+    const RowId lastId = continuing ? rows_.back().rowId : 0;
+    bool passedLast = !continuing;
+    std::vector<Row> page;
+    int seen = 0;
+    Table& table = dict_.store().file(spec_.file).table();
+    const Outcome o =
+        table.scan(Query{spec_.view.key, &start, spec_.view.leading}, [&](const Row& r) {
+            if (!passedLast) {
+                passedLast = r.rowId == lastId;
+                return true;
+            }
+            ++seen;
+            if (!spec_.view.filter || spec_.view.filter(r)) page.push_back(r);
+            return seen < PageSize;
+        });
+    atEnd_ = seen < PageSize || !o.ok();
+    if (!o.ok() && table.takeReadFailureToShow()) dict_.errors().report(o.msgNo, o.args);
+    if (page.empty()) return;
+    const int first = static_cast<int>(rows_.size());
+    beginInsertRows({}, first, first + static_cast<int>(page.size()) - 1);
+    rows_.insert(rows_.end(), page.begin(), page.end());
+    endInsertRows();
+}
+
+int RecordListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int RecordListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(spec_.columns.size());
+}
+
+QString RecordListModel::cellText(const Row& r, int column) const {
+    const ListColumn& c = spec_.columns[static_cast<size_t>(column)];
+    if (c.text) return c.text(r);
+    if (c.field < 0) return QString();
+    const FieldDef& f = fileDef(spec_.file).fields[static_cast<size_t>(c.field)];
+    if (f.isText()) return r.text(c.field);
+    if (f.type == FieldType::Time || c.editor == ListColumn::Editor::Time)
+        return timeText(r.integer(c.field));
+    if (c.editor == ListColumn::Editor::Choice && c.choices)
+        for (const auto& [text, value] : c.choices())
+            if (value == r.values[static_cast<size_t>(c.field)]) return text;
+    return QString::number(r.integer(c.field));
+}
+
+QVariant RecordListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount()) return {};
+    const Row& r = rows_[static_cast<size_t>(index.row())];
+    const ListColumn& c = spec_.columns[static_cast<size_t>(index.column())];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
+        return cellText(r, index.column());
+    case Qt::EditRole: {
+        if (c.field < 0) return {};
+        const Value& v = r.values[static_cast<size_t>(c.field)];
+        if (c.editor == ListColumn::Editor::Time) return timeText(std::get<qint64>(v));
+        if (const auto* s = std::get_if<QString>(&v)) return *s;
+        if (const auto* n = std::get_if<qint64>(&v)) return *n;
+        return {};
+    }
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::AlignVCenter |
+                                   (c.alignRight ? Qt::AlignRight : Qt::AlignLeft));
+    default:
+        return {};
+    }
+}
+
+QVariant RecordListModel::headerData(int section, Qt::Orientation o, int role) const {
+    if (o != Qt::Horizontal || section < 0 || section >= columnCount()) return {};
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
+        return spec_.columns[static_cast<size_t>(section)].title;
+    return {};
+}
+
+Qt::ItemFlags RecordListModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (!index.isValid()) return spec_.drops.empty() ? Qt::NoItemFlags : Qt::ItemIsDropEnabled;
+    const ListColumn& c = spec_.columns[static_cast<size_t>(index.column())];
+    if (spec_.canChange && c.field >= 0 && c.editor != ListColumn::Editor::None)
+        f |= Qt::ItemIsEditable;
+    if (!spec_.dragId.isEmpty()) f |= Qt::ItemIsDragEnabled;
+    if (!spec_.drops.empty()) f |= Qt::ItemIsDropEnabled;
+    return f;
+}
+
+int RecordListModel::store(const std::vector<int>& rows, int field, const Value& value) {
+    Relations rel(dict_);
+    int stored = 0;
+    for (int i : rows) {
+        if (i < 0 || i >= rowCount()) continue;
+        const Row before = rows_[static_cast<size_t>(i)];
+        Row after = before;
+        after.set(field, value);
+        if (after.values == before.values) continue;
+        if (!rel.validateRow(spec_.file, after, field).ok()) break; // a range error: said once
+        if (!rel.updateRow(spec_.file, after).ok()) continue;
+        Row stored_;
+        dict_.store().file(spec_.file).table().fetchRowId(before.rowId, stored_);
+        rows_[static_cast<size_t>(i)] = stored_;
+        ++stored;
+        emit dataChanged(index(i, 0), index(i, columnCount() - 1));
+        if (spec_.changed) spec_.changed(before, stored_);
+    }
+    return stored;
+}
+
+bool RecordListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || role != Qt::EditRole) return false;
+    const ListColumn& c = spec_.columns[static_cast<size_t>(index.column())];
+    if (c.field < 0) return false;
+    const FieldDef& f = fileDef(spec_.file).fields[static_cast<size_t>(c.field)];
+    Value v;
+    if (c.editor == ListColumn::Editor::Time) {
+        const qint64 t = timeFromText(value.toString());
+        if (t < 0) return false;
+        v = t;
+    } else if (f.isText()) {
+        v = fitText(value.toString(), f.width);
+    } else {
+        bool ok = false;
+        const qint64 n = value.toLongLong(&ok);
+        if (!ok) return false;
+        if (c.editor == ListColumn::Editor::Number && (n < c.minimum || n > c.maximum)) {
+            dict_.errors().report(Msg::RangeError,
+                                  {fileDef(spec_.file).name,
+                                   c.title,
+                                   QStringLiteral("%1 и %2").arg(c.minimum).arg(c.maximum),
+                                   {}});
+            return false;
+        }
+        v = n;
+    }
+    // One edit applies to every selected row when the edited row is among them.
+    std::vector<int> rows{index.row()};
+    if (selectedRows) {
+        const std::vector<int> sel = selectedRows();
+        if (std::find(sel.begin(), sel.end(), index.row()) != sel.end()) rows = sel;
+    }
+    return store(rows, c.field, v) > 0;
+}
+
+QStringList RecordListModel::mimeTypes() const {
+    QStringList types;
+    if (!spec_.dragId.isEmpty()) types << dragMimeType(spec_.dragId);
+    for (const auto& d : spec_.drops)
+        types << dragMimeType(d.first);
+    return types;
+}
+
+QMimeData* RecordListModel::mimeData(const QModelIndexList& indexes) const {
+    if (spec_.dragId.isEmpty() || indexes.isEmpty()) return nullptr;
+    const Row& r = rows_[static_cast<size_t>(indexes.first().row())];
+    auto* data = new QMimeData;
+    data->setData(dragMimeType(spec_.dragId), QByteArray::number(r.rowId));
+    data->setText(cellText(r, 0));
+    return data;
+}
+
+bool RecordListModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int, int,
+                                      const QModelIndex& parent) const {
+    if (!parent.isValid()) return false;
+    for (const auto& d : spec_.drops)
+        if (data->hasFormat(dragMimeType(d.first))) return true;
+    return false;
+}
+
+bool RecordListModel::dropMimeData(const QMimeData* data, Qt::DropAction, int, int,
+                                   const QModelIndex& parent) {
+    if (!parent.isValid() || parent.row() >= rowCount()) return false;
+    for (const auto& d : spec_.drops)
+        if (data->hasFormat(dragMimeType(d.first))) {
+            d.second(rows_[static_cast<size_t>(parent.row())],
+                     data->data(dragMimeType(d.first)).toLongLong());
+            return true;
+        }
+    return false;
+}
+
+} // namespace tamsel
