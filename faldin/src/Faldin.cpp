@@ -2,10 +2,12 @@
 
 #include "faldin/ClearSchedule.h"
 #include "faldin/windows/DayList.h"
+#include "faldin/windows/GroupList.h"
 #include "faldin/windows/LessonBellList.h"
 #include "faldin/windows/RoomList.h"
 #include "faldin/windows/ScienceList.h"
 #include "faldin/windows/SubGroupTypeList.h"
+#include "faldin/windows/TeacherList.h"
 #include "tamsel/Dictionary.h"
 
 namespace faldin {
@@ -27,9 +29,11 @@ template <class W> void offerWindow(tamsel::Dictionary& dict) {
 void Init(tamsel::Dictionary& dict, tamsel::ErrorReporter*, tamsel::IniFile*) {
     offerWindow<DayList>(dict);
     offerWindow<LessonBellList>(dict);
+    offerWindow<GroupList>(dict);
     offerWindow<RoomList>(dict);
     offerWindow<ScienceList>(dict);
     offerWindow<SubGroupTypeList>(dict);
+    offerWindow<TeacherList>(dict);
     dict.libraryLog << QStringLiteral("init:faldin");
     // The two clearing items of the menu: mode "0" keeps the teachers, "1" clears them too.
     tamsel::Procedure clear;
@@ -44,6 +48,8 @@ void Init(tamsel::Dictionary& dict, tamsel::ErrorReporter*, tamsel::IniFile*) {
     dict.procedures.add(QStringLiteral("ClearSchedule"), std::move(clear));
 }
 
-void Kill(tamsel::Dictionary& dict) { dict.libraryLog << QStringLiteral("kill:faldin"); }
+void Kill(tamsel::Dictionary& dict) {
+    dict.libraryLog << QStringLiteral("kill:faldin");
+}
 
 } // namespace faldin

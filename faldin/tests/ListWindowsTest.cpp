@@ -4,10 +4,12 @@
 #include "faldin/Faldin.h"
 #include "faldin/RoomLists.h"
 #include "faldin/windows/DayList.h"
+#include "faldin/windows/GroupList.h"
 #include "faldin/windows/LessonBellList.h"
 #include "faldin/windows/RoomList.h"
 #include "faldin/windows/ScienceList.h"
 #include "faldin/windows/SubGroupTypeList.h"
+#include "faldin/windows/TeacherList.h"
 
 #include "tamsel/TestFolder.h"
 
@@ -326,8 +328,8 @@ TEST(ListWindows, OfferedToTheFrameAsSingleInstanceWindows) {
     app();
     TestFolder t;
     faldin::Init(t.dict(), nullptr, nullptr);
-    for (const char* name :
-         {"DayList", "LessonBellList", "RoomList", "ScienceList", "SubGroupTypeList"}) {
+    for (const char* name : {"DayList", "LessonBellList", "RoomList", "ScienceList",
+                             "SubGroupTypeList", "TeacherList", "GroupList"}) {
         const Procedure* p = t.dict().procedures.find(QString::fromLatin1(name));
         ASSERT_NE(p, nullptr) << name;
         EXPECT_EQ(p->kind, Procedure::Window);
@@ -336,4 +338,132 @@ TEST(ListWindows, OfferedToTheFrameAsSingleInstanceWindows) {
         EXPECT_EQ(w->objectName(), QString::fromLatin1(name));
     }
     faldin::Kill(t.dict());
+}
+
+namespace {
+/// Two specialities, two teachers, rooms of two types, one subject with lessons of both
+/// teachers, for the teacher window.
+void teachersSchool(TestFolder& t) {
+    roomsAndSubjects(t);
+    FileUse a(t.store(), FileId::Speciality), b(t.store(), FileId::Teacher),
+        c(t.store(), FileId::Schedule);
+    for (auto [code, name] : {std::pair{1, "Физика"}, std::pair{2, "Математика"}}) {
+        Speciality s;
+        s.SpecialityCode = code;
+        s.Speciality = u(name);
+        ASSERT_TRUE(t.dict().access<Speciality>().insert(s).ok());
+    }
+    Teacher x;
+    x.ObjectType = ObjectType::Teacher;
+    x.TeacherCode = 2;
+    x.TableNo = 2;
+    x.TeacherName = u("Андреева");
+    x.SpecialityCode = 2;
+    ASSERT_TRUE(t.dict().access<Teacher>().insert(x).ok());
+    Schedule l;
+    l.GroupCode = 1;
+    l.ScienceCode = 1;
+    l.TeacherCode = 2;
+    ASSERT_TRUE(t.dict().access<Schedule>().insert(l).ok());
+}
+} // namespace
+
+TEST(ListWindows, TeacherRoomsInPlaceRebuildTheListsAndANewTableNumberDoesNot) {
+    app();
+    TestFolder t;
+    teachersSchool(t);
+    ASSERT_TRUE(UpdateAllTeacherRoomLists(t.dict()).ok());
+    TeacherList w(t.dict());
+    w.show();
+    RecordList* teachers = w.teachers();
+    EXPECT_EQ(column(teachers, 0), QStringList({u("Андреева"), u("Петров")}));
+    ASSERT_TRUE(teachers->goTo(teachers->model()->row(1).rowId)); // Петров
+    EXPECT_EQ(w.loadText(), u("1"));
+    EXPECT_EQ(column(w.lessons(), 2), QStringList({u("Физика")}));
+    // Without rooms of his own and a subject without a room type: the common rooms at 70.
+    EXPECT_EQ(column(w.rooms(), 0), QStringList({"101", "102"}));
+    EXPECT_EQ(column(w.rooms(), 2), QStringList({"70", "70"}));
+
+    // A new table number alone leaves the room list alone (an extra room stays in it).
+    {
+        FileUse use(t.store(), FileId::RoomList);
+        tamsel::RoomList extra;
+        extra.TeacherCode = 1;
+        extra.ScienceCode = 1;
+        extra.RoomCode = 201;
+        extra.Priority = 99;
+        ASSERT_TRUE(t.dict().access<tamsel::RoomList>().insert(extra).ok());
+    }
+    ASSERT_TRUE(teachers->model()->setData(teachers->model()->index(1, 3), 77, Qt::EditRole));
+    EXPECT_EQ(roomListOf(t, 1, 1), (std::vector<Short>{101, 102, 201}));
+    // A main room chosen in place: the list is rebuilt, just that room.
+    ASSERT_TRUE(
+        teachers->model()->setData(teachers->model()->index(1, 1), qint64(201), Qt::EditRole));
+    EXPECT_EQ(column(teachers, 1).last(), u("201"));
+    EXPECT_EQ(roomListOf(t, 1, 1), (std::vector<Short>{201}));
+
+    // A new teacher needs the speciality tab.
+    teachers->insertRecord();
+    EXPECT_EQ(t.ui.shown.last().caption, u("Укажите специальность"));
+    EXPECT_EQ(teachers->model()->rowCount(), 2);
+    w.tabs()->setCurrentIndex(2);
+    EXPECT_TRUE(w.specialities()->isVisible());
+    ASSERT_TRUE(w.specialities()->goTo(w.specialities()->model()->row(1).rowId)); // "Физика"
+    EXPECT_TRUE(column(teachers, 0).isEmpty());
+    answerForm({u("Сидорова")});
+    teachers->insertRecord();
+    EXPECT_EQ(column(teachers, 0), QStringList({u("Сидорова")}));
+
+    // Андреева dragged onto "Физика" takes that speciality.
+    QMimeData data;
+    FileUse use(t.store(), FileId::Teacher);
+    Teacher key;
+    key.TeacherName = u("Андреева");
+    const Teacher andreeva = t.dict().access<Teacher>().fetch(Teacher::TeacherNameKey, key);
+    data.setData(dragMimeType(u("ChangeSpeciality")), QByteArray::number(andreeva.rowId));
+    ASSERT_TRUE(w.specialities()->model()->dropMimeData(&data, Qt::CopyAction, -1, -1,
+                                                        w.specialities()->model()->index(1, 0)));
+    EXPECT_EQ(column(teachers, 0), QStringList({u("Андреева"), u("Сидорова")}));
+}
+
+TEST(ListWindows, GroupsNeedStreamAndCourseAndShowTheirLessons) {
+    app();
+    TestFolder t;
+    roomsAndSubjects(t);
+    {
+        FileUse a(t.store(), FileId::Stream), b(t.store(), FileId::Course),
+            c(t.store(), FileId::Group);
+        Stream s;
+        s.StreamCode = 1;
+        s.Stream = u("Общий");
+        ASSERT_TRUE(t.dict().access<Stream>().insert(s).ok());
+        for (const char* c : {"10", "11"}) {
+            Course x;
+            x.Course = u(c);
+            ASSERT_TRUE(t.dict().access<Course>().insert(x).ok());
+        }
+        Group g;
+        g.ObjectType = ObjectType::Group;
+        g.GroupCode = 1;
+        g.Course = u("10");
+        g.Defis = u("-");
+        g.Literal = u("А");
+        g.StreamCode = 1;
+        ASSERT_TRUE(t.dict().access<Group>().insert(g).ok());
+    }
+    GroupList w(t.dict());
+    w.show();
+    EXPECT_EQ(column(w.groups(), 0), QStringList({u("10-А")}));
+    ASSERT_TRUE(w.groups()->goTo(w.groups()->model()->row(0).rowId));
+    EXPECT_EQ(column(w.lessons(), 1), QStringList({u("Физика")}));
+    EXPECT_EQ(column(w.lessons(), 2), QStringList({u("Петров")}));
+
+    w.groups()->insertRecord();
+    EXPECT_EQ(t.ui.shown.last().caption, u("Укажите поток и курс"));
+    w.tabs()->setCurrentIndex(3);
+    ASSERT_TRUE(w.courses()->goTo(w.courses()->model()->row(1).rowId)); // 11
+    EXPECT_TRUE(column(w.groups(), 0).isEmpty());
+    answerForm({u("Б")});
+    w.groups()->insertRecord();
+    EXPECT_EQ(column(w.groups(), 0), QStringList({u("11-Б")}));
 }

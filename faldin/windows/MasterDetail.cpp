@@ -35,7 +35,7 @@ void MasterDetail::build(ListSpec masterSpec, ListSpec detailSpec, const QString
              detail_->reload();
              dict_.windows.postToFrame(UserEvent::Refresh);
          }});
-    detailSpec.dragId = dropId;
+    detailSpec.dragIds = {dropId};
     detailSpec.prime = [this, refusalCaption, refusalText](Row& fresh) {
         if (tabs_->currentIndex() == 0 || !master_->current()) {
             dict_.ui().tell(refusalCaption, refusalText);

@@ -103,15 +103,15 @@ RecordList::RecordList(Dictionary& dict, ListSpec spec, QWidget* parent)
     view_->horizontalHeader()->setStretchLastSection(true);
     view_->setAccessibleName(spec_.name);
     view_->installEventFilter(this);
-    if (!spec_.dragId.isEmpty()) {
+    if (!spec_.dragIds.isEmpty()) {
         view_->setDragEnabled(true);
         view_->setDefaultDropAction(Qt::CopyAction);
     }
     if (!spec_.drops.empty()) {
         view_->setAcceptDrops(true);
         view_->setDropIndicatorShown(true);
-        view_->setDragDropMode(spec_.dragId.isEmpty() ? QAbstractItemView::DropOnly
-                                                      : QAbstractItemView::DragDrop);
+        view_->setDragDropMode(spec_.dragIds.isEmpty() ? QAbstractItemView::DropOnly
+                                                       : QAbstractItemView::DragDrop);
     }
     model_->selectedRows = [this] { return selectedRows(); };
 
@@ -148,14 +148,23 @@ RecordList::RecordList(Dictionary& dict, ListSpec spec, QWidget* parent)
 void RecordList::setView(ListView view) {
     spec_.view = std::move(view);
     model_->reload();
+    fitColumns();
     if (model_->rowCount() > 0) view_->setCurrentIndex(model_->index(0, 0));
     emit currentChanged();
+}
+
+void RecordList::fitColumns() {
+    // Once, to the first records read: later the user's widths stay.
+    if (columnsFitted_ || model_->rowCount() == 0) return;
+    columnsFitted_ = true;
+    view_->resizeColumnsToContents();
 }
 
 void RecordList::reload() {
     const RowId keep = current() ? current()->rowId : 0;
     const int at = view_->currentIndex().row();
     model_->reload();
+    fitColumns();
     if (keep && goTo(keep)) return;
     if (model_->rowCount() > 0)
         view_->setCurrentIndex(model_->index(std::clamp(at, 0, model_->rowCount() - 1), 0));

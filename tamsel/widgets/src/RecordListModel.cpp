@@ -81,6 +81,19 @@ void RecordListModel::fetchMore(const QModelIndex& parent) {
         });
     atEnd_ = seen < PageSize || !o.ok();
     if (!o.ok() && table.takeReadFailureToShow()) dict_.errors().report(o.msgNo, o.args);
+    if (spec_.view.order && !atEnd_) {
+        // A sorted view is read whole before it is shown.
+        rows_.insert(rows_.end(), page.begin(), page.end());
+        fetchMore(parent);
+        return;
+    }
+    if (spec_.view.order) {
+        std::vector<Row> all = std::move(rows_);
+        all.insert(all.end(), page.begin(), page.end());
+        std::stable_sort(all.begin(), all.end(), spec_.view.order);
+        rows_.clear();
+        page = std::move(all);
+    }
     if (page.empty()) return;
     const int first = static_cast<int>(rows_.size());
     beginInsertRows({}, first, first + static_cast<int>(page.size()) - 1);
@@ -147,7 +160,7 @@ Qt::ItemFlags RecordListModel::flags(const QModelIndex& index) const {
     const ListColumn& c = spec_.columns[static_cast<size_t>(index.column())];
     if (spec_.canChange && c.field >= 0 && c.editor != ListColumn::Editor::None)
         f |= Qt::ItemIsEditable;
-    if (!spec_.dragId.isEmpty()) f |= Qt::ItemIsDragEnabled;
+    if (!spec_.dragIds.isEmpty()) f |= Qt::ItemIsDragEnabled;
     if (!spec_.drops.empty()) f |= Qt::ItemIsDropEnabled;
     return f;
 }
@@ -210,17 +223,20 @@ bool RecordListModel::setData(const QModelIndex& index, const QVariant& value, i
 
 QStringList RecordListModel::mimeTypes() const {
     QStringList types;
-    if (!spec_.dragId.isEmpty()) types << dragMimeType(spec_.dragId);
+    for (const QString& id : spec_.dragIds)
+        types << dragMimeType(id);
     for (const auto& d : spec_.drops)
         types << dragMimeType(d.first);
     return types;
 }
 
 QMimeData* RecordListModel::mimeData(const QModelIndexList& indexes) const {
-    if (spec_.dragId.isEmpty() || indexes.isEmpty()) return nullptr;
+    if (spec_.dragIds.isEmpty() || indexes.isEmpty()) return nullptr;
     const Row& r = rows_[static_cast<size_t>(indexes.first().row())];
     auto* data = new QMimeData;
-    data->setData(dragMimeType(spec_.dragId), QByteArray::number(r.rowId));
+    for (const QString& id : spec_.dragIds)
+        data->setData(dragMimeType(id), QByteArray::number(r.rowId));
+    if (spec_.dragStarted) spec_.dragStarted(r);
     data->setText(cellText(r, 0));
     return data;
 }

@@ -9,6 +9,8 @@
 #include "tamsel/Store.h"
 
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -30,6 +32,10 @@ struct ListColumn {
     int minimum = 0, maximum = 0; ///< of a Number editor
     /// The text shown; by default the field's value (a time as hours:minutes).
     std::function<QString(const Row&)> text;
+    /// An icon or colour beside the text (a lesson's state), and the words that say the same
+    /// to a screen reader (added to the cell's accessible text).
+    std::function<QVariant(const Row&)> decoration;
+    std::function<QString(const Row&)> decorationText;
     /// The entries of a Choice editor: the text shown and the value stored.
     std::function<std::vector<std::pair<QString, Value>>()> choices;
     bool alignRight = false;
@@ -59,6 +65,9 @@ struct ListView {
     /// Fills the fixed components into the position; false shows nothing (no master chosen).
     std::function<bool(Row& from)> position;
     std::function<bool(const Row&)> filter;
+    /// An order other than the key's (by a looked-up name): the view is read whole and
+    /// sorted, so only for views of a few hundred records at most.
+    std::function<bool(const Row&, const Row&)> order;
 };
 
 /// A list of records of one file.
@@ -79,8 +88,11 @@ struct ListSpec {
     std::function<bool(const Row& doomed)> beforeDelete;
     /// Called after a record was stored changed (in place or by the form), with its old value.
     std::function<void(const Row& before, const Row& after)> changed;
-    /// Offered drag: its identifier ("ChangeSpeciality", "SetToSchedule"); empty offers none.
-    QString dragId;
+    /// Offered drags: their identifiers ("ChangeSpeciality"; a lesson offers "SetToSchedule"
+    /// and "AddToLinkList" at once); empty offers none.
+    QStringList dragIds;
+    /// Called with the dragged record when a drag starts (a lesson becomes ScheduleRecord).
+    std::function<void(const Row&)> dragStarted;
     /// Accepted drops by identifier: the target row and the dragged record's row id.
     std::vector<std::pair<QString, std::function<void(const Row& target, RowId dragged)>>> drops;
 };

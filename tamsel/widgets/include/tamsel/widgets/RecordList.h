@@ -65,6 +65,8 @@ protected:
 
 private:
     void storedRecord(RowId id);
+    void fitColumns();
+    bool columnsFitted_ = false;
 
     Dictionary& dict_;
     ListSpec spec_;

@@ -1,0 +1,159 @@
+#include "tamsel/widgets/LessonColumns.h"
+
+#include "tamsel/Dictionary.h"
+
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+
+namespace tamsel {
+
+namespace LessonColumns {
+
+namespace {
+
+Schedule lesson(const Row& r) {
+    return fromRow<Schedule>(r);
+}
+
+QString groupName(Dictionary& dict, Short code) {
+    Group key;
+    key.GroupCode = code;
+    return dict.access<Group>(false).fetch(Group::GroupCodeKey, key).GroupId();
+}
+QString scienceName(Dictionary& dict, Short code) {
+    Science key;
+    key.ScienceCode = code;
+    return dict.access<Science>(false).fetch(Science::ScienceCodeKey, key).Science;
+}
+
+/// A small round mark; the link mark is a ring beside it.
+QIcon mark(const QColor& fill, bool ring) {
+    QPixmap p(28, 14);
+    p.fill(Qt::transparent);
+    QPainter g(&p);
+    g.setRenderHint(QPainter::Antialiasing);
+    if (fill.isValid()) {
+        g.setBrush(fill);
+        g.setPen(fill.darker(150));
+        g.drawEllipse(1, 1, 11, 11);
+    }
+    if (ring) {
+        g.setBrush(Qt::NoBrush);
+        g.setPen(QPen(QColor(40, 80, 200), 2));
+        g.drawEllipse(16, 2, 9, 9);
+    }
+    return QIcon(p);
+}
+
+} // namespace
+
+ListColumn group(Dictionary& dict, const QString& title) {
+    ListColumn c;
+    c.title = title;
+    c.text = [&dict](const Row& r) { return groupName(dict, lesson(r).GroupCode); };
+    return c;
+}
+
+ListColumn subgroup(Dictionary& dict, const QString& title) {
+    ListColumn c;
+    c.title = title;
+    c.text = [&dict](const Row& r) {
+        const Short n = lesson(r).SubGroupNum;
+        return n == 0 ? QString() : FormatSubGroup(n, QString(), dict.glo.SubGroupId);
+    };
+    return c;
+}
+
+ListColumn science(Dictionary& dict, const QString& title) {
+    ListColumn c;
+    c.title = title;
+    c.text = [&dict](const Row& r) { return scienceName(dict, lesson(r).ScienceCode); };
+    return c;
+}
+
+ListColumn teacher(Dictionary& dict, const QString& title) {
+    ListColumn c;
+    c.title = title;
+    c.text = [&dict](const Row& r) {
+        Teacher key;
+        key.TeacherCode = lesson(r).TeacherCode;
+        return key.TeacherCode
+                   ? dict.access<Teacher>(false).fetch(Teacher::TeacherCodeKey, key).TeacherName
+                   : QString();
+    };
+    return c;
+}
+
+ListColumn room(Dictionary& dict, const QString& title) {
+    ListColumn c;
+    c.title = title;
+    c.text = [&dict](const Row& r) {
+        Room key;
+        key.RoomCode = lesson(r).RoomCode;
+        return key.RoomCode ? dict.access<Room>(false).fetch(Room::CodeKey, key).RoomNo : QString();
+    };
+    return c;
+}
+
+ListColumn dayAndLesson(Dictionary& dict, const QString& title) {
+    ListColumn c;
+    c.title = title;
+    c.text = [&dict](const Row& r) {
+        const Schedule s = lesson(r);
+        if (s.isUnplaced()) return QString();
+        Days key;
+        key.DaySeqNumber = s.DaySeqNumber;
+        QString text = dict.access<Days>(false).fetch(Days::SeqNumberKey, key).DayName +
+                       QLatin1Char(' ') + s.LessonNo.trimmed();
+        if (dict.glo.WeeksInCycle > 1) text = QStringLiteral("%1-я нед. ").arg(s.Week) + text;
+        return text;
+    };
+    return c;
+}
+
+void addState(ListColumn& column) {
+    column.decoration = [](const Row& r) -> QVariant {
+        const Schedule s = lesson(r);
+        QColor fill;
+        if (!s.isUnplaced()) fill = s.RoomCode != 0 ? QColor(40, 170, 60) : QColor(230, 150, 30);
+        if (!fill.isValid() && s.LinkCode == 0) return {};
+        return mark(fill, s.LinkCode != 0);
+    };
+    column.decorationText = [](const Row& r) {
+        const Schedule s = lesson(r);
+        QString state = s.isUnplaced()    ? QString()
+                        : s.RoomCode != 0 ? QStringLiteral("размещён")
+                                          : QStringLiteral("размещён без кабинета");
+        if (s.LinkCode != 0)
+            state +=
+                (state.isEmpty() ? QString() : QStringLiteral(", ")) + QStringLiteral("связан");
+        return state;
+    };
+}
+
+std::function<bool(const Row&, const Row&)> byGroupSubgroupScience(Dictionary& dict) {
+    return [&dict](const Row& a, const Row& b) {
+        const Schedule x = lesson(a), y = lesson(b);
+        const QString gx = foldKey(groupName(dict, x.GroupCode)),
+                      gy = foldKey(groupName(dict, y.GroupCode));
+        if (gx != gy) return gx < gy;
+        if (x.SubGroupNum != y.SubGroupNum) return x.SubGroupNum < y.SubGroupNum;
+        return foldKey(scienceName(dict, x.ScienceCode)) <
+               foldKey(scienceName(dict, y.ScienceCode));
+    };
+}
+
+std::function<bool(const Row&, const Row&)> byScienceSubgroup(Dictionary& dict) {
+    return [&dict](const Row& a, const Row& b) {
+        const Schedule x = lesson(a), y = lesson(b);
+        const QString sx = foldKey(scienceName(dict, x.ScienceCode)),
+                      sy = foldKey(scienceName(dict, y.ScienceCode));
+        if (sx != sy) return sx < sy;
+        return x.SubGroupNum < y.SubGroupNum;
+    };
+}
+
+} // namespace LessonColumns
+
+} // namespace tamsel
