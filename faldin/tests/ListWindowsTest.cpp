@@ -467,3 +467,152 @@ TEST(ListWindows, GroupsNeedStreamAndCourseAndShowTheirLessons) {
     w.groups()->insertRecord();
     EXPECT_EQ(column(w.groups(), 0), QStringList({u("11-Б")}));
 }
+
+namespace {
+
+/// Types into the focused editor of the next modal form, one character at a time as a
+/// keyboard does, and presses Enter.
+void typeIntoForm(const QString& text) {
+    QTimer::singleShot(0, [text] {
+        QWidget* form = QApplication::activeModalWidget();
+        ASSERT_NE(form, nullptr);
+        QWidget* editor = QApplication::focusWidget();
+        if (!editor || !form->isAncestorOf(editor)) editor = form->findChild<QLineEdit*>();
+        ASSERT_NE(editor, nullptr);
+        if (auto* line = qobject_cast<QLineEdit*>(editor)) line->selectAll();
+        for (const QChar ch : text)
+            QTest::sendKeyEvent(QTest::Click, editor, Qt::Key_unknown, QString(ch), {});
+        QTest::keyClick(editor, Qt::Key_Return);
+    });
+}
+
+void pressInsert(RecordList* list) {
+    list->view()->setFocus();
+    QTest::keyClick(list->view(), Qt::Key_Insert);
+}
+
+} // namespace
+
+// A new user enters a small school by hand, from the keyboard wherever a record is added.
+TEST(ListWindows, ANewSchoolEnteredByHand) {
+    app();
+    TestFolder t;
+    {
+        DayList days(t.dict());
+        days.show();
+        for (QAction* a : days.variants()->actions())
+            if (a->text() == u("Понедельник - Суббота")) a->trigger();
+        EXPECT_EQ(days.days()->model()->rowCount(), 6);
+    }
+    {
+        LessonBellList bells(t.dict());
+        bells.askLessonGrid([](LessonGrid&) { return true; });
+        EXPECT_EQ(bells.bells()->model()->rowCount(), 7);
+    }
+    {
+        faldin::RoomList rooms(t.dict());
+        rooms.show();
+        rooms.tabs()->setCurrentIndex(1);
+        typeIntoForm(u("Общий"));
+        pressInsert(rooms.master());
+        typeIntoForm(u("Кабинет физики"));
+        pressInsert(rooms.master());
+        ASSERT_EQ(column(rooms.master(), 0), QStringList({u("Кабинет физики"), u("Общий")}));
+        ASSERT_TRUE(rooms.master()->goTo(rooms.master()->model()->row(1).rowId));
+        for (const char* no : {"101", "102"}) {
+            typeIntoForm(u(no));
+            pressInsert(rooms.detail());
+        }
+        ASSERT_TRUE(rooms.master()->goTo(rooms.master()->model()->row(0).rowId));
+        typeIntoForm(u("201"));
+        pressInsert(rooms.detail());
+        const int common = rooms.commonType()->findText(u("Общий"));
+        rooms.commonType()->setCurrentIndex(common);
+        emit rooms.commonType()->activated(common);
+        rooms.tabs()->setCurrentIndex(0);
+        EXPECT_EQ(column(rooms.detail(), 0), QStringList({"101", "102", "201"}));
+    }
+    {
+        SubGroupTypeList types(t.dict());
+        types.show();
+        typeIntoForm(u("Иностранный язык"));
+        pressInsert(types.types());
+        EXPECT_EQ(column(types.types(), 1), QStringList({"2"}));
+    }
+    {
+        ScienceList subjects(t.dict());
+        subjects.show();
+        subjects.tabs()->setCurrentIndex(1);
+        typeIntoForm(u("Основной"));
+        pressInsert(subjects.master());
+        ASSERT_TRUE(subjects.master()->current());
+        for (const char* s : {"Математика", "Физика"}) {
+            typeIntoForm(u(s));
+            pressInsert(subjects.detail());
+        }
+        // Physics wants the physics room.
+        const int physics = subjects.detail()->model()->rowCount() - 1;
+        ASSERT_TRUE(subjects.detail()->model()->setData(
+            subjects.detail()->model()->index(physics, 2), qint64(2), Qt::EditRole));
+        EXPECT_EQ(column(subjects.detail(), 2), QStringList({QString(), u("Кабинет физики")}));
+    }
+    {
+        GroupList groups(t.dict());
+        groups.show();
+        groups.tabs()->setCurrentIndex(3);
+        typeIntoForm(u("Общеобразовательный"));
+        pressInsert(groups.streams());
+        typeIntoForm(u("5"));
+        pressInsert(groups.courses());
+        for (const char* letter : {"А", "Б"}) {
+            typeIntoForm(u(letter));
+            pressInsert(groups.groups());
+        }
+        EXPECT_EQ(column(groups.groups(), 0), QStringList({u("5-А"), u("5-Б")}));
+    }
+    {
+        TeacherList teachers(t.dict());
+        teachers.show();
+        teachers.tabs()->setCurrentIndex(2);
+        typeIntoForm(u("Учитель"));
+        pressInsert(teachers.specialities());
+        for (const char* name : {"Иванова", "Петров", "Сидорова"}) {
+            typeIntoForm(u(name));
+            pressInsert(teachers.teachers());
+        }
+        EXPECT_EQ(column(teachers.teachers(), 0),
+                  QStringList({u("Иванова"), u("Петров"), u("Сидорова")}));
+    }
+    // The load (entered in the load window) gives each teacher lessons; then their room lists
+    // are built by the rule.
+    {
+        FileUse s(t.store(), FileId::Schedule), tch(t.store(), FileId::Teacher),
+            sci(t.store(), FileId::Science), g(t.store(), FileId::Group);
+        const auto teachers = t.dict().access<Teacher>().all(Teacher::TeacherNameKey);
+        const auto subjects = t.dict().access<Science>().all(Science::ScienceKey);
+        const auto groups = t.dict().access<Group>().all(Group::GroupIdKey);
+        ASSERT_EQ(teachers.size(), 3u);
+        ASSERT_EQ(subjects.size(), 2u);
+        for (size_t i = 0; i < teachers.size(); ++i) {
+            Schedule l;
+            l.GroupCode = groups[i % 2].GroupCode;
+            l.ScienceCode = subjects[i % 2].ScienceCode;
+            l.TeacherCode = teachers[i].TeacherCode;
+            ASSERT_TRUE(t.dict().access<Schedule>().insert(l).ok());
+        }
+    }
+    {
+        TeacherList teachers(t.dict());
+        teachers.show();
+        ASSERT_TRUE(
+            teachers.teachers()->goTo(teachers.teachers()->model()->row(1).rowId)); // Петров
+        // Petrov teaches physics: the physics room, at 50.
+        for (QPushButton* b : teachers.findChildren<QPushButton*>())
+            if (b->text() == u("Составить список кабинетов всех учителей")) b->click();
+        EXPECT_EQ(column(teachers.rooms(), 0), QStringList({"201"}));
+        EXPECT_EQ(column(teachers.rooms(), 2), QStringList({"50"}));
+        ASSERT_TRUE(
+            teachers.teachers()->goTo(teachers.teachers()->model()->row(0).rowId)); // Иванова
+        EXPECT_EQ(column(teachers.rooms(), 0), QStringList({"101", "102"}));
+    }
+}

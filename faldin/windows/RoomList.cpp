@@ -44,6 +44,8 @@ RoomList::RoomList(Dictionary& dict, QWidget* parent)
     auto* commonLabel = new QLabel(QStringLiteral("Кабинеты общего назначения:"), this);
     commonLabel->setBuddy(common_);
     fillCommonTypes();
+    // A room type added or renamed here is offered at once.
+    connect(master(), &RecordList::stored, this, &RoomList::fillCommonTypes);
     connect(common_, &QComboBox::activated, this, [this](int i) {
         const Long code = static_cast<Long>(common_->itemData(i).toLongLong());
         if (code == dict_.glo.CommonTypeRoomCode) return; // the same choice rebuilds nothing

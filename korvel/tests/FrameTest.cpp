@@ -523,3 +523,26 @@ TEST(Frame, FullClearingAnsweredYesUnplacesEveryLessonAndKeepsItsTeacher) {
     EXPECT_EQ(all[0].TeacherCode, 3);
     faldin::Kill(t.dict());
 }
+
+TEST(Frame, SourceDataItemsOpenTheirListWindows) {
+    tamsel::TestFolder t;
+    faldin::Init(t.dict(), nullptr, nullptr);
+    MainFrame f(t.dict());
+    for (const char* item : {"Список учебных дней ...", "Список уроков ...", "Список кабинетов ...",
+                             "Список учителей ...", "Список учебных групп ...",
+                             "Типы учебных п/групп ...", "Список учебных дисциплин ..."}) {
+        QAction* a = menuAction(f, {u("Исходные данные"), u(item)});
+        ASSERT_NE(a, nullptr) << item;
+        EXPECT_TRUE(a->isEnabled()) << item;
+    }
+    // The plan comes with the demand windows.
+    EXPECT_FALSE(menuAction(f, {u("Исходные данные"), u("Учебные планы групп ...")})->isEnabled());
+    QWidget* days = f.startProcedure(QStringLiteral("DayList"));
+    ASSERT_NE(days, nullptr);
+    EXPECT_EQ(days->windowTitle(), u("Учебные дни"));
+    // A second request brings the open one forward.
+    EXPECT_EQ(f.startProcedure(QStringLiteral("DayList")), days);
+    f.subWindowOf(days)->close();
+    QCoreApplication::processEvents();
+    faldin::Kill(t.dict());
+}
