@@ -616,3 +616,29 @@ TEST(ListWindows, ANewSchoolEnteredByHand) {
         EXPECT_EQ(column(teachers.rooms(), 0), QStringList({"101", "102"}));
     }
 }
+
+TEST(ListWindows, ARefusedDeleteChangesNoFile) {
+    app();
+    TestFolder t;
+    roomsAndSubjects(t);
+    t.store().closeAll();
+    auto bytes = [&](const char* file) {
+        QFile f(t.file(u(file)));
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    };
+    const QByteArray types = bytes("RoomType.db"), rooms = bytes("Room.db");
+    {
+        faldin::RoomList w(t.dict());
+        w.show();
+        w.tabs()->setCurrentIndex(1);
+        ASSERT_TRUE(w.master()->goTo(w.master()->model()->row(0).rowId)); // "Общий", with rooms
+        t.ui.answers = {Yes};
+        w.master()->deleteRecord();
+        EXPECT_EQ(t.ui.shown.last().caption, u("Ошибка удаления связанной записи"));
+        EXPECT_EQ(w.master()->model()->rowCount(), 2);
+    }
+    t.store().closeAll();
+    EXPECT_EQ(bytes("RoomType.db"), types);
+    EXPECT_EQ(bytes("Room.db"), rooms);
+}
