@@ -26,15 +26,8 @@ void MasterDetail::build(ListSpec masterSpec, ListSpec detailSpec, const QString
     const FileId detailFile = detailSpec.file;
 
     // A detail row dropped on a master row is filed under it.
-    masterSpec.drops.push_back(
-        {dropId, [this, detailFile](const Row& target, RowId dragged) {
-             Row r;
-             if (!dict_.store().file(detailFile).table().fetchRowId(dragged, r)) return;
-             r.set(detailField_, target.values[static_cast<size_t>(masterField_)]);
-             Relations(dict_).updateRow(detailFile, r);
-             detail_->reload();
-             dict_.windows.postToFrame(UserEvent::Refresh);
-         }});
+    masterSpec.drops.push_back(refileDrop(dict_, dropId, detailFile, detailField, masterField,
+                                          [this] { detail_->reload(); }));
     detailSpec.dragIds = {dropId};
     detailSpec.prime = [this, refusalCaption, refusalText](Row& fresh) {
         if (tabs_->currentIndex() == 0 || !master_->current()) {

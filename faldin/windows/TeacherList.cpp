@@ -57,15 +57,10 @@ TeacherList::TeacherList(Dictionary& dict, QWidget* parent)
                                              ListColumn::Editor::Text)};
     speciality.view.key = Speciality::SpecialityKey;
     // A teacher dropped on a speciality takes it.
-    speciality.drops.push_back(
-        {QStringLiteral("ChangeSpeciality"), [this](const Row& target, RowId dragged) {
-             Row t;
-             if (!dict_.store().file(FileId::Teacher).table().fetchRowId(dragged, t)) return;
-             t.set(field(FileId::Teacher, "SpecialityCode"), target.integer(0));
-             Relations(dict_).updateRow(FileId::Teacher, t);
-             teachers_->reload();
-             dict_.windows.postToFrame(UserEvent::Refresh);
-         }});
+    speciality.drops.push_back(refileDrop(dict, QStringLiteral("ChangeSpeciality"), FileId::Teacher,
+                                          field(FileId::Teacher, "SpecialityCode"),
+                                          field(FileId::Speciality, "SpecialityCode"),
+                                          [this] { teachers_->reload(); }));
 
     ListSpec teacher;
     teacher.file = FileId::Teacher;

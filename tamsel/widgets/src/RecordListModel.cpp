@@ -1,12 +1,26 @@
 #include "tamsel/widgets/RecordListModel.h"
 
 #include "tamsel/Dictionary.h"
+#include "tamsel/Events.h"
 #include "tamsel/Relations.h"
 
 #include <QMimeData>
 #include <QTime>
 
 namespace tamsel {
+
+std::pair<QString, std::function<void(const Row&, RowId)>>
+refileDrop(Dictionary& dict, const QString& id, FileId file, int field, int targetField,
+           std::function<void()> after) {
+    return {id, [&dict, file, field, targetField, after](const Row& target, RowId dragged) {
+                Row r;
+                if (!dict.store().file(file).table().fetchRowId(dragged, r)) return;
+                r.set(field, target.values[static_cast<size_t>(targetField)]);
+                Relations(dict).updateRow(file, r);
+                if (after) after();
+                dict.windows.postToFrame(UserEvent::Refresh);
+            }};
+}
 
 QString dragMimeType(const QString& id) {
     return QStringLiteral("application/x-korvel-") + id;

@@ -97,6 +97,14 @@ struct ListSpec {
     std::vector<std::pair<QString, std::function<void(const Row& target, RowId dragged)>>> drops;
 };
 
+class Dictionary;
+
+/// A drop that files the dragged record of `file` under the target: its `field` takes the
+/// target's `targetField` and it is stored through the relation managers; `after` runs then.
+std::pair<QString, std::function<void(const Row&, RowId)>>
+refileDrop(Dictionary& dict, const QString& id, FileId file, int field, int targetField,
+           std::function<void()> after);
+
 /// The MIME type that carries a drag of identifier `id` (the dragged record's row id).
 QString dragMimeType(const QString& id);
 
