@@ -1,13 +1,31 @@
 #include "hestor/Hestor.h"
 
+#include "hestor/ExportSchedule.h"
 #include "tamsel/Dictionary.h"
+
+#include <QDir>
 
 namespace hestor {
 
 void Init(tamsel::Dictionary& dict, tamsel::ErrorReporter*, tamsel::IniFile*) {
     dict.libraryLog << QStringLiteral("init:hestor");
+    // "Экспорт расписания" of the service menu: runs on the spot with its progress window.
+    tamsel::Procedure exportProcedure;
+    exportProcedure.kind = tamsel::Procedure::Direct;
+    exportProcedure.singleInstance = false;
+    exportProcedure.wantsRefresh = false;
+    exportProcedure.start = [](tamsel::Dictionary& d, const tamsel::ProcedureCall&) -> QObject* {
+        if (ExportSchedule(d))
+            d.ui().tell(QStringLiteral("Экспорт расписания"),
+                        QStringLiteral("Расписание выгружено в файл %1.")
+                            .arg(QDir::toNativeSeparators(ExportFileName(d))));
+        return nullptr;
+    };
+    dict.procedures.add(QStringLiteral("ExportSchedule"), std::move(exportProcedure));
 }
 
-void Kill(tamsel::Dictionary& dict) { dict.libraryLog << QStringLiteral("kill:hestor"); }
+void Kill(tamsel::Dictionary& dict) {
+    dict.libraryLog << QStringLiteral("kill:hestor");
+}
 
 } // namespace hestor

@@ -37,5 +37,6 @@ const Command& sampleCommand();
 const Command& infoCommand();
 const Command& placeCommand();
 const Command& reportCommand();
+const Command& exportCommand();
 
 } // namespace cli

@@ -9,6 +9,7 @@ const std::vector<Command>& commands() {
         infoCommand(),
         placeCommand(),
         reportCommand(),
+        exportCommand(),
     };
     return table;
 }

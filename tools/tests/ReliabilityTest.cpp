@@ -157,10 +157,12 @@ TEST_P(DamagedFolders, EveryCommandNamesTheFileFailsAndChangesNothing) {
     const Snapshot before = snapshot(dir);
 
     const QString pdf = tmp.filePath(QStringLiteral("report.pdf"));
+    const QString exportFile = tmp.filePath(QStringLiteral("export.txt"));
     const QList<QStringList> commands = {
         {QStringLiteral("info"), dir},
         {QStringLiteral("place"), dir, QStringLiteral("--answer"), QStringLiteral("yes")},
         {QStringLiteral("report"), QStringLiteral("group"), dir, QStringLiteral("--pdf"), pdf},
+        {QStringLiteral("export"), dir, exportFile},
     };
     for (const QStringList& command : commands) {
         SCOPED_TRACE(command.first().toStdString());
@@ -169,6 +171,7 @@ TEST_P(DamagedFolders, EveryCommandNamesTheFileFailsAndChangesNothing) {
         EXPECT_TRUE(r.err.contains(name)) << r.err.toStdString();
         EXPECT_TRUE(snapshot(dir) == before) << "the folder was changed";
         EXPECT_FALSE(QFileInfo::exists(pdf));
+        EXPECT_FALSE(QFileInfo::exists(exportFile));
     }
     if (holder) {
         sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);

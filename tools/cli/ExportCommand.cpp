@@ -1,0 +1,79 @@
+// korvel-cli export: the timetable export file of a data folder.
+
+#include "Args.h"
+#include "Command.h"
+#include "ConsolePorts.h"
+#include "DataFiles.h"
+
+#include "hestor/ExportSchedule.h"
+#include "tamsel/Dictionary.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace cli {
+
+namespace {
+
+QString u(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+int run(const QStringList& argv, Console& io) {
+    Args args(argv, {});
+    QString problem = args.error();
+    if (problem.isEmpty() && (args.positional.isEmpty() || args.positional.size() > 2))
+        problem = args.positional.isEmpty() ? u("не указана папка") : u("лишние параметры");
+    if (!problem.isEmpty()) {
+        io.err << u("korvel-cli export: ") << problem << u("\nСправка: korvel-cli export --help\n");
+        return BadUsage;
+    }
+    const QString dir = QDir(args.positional.first()).absolutePath();
+    if (!QFileInfo(dir).isDir()) {
+        io.err << u("korvel-cli export: папки «%1» нет.\n").arg(dir);
+        return Failure;
+    }
+    ConsoleUserInterface ui(io.err);
+    tamsel::Dictionary dict(dir);
+    dict.setUserInterface(ui);
+    if (QFileInfo::exists(QDir(dir).filePath(QStringLiteral("Korvel.ini")))) {
+        QString error;
+        if (!dict.loadSettings(&error)) {
+            io.err << u("korvel-cli export: файл настроек не читается: %1\n").arg(error);
+            return Failure;
+        }
+    }
+    std::vector<std::unique_ptr<tamsel::FileUse>> files;
+    QString damaged;
+    if (!openExistingDataFiles(dict, files, &damaged)) {
+        io.err << u("korvel-cli export: экспорт не выполнен: файл данных «%1» не читается.\n")
+                      .arg(damaged);
+        return Failure;
+    }
+    if (args.positional.size() == 2)
+        dict.glo.FN_ExportSchedule = QFileInfo(args.positional[1]).absoluteFilePath();
+    QString error;
+    if (!hestor::ExportSchedule(dict, &error)) {
+        io.err << u("korvel-cli export: ") << error << '\n';
+        return Failure;
+    }
+    io.out << u("Расписание выгружено в файл %1\n")
+                  .arg(QDir::toNativeSeparators(hestor::ExportFileName(dict)));
+    return Success;
+}
+
+} // namespace
+
+const Command& exportCommand() {
+    static const Command c{
+        "export", "выгрузить расписание в текстовый файл",
+        "Использование: korvel-cli export ПАПКА [ФАЙЛ]\n"
+        "Записывает все записи расписания папки по строкам в 100 символов (кодировка\n"
+        "Windows-1251) в ФАЙЛ, а без него — в файл настройки FN:ExportSchedule (Schedule.txt,\n"
+        "если она пуста). Прежний файл заменяется только полностью записанным. Код возврата 1\n"
+        "при ошибке.\n",
+        &run};
+    return c;
+}
+
+} // namespace cli
