@@ -1,6 +1,7 @@
 #include "hestor/Hestor.h"
 
 #include "hestor/ExportSchedule.h"
+#include "hestor/windows/ArcSched.h"
 #include "tamsel/Dictionary.h"
 
 #include <QDir>
@@ -22,6 +23,13 @@ void Init(tamsel::Dictionary& dict, tamsel::ErrorReporter*, tamsel::IniFile*) {
         return nullptr;
     };
     dict.procedures.add(QStringLiteral("ExportSchedule"), std::move(exportProcedure));
+
+    tamsel::Procedure archive;
+    archive.kind = tamsel::Procedure::Window;
+    archive.start = [](tamsel::Dictionary& d, const tamsel::ProcedureCall&) -> QObject* {
+        return new ArcSched(d);
+    };
+    dict.procedures.add(ArcSched::procedureName(), std::move(archive));
 }
 
 void Kill(tamsel::Dictionary& dict) {

@@ -1,5 +1,7 @@
 #include "tamsel/Dictionary.h"
 
+#include "tamsel/Snapshots.h"
+
 #include <QDir>
 
 namespace tamsel {
@@ -8,7 +10,14 @@ Dictionary::Dictionary(const QString& workDir)
     : workDir_(QDir(workDir).absolutePath()),
       ownSettings_(QDir(workDir_).filePath(QStringLiteral("Korvel.ini"))),
       settings_(&ownSettings_), ui_(&silentUi_), progress_(&silentProgress_), errors_(silentUi_),
-      store_(std::make_unique<Store>(glo, errors_, workDir_)), writingLock_(workDir_) {}
+      store_(std::make_unique<Store>(glo, errors_, workDir_)), writingLock_(workDir_) {
+    // A restore that a crash interrupted is finished (or undone) before anything reads; not
+    // while another process writes the folder, whose restore may be under way.
+    if (writingLock_.acquire(0)) {
+        FinishInterruptedInstall(workDir_);
+        writingLock_.release();
+    }
+}
 
 Dictionary::~Dictionary() { store_->closeAll(); }
 

@@ -1,6 +1,8 @@
 #include "Bench.h"
 
 #include "faldin/RoomLists.h"
+#include "hestor/Archive.h"
+#include "hestor/ExportSchedule.h"
 #include "pivrel/engine/AutoPlacement.h"
 #include "tamsel/Dictionary.h"
 #include "tamsel/ErrorReporter.h"
@@ -206,6 +208,55 @@ void lessonVariants(RunContext& ctx) {
 
 } // namespace
 
+/// A snapshot of every data file taken into an ARCHIVE record and stored.
+void archiveSave(RunContext& ctx) {
+    Dictionary dict(ctx.dir);
+    if (!openSample(dict, ctx)) return;
+    Relations rel(dict);
+    ctx.start();
+    Archive rec;
+    rec.BriefDescription = u("bench");
+    QString stoppedAt;
+    const bool ok = hestor::BackupSchedule(dict, rec, &stoppedAt) && rel.open(FileId::Archive) &&
+                    rel.insert(rec).ok();
+    rel.close(FileId::Archive);
+    ctx.stop();
+    if (!ok) ctx.error = u("снимок не записан: ") + stoppedAt;
+}
+
+/// A stored snapshot put back over the data files (checked, then all files replaced).
+void archiveRestore(RunContext& ctx) {
+    Dictionary dict(ctx.dir);
+    if (!openSample(dict, ctx)) return;
+    Archive rec;
+    if (!hestor::BackupSchedule(dict, rec)) {
+        ctx.error = u("снимок не снят");
+        return;
+    }
+    /// The question whether to save first is answered "Нет".
+    struct NoUi final : UserInterfacePort {
+        void tell(const QString&, const QString&) override {}
+        Button ask(const QString&, const QString&, unsigned, Button) override { return No; }
+        bool stopPrompt(const QString&) override { return false; }
+        void setBusy(bool) override {}
+    } ui;
+    dict.setUserInterface(ui);
+    ctx.start();
+    const bool ok = hestor::RestoreSchedule(dict, rec);
+    ctx.stop();
+    if (!ok) ctx.error = u("снимок не восстановлен");
+}
+
+void exportSchedule(RunContext& ctx) {
+    Dictionary dict(ctx.dir);
+    if (!openSample(dict, ctx)) return;
+    QString error;
+    ctx.start();
+    const bool ok = hestor::ExportSchedule(dict, &error);
+    ctx.stop();
+    if (!ok) ctx.error = error;
+}
+
 const std::vector<Operation>& operations() {
     static const std::vector<Operation> ops{
         {"generate", "Генерация примера школы", false, &generateSample},
@@ -215,6 +266,9 @@ const std::vector<Operation>& operations() {
         {"place", "Автоматическая расстановка", true, &placeFast},
         {"place-ref", "Авторасстановка, эталонный путь", true, &placeReference, &smallOnly},
         {"variants", "ProcessNewLessonSelection (1 урок)", true, &lessonVariants},
+        {"archive-save", "Запись снимка в архив", true, &archiveSave},
+        {"archive-restore", "Восстановление снимка из архива", true, &archiveRestore},
+        {"export", "Экспорт расписания", true, &exportSchedule},
     };
     return ops;
 }

@@ -101,7 +101,7 @@ void printHelp(QTextStream& s) {
            "  --runs   прогонов каждой операции; по умолчанию 5\n"
            "  --ops    операции через запятую; по умолчанию все:\n");
     for (const bench::Operation& op : bench::operations())
-        s << "             " << QString::fromLatin1(op.name).leftJustified(14) << u(op.title)
+        s << "             " << QString::fromLatin1(op.name).leftJustified(16) << u(op.title)
           << '\n';
     s << u("  --dir    папка для временных данных; по умолчанию временная папка системы\n\n"
            "Эталонный путь расстановки замеряется только на школе small. В примечании —\n"

@@ -38,5 +38,6 @@ const Command& infoCommand();
 const Command& placeCommand();
 const Command& reportCommand();
 const Command& exportCommand();
+const Command& archiveCommand();
 
 } // namespace cli

@@ -163,6 +163,8 @@ TEST_P(DamagedFolders, EveryCommandNamesTheFileFailsAndChangesNothing) {
         {QStringLiteral("place"), dir, QStringLiteral("--answer"), QStringLiteral("yes")},
         {QStringLiteral("report"), QStringLiteral("group"), dir, QStringLiteral("--pdf"), pdf},
         {QStringLiteral("export"), dir, exportFile},
+        {QStringLiteral("archive"), QStringLiteral("save"), dir, QStringLiteral("snapshot")},
+        {QStringLiteral("archive"), QStringLiteral("list"), dir},
     };
     for (const QStringList& command : commands) {
         SCOPED_TRACE(command.first().toStdString());
@@ -408,6 +410,41 @@ TEST(HonestSample, SettingsAreThoseOfAFirstStart) {
               QString::number(0xA0FFA0));
     EXPECT_EQ(sample.value(preserved, QStringLiteral("GLO:LargeSellHeight")), QStringLiteral("44"));
     EXPECT_EQ(sample.value(preserved, QStringLiteral("GLO:WeeksInCycle")), QStringLiteral("2"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(ArchiveCommand, SaveSpoilRestoreGivesTheSavedFilesBack) {
+    QTemporaryDir tmp;
+    const QString dir = sampleSchool(tmp, "small", "2");
+    auto cli = [&](QStringList args) {
+        return korvelCli(QStringList{QStringLiteral("archive")} + args);
+    };
+    ASSERT_EQ(cli({QStringLiteral("save"), dir, QStringLiteral("Начало")}).status, cli::Success);
+    Snapshot saved = snapshot(dir);
+    saved.erase(QStringLiteral("Archive.db"));
+    saved.erase(QStringLiteral("Korvel.ini"));
+    ASSERT_EQ(
+        korvelCli({QStringLiteral("place"), dir, QStringLiteral("--answer"), QStringLiteral("yes")})
+            .status,
+        cli::Success);
+    const CliRun list = cli({QStringLiteral("list"), dir});
+    EXPECT_EQ(list.status, cli::Success);
+    EXPECT_TRUE(list.out.contains(QStringLiteral("Начало")));
+    EXPECT_EQ(cli({QStringLiteral("restore"), dir, QStringLiteral("Нет такого")}).status,
+              cli::Failure);
+    ASSERT_EQ(cli({QStringLiteral("restore"), dir, QStringLiteral("Начало")}).status, cli::Success);
+    Snapshot restored = snapshot(dir);
+    restored.erase(QStringLiteral("Archive.db"));
+    restored.erase(QStringLiteral("Korvel.ini"));
+    restored.erase(QStringLiteral("Pivrel.log"));
+    EXPECT_TRUE(restored == saved);
+    EXPECT_EQ(scalar(dir, "SELECT count(*) FROM p"), 0) << "the placement is gone again";
+    EXPECT_EQ(cli({QStringLiteral("delete"), dir, QStringLiteral("Начало")}).status, cli::Success);
+    EXPECT_FALSE(cli({QStringLiteral("list"), dir}).out.contains(QStringLiteral("Начало")));
+    EXPECT_EQ(cli({QStringLiteral("jump"), dir}).status, cli::BadUsage);
 }
 
 } // namespace

@@ -83,16 +83,19 @@ void RecordListModel::fetchMore(const QModelIndex& parent) {
     std::vector<Row> page;
     int seen = 0;
     Table& table = dict_.store().file(spec_.file).table();
-    const Outcome o =
-        table.scan(Query{spec_.view.key, &start, spec_.view.leading}, [&](const Row& r) {
-            if (!passedLast) {
-                passedLast = r.rowId == lastId;
-                return true;
-            }
-            ++seen;
-            if (!spec_.view.filter || spec_.view.filter(r)) page.push_back(r);
-            return seen < PageSize;
-        });
+    // Without a position the first page reads the key from its start (a blank position would
+    // cut off a key with descending components, such as the archive's newest first).
+    const bool fromStart = !continuing && !spec_.view.position;
+    const Query q{spec_.view.key, fromStart ? nullptr : &start, fromStart ? 0 : spec_.view.leading};
+    const Outcome o = table.scan(q, [&](const Row& r) {
+        if (!passedLast) {
+            passedLast = r.rowId == lastId;
+            return true;
+        }
+        ++seen;
+        if (!spec_.view.filter || spec_.view.filter(r)) page.push_back(r);
+        return seen < PageSize;
+    });
     atEnd_ = seen < PageSize || !o.ok();
     if (!o.ok() && table.takeReadFailureToShow()) dict_.errors().report(o.msgNo, o.args);
     if (spec_.view.order && !atEnd_) {

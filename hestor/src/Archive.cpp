@@ -1,0 +1,145 @@
+#include "hestor/Archive.h"
+
+#include "tamsel/Dictionary.h"
+#include "tamsel/Snapshots.h"
+
+#include <QDate>
+#include <QDir>
+#include <QTime>
+
+namespace hestor {
+
+using namespace tamsel;
+
+namespace {
+
+/// The message of a file that another window holds.
+void tellHeld(Dictionary& dict, const ArchivedFile& f) {
+    dict.ui().tell(QStringLiteral("Невозможно заменить файл"),
+                   QStringLiteral("Файл %1 (%2) используется в других открытых окнах. Закройте все "
+                                  "прочие окна и повторите восстановление файлов.")
+                       .arg(QString::fromLatin1(f.progressName), QString::fromUtf8(f.title)));
+}
+
+void tellOpenError(Dictionary& dict, const Outcome& o, const QString& path) {
+    dict.ui().tell(QStringLiteral("Open(DOSFileToBLOB)"),
+                   QStringLiteral("Errorcode() = %1|Error() = %2|FN:Dos = %3")
+                       .arg(o.fileError)
+                       .arg(o.args.errorText, QDir::toNativeSeparators(path)));
+}
+
+} // namespace
+
+const std::vector<ArchivedFile>& ArchivedFiles() {
+    static const std::vector<ArchivedFile> files{
+        {FileId::Course, &Archive::CourseFile, "Course", "Список курсов"},
+        {FileId::Days, &Archive::DaysFile, "Days", "Дни (недели)"},
+        {FileId::Group, &Archive::GroupFile, "Group", "Список учебных групп"},
+        {FileId::LessonBell, &Archive::LessonBellFile, "LessonBell", "Расписание звонков (уроков)"},
+        {FileId::LsnLink, &Archive::LsnLinkFile, "LsnLink", "Одновременные уроки"},
+        {FileId::LsnLinkComp, &Archive::LsnLinkCompFile, "LsnLinkComp",
+         "Компоненты одновременных уроков"},
+        {FileId::Restriction, &Archive::RestrictionFile, "Restriction", "Требования к расписанию"},
+        {FileId::Room, &Archive::RoomFile, "Room", "Кабинеты"},
+        {FileId::RoomList, &Archive::RoomListFile, "RoomList", "Приоритетный список кабинетов"},
+        {FileId::RoomType, &Archive::RoomTypeFile, "RoomType", "Типы кабинетов"},
+        {FileId::Schedule, &Archive::ScheduleFile, "Schedule", "Расписание уроков"},
+        {FileId::Science, &Archive::ScienceFile, "Science", "Учебная дисциплина"},
+        {FileId::ScienceCycle, &Archive::ScienceCycleFile, "ScienceCycle", "Список циклов"},
+        {FileId::Speciality, &Archive::SpecialityFile, "Speciality",
+         "Список специальностей учителей"},
+        {FileId::Stream, &Archive::StreamFile, "Stream", "Список учебных потоков (факультетов)"},
+        {FileId::SubGroupType, &Archive::SubGroupTypeFile, "SubGroup", "Типы подгрупп"},
+        {FileId::Teacher, &Archive::TeacherFile, "Teacher", "Список учителей"},
+        {FileId::TrainingCourse, &Archive::TrainingCourseFile, "TrainingCourse",
+         "Учебные программы"},
+    };
+    return files;
+}
+
+Long DayNumber(const QDate& date) {
+    return static_cast<Long>(QDate(1800, 12, 28).daysTo(date) + 1);
+}
+QDate DateOfDayNumber(Long day) {
+    return QDate(1800, 12, 28).addDays(day - 1);
+}
+
+bool BackupSchedule(Dictionary& dict, Archive& rec, QString* stoppedAt) {
+    const QDateTime now = QDateTime::currentDateTime();
+    rec.SaveDate = DayNumber(now.date());
+    // Hundredths too: the date and time are a unique key, and two saves may fall in a second.
+    rec.SaveTime = timeOf(now.time().hour(), now.time().minute(), now.time().second()) +
+                   now.time().msec() / 10;
+    rec.WeeksInCycle = dict.glo.WeeksInCycle;
+    rec.CommonTypeRoomCode = dict.glo.CommonTypeRoomCode;
+    ProgressPort& progress = dict.progress();
+    dict.ui().setBusy(true);
+    bool ok = true;
+    const auto& files = ArchivedFiles();
+    for (size_t k = 0; k < files.size() && ok; ++k) {
+        const ArchivedFile& f = files[k];
+        progress.start(QStringLiteral("Запись в архив файла ") +
+                       QString::fromLatin1(f.progressName));
+        if (dict.store().file(f.file).users() > 0) {
+            tellHeld(dict, f);
+            ok = false;
+        } else {
+            Outcome error;
+            rec.*f.blob = SnapshotDataFile(dict.store(), f.file, &error);
+            if (!error.ok()) {
+                tellOpenError(dict, error, dict.store().file(f.file).path());
+                ok = false;
+            }
+        }
+        if (!ok && stoppedAt) *stoppedAt = QString::fromUtf8(f.title);
+        progress.setPercent(100);
+        progress.finish();
+    }
+    dict.ui().setBusy(false);
+    return ok;
+}
+
+bool RestoreSchedule(Dictionary& dict, const Archive& rec) {
+    const Button answer = dict.ui().ask(
+        QStringLiteral("В Н И М А Н И Е   !"),
+        QStringLiteral("При извлечении данных из архива будут потеряны все текущие данные. Хотите "
+                       "ли Вы предварительно сохранить текущие данные в архиве?"),
+        Yes | No, Yes);
+    if (answer != No) return false;
+    WritingScope writing(dict);
+    if (!writing) return false;
+    // Nothing is changed before every file is known to be free and every snapshot sound.
+    std::vector<FileContents> contents;
+    for (const ArchivedFile& f : ArchivedFiles()) {
+        if (dict.store().file(f.file).users() > 0) {
+            tellHeld(dict, f);
+            return false;
+        }
+        const QByteArray& bytes = rec.*f.blob;
+        const Outcome check = CheckSnapshot(f.file, bytes);
+        if (!check.ok()) {
+            dict.ui().tell(QStringLiteral("Восстановление расписания из архива"),
+                           QStringLiteral("Архивная копия файла %1 (%2) повреждена: %3.|Данные "
+                                          "не изменены.")
+                               .arg(QString::fromLatin1(f.progressName), QString::fromUtf8(f.title),
+                                    check.args.errorText));
+            return false;
+        }
+        contents.push_back({f.file, bytes});
+    }
+    dict.ui().setBusy(true);
+    dict.progress().start(QStringLiteral("Восстановление расписания из архива"));
+    const Outcome o = InstallDataFiles(dict.store(), contents);
+    dict.progress().setPercent(100);
+    dict.progress().finish();
+    dict.ui().setBusy(false);
+    if (!o.ok()) {
+        if (o.msgNo) dict.errors().report(o.msgNo, o.args);
+        return false;
+    }
+    dict.glo.WeeksInCycle = rec.WeeksInCycle;
+    dict.glo.CommonTypeRoomCode = rec.CommonTypeRoomCode;
+    return true;
+}
+
+} // namespace hestor

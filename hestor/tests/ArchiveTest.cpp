@@ -1,0 +1,218 @@
+#include "hestor/Archive.h"
+#include "hestor/windows/ArcSched.h"
+
+#include "SampleSchool.h"
+#include "tamsel/Snapshots.h"
+#include "tamsel/TestFolder.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <gtest/gtest.h>
+#include <map>
+
+using namespace tamsel;
+using namespace hestor;
+
+namespace {
+
+QString u(const char* s) {
+    return QString::fromUtf8(s);
+}
+
+QApplication& app() {
+    static int argc = 1;
+    static char name[] = "hestor_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* a = new QApplication(argc, argv);
+    return *a;
+}
+
+/// Digest of every data file of the folder but the archive itself.
+std::map<QString, QByteArray> digests(const QString& dir) {
+    std::map<QString, QByteArray> out;
+    for (const QString& f : QDir(dir).entryList({QStringLiteral("*.db")}, QDir::Files)) {
+        if (f == QStringLiteral("Archive.db")) continue;
+        QFile file(QDir(dir).filePath(f));
+        file.open(QIODevice::ReadOnly);
+        out[f] = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+    }
+    return out;
+}
+
+/// A small sample school, generated once per cycle length and copied into `t`.
+void smallSchool(TestFolder& t, int weeks) {
+    static std::map<int, std::unique_ptr<TestFolder>> made;
+    auto& original = made[weeks];
+    if (!original) {
+        original = std::make_unique<TestFolder>();
+        sample::SampleOptions o;
+        o.size = sample::SchoolSize::Small;
+        o.weeks = weeks;
+        QString error;
+        ASSERT_TRUE(sample::GenerateSampleSchool(original->dict(), o, nullptr, &error))
+            << error.toStdString();
+        original->store().closeAll();
+    }
+    for (const QString& f : QDir(original->path()).entryList(QDir::Files))
+        ASSERT_TRUE(QFile::copy(QDir(original->path()).filePath(f), t.file(f)));
+    ASSERT_TRUE(t.dict().loadSettings());
+}
+
+/// Spoils the data: every lesson in week 1, day 1, lesson 1 and one teacher renamed.
+void spoil(TestFolder& t) {
+    FileUse s(t.store(), FileId::Schedule), tch(t.store(), FileId::Teacher);
+    auto sch = t.dict().access<Schedule>();
+    for (Schedule x : sch.all(Schedule::ItemCode)) {
+        x.Week = 1;
+        x.DaySeqNumber = 1;
+        x.LessonNo = u("1");
+        ASSERT_TRUE(sch.update(x).ok());
+    }
+    Teacher first = t.dict().access<Teacher>().all(Teacher::TeacherCodeKey).front();
+    first.TeacherName = u("Испорченный");
+    ASSERT_TRUE(t.dict().access<Teacher>().update(first).ok());
+}
+
+} // namespace
+
+TEST(Archive, SavedSpoiledAndRestoredGivesExactlyTheSavedFiles) {
+    TestFolder t;
+    smallSchool(t, 2);
+    const auto saved = digests(t.path());
+    Archive rec;
+    ASSERT_TRUE(BackupSchedule(t.dict(), rec));
+    EXPECT_EQ(rec.WeeksInCycle, 2);
+    EXPECT_EQ(rec.SaveDate, DayNumber(QDate::currentDate()));
+    EXPECT_FALSE(rec.ScheduleFile.isEmpty());
+    spoil(t);
+    t.store().closeAll();
+    t.glo().WeeksInCycle = 5;
+    ASSERT_NE(digests(t.path()), saved);
+
+    // "Да" (save the current data first) leaves everything as it is.
+    t.ui.answers = {Yes};
+    EXPECT_FALSE(RestoreSchedule(t.dict(), rec));
+    EXPECT_EQ(t.ui.shown.last().caption, u("В Н И М А Н И Е   !"));
+    EXPECT_NE(digests(t.path()), saved);
+    EXPECT_EQ(t.glo().WeeksInCycle, 5);
+
+    t.ui.answers = {No};
+    ASSERT_TRUE(RestoreSchedule(t.dict(), rec));
+    EXPECT_EQ(digests(t.path()), saved);
+    EXPECT_EQ(t.glo().WeeksInCycle, 2);
+    EXPECT_FALSE(QFileInfo::exists(t.file(u("Korvel.restore"))));
+    // The data opens and reads as before.
+    FileUse use(t.store(), FileId::Teacher);
+    EXPECT_NE(t.dict().access<Teacher>().all(Teacher::TeacherCodeKey).front().TeacherName,
+              u("Испорченный"));
+}
+
+TEST(Archive, AHeldFileStopsTheBackupAndADamagedSnapshotChangesNothing) {
+    TestFolder t;
+    smallSchool(t, 1);
+    {
+        FileUse held(t.store(), FileId::Group); // another window has the group list open
+        Archive rec;
+        QString stoppedAt;
+        EXPECT_FALSE(BackupSchedule(t.dict(), rec, &stoppedAt));
+        EXPECT_EQ(stoppedAt, u("Список учебных групп"));
+        EXPECT_EQ(t.ui.shown.last().caption, u("Невозможно заменить файл"));
+        EXPECT_EQ(t.ui.last(),
+                  u("Файл Group (Список учебных групп) используется в других открытых "
+                    "окнах. Закройте все прочие окна и повторите восстановление файлов."));
+        EXPECT_TRUE(rec.TeacherFile.isEmpty()) << "files after the held one are not copied";
+    }
+    Archive rec;
+    ASSERT_TRUE(BackupSchedule(t.dict(), rec));
+    const auto before = digests(t.path());
+    Archive damaged = rec;
+    damaged.TeacherFile = damaged.TeacherFile.left(damaged.TeacherFile.size() / 2);
+    damaged.TeacherFile.append(QByteArray(100, '\x5a'));
+    t.ui.answers = {No};
+    EXPECT_FALSE(RestoreSchedule(t.dict(), damaged));
+    EXPECT_TRUE(t.ui.last().contains(u("Teacher (Список учителей) повреждена")))
+        << t.ui.last().toStdString();
+    EXPECT_EQ(digests(t.path()), before);
+}
+
+TEST(Archive, ARestoreInterruptedAtAnyStepEndsOldOrNewAtTheNextStart) {
+    TestFolder original;
+    smallSchool(original, 1);
+    Archive rec;
+    ASSERT_TRUE(BackupSchedule(original.dict(), rec));
+    const auto newData = digests(original.path());
+    std::vector<FileContents> contents;
+    for (const hestor::ArchivedFile& f : hestor::ArchivedFiles())
+        contents.push_back({f.file, rec.*f.blob});
+
+    // The first and a middle new file written, the last one, the marker, and the renames
+    // (every step costs the syncs of a real restore).
+    for (int stopAt : {1, 9, 18, 19, 20, 21, 1000}) {
+        SCOPED_TRACE(stopAt);
+        TestFolder t;
+        smallSchool(t, 1);
+        spoil(t);
+        t.store().closeAll();
+        const auto oldData = digests(t.path());
+        bool stopped = false;
+        InstallDataFiles(t.store(), contents, [&](int step) {
+            if (step == stopAt) stopped = true;
+            return step < stopAt;
+        });
+        Dictionary next(t.path()); // the next start finishes or undoes it
+        const auto after = digests(t.path());
+        EXPECT_TRUE(after == oldData || after == newData);
+        EXPECT_TRUE(QDir(t.path()).entryList({QStringLiteral("*.restore-new")}).isEmpty());
+        if (!stopped) EXPECT_TRUE(after == newData);
+    }
+}
+
+TEST(Archive, TheWindowListsSavesAndRestores) {
+    app();
+    TestFolder t;
+    smallSchool(t, 2);
+    const auto saved = digests(t.path());
+    ArcSched w(t.dict());
+    w.show();
+    EXPECT_FALSE(w.restoreButton()->isEnabled());
+    ASSERT_TRUE(w.saveSnapshot(false, [](QString& brief, QString& full) {
+        brief = u("Перед расстановкой");
+        full = u("Данные до первой расстановки");
+        return true;
+    }));
+    RecordList* list = w.snapshots();
+    ASSERT_EQ(list->model()->rowCount(), 1);
+    EXPECT_EQ(list->model()->index(0, 2).data().toString(), u("2"));
+    EXPECT_EQ(list->model()->index(0, 3).data().toString(), u("Перед расстановкой"));
+    EXPECT_EQ(list->model()->index(0, 0).data().toString(),
+              QDate::currentDate().toString(u("dd.MM.yyyy")));
+    EXPECT_EQ(w.descriptionText(), u("Данные до первой расстановки"));
+    EXPECT_TRUE(w.restoreButton()->isEnabled());
+    ASSERT_TRUE(w.saveSnapshot(false, [](QString& brief, QString&) {
+        brief = u("Б второй");
+        return true;
+    }));
+    w.byDescription()->setChecked(true);
+    EXPECT_EQ(list->model()->index(0, 3).data().toString(), u("Б второй"));
+
+    // A held file: nothing is stored.
+    {
+        FileUse held(t.store(), FileId::Teacher);
+        EXPECT_FALSE(w.saveSnapshot(false, [](QString& brief, QString&) {
+            brief = u("Неполный");
+            return true;
+        }));
+        EXPECT_TRUE(t.ui.last().contains(u("остановилось на файле «Список учителей»")));
+        EXPECT_EQ(list->model()->rowCount(), 2);
+    }
+    spoil(t);
+    t.store().closeAll();
+    ASSERT_TRUE(list->goTo(list->model()->row(1).rowId)); // "Перед расстановкой"
+    t.ui.answers = {No};
+    w.restoreSnapshot();
+    EXPECT_EQ(digests(t.path()), saved);
+}
