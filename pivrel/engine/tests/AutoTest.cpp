@@ -1,6 +1,7 @@
 // The automatic placement: tasks, order, the three phases, stop and the question.
 
 #include "School.h"
+#include "TimetableChecker.h"
 
 #include "pivrel/engine/AutoPlacement.h"
 
@@ -29,7 +30,10 @@ struct Fixture {
                          EnginePath path = EnginePath::Fast) {
         RecordingRunHost host;
         t.glo().ProcessingDisabled = 0;
+        const TimetableBefore before = recordTimetable(t.dict());
         AutoPlacement(t.dict()).run(kind, code, host, path);
+        const QStringList problems = checkTimetable(t.dict(), &before);
+        EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
         return host;
     }
     int placed() {
