@@ -2,7 +2,9 @@
 
 #include "tamsel/Dictionary.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 
 namespace tamsel {
 
@@ -24,6 +26,17 @@ bool WritingLock::acquire(int waitMs) {
         return true;
     }
     if (file_.tryLock(waitMs)) {
+        depth_ = 1;
+        return true;
+    }
+    // A holder killed while it wrote the lock file leaves one that names nobody; with no
+    // age limit it would block for ever, so such a file counts as stale after a few seconds.
+    qint64 pid = 0;
+    QString host, app;
+    const QFileInfo info(QDir(folder_).filePath(fileName()));
+    if (file_.error() == QLockFile::LockFailedError && !file_.getLockInfo(&pid, &host, &app) &&
+        info.exists() && info.lastModified().msecsTo(QDateTime::currentDateTime()) > 5000 &&
+        file_.removeStaleLockFile() && file_.tryLock(0)) {
         depth_ = 1;
         return true;
     }

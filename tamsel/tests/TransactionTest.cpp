@@ -1,6 +1,7 @@
 #include "tamsel/TestFolder.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
@@ -185,4 +186,19 @@ TEST(Store, AFileThatFailedToOpenFailsEveryOperationInsteadOfCrashing) {
     EXPECT_FALSE(tx.table(FileId::Schedule).isOpen());
     Row r;
     EXPECT_FALSE(tx.table(FileId::Schedule).fetchRowId(1, r));
+}
+
+TEST(WritingLock, ALockFileThatNamesNobodyIsTakenOverOnceItIsOld) {
+    TestFolder t;
+    const QString path = t.file(WritingLock::fileName());
+    QFile empty(path); // a holder killed while it wrote its lock file
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    EXPECT_FALSE(t.dict().writingLock().acquire(0)) << "a fresh one might still be written";
+    ASSERT_TRUE(empty.open(QIODevice::Append));
+    ASSERT_TRUE(empty.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+    empty.close();
+    EXPECT_TRUE(t.dict().writingLock().acquire(0));
+    t.dict().writingLock().release();
+    EXPECT_FALSE(QFileInfo::exists(path));
 }
