@@ -251,7 +251,8 @@ void MainFrame::buildMenus() {
     placing->addAction(colour);
     placing->addSeparator();
     QAction* clearAll =
-        launcher(u("Полная очистка расписания"), {}, [this] { clearScheduleFully(); });
+        launcher(u("Полная очистка расписания"), [] { return QStringLiteral("ClearSchedule"); },
+                 [this] { clearScheduleFully(); });
     clearAll->setObjectName(QStringLiteral("ClearSchedule.0"));
     placing->addAction(clearAll);
     procedureItem(placing, u("Очистка расписания и распределения нагрузки"),

@@ -204,8 +204,8 @@ TEST(Frame, ItemsAreEnabledOnlyForOfferedProcedures) {
     EXPECT_FALSE(
         menuAction(f, {u("&Документы"), u("Печать"), u("Сводное расписание")})->isEnabled());
     EXPECT_FALSE(menuAction(f, {u("&Сервис"), u("Архив расписаний ...")})->isEnabled());
-    // The question of the full clearing is the frame's own and always available.
-    EXPECT_TRUE(
+    // Its question is the frame's own, but it is offered only with the clearing itself.
+    EXPECT_FALSE(
         menuAction(f, {u("Расстановка уроков"), u("Полная очистка расписания")})->isEnabled());
     EXPECT_FALSE(
         menuAction(f, {u("Расстановка уроков"), u("Очистка расписания и распределения нагрузки")})
@@ -493,6 +493,14 @@ TEST(Frame, AbortInAStopPromptClosesTheFrame) {
     EXPECT_TRUE(t.dict().stopPrompt(u("Create(Log) - Error() = нет доступа")));
     EXPECT_EQ(t.glo().ProcessingDisabled.load(), 1);
     EXPECT_TRUE(QTest::qWaitFor([&] { return closed; }, 2000));
+}
+
+TEST(Frame, ClearingItemsAreDisabledWhileNobodyOffersClearing) {
+    tamsel::TestFolder t;
+    MainFrame f(t.dict());
+    EXPECT_FALSE(menuAction(f, {u("Расстановка уроков"), u("Полная очистка расписания")})->isEnabled());
+    EXPECT_FALSE(menuAction(f, {u("Расстановка уроков"), u("Очистка расписания и распределения нагрузки")})
+                     ->isEnabled());
 }
 
 TEST(Frame, FullClearingAnsweredYesUnplacesEveryLessonAndKeepsItsTeacher) {
