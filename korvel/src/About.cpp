@@ -66,7 +66,10 @@ About::About(tamsel::Dictionary& dict, QWidget* frame)
     purpose->setAlignment(Qt::AlignCenter);
     layout->addWidget(purpose);
 
-    QTimer::singleShot(CloseAfterMs, this, &QWidget::close);
+    closeTimer_ = new QTimer(this);
+    closeTimer_->setSingleShot(true);
+    connect(closeTimer_, &QTimer::timeout, this, &QWidget::close);
+    closeTimer_->start(CloseAfterMs);
 }
 
 bool About::event(QEvent* e) {

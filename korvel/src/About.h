@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+class QTimer;
+
 namespace tamsel {
 class Dictionary;
 }
@@ -17,6 +19,8 @@ public:
     About(tamsel::Dictionary& dict, QWidget* frame);
 
     static constexpr int CloseAfterMs = 5000;
+    /// The timer that closes the window (tests read its interval instead of waiting for it).
+    QTimer* closeTimer() const { return closeTimer_; }
     /// "Сборка 295 от 16.10.2000 21:55"
     static QString buildText(const tamsel::Dictionary& dict);
     /// "Версия 1.001 от 16.10.2000."
@@ -27,6 +31,9 @@ protected:
     void paintEvent(QPaintEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+
+private:
+    QTimer* closeTimer_;
 };
 
 } // namespace korvel
