@@ -129,6 +129,32 @@ Outcome Transaction::commit() {
     return Outcome::success();
 }
 
+namespace {
+Outcome execIn(sqlite3* db, const char* sql, const QString& file) {
+    const int rc = db ? sqlite3_exec(db, sql, nullptr, nullptr, nullptr) : SQLITE_MISUSE;
+    if (rc == SQLITE_OK) return Outcome::success();
+    return Outcome::failure(Outcome::Status::Error, Msg::TransactionCancelled,
+                            {file, {}, {}, errorTextOf(rc)}, fileErrorOf(rc));
+}
+} // namespace
+
+Outcome Transaction::savepoint() {
+    if (!active_) return error_;
+    return execIn(db_, "SAVEPOINT step", fileDef(files_.front()).name);
+}
+
+Outcome Transaction::releaseSavepoint() {
+    if (!active_) return error_;
+    return execIn(db_, "RELEASE step", fileDef(files_.front()).name);
+}
+
+Outcome Transaction::rollbackToSavepoint() {
+    if (!active_) return error_;
+    Outcome o = execIn(db_, "ROLLBACK TO step", fileDef(files_.front()).name);
+    if (o.ok()) o = execIn(db_, "RELEASE step", fileDef(files_.front()).name);
+    return o;
+}
+
 void Transaction::rollback() {
     if (!active_) return;
     // Statements must be finished before a rollback can release the locks.

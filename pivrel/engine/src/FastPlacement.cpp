@@ -764,6 +764,13 @@ void FastPlacement::PlacingLessons(RunHost& host) {
         }
         auto sch = m.tx->access<Schedule>();
         m.written = 0;
+        // The lessons of one placement are written together or not at all: a link never
+        // ends half placed when the batch around it is committed.
+        if (const Outcome o = m.tx->savepoint(); !o.ok()) {
+            dict_.errors().report(o.msgNo, o.args);
+            m.writeFailed = true;
+            return Refusal::WriteFailed;
+        }
         for (size_t k = 0; k < q.size(); ++k) {
             if (targets[k] < 0) continue;
             ++m.written;
@@ -774,10 +781,17 @@ void FastPlacement::PlacingLessons(RunHost& host) {
             s.RoomCode = q[k].room;
             const Outcome o = sch.update(s);
             if (!o.ok()) {
+                m.tx->rollbackToSavepoint();
                 dict_.errors().report(o.msgNo, o.args);
                 m.writeFailed = true;
+                m.written = 0;
                 return Refusal::WriteFailed;
             }
+        }
+        if (const Outcome o = m.tx->releaseSavepoint(); !o.ok()) {
+            dict_.errors().report(o.msgNo, o.args);
+            m.writeFailed = true;
+            return Refusal::WriteFailed;
         }
         for (size_t k = 0; k < q.size(); ++k) {
             if (targets[k] < 0) continue;

@@ -33,6 +33,12 @@ public:
     Outcome commit();
     void rollback();
 
+    /// A point inside the transaction to go back to: the writes of one step (the lessons of
+    /// one placement) are kept together or undone together, while the transaction goes on.
+    Outcome savepoint();
+    Outcome releaseSavepoint();
+    Outcome rollbackToSavepoint();
+
     /// Debian's SQLite attaches at most 10 databases besides the main one.
     static constexpr int MaxFiles = 11;
 

@@ -1,0 +1,83 @@
+// Writes that fail in the middle of a link: nothing of the link is written, by hand or in the
+// automatic run, on both paths, and the failure is reported.
+
+#include "School.h"
+#include "TimetableChecker.h"
+
+#include "pivrel/engine/AutoPlacement.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+using namespace tamsel;
+using namespace pivrel;
+using namespace enginetest;
+
+namespace {
+
+/// Two groups whose lessons are linked, one more lesson of the first group, and rooms.
+struct LinkedSchool {
+    TestFolder t;
+    School s{t, 2, 2};
+    Schedule first, second, single;
+    LinkedSchool() {
+        s.science(1, u("Математика"));
+        s.science(2, u("Физика"));
+        s.teacher(1, u("Иванова"));
+        s.teacher(2, u("Петров"));
+        s.group(1, u("10"), u("А"));
+        s.group(2, u("10"), u("Б"));
+        s.room(1, u("101"));
+        s.room(2, u("102"));
+        s.roomList(1, 1, 1, 10);
+        s.roomList(2, 2, 2, 10);
+        s.link(7, u("Пара"));
+        s.comp(7, 1, 1, 0);
+        s.comp(7, 2, 2, 0);
+        first = s.lesson(1, 1, 1, 1, 0, 7);
+        second = s.lesson(2, 2, 2, 2, 0, 7);
+        single = s.lesson(3, 2, 2, 1);
+    }
+    /// Every transaction on SCHEDULE refuses to write the second lesson of the link.
+    void refuseSecond(const char* error) {
+        const QByteArray sql =
+            "CREATE TEMP TRIGGER refuse BEFORE UPDATE ON main.SCHEDULE WHEN old.rowid = " +
+            QByteArray::number(second.rowId) + " BEGIN SELECT RAISE(ABORT, '" + error + "'); END";
+        t.store().transactionHook = [sql](sqlite3* db, const std::vector<FileId>& files) {
+            if (!files.empty() && files.front() == FileId::Schedule)
+                sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
+        };
+    }
+};
+
+} // namespace
+
+TEST(Faults, ALinkWhoseSecondLessonCannotBeWrittenIsNotWrittenByHand) {
+    for (const char* error : {"disk I/O error", "database or disk is full"}) {
+        LinkedSchool x;
+        x.refuseSecond(error);
+        const QByteArray before = x.s.scheduleBytes();
+        x.t.glo().ScheduleRecord = x.first;
+        EXPECT_EQ(Engine(x.t.dict()).SetLessonTo(1, 1, u("1"), 0, true, 0), Refusal::WriteFailed);
+        EXPECT_EQ(x.s.scheduleBytes(), before) << error;
+        EXPECT_FALSE(x.t.ui.shown.isEmpty()) << "the refusal is reported";
+    }
+}
+
+TEST(Faults, ALinkWhoseSecondLessonCannotBeWrittenIsNotWrittenInTheAutomaticRun) {
+    for (EnginePath path : {EnginePath::Fast, EnginePath::Reference}) {
+        SCOPED_TRACE(path == EnginePath::Fast ? "fast" : "reference");
+        LinkedSchool x;
+        x.refuseSecond("disk I/O error");
+        x.t.ui.answers << Yes;
+        RecordingRunHost host;
+        x.t.glo().ProcessingDisabled = 0;
+        const PlacementResult r = AutoPlacement(x.t.dict()).run(TaskKind::All, 0, host, path);
+        EXPECT_EQ(r.end, PlacementResult::End::Failed);
+        EXPECT_TRUE(x.s.byRow(x.first.rowId).isUnplaced()) << "half a link was written";
+        EXPECT_TRUE(x.s.byRow(x.second.rowId).isUnplaced());
+        EXPECT_FALSE(host.lines.contains(u("     Уроки размещены в Понедельник     урок № 1")));
+        const QStringList problems = checkTimetable(x.t.dict());
+        EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
+    }
+}
