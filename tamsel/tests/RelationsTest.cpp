@@ -40,17 +40,20 @@ struct Timetable : School {
         bell("2");
         // Group A's math with Ivanova in 202, two lessons placed on Monday, one on Tuesday.
         int placed = 0;
-        setLessons([&](const Schedule& l) { return l.GroupCode == a.GroupCode && l.ScienceCode == math.ScienceCode; },
-                   [&](Schedule& l) {
-                       l.TeacherCode = ivanova.TeacherCode;
-                       l.RoomCode = r202.RoomCode;
-                       if (placed < 3) {
-                           l.Week = 1;
-                           l.DaySeqNumber = placed < 2 ? mon.DaySeqNumber : tue.DaySeqNumber;
-                           l.LessonNo = QString::number(placed % 2 + 1);
-                       }
-                       ++placed;
-                   });
+        setLessons(
+            [&](const Schedule& l) {
+                return l.GroupCode == a.GroupCode && l.ScienceCode == math.ScienceCode;
+            },
+            [&](Schedule& l) {
+                l.TeacherCode = ivanova.TeacherCode;
+                l.RoomCode = r202.RoomCode;
+                if (placed < 3) {
+                    l.Week = 1;
+                    l.DaySeqNumber = placed < 2 ? mon.DaySeqNumber : tue.DaySeqNumber;
+                    l.LessonNo = QString::number(placed % 2 + 1);
+                }
+                ++placed;
+            });
         restrict(ObjectType::Teacher, ivanova.TeacherCode, 1, mon.DaySeqNumber, "1", 2);
         restrict(ObjectType::Teacher, petrov.TeacherCode, 1, mon.DaySeqNumber, "1", 1);
         restrict(ObjectType::Group, a.GroupCode, 1, tue.DaySeqNumber, "2", 2);
@@ -61,20 +64,23 @@ struct Timetable : School {
 
     int count(const std::function<bool(const Schedule&)>& pred) {
         int n = 0;
-        for (const Schedule& l : lessons()) n += pred(l) ? 1 : 0;
+        for (const Schedule& l : lessons())
+            n += pred(l) ? 1 : 0;
         return n;
     }
 };
 
 /// Creates every missing data file, so that only real changes show in a digest.
 void createAllFiles(TestFolder& t) {
-    for (int i = 0; i < PhysicalFileCount; ++i) FileUse use(t.store(), static_cast<FileId>(i));
+    for (int i = 0; i < PhysicalFileCount; ++i)
+        FileUse use(t.store(), static_cast<FileId>(i));
     t.store().closeAll();
 }
 
 QByteArray folderDigest(const QString& dir) {
     QCryptographicHash h(QCryptographicHash::Sha256);
-    for (const QString& name : QDir(dir).entryList({QStringLiteral("*.db")}, QDir::Files, QDir::Name)) {
+    for (const QString& name :
+         QDir(dir).entryList({QStringLiteral("*.db")}, QDir::Files, QDir::Name)) {
         QFile f(QDir(dir).filePath(name));
         f.open(QIODevice::ReadOnly);
         h.addData(name.toUtf8());
@@ -90,7 +96,8 @@ TEST(Relations, DeletingATeacherKeepsLessonsAndDropsRestrictions) {
     const size_t before = s.lessons().size();
     ASSERT_TRUE(s.rel.remove(s.ivanova));
     EXPECT_EQ(s.lessons().size(), before);
-    EXPECT_EQ(s.count([&](const Schedule& l) { return l.TeacherCode == s.ivanova.TeacherCode; }), 0);
+    EXPECT_EQ(s.count([&](const Schedule& l) { return l.TeacherCode == s.ivanova.TeacherCode; }),
+              0);
     EXPECT_EQ(s.count([&](const Schedule& l) { return l.Week == 1 && l.TeacherCode == 0; }), 3)
         << "placed lessons stay placed, without teacher";
     for (const Restriction& r : s.restrictions())
@@ -143,7 +150,8 @@ TEST(Relations, RoomsUsedAsTeachersRoomsCannotGo) {
     EXPECT_EQ(s.count([&](const Schedule& l) { return l.Week == 1; }), 3);
     EXPECT_TRUE(s.all<RoomList>().empty());
     EXPECT_EQ(s.all<Room>().size(), 1u);
-    for (const Restriction& r : s.restrictions()) EXPECT_NE(r.ObjectType, ObjectType::Room);
+    for (const Restriction& r : s.restrictions())
+        EXPECT_NE(r.ObjectType, ObjectType::Room);
 }
 
 TEST(Relations, DeletingADayRemovesItsLessonsAltogether) {
@@ -152,7 +160,8 @@ TEST(Relations, DeletingADayRemovesItsLessonsAltogether) {
     ASSERT_TRUE(s.rel.remove(s.mon));
     EXPECT_EQ(s.lessons().size(), before - 2);
     EXPECT_EQ(s.count([&](const Schedule& l) { return l.DaySeqNumber == s.mon.DaySeqNumber; }), 0);
-    for (const Restriction& r : s.restrictions()) EXPECT_NE(r.DaySeqNumber, s.mon.DaySeqNumber);
+    for (const Restriction& r : s.restrictions())
+        EXPECT_NE(r.DaySeqNumber, s.mon.DaySeqNumber);
     EXPECT_EQ(s.restrictions().size(), 2u);
 }
 
@@ -167,8 +176,10 @@ TEST(Relations, RenamingACourseCarriesTheText) {
     }
     c.Course = QStringLiteral("10");
     ASSERT_TRUE(s.rel.update(c));
-    for (const Group& g : s.all<Group>()) EXPECT_EQ(g.Course, QStringLiteral("10"));
-    for (const TrainingCourse& i : s.all<TrainingCourse>()) EXPECT_EQ(i.Course, QStringLiteral("10"));
+    for (const Group& g : s.all<Group>())
+        EXPECT_EQ(g.Course, QStringLiteral("10"));
+    for (const TrainingCourse& i : s.all<TrainingCourse>())
+        EXPECT_EQ(i.Course, QStringLiteral("10"));
     // The group name key follows the new text.
     FileUse use(s.t.store(), FileId::Group);
     Group key;
@@ -195,7 +206,8 @@ TEST(Relations, RenumberingABellInUseIsRefusedAndSetBack) {
     EXPECT_EQ(s.t.ui.last(), u("Эта запись связана с файлом SCHEDULE. Связанные поля не "
                                "позволили произвести изменения и были установлены в свои "
                                "оригинальные значения."));
-    for (const LessonBell& b : s.all<LessonBell>()) EXPECT_NE(b.LessonNo, QStringLiteral("9"));
+    for (const LessonBell& b : s.all<LessonBell>())
+        EXPECT_NE(b.LessonNo, QStringLiteral("9"));
 
     // A bell without lessons is renumbered and carries its restrictions along.
     s.setLessons([](const Schedule& l) { return l.LessonNo == QStringLiteral("2"); },
@@ -244,7 +256,8 @@ TEST(Relations, DeletingALinkClearsLessonsAndMembers) {
     link.LinkCode = 40;
     ASSERT_TRUE(s.rel.update(link));
     EXPECT_EQ(s.count([](const Schedule& l) { return l.LinkCode == 40; }), 2);
-    for (const LsnLinkComp& m : s.all<LsnLinkComp>()) EXPECT_EQ(m.LinkCode, 40);
+    for (const LsnLinkComp& m : s.all<LsnLinkComp>())
+        EXPECT_EQ(m.LinkCode, 40);
 
     ASSERT_TRUE(s.rel.remove(link));
     EXPECT_EQ(s.count([](const Schedule& l) { return l.LinkCode != 0; }), 0);
@@ -259,7 +272,8 @@ TEST(Relations, DeletingAGroupCascadesToItsEntriesAndRestrictions) {
     EXPECT_EQ(s.t.ui.shown[0].text, u("Вы уверены что желаете удалить выделенную запись?"));
     EXPECT_EQ(s.count([&](const Schedule& l) { return l.GroupCode == s.a.GroupCode; }), 0);
     EXPECT_EQ(s.count([&](const Schedule& l) { return l.GroupCode == s.b.GroupCode; }), 5);
-    for (const Restriction& r : s.restrictions()) EXPECT_NE(r.ObjectType, ObjectType::Group);
+    for (const Restriction& r : s.restrictions())
+        EXPECT_NE(r.ObjectType, ObjectType::Group);
 
     s.t.ui.answers << No;
     const Outcome no = s.rel.remove(s.b, true);
@@ -309,7 +323,8 @@ TEST(Relations, InjectedWriteFailureMidCascadeLeavesEveryFileUnchanged) {
                                "UPDATE hits SET n=n+1; SELECT RAISE(ABORT,'refused') "
                                "WHERE (SELECT n FROM hits)>=1; END;")
                     .arg(schema);
-            ASSERT_EQ(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK)
+            ASSERT_EQ(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr),
+                      SQLITE_OK)
                 << sqlite3_errmsg(db);
         }
     };
@@ -328,7 +343,8 @@ TEST(Relations, DiskFullMidCascadeLeavesEveryFileUnchanged) {
     School s;
     const Short st = s.stream("Общий");
     s.course("5");
-    for (const char* letter : {"А", "Б", "В", "Г", "Д"}) s.group("5", letter, st);
+    for (const char* letter : {"А", "Б", "В", "Г", "Д"})
+        s.group("5", letter, st);
     for (const char* name : {"Алгебра", "Геометрия", "Физика", "Химия"})
         s.item(s.science(name), "5", st, 99, 0);
     LsnLink link;
@@ -350,10 +366,13 @@ TEST(Relations, DiskFullMidCascadeLeavesEveryFileUnchanged) {
     s.t.store().transactionHook = [](sqlite3* db, const std::vector<FileId>& files) {
         for (size_t i = 0; i < files.size(); ++i)
             if (files[i] == FileId::Schedule) {
-                const QString schema = i == 0 ? QStringLiteral("main") : QStringLiteral("f%1").arg(i);
+                const QString schema =
+                    i == 0 ? QStringLiteral("main") : QStringLiteral("f%1").arg(i);
                 // Not one page more than the file has: growing fails as on a full disk.
-                sqlite3_exec(db, QStringLiteral("PRAGMA %1.max_page_count=1").arg(schema).toUtf8().constData(),
-                             nullptr, nullptr, nullptr);
+                sqlite3_exec(
+                    db,
+                    QStringLiteral("PRAGMA %1.max_page_count=1").arg(schema).toUtf8().constData(),
+                    nullptr, nullptr, nullptr);
             }
     };
     // A new, longer code must be carried to every lesson of the link.
@@ -367,4 +386,49 @@ TEST(Relations, DiskFullMidCascadeLeavesEveryFileUnchanged) {
                                       "переполнен) при внесении изменений в файл SCHEDULE."));
     s.t.store().closeAll();
     EXPECT_EQ(folderDigest(s.t.path()), before);
+}
+
+// Every range check accepts both of its limits and refuses one past either, with its message.
+TEST(Relations, EveryRangeCheckAcceptsItsLimitsAndRefusesOnePast) {
+    struct Bound {
+        FileId file;
+        const char* field;
+        int low, high;
+        const char* caption;
+        const char* range;
+    };
+    const Bound bounds[] = {
+        {FileId::Schedule, "Week", 0, 20, "Неделя расписания", "0 and 20"},
+        {FileId::TrainingCourse, "SingleHours", 0, 99, "Одиночными часами", "0 and 99"},
+        {FileId::TrainingCourse, "CoupledHours", 0, 99, "Сдвоенными часами", "0 and 99"},
+        {FileId::SubGroupType, "NumbOfSubGroups", 2, 99, "Количество подгрупп", "2 and 99"},
+        {FileId::Archive, "WeeksInCycle", 1, 20, "Количество недель в расписании", "1 and 20"},
+    };
+    TestFolder t;
+    Relations rel(t.dict());
+    for (const Bound& b : bounds) {
+        SCOPED_TRACE(b.field);
+        const FileDef& def = fileDef(b.file);
+        const int field = def.fieldIndex(QString::fromLatin1(b.field));
+        ASSERT_GE(field, 0);
+        Row row = emptyRow(def);
+        // Other checked fields of the record at a valid value.
+        for (const Bound& other : bounds)
+            if (other.file == b.file)
+                row.set(def.fieldIndex(QString::fromLatin1(other.field)), qint64(other.low));
+        for (int v : {b.low, b.high}) {
+            row.set(field, qint64(v));
+            EXPECT_TRUE(rel.validateRow(b.file, row, field).ok()) << v;
+        }
+        for (int v : {b.low - 1, b.high + 1}) {
+            t.ui.clear();
+            row.set(field, qint64(v));
+            const Outcome o = rel.validateRow(b.file, row, field);
+            EXPECT_EQ(o.msgNo, Msg::RangeError) << v;
+            EXPECT_EQ(t.ui.last(),
+                      QStringLiteral("Значение %1 должно быть между %2.")
+                          .arg(QString::fromUtf8(b.caption), QString::fromLatin1(b.range)))
+                << v;
+        }
+    }
 }
