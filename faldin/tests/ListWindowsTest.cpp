@@ -437,7 +437,7 @@ TEST(ListWindows, GroupsNeedStreamAndCourseAndShowTheirLessons) {
         s.StreamCode = 1;
         s.Stream = u("Общий");
         ASSERT_TRUE(t.dict().access<Stream>().insert(s).ok());
-        for (const char* c : {"10", "11"}) {
+        for (const char* c : {"10", "11", "5"}) {
             Course x;
             x.Course = u(c);
             ASSERT_TRUE(t.dict().access<Course>().insert(x).ok());
@@ -453,6 +453,7 @@ TEST(ListWindows, GroupsNeedStreamAndCourseAndShowTheirLessons) {
     }
     GroupList w(t.dict());
     w.show();
+    EXPECT_EQ(column(w.courses(), 0), QStringList({"5", "10", "11"})) << "by number, not as text";
     EXPECT_EQ(column(w.groups(), 0), QStringList({u("10-А")}));
     ASSERT_TRUE(w.groups()->goTo(w.groups()->model()->row(0).rowId));
     EXPECT_EQ(column(w.lessons(), 1), QStringList({u("Физика")}));
@@ -461,7 +462,7 @@ TEST(ListWindows, GroupsNeedStreamAndCourseAndShowTheirLessons) {
     w.groups()->insertRecord();
     EXPECT_EQ(t.ui.shown.last().caption, u("Укажите поток и курс"));
     w.tabs()->setCurrentIndex(3);
-    ASSERT_TRUE(w.courses()->goTo(w.courses()->model()->row(1).rowId)); // 11
+    ASSERT_TRUE(w.courses()->goTo(w.courses()->model()->row(2).rowId)); // 11
     EXPECT_TRUE(column(w.groups(), 0).isEmpty());
     answerForm({u("Б")});
     w.groups()->insertRecord();

@@ -34,6 +34,10 @@ GroupList::GroupList(Dictionary& dict, QWidget* parent)
     course.columns = {ListColumn::edited(QStringLiteral("Курс"), field(FileId::Course, "Course"),
                                          ListColumn::Editor::Text)};
     course.view.key = Course::CourseKey;
+    // Courses and groups by number: 5 before 10.
+    course.view.order = [](const Row& a, const Row& b) {
+        return LessonColumns::naturalLess(a.text(0), b.text(0));
+    };
 
     ListSpec group;
     group.file = FileId::Group;
@@ -139,6 +143,9 @@ void GroupList::applyTab(int tab) {
         v.key = Group::GroupIdKey;
         break;
     }
+    v.order = [](const Row& a, const Row& b) {
+        return LessonColumns::naturalLess(fromRow<Group>(a).GroupId(), fromRow<Group>(b).GroupId());
+    };
     if (tab != 0)
         v.position = [this, byStream, byCourse, streamField, courseField](Row& from) {
             if ((byStream && !streams_->current()) || (byCourse && !courses_->current()))

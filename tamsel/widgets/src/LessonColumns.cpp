@@ -132,12 +132,36 @@ void addState(ListColumn& column) {
     };
 }
 
+bool naturalLess(const QString& a, const QString& b) {
+    // Digits are compared as numbers; the rest by the folded key, which orders Cyrillic the
+    // Russian way without depending on the system's locale data.
+    const QString x = foldKey(a), y = foldKey(b);
+    qsizetype i = 0, j = 0;
+    while (i < x.size() && j < y.size()) {
+        if (x[i].isDigit() && y[j].isDigit()) {
+            qsizetype ei = i, ej = j;
+            while (ei < x.size() && x[ei].isDigit())
+                ++ei;
+            while (ej < y.size() && y[ej].isDigit())
+                ++ej;
+            const qlonglong nx = x.mid(i, ei - i).toLongLong(), ny = y.mid(j, ej - j).toLongLong();
+            if (nx != ny) return nx < ny;
+            i = ei;
+            j = ej;
+            continue;
+        }
+        if (x[i] != y[j]) return x[i] < y[j];
+        ++i;
+        ++j;
+    }
+    return x.size() - i < y.size() - j;
+}
+
 std::function<bool(const Row&, const Row&)> byGroupSubgroupScience(Dictionary& dict) {
     return [&dict](const Row& a, const Row& b) {
         const Schedule x = lesson(a), y = lesson(b);
-        const QString gx = foldKey(groupName(dict, x.GroupCode)),
-                      gy = foldKey(groupName(dict, y.GroupCode));
-        if (gx != gy) return gx < gy;
+        const QString gx = groupName(dict, x.GroupCode), gy = groupName(dict, y.GroupCode);
+        if (foldKey(gx) != foldKey(gy)) return naturalLess(gx, gy);
         if (x.SubGroupNum != y.SubGroupNum) return x.SubGroupNum < y.SubGroupNum;
         return foldKey(scienceName(dict, x.ScienceCode)) <
                foldKey(scienceName(dict, y.ScienceCode));

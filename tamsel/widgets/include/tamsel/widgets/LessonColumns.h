@@ -22,6 +22,10 @@ ListColumn dayAndLesson(Dictionary& dict, const QString& title = QStringLiteral(
 /// without one, nothing when unplaced; a link mark when the lesson belongs to a link.
 void addState(ListColumn& column);
 
+/// Names compared the way people read them: case aside, Ё after Е, numbers by value
+/// ("5-А" before "10-А").
+bool naturalLess(const QString& a, const QString& b);
+
 /// Orders lessons by group name, subgroup and subject name (or subject, subgroup).
 std::function<bool(const Row&, const Row&)> byGroupSubgroupScience(Dictionary& dict);
 std::function<bool(const Row&, const Row&)> byScienceSubgroup(Dictionary& dict);
