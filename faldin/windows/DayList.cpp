@@ -20,9 +20,9 @@ namespace faldin {
 using namespace tamsel;
 
 namespace {
-ListSpec daySpec(Dictionary& dict) {
+ListDeclaration daySpec(Dictionary& dict) {
     const FileDef& def = fileDef(FileId::Days);
-    ListSpec s;
+    ListDeclaration s;
     s.file = FileId::Days;
     s.name = QStringLiteral("Учебные дни");
     s.columns = {

@@ -22,13 +22,13 @@ int field(FileId f, const char* name) {
 
 GroupList::GroupList(Dictionary& dict, QWidget* parent)
     : ListWindow(dict, procedureName(), QStringLiteral("Список учебных групп"), parent) {
-    ListSpec stream;
+    ListDeclaration stream;
     stream.file = FileId::Stream;
     stream.name = QStringLiteral("Потоки");
     stream.columns = {ListColumn::edited(QStringLiteral("Поток"), field(FileId::Stream, "Stream"),
                                          ListColumn::Editor::Text)};
     stream.view.key = Stream::StreamKey;
-    ListSpec course;
+    ListDeclaration course;
     course.file = FileId::Course;
     course.name = QStringLiteral("Курсы");
     course.columns = {ListColumn::edited(QStringLiteral("Курс"), field(FileId::Course, "Course"),
@@ -39,7 +39,7 @@ GroupList::GroupList(Dictionary& dict, QWidget* parent)
         return LessonColumns::naturalLess(a.text(0), b.text(0));
     };
 
-    ListSpec group;
+    ListDeclaration group;
     group.file = FileId::Group;
     group.name = QStringLiteral("Группы");
     ListColumn name = ListColumn::edited(QStringLiteral("Группа"), field(FileId::Group, "Literal"),
@@ -59,7 +59,7 @@ GroupList::GroupList(Dictionary& dict, QWidget* parent)
         return true;
     };
 
-    ListSpec lesson;
+    ListDeclaration lesson;
     lesson.file = FileId::Schedule;
     lesson.name = QStringLiteral("Уроки группы");
     lesson.canInsert = lesson.canChange = lesson.canDelete = false;
@@ -161,7 +161,7 @@ void GroupList::applyTab(int tab) {
 }
 
 void GroupList::showLessons() {
-    ListView v = lessons_->spec().view;
+    ListView v = lessons_->declaration().view;
     const Row* g = groups_->current();
     const qint64 code = g ? fromRow<Group>(*g).GroupCode : 0;
     v.position = [code](Row& from) {

@@ -17,7 +17,7 @@ using namespace tamsel;
 LessonBellList::LessonBellList(Dictionary& dict, QWidget* parent)
     : ListWindow(dict, procedureName(), QStringLiteral("Список уроков"), parent) {
     const FileDef& def = fileDef(FileId::LessonBell);
-    ListSpec s;
+    ListDeclaration s;
     s.file = FileId::LessonBell;
     s.name = QStringLiteral("Список уроков");
     s.columns = {

@@ -15,21 +15,21 @@ MasterDetail::MasterDetail(Dictionary& dict, const QString& procedure, const QSt
                            QWidget* parent)
     : ListWindow(dict, procedure, title, parent) {}
 
-void MasterDetail::build(ListSpec masterSpec, ListSpec detailSpec, const QStringList& tabTitles,
-                         int allKey, int byMasterKey, int masterField, int detailField,
-                         const QString& dropId, const QString& refusalCaption,
+void MasterDetail::build(ListDeclaration masterDeclaration, ListDeclaration detailDeclaration,
+                         const QStringList& tabTitles, int allKey, int byMasterKey, int masterField,
+                         int detailField, const QString& dropId, const QString& refusalCaption,
                          const QString& refusalText) {
     allKey_ = allKey;
     byMasterKey_ = byMasterKey;
     masterField_ = masterField;
     detailField_ = detailField;
-    const FileId detailFile = detailSpec.file;
+    const FileId detailFile = detailDeclaration.file;
 
     // A detail row dropped on a master row is filed under it.
-    masterSpec.drops.push_back(refileDrop(dict_, dropId, detailFile, detailField, masterField,
-                                          [this] { detail_->reload(); }));
-    detailSpec.dragIds = {dropId};
-    detailSpec.prime = [this, refusalCaption, refusalText](Row& fresh) {
+    masterDeclaration.drops.push_back(refileDrop(dict_, dropId, detailFile, detailField,
+                                                 masterField, [this] { detail_->reload(); }));
+    detailDeclaration.dragIds = {dropId};
+    detailDeclaration.prime = [this, refusalCaption, refusalText](Row& fresh) {
         if (tabs_->currentIndex() == 0 || !master_->current()) {
             dict_.ui().tell(refusalCaption, refusalText);
             return false;
@@ -37,8 +37,8 @@ void MasterDetail::build(ListSpec masterSpec, ListSpec detailSpec, const QString
         fresh.set(detailField_, master_->current()->values[static_cast<size_t>(masterField_)]);
         return true;
     };
-    master_ = addList(std::move(masterSpec));
-    detail_ = addList(std::move(detailSpec));
+    master_ = addList(std::move(masterDeclaration));
+    detail_ = addList(std::move(detailDeclaration));
 
     tabs_ = new QTabBar(this);
     for (const QString& t : tabTitles)

@@ -18,20 +18,20 @@ RoomList::RoomList(Dictionary& dict, QWidget* parent)
     : MasterDetail(dict, procedureName(), QStringLiteral("Список кабинетов"), parent) {
     const FileDef& types = fileDef(FileId::RoomType);
     const FileDef& rooms = fileDef(FileId::Room);
-    ListSpec masterSpec;
-    masterSpec.file = FileId::RoomType;
-    masterSpec.name = QStringLiteral("Типы кабинетов");
-    masterSpec.columns = {ListColumn::edited(QStringLiteral("Тип кабинета"),
-                                             types.fieldIndex(QStringLiteral("RoomType")),
-                                             ListColumn::Editor::Text)};
-    masterSpec.view.key = RoomType::RoomTypeKey;
-    ListSpec detailSpec;
-    detailSpec.file = FileId::Room;
-    detailSpec.name = QStringLiteral("Кабинеты");
-    detailSpec.columns = {ListColumn::edited(QStringLiteral("№ каб."),
-                                             rooms.fieldIndex(QStringLiteral("RoomNo")),
-                                             ListColumn::Editor::Text)};
-    build(std::move(masterSpec), std::move(detailSpec),
+    ListDeclaration masterDeclaration;
+    masterDeclaration.file = FileId::RoomType;
+    masterDeclaration.name = QStringLiteral("Типы кабинетов");
+    masterDeclaration.columns = {ListColumn::edited(QStringLiteral("Тип кабинета"),
+                                                    types.fieldIndex(QStringLiteral("RoomType")),
+                                                    ListColumn::Editor::Text)};
+    masterDeclaration.view.key = RoomType::RoomTypeKey;
+    ListDeclaration detailDeclaration;
+    detailDeclaration.file = FileId::Room;
+    detailDeclaration.name = QStringLiteral("Кабинеты");
+    detailDeclaration.columns = {ListColumn::edited(QStringLiteral("№ каб."),
+                                                    rooms.fieldIndex(QStringLiteral("RoomNo")),
+                                                    ListColumn::Editor::Text)};
+    build(std::move(masterDeclaration), std::move(detailDeclaration),
           {QStringLiteral("Bce кабинеты"), QStringLiteral("Кабинеты по типам")}, Room::RoomNoKey,
           Room::RoomTypeKey, types.fieldIndex(QStringLiteral("SysCode")),
           rooms.fieldIndex(QStringLiteral("RoomTypePtr")), QStringLiteral("ChangeRoomType"),

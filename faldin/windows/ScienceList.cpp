@@ -31,10 +31,10 @@ ScienceList::ScienceList(Dictionary& dict, bool selecting, QWidget* parent)
     : MasterDetail(dict, procedureName(), QStringLiteral("Список учебных дисциплин"), parent) {
     const FileDef& cycles = fileDef(FileId::ScienceCycle);
     const FileDef& subjects = fileDef(FileId::Science);
-    ListSpec masterSpec;
-    masterSpec.file = FileId::ScienceCycle;
-    masterSpec.name = QStringLiteral("Учебные циклы");
-    masterSpec.columns = {
+    ListDeclaration masterDeclaration;
+    masterDeclaration.file = FileId::ScienceCycle;
+    masterDeclaration.name = QStringLiteral("Учебные циклы");
+    masterDeclaration.columns = {
         ListColumn::edited(QStringLiteral("Учебный цикл"),
                            cycles.fieldIndex(QStringLiteral("CycleName")),
                            ListColumn::Editor::Text),
@@ -42,14 +42,14 @@ ScienceList::ScienceList(Dictionary& dict, bool selecting, QWidget* parent)
                            cycles.fieldIndex(QStringLiteral("LessonsPerDayMax")),
                            ListColumn::Editor::Number, 0, 30),
     };
-    masterSpec.view.key = ScienceCycle::CycleNameKey;
+    masterDeclaration.view.key = ScienceCycle::CycleNameKey;
 
     auto roomTypes = choicesOf<RoomType>(
         dict, RoomType::RoomTypeKey, [](const RoomType& t) { return t.RoomType; },
         [](const RoomType& t) { return t.SysCode; });
-    ListSpec detailSpec;
-    detailSpec.file = FileId::Science;
-    detailSpec.name = QStringLiteral("Дисциплины");
+    ListDeclaration detailDeclaration;
+    detailDeclaration.file = FileId::Science;
+    detailDeclaration.name = QStringLiteral("Дисциплины");
     ListColumn subgroups = ListColumn::edited(QStringLiteral("Тип и к-во подгрупп"),
                                               subjects.fieldIndex(QStringLiteral("SgrpTypCode")),
                                               ListColumn::Editor::Choice);
@@ -67,18 +67,18 @@ ScienceList::ScienceList(Dictionary& dict, bool selecting, QWidget* parent)
         QStringLiteral("Дополнительный тип каб."),
         subjects.fieldIndex(QStringLiteral("AdditionalRoomTypeCode")), ListColumn::Editor::Choice);
     additional.choices = roomTypes;
-    detailSpec.columns = {ListColumn::edited(QStringLiteral("Дисциплина"),
-                                             subjects.fieldIndex(QStringLiteral("Science")),
-                                             ListColumn::Editor::Text),
-                          subgroups, main, additional};
+    detailDeclaration.columns = {ListColumn::edited(QStringLiteral("Дисциплина"),
+                                                    subjects.fieldIndex(QStringLiteral("Science")),
+                                                    ListColumn::Editor::Text),
+                                 subgroups, main, additional};
     // Only new room types change where the subject's lessons may go.
-    detailSpec.changed = [&dict](const Row& before, const Row& after) {
+    detailDeclaration.changed = [&dict](const Row& before, const Row& after) {
         const Science b = fromRow<Science>(before), a = fromRow<Science>(after);
         if (b.MainRoomTypeCode != a.MainRoomTypeCode ||
             b.AdditionalRoomTypeCode != a.AdditionalRoomTypeCode)
             UpdateSubjectRoomLists(dict, a.ScienceCode);
     };
-    build(std::move(masterSpec), std::move(detailSpec),
+    build(std::move(masterDeclaration), std::move(detailDeclaration),
           {QStringLiteral("Bce"), QStringLiteral("Дисциплины по циклам")}, Science::ScienceKey,
           Science::CycleCodeKey, cycles.fieldIndex(QStringLiteral("CycleCode")),
           subjects.fieldIndex(QStringLiteral("CycleCode")), QStringLiteral("ChangeScienceCycle"),

@@ -12,7 +12,7 @@ SubGroupTypeList::SubGroupTypeList(Dictionary& dict, QWidget* parent)
     : ListWindow(dict, procedureName(), QStringLiteral("Типы подгрупп"), parent) {
     const FileDef& def = fileDef(FileId::SubGroupType);
     const int count = def.fieldIndex(QStringLiteral("NumbOfSubGroups"));
-    ListSpec s;
+    ListDeclaration s;
     s.file = FileId::SubGroupType;
     s.name = QStringLiteral("Типы подгрупп");
     s.columns = {ListColumn::edited(QStringLiteral("Тип п/группы"),

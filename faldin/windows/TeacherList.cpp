@@ -49,7 +49,7 @@ QString roomNo(Dictionary& dict, qint64 code) {
 TeacherList::TeacherList(Dictionary& dict, QWidget* parent)
     : ListWindow(dict, procedureName(), QStringLiteral("Учителя, их специальности и нагрузка"),
                  parent) {
-    ListSpec speciality;
+    ListDeclaration speciality;
     speciality.file = FileId::Speciality;
     speciality.name = QStringLiteral("Список специальностей");
     speciality.columns = {ListColumn::edited(QStringLiteral("Специальность"),
@@ -62,7 +62,7 @@ TeacherList::TeacherList(Dictionary& dict, QWidget* parent)
                                           field(FileId::Speciality, "SpecialityCode"),
                                           [this] { teachers_->reload(); }));
 
-    ListSpec teacher;
+    ListDeclaration teacher;
     teacher.file = FileId::Teacher;
     teacher.name = QStringLiteral("Список учителей");
     teacher.deleteText = QStringLiteral("&Стереть");
@@ -105,7 +105,7 @@ TeacherList::TeacherList(Dictionary& dict, QWidget* parent)
         if (TeacherRoomsChanged(b, a)) UpdateTeacherRoomLists(dict, a.TeacherCode);
     };
 
-    ListSpec lesson;
+    ListDeclaration lesson;
     lesson.file = FileId::Schedule;
     lesson.name = QStringLiteral("Список уроков учителя");
     lesson.canInsert = lesson.canChange = lesson.canDelete = false;
@@ -120,7 +120,7 @@ TeacherList::TeacherList(Dictionary& dict, QWidget* parent)
     lesson.dragIds = {QStringLiteral("AddToLinkList"), QStringLiteral("SetToSchedule")};
     lesson.dragStarted = [&dict](const Row& r) { dict.glo.ScheduleRecord = fromRow<Schedule>(r); };
 
-    ListSpec room;
+    ListDeclaration room;
     room.file = FileId::RoomList;
     room.name = QStringLiteral("Список кабинетов для урока");
     ListColumn roomColumn =
@@ -283,7 +283,7 @@ void TeacherList::applyTab(int tab) {
 }
 
 void TeacherList::showLessons() {
-    ListView v = lessons_->spec().view;
+    ListView v = lessons_->declaration().view;
     const Row* t = teachers_->current();
     const qint64 code = t ? fromRow<Teacher>(*t).TeacherCode : 0;
     v.position = [code](Row& from) {
@@ -297,7 +297,7 @@ void TeacherList::showLessons() {
 }
 
 void TeacherList::showRooms() {
-    ListView v = rooms_->spec().view;
+    ListView v = rooms_->declaration().view;
     const Row* l = lessons_->current();
     const Schedule s = l ? fromRow<Schedule>(*l) : Schedule{};
     week_->setText(l && !s.isUnplaced() ? QString::number(s.Week) : QString());

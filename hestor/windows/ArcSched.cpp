@@ -40,7 +40,7 @@ QString timeText(Long t) {
 
 ArcSched::ArcSched(Dictionary& dict, QWidget* parent)
     : ListWindow(dict, procedureName(), QStringLiteral("Архив расписаний"), parent) {
-    ListSpec s;
+    ListDeclaration s;
     s.file = FileId::Archive;
     s.name = QStringLiteral("Архив расписаний");
     s.canInsert = s.canChange = false; // the form takes the snapshot itself

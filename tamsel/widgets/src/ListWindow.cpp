@@ -20,9 +20,9 @@ ListWindow::~ListWindow() {
         Relations(dict_).close(f);
 }
 
-RecordList* ListWindow::addList(ListSpec spec) {
-    if (Relations(dict_).open(spec.file)) opened_.push_back(spec.file);
-    auto* list = new RecordList(dict_, std::move(spec), this);
+RecordList* ListWindow::addList(ListDeclaration decl) {
+    if (Relations(dict_).open(decl.file)) opened_.push_back(decl.file);
+    auto* list = new RecordList(dict_, std::move(decl), this);
     lists_.push_back(list);
     if (!active_) active_ = list;
     list->view()->installEventFilter(this);

@@ -13,13 +13,14 @@
 
 namespace tamsel {
 
-RecordForm::RecordForm(Dictionary& dict, const ListSpec& spec, Row row, bool isNew, QWidget* parent)
-    : QDialog(parent), dict_(dict), spec_(spec), row_(std::move(row)), isNew_(isNew) {
-    setWindowTitle(spec_.name +
+RecordForm::RecordForm(Dictionary& dict, const ListDeclaration& decl, Row row, bool isNew,
+                       QWidget* parent)
+    : QDialog(parent), dict_(dict), decl_(decl), row_(std::move(row)), isNew_(isNew) {
+    setWindowTitle(decl_.name +
                    (isNew_ ? QStringLiteral(" — добавление") : QStringLiteral(" — изменение")));
     auto* form = new QFormLayout;
-    const FileDef& def = fileDef(spec_.file);
-    for (const ListColumn& c : spec_.columns) {
+    const FileDef& def = fileDef(decl_.file);
+    for (const ListColumn& c : decl_.columns) {
         QWidget* editor = nullptr;
         if (c.field >= 0 && c.editor != ListColumn::Editor::None) {
             const FieldDef& f = def.fields[static_cast<size_t>(c.field)];
@@ -79,11 +80,11 @@ RecordForm::RecordForm(Dictionary& dict, const ListSpec& spec, Row row, bool isN
 }
 
 bool RecordForm::collect() {
-    const FileDef& def = fileDef(spec_.file);
-    for (size_t i = 0; i < spec_.columns.size(); ++i) {
+    const FileDef& def = fileDef(decl_.file);
+    for (size_t i = 0; i < decl_.columns.size(); ++i) {
         QWidget* e = editors_[i];
         if (!e) continue;
-        const int field = spec_.columns[i].field;
+        const int field = decl_.columns[i].field;
         const FieldDef& f = def.fields[static_cast<size_t>(field)];
         if (auto* spin = qobject_cast<QSpinBox*>(e)) {
             row_.set(field, qint64(spin->value()));
@@ -115,8 +116,8 @@ bool RecordForm::collect() {
 void RecordForm::accept() {
     if (!collect()) return;
     Relations rel(dict_);
-    if (!rel.validateRow(spec_.file, row_, -1).ok()) return;
-    const Outcome o = isNew_ ? rel.insertRow(spec_.file, row_) : rel.updateRow(spec_.file, row_);
+    if (!rel.validateRow(decl_.file, row_, -1).ok()) return;
+    const Outcome o = isNew_ ? rel.insertRow(decl_.file, row_) : rel.updateRow(decl_.file, row_);
     if (!o.ok()) return; // the message was shown; the form stays for a correction
     QDialog::accept();
 }

@@ -23,11 +23,12 @@ namespace {
 /// The in-place editors of the columns.
 class Delegate : public QStyledItemDelegate {
 public:
-    Delegate(const ListSpec& spec, QObject* parent) : QStyledItemDelegate(parent), spec_(spec) {}
+    Delegate(const ListDeclaration& decl, QObject* parent)
+        : QStyledItemDelegate(parent), decl_(decl) {}
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
-        const ListColumn& c = spec_.columns[static_cast<size_t>(index.column())];
+        const ListColumn& c = decl_.columns[static_cast<size_t>(index.column())];
         switch (c.editor) {
         case ListColumn::Editor::Number: {
             auto* spin = new QSpinBox(parent);
@@ -52,7 +53,7 @@ public:
             auto* line =
                 qobject_cast<QLineEdit*>(QStyledItemDelegate::createEditor(parent, option, index));
             if (line && c.field >= 0)
-                line->setMaxLength(fileDef(spec_.file).fields[static_cast<size_t>(c.field)].width);
+                line->setMaxLength(fileDef(decl_.file).fields[static_cast<size_t>(c.field)].width);
             return line;
         }
         }
@@ -82,18 +83,18 @@ public:
     }
 
 private:
-    const ListSpec& spec_;
+    const ListDeclaration& decl_;
 };
 
 } // namespace
 
-RecordList::RecordList(Dictionary& dict, ListSpec spec, QWidget* parent)
-    : QWidget(parent), dict_(dict), spec_(std::move(spec)) {
-    setObjectName(spec_.name);
-    model_ = new RecordListModel(dict_, spec_, this);
+RecordList::RecordList(Dictionary& dict, ListDeclaration decl, QWidget* parent)
+    : QWidget(parent), dict_(dict), decl_(std::move(decl)) {
+    setObjectName(decl_.name);
+    model_ = new RecordListModel(dict_, decl_, this);
     view_ = new QTableView(this);
     view_->setModel(model_);
-    view_->setItemDelegate(new Delegate(spec_, view_));
+    view_->setItemDelegate(new Delegate(decl_, view_));
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     view_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
@@ -101,21 +102,21 @@ RecordList::RecordList(Dictionary& dict, ListSpec spec, QWidget* parent)
     view_->verticalHeader()->hide();
     view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
     view_->horizontalHeader()->setStretchLastSection(true);
-    view_->setAccessibleName(spec_.name);
+    view_->setAccessibleName(decl_.name);
     view_->installEventFilter(this);
-    if (!spec_.dragIds.isEmpty()) {
+    if (!decl_.dragIds.isEmpty()) {
         view_->setDragEnabled(true);
         view_->setDefaultDropAction(Qt::CopyAction);
     }
-    if (!spec_.drops.empty()) {
+    if (!decl_.drops.empty()) {
         view_->setAcceptDrops(true);
         view_->setDropIndicatorShown(true);
-        view_->setDragDropMode(spec_.dragIds.isEmpty() ? QAbstractItemView::DropOnly
+        view_->setDragDropMode(decl_.dragIds.isEmpty() ? QAbstractItemView::DropOnly
                                                        : QAbstractItemView::DragDrop);
     }
     model_->selectedRows = [this] { return selectedRows(); };
 
-    caption_ = new QLabel(spec_.name, this);
+    caption_ = new QLabel(decl_.name, this);
     caption_->setBuddy(view_);
     buttons_ = new QHBoxLayout;
     auto button = [&](bool wanted, const QString& text,
@@ -126,9 +127,9 @@ RecordList::RecordList(Dictionary& dict, ListSpec spec, QWidget* parent)
         buttons_->addWidget(b);
         return b;
     };
-    insert_ = button(spec_.canInsert, spec_.insertText, &RecordList::insertRecord);
-    change_ = button(spec_.canChange, spec_.changeText, &RecordList::changeRecord);
-    delete_ = button(spec_.canDelete, spec_.deleteText, &RecordList::deleteRecord);
+    insert_ = button(decl_.canInsert, decl_.insertText, &RecordList::insertRecord);
+    change_ = button(decl_.canChange, decl_.changeText, &RecordList::changeRecord);
+    delete_ = button(decl_.canDelete, decl_.deleteText, &RecordList::deleteRecord);
     buttons_->addStretch();
 
     auto* layout = new QVBoxLayout(this);
@@ -146,7 +147,7 @@ RecordList::RecordList(Dictionary& dict, ListSpec spec, QWidget* parent)
 }
 
 void RecordList::setView(ListView view) {
-    spec_.view = std::move(view);
+    decl_.view = std::move(view);
     model_->reload();
     fitColumns();
     if (model_->rowCount() > 0) view_->setCurrentIndex(model_->index(0, 0));
@@ -205,29 +206,29 @@ void RecordList::storedRecord(RowId id) {
 }
 
 void RecordList::insertRecord() {
-    if (!spec_.canInsert) return;
-    Row fresh = dict_.store().file(spec_.file).table().prime();
-    if (spec_.prime && !spec_.prime(fresh)) return;
-    RecordForm form(dict_, spec_, fresh, true, this);
+    if (!decl_.canInsert) return;
+    Row fresh = dict_.store().file(decl_.file).table().prime();
+    if (decl_.prime && !decl_.prime(fresh)) return;
+    RecordForm form(dict_, decl_, fresh, true, this);
     if (form.exec() != QDialog::Accepted) return;
     storedRecord(form.row().rowId);
 }
 
 void RecordList::changeRecord() {
-    if (!spec_.canChange || !current()) return;
+    if (!decl_.canChange || !current()) return;
     const Row before = *current();
-    RecordForm form(dict_, spec_, before, false, this);
+    RecordForm form(dict_, decl_, before, false, this);
     if (form.exec() != QDialog::Accepted) return;
-    if (spec_.changed) spec_.changed(before, form.row());
+    if (decl_.changed) decl_.changed(before, form.row());
     storedRecord(form.row().rowId);
 }
 
 void RecordList::deleteRecord() {
-    if (!spec_.canDelete || !current()) return;
+    if (!decl_.canDelete || !current()) return;
     const int at = view_->currentIndex().row();
-    if (spec_.beforeDelete && !spec_.beforeDelete(*current())) return;
+    if (decl_.beforeDelete && !decl_.beforeDelete(*current())) return;
     Relations rel(dict_);
-    if (!rel.removeRow(spec_.file, current()->rowId, true).ok()) return;
+    if (!rel.removeRow(decl_.file, current()->rowId, true).ok()) return;
     model_->reload();
     if (model_->rowCount() > 0)
         view_->setCurrentIndex(model_->index(std::min(at, model_->rowCount() - 1), 0));

@@ -41,8 +41,8 @@ qint64 timeFromText(const QString& text) {
     return timeOf(h, m);
 }
 
-RecordListModel::RecordListModel(Dictionary& dict, ListSpec& spec, QObject* parent)
-    : QAbstractTableModel(parent), dict_(dict), spec_(spec) {}
+RecordListModel::RecordListModel(Dictionary& dict, ListDeclaration& decl, QObject* parent)
+    : QAbstractTableModel(parent), dict_(dict), decl_(decl) {}
 
 void RecordListModel::reload() {
     beginResetModel();
@@ -69,9 +69,9 @@ bool RecordListModel::canFetchMore(const QModelIndex& parent) const {
 
 void RecordListModel::fetchMore(const QModelIndex& parent) {
     if (parent.isValid() || atEnd_) return;
-    const FileDef& def = fileDef(spec_.file);
+    const FileDef& def = fileDef(decl_.file);
     Row from = emptyRow(def);
-    if (spec_.view.position && !spec_.view.position(from)) {
+    if (decl_.view.position && !decl_.view.position(from)) {
         atEnd_ = true;
         return;
     }
@@ -82,32 +82,32 @@ void RecordListModel::fetchMore(const QModelIndex& parent) {
     bool passedLast = !continuing;
     std::vector<Row> page;
     int seen = 0;
-    Table& table = dict_.store().file(spec_.file).table();
+    Table& table = dict_.store().file(decl_.file).table();
     // Without a position the first page reads the key from its start (a blank position would
     // cut off a key with descending components, such as the archive's newest first).
-    const bool fromStart = !continuing && !spec_.view.position;
-    const Query q{spec_.view.key, fromStart ? nullptr : &start, fromStart ? 0 : spec_.view.leading};
+    const bool fromStart = !continuing && !decl_.view.position;
+    const Query q{decl_.view.key, fromStart ? nullptr : &start, fromStart ? 0 : decl_.view.leading};
     const Outcome o = table.scan(q, [&](const Row& r) {
         if (!passedLast) {
             passedLast = r.rowId == lastId;
             return true;
         }
         ++seen;
-        if (!spec_.view.filter || spec_.view.filter(r)) page.push_back(r);
+        if (!decl_.view.filter || decl_.view.filter(r)) page.push_back(r);
         return seen < PageSize;
     });
     atEnd_ = seen < PageSize || !o.ok();
     if (!o.ok() && table.takeReadFailureToShow()) dict_.errors().report(o.msgNo, o.args);
-    if (spec_.view.order && !atEnd_) {
+    if (decl_.view.order && !atEnd_) {
         // A sorted view is read whole before it is shown.
         rows_.insert(rows_.end(), page.begin(), page.end());
         fetchMore(parent);
         return;
     }
-    if (spec_.view.order) {
+    if (decl_.view.order) {
         std::vector<Row> all = std::move(rows_);
         all.insert(all.end(), page.begin(), page.end());
-        std::stable_sort(all.begin(), all.end(), spec_.view.order);
+        std::stable_sort(all.begin(), all.end(), decl_.view.order);
         rows_.clear();
         page = std::move(all);
     }
@@ -123,14 +123,14 @@ int RecordListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int RecordListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(spec_.columns.size());
+    return parent.isValid() ? 0 : static_cast<int>(decl_.columns.size());
 }
 
 QString RecordListModel::cellText(const Row& r, int column) const {
-    const ListColumn& c = spec_.columns[static_cast<size_t>(column)];
+    const ListColumn& c = decl_.columns[static_cast<size_t>(column)];
     if (c.text) return c.text(r);
     if (c.field < 0) return QString();
-    const FieldDef& f = fileDef(spec_.file).fields[static_cast<size_t>(c.field)];
+    const FieldDef& f = fileDef(decl_.file).fields[static_cast<size_t>(c.field)];
     if (f.isText()) return r.text(c.field);
     if (f.type == FieldType::Time || c.editor == ListColumn::Editor::Time)
         return timeText(r.integer(c.field));
@@ -143,7 +143,7 @@ QString RecordListModel::cellText(const Row& r, int column) const {
 QVariant RecordListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
     const Row& r = rows_[static_cast<size_t>(index.row())];
-    const ListColumn& c = spec_.columns[static_cast<size_t>(index.column())];
+    const ListColumn& c = decl_.columns[static_cast<size_t>(index.column())];
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
@@ -167,18 +167,18 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
 QVariant RecordListModel::headerData(int section, Qt::Orientation o, int role) const {
     if (o != Qt::Horizontal || section < 0 || section >= columnCount()) return {};
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
-        return spec_.columns[static_cast<size_t>(section)].title;
+        return decl_.columns[static_cast<size_t>(section)].title;
     return {};
 }
 
 Qt::ItemFlags RecordListModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (!index.isValid()) return spec_.drops.empty() ? Qt::NoItemFlags : Qt::ItemIsDropEnabled;
-    const ListColumn& c = spec_.columns[static_cast<size_t>(index.column())];
-    if (spec_.canChange && c.field >= 0 && c.editor != ListColumn::Editor::None)
+    if (!index.isValid()) return decl_.drops.empty() ? Qt::NoItemFlags : Qt::ItemIsDropEnabled;
+    const ListColumn& c = decl_.columns[static_cast<size_t>(index.column())];
+    if (decl_.canChange && c.field >= 0 && c.editor != ListColumn::Editor::None)
         f |= Qt::ItemIsEditable;
-    if (!spec_.dragIds.isEmpty()) f |= Qt::ItemIsDragEnabled;
-    if (!spec_.drops.empty()) f |= Qt::ItemIsDropEnabled;
+    if (!decl_.dragIds.isEmpty()) f |= Qt::ItemIsDragEnabled;
+    if (!decl_.drops.empty()) f |= Qt::ItemIsDropEnabled;
     return f;
 }
 
@@ -191,23 +191,23 @@ int RecordListModel::store(const std::vector<int>& rows, int field, const Value&
         Row after = before;
         after.set(field, value);
         if (after.values == before.values) continue;
-        if (!rel.validateRow(spec_.file, after, field).ok()) break; // a range error: said once
-        if (!rel.updateRow(spec_.file, after).ok()) continue;
+        if (!rel.validateRow(decl_.file, after, field).ok()) break; // a range error: said once
+        if (!rel.updateRow(decl_.file, after).ok()) continue;
         Row stored_;
-        dict_.store().file(spec_.file).table().fetchRowId(before.rowId, stored_);
+        dict_.store().file(decl_.file).table().fetchRowId(before.rowId, stored_);
         rows_[static_cast<size_t>(i)] = stored_;
         ++stored;
         emit dataChanged(index(i, 0), index(i, columnCount() - 1));
-        if (spec_.changed) spec_.changed(before, stored_);
+        if (decl_.changed) decl_.changed(before, stored_);
     }
     return stored;
 }
 
 bool RecordListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!index.isValid() || role != Qt::EditRole) return false;
-    const ListColumn& c = spec_.columns[static_cast<size_t>(index.column())];
+    const ListColumn& c = decl_.columns[static_cast<size_t>(index.column())];
     if (c.field < 0) return false;
-    const FieldDef& f = fileDef(spec_.file).fields[static_cast<size_t>(c.field)];
+    const FieldDef& f = fileDef(decl_.file).fields[static_cast<size_t>(c.field)];
     Value v;
     if (c.editor == ListColumn::Editor::Time) {
         const qint64 t = timeFromText(value.toString());
@@ -221,7 +221,7 @@ bool RecordListModel::setData(const QModelIndex& index, const QVariant& value, i
         if (!ok) return false;
         if (c.editor == ListColumn::Editor::Number && (n < c.minimum || n > c.maximum)) {
             dict_.errors().report(Msg::RangeError,
-                                  {fileDef(spec_.file).name,
+                                  {fileDef(decl_.file).name,
                                    c.title,
                                    QStringLiteral("%1 и %2").arg(c.minimum).arg(c.maximum),
                                    {}});
@@ -240,20 +240,20 @@ bool RecordListModel::setData(const QModelIndex& index, const QVariant& value, i
 
 QStringList RecordListModel::mimeTypes() const {
     QStringList types;
-    for (const QString& id : spec_.dragIds)
+    for (const QString& id : decl_.dragIds)
         types << dragMimeType(id);
-    for (const auto& d : spec_.drops)
+    for (const auto& d : decl_.drops)
         types << dragMimeType(d.first);
     return types;
 }
 
 QMimeData* RecordListModel::mimeData(const QModelIndexList& indexes) const {
-    if (spec_.dragIds.isEmpty() || indexes.isEmpty()) return nullptr;
+    if (decl_.dragIds.isEmpty() || indexes.isEmpty()) return nullptr;
     const Row& r = rows_[static_cast<size_t>(indexes.first().row())];
     auto* data = new QMimeData;
-    for (const QString& id : spec_.dragIds)
+    for (const QString& id : decl_.dragIds)
         data->setData(dragMimeType(id), QByteArray::number(r.rowId));
-    if (spec_.dragStarted) spec_.dragStarted(r);
+    if (decl_.dragStarted) decl_.dragStarted(r);
     data->setText(cellText(r, 0));
     return data;
 }
@@ -261,7 +261,7 @@ QMimeData* RecordListModel::mimeData(const QModelIndexList& indexes) const {
 bool RecordListModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int, int,
                                       const QModelIndex& parent) const {
     if (!parent.isValid()) return false;
-    for (const auto& d : spec_.drops)
+    for (const auto& d : decl_.drops)
         if (data->hasFormat(dragMimeType(d.first))) return true;
     return false;
 }
@@ -269,7 +269,7 @@ bool RecordListModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int
 bool RecordListModel::dropMimeData(const QMimeData* data, Qt::DropAction, int, int,
                                    const QModelIndex& parent) {
     if (!parent.isValid() || parent.row() >= rowCount()) return false;
-    for (const auto& d : spec_.drops)
+    for (const auto& d : decl_.drops)
         if (data->hasFormat(dragMimeType(d.first))) {
             d.second(rows_[static_cast<size_t>(parent.row())],
                      data->data(dragMimeType(d.first)).toLongLong());

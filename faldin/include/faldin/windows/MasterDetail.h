@@ -24,9 +24,10 @@ protected:
     /// Declares the lists. `byMaster`: the detail key whose first component is the master's
     /// value; `all`: the key of the "all" tab; `masterField`/`detailField`: the linked fields;
     /// `refusal`: the caption and text when a record is added on the "all" tab.
-    void build(tamsel::ListSpec master, tamsel::ListSpec detail, const QStringList& tabTitles,
-               int allKey, int byMasterKey, int masterField, int detailField, const QString& dropId,
-               const QString& refusalCaption, const QString& refusalText);
+    void build(tamsel::ListDeclaration master, tamsel::ListDeclaration detail,
+               const QStringList& tabTitles, int allKey, int byMasterKey, int masterField,
+               int detailField, const QString& dropId, const QString& refusalCaption,
+               const QString& refusalText);
     /// Shows the detail records of the tab (0 = all, 1 = of the master's current record).
     void applyTab(int tab);
 

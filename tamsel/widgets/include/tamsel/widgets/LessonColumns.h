@@ -3,7 +3,7 @@
 // Columns of lesson lists (schedule entries), shared by every window that lists lessons:
 // the names looked up in their files, and the state of a lesson as an icon and in words.
 
-#include "tamsel/widgets/ListSpec.h"
+#include "tamsel/widgets/ListDeclaration.h"
 
 namespace tamsel {
 

@@ -21,7 +21,7 @@ public:
 
     /// Adds a list of the window (owned by the caller's layout); its file and the related
     /// files stay open while the window is.
-    RecordList* addList(ListSpec spec);
+    RecordList* addList(ListDeclaration decl);
     const std::vector<RecordList*>& lists() const { return lists_; }
     /// The list that the navigation buttons act on.
     RecordList* activeList() const { return active_; }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tamsel/widgets/ListSpec.h"
+#include "tamsel/widgets/ListDeclaration.h"
 
 #include <QDialog>
 
@@ -14,7 +14,7 @@ class Dictionary;
 class RecordForm : public QDialog {
     Q_OBJECT
 public:
-    RecordForm(Dictionary& dict, const ListSpec& spec, Row row, bool isNew,
+    RecordForm(Dictionary& dict, const ListDeclaration& decl, Row row, bool isNew,
                QWidget* parent = nullptr);
     /// The record as stored (its row id set) after "ОК".
     const Row& row() const { return row_; }
@@ -27,7 +27,7 @@ private:
     bool collect();
 
     Dictionary& dict_;
-    const ListSpec& spec_;
+    const ListDeclaration& decl_;
     Row row_;
     bool isNew_;
     std::vector<QWidget*> editors_;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "tamsel/Events.h"
-#include "tamsel/widgets/ListSpec.h"
+#include "tamsel/widgets/ListDeclaration.h"
 #include "tamsel/widgets/RecordListModel.h"
 
 #include <QWidget>
@@ -15,7 +15,7 @@ namespace tamsel {
 
 class Dictionary;
 
-/// A working list from a ListSpec: the records in key order with their caption, editing in
+/// A working list from a ListDeclaration: the records in key order with their caption, editing in
 /// place (one edit applies to every selected row), "&Добавить"/"&Изменить"/"&Удалить" with a
 /// form built from the editable columns, the keys Insert, Delete, Enter and F2, the frame's
 /// record-navigation buttons, type-ahead search on the first column, drags and drops by
@@ -23,9 +23,9 @@ class Dictionary;
 class RecordList : public QWidget {
     Q_OBJECT
 public:
-    RecordList(Dictionary& dict, ListSpec spec, QWidget* parent = nullptr);
+    RecordList(Dictionary& dict, ListDeclaration decl, QWidget* parent = nullptr);
 
-    ListSpec& spec() { return spec_; }
+    ListDeclaration& declaration() { return decl_; }
     RecordListModel* model() const { return model_; }
     QTableView* view() const { return view_; }
     /// The row where buttons of the window's own are added beside the list's buttons.
@@ -69,7 +69,7 @@ private:
     bool columnsFitted_ = false;
 
     Dictionary& dict_;
-    ListSpec spec_;
+    ListDeclaration decl_;
     RecordListModel* model_;
     QTableView* view_;
     QLabel* caption_;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tamsel/widgets/ListSpec.h"
+#include "tamsel/widgets/ListDeclaration.h"
 
 #include <QAbstractTableModel>
 
@@ -8,13 +8,13 @@ namespace tamsel {
 
 class Dictionary;
 
-/// The records of a ListSpec's view in key order, read from the position in pages as the
+/// The records of a ListDeclaration's view in key order, read from the position in pages as the
 /// view scrolls (never a large file whole), with the columns' texts as display texts (which
 /// is also what screen readers read). Edits are stored through the relation managers.
 class RecordListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    RecordListModel(Dictionary& dict, ListSpec& spec, QObject* parent = nullptr);
+    RecordListModel(Dictionary& dict, ListDeclaration& decl, QObject* parent = nullptr);
 
     /// Reads the view again from its position (after a change, a tab, a master selection).
     void reload();
@@ -55,7 +55,7 @@ public:
 
 private:
     Dictionary& dict_;
-    ListSpec& spec_;
+    ListDeclaration& decl_;
     std::vector<Row> rows_;
     bool atEnd_ = true;
 };

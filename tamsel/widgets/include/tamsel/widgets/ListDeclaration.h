@@ -71,7 +71,7 @@ struct ListView {
 };
 
 /// A list of records of one file.
-struct ListSpec {
+struct ListDeclaration {
     FileId file = FileId::Days;
     QString name; ///< the list's caption, also its accessible name
     std::vector<ListColumn> columns;
