@@ -31,42 +31,46 @@ void tellOpenError(Dictionary& dict, const Outcome& o, const QString& path) {
 } // namespace
 
 const std::vector<ArchivedFile>& ArchivedFiles() {
-    static const std::vector<ArchivedFile> files{
-        {FileId::Course, &Archive::CourseFile, "Course", "Список курсов"},
-        {FileId::Days, &Archive::DaysFile, "Days", "Дни (недели)"},
-        {FileId::Group, &Archive::GroupFile, "Group", "Список учебных групп"},
-        {FileId::LessonBell, &Archive::LessonBellFile, "LessonBell", "Расписание звонков (уроков)"},
-        {FileId::LsnLink, &Archive::LsnLinkFile, "LsnLink", "Одновременные уроки"},
-        {FileId::LsnLinkComp, &Archive::LsnLinkCompFile, "LsnLinkComp",
-         "Компоненты одновременных уроков"},
-        {FileId::Restriction, &Archive::RestrictionFile, "Restriction", "Требования к расписанию"},
-        {FileId::Room, &Archive::RoomFile, "Room", "Кабинеты"},
-        {FileId::RoomList, &Archive::RoomListFile, "RoomList", "Приоритетный список кабинетов"},
-        {FileId::RoomType, &Archive::RoomTypeFile, "RoomType", "Типы кабинетов"},
-        {FileId::Schedule, &Archive::ScheduleFile, "Schedule", "Расписание уроков"},
-        {FileId::Science, &Archive::ScienceFile, "Science", "Учебная дисциплина"},
-        {FileId::ScienceCycle, &Archive::ScienceCycleFile, "ScienceCycle", "Список циклов"},
-        {FileId::Speciality, &Archive::SpecialityFile, "Speciality",
-         "Список специальностей учителей"},
-        {FileId::Stream, &Archive::StreamFile, "Stream", "Список учебных потоков (факультетов)"},
-        {FileId::SubGroupType, &Archive::SubGroupTypeFile, "SubGroup", "Типы подгрупп"},
-        {FileId::Teacher, &Archive::TeacherFile, "Teacher", "Список учителей"},
-        {FileId::TrainingCourse, &Archive::TrainingCourseFile, "TrainingCourse",
-         "Учебные программы"},
+    // The files in the dictionary's archive order, each with its BLOB and its names.
+    struct Names {
+        QByteArray Archive::*blob;
+        const char* progressName;
+        const char* title;
     };
+    static const Names names[] = {
+        {&Archive::CourseFile, "Course", "Список курсов"},
+        {&Archive::DaysFile, "Days", "Дни (недели)"},
+        {&Archive::GroupFile, "Group", "Список учебных групп"},
+        {&Archive::LessonBellFile, "LessonBell", "Расписание звонков (уроков)"},
+        {&Archive::LsnLinkFile, "LsnLink", "Одновременные уроки"},
+        {&Archive::LsnLinkCompFile, "LsnLinkComp", "Компоненты одновременных уроков"},
+        {&Archive::RestrictionFile, "Restriction", "Требования к расписанию"},
+        {&Archive::RoomFile, "Room", "Кабинеты"},
+        {&Archive::RoomListFile, "RoomList", "Приоритетный список кабинетов"},
+        {&Archive::RoomTypeFile, "RoomType", "Типы кабинетов"},
+        {&Archive::ScheduleFile, "Schedule", "Расписание уроков"},
+        {&Archive::ScienceFile, "Science", "Учебная дисциплина"},
+        {&Archive::ScienceCycleFile, "ScienceCycle", "Список циклов"},
+        {&Archive::SpecialityFile, "Speciality", "Список специальностей учителей"},
+        {&Archive::StreamFile, "Stream", "Список учебных потоков (факультетов)"},
+        {&Archive::SubGroupTypeFile, "SubGroup", "Типы подгрупп"},
+        {&Archive::TeacherFile, "Teacher", "Список учителей"},
+        {&Archive::TrainingCourseFile, "TrainingCourse", "Учебные программы"},
+    };
+    static_assert(std::size(names) == tamsel::ArchivedFiles.size());
+    static const std::vector<ArchivedFile> files = [] {
+        std::vector<ArchivedFile> out;
+        for (size_t k = 0; k < std::size(names); ++k)
+            out.push_back(
+                {tamsel::ArchivedFiles[k], names[k].blob, names[k].progressName, names[k].title});
+        return out;
+    }();
     return files;
-}
-
-Long DayNumber(const QDate& date) {
-    return static_cast<Long>(QDate(1800, 12, 28).daysTo(date) + 1);
-}
-QDate DateOfDayNumber(Long day) {
-    return QDate(1800, 12, 28).addDays(day - 1);
 }
 
 bool BackupSchedule(Dictionary& dict, Archive& rec, QString* stoppedAt) {
     const QDateTime now = QDateTime::currentDateTime();
-    rec.SaveDate = DayNumber(now.date());
+    rec.SaveDate = dayNumberOf(now.date());
     // Hundredths too: the date and time are a unique key, and two saves may fall in a second.
     rec.SaveTime = timeOf(now.time().hour(), now.time().minute(), now.time().second()) +
                    now.time().msec() / 10;

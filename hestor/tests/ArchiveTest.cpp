@@ -86,7 +86,7 @@ TEST(Archive, SavedSpoiledAndRestoredGivesExactlyTheSavedFiles) {
     Archive rec;
     ASSERT_TRUE(BackupSchedule(t.dict(), rec));
     EXPECT_EQ(rec.WeeksInCycle, 2);
-    EXPECT_EQ(rec.SaveDate, DayNumber(QDate::currentDate()));
+    EXPECT_EQ(rec.SaveDate, dayNumberOf(QDate::currentDate()));
     EXPECT_FALSE(rec.ScheduleFile.isEmpty());
     spoil(t);
     t.store().closeAll();

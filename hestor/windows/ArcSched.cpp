@@ -26,7 +26,7 @@ int field(const char* name) {
 }
 
 QString dateText(Long day) {
-    return day ? DateOfDayNumber(day).toString(QStringLiteral("dd.MM.yyyy")) : QString();
+    return day ? dateOfDayNumber(day).toString(QStringLiteral("dd.MM.yyyy")) : QString();
 }
 QString timeText(Long t) {
     if (t <= 0) return QString();

@@ -81,7 +81,7 @@ QString timeText(const QTime& time) {
 }
 
 QDate dateFromDayNumber(tamsel::Long day) {
-    return QDate(1800, 12, 28).addDays(day - 1);
+    return tamsel::dateOfDayNumber(day);
 }
 
 QTime timeFromStored(tamsel::Long time) {

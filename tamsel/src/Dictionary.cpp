@@ -12,8 +12,9 @@ Dictionary::Dictionary(const QString& workDir)
       settings_(&ownSettings_), ui_(&silentUi_), progress_(&silentProgress_), errors_(silentUi_),
       store_(std::make_unique<Store>(glo, errors_, workDir_)), writingLock_(workDir_) {
     // A restore that a crash interrupted is finished (or undone) before anything reads; not
-    // while another process writes the folder, whose restore may be under way.
-    if (writingLock_.acquire(0)) {
+    // while another process writes the folder, whose restore may be under way. Only when
+    // there are traces of one: a start must not touch the folder of a reader.
+    if (InstallPending(workDir_) && writingLock_.acquire(0)) {
         FinishInterruptedInstall(workDir_);
         writingLock_.release();
     }

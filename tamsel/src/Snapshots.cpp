@@ -171,6 +171,12 @@ Outcome InstallDataFiles(Store& store, const std::vector<FileContents>& files,
     return Outcome::success();
 }
 
+bool InstallPending(const QString& workDir) {
+    const QDir dir(workDir);
+    return dir.exists(Marker) ||
+           !dir.entryList({QLatin1Char('*') + NewSuffix}, QDir::Files).isEmpty();
+}
+
 bool FinishInterruptedInstall(const QString& workDir) {
     const QString marker = QDir(workDir).filePath(Marker);
     QFile m(marker);

@@ -97,7 +97,7 @@ int run(const QStringList& argv, Console& io) {
     int status = Success;
     if (verb == u("list")) {
         for (const tamsel::Archive& a : archive.all(tamsel::Archive::DateTimeKey))
-            io.out << hestor::DateOfDayNumber(a.SaveDate).toString(QStringLiteral("dd.MM.yyyy"))
+            io.out << tamsel::dateOfDayNumber(a.SaveDate).toString(QStringLiteral("dd.MM.yyyy"))
                    << ' ' << QString::number(a.WeeksInCycle).rightJustified(3) << "  "
                    << a.BriefDescription << '\n';
         status = archive.readOk() ? Success : Failure;

@@ -39,8 +39,5 @@ bool BackupSchedule(tamsel::Dictionary& dict, tamsel::Archive& rec, QString* sto
 /// when the data was replaced.
 bool RestoreSchedule(tamsel::Dictionary& dict, const tamsel::Archive& rec);
 
-/// A day number as the data files store dates (day 1 is 28 December 1800), and back.
-tamsel::Long DayNumber(const QDate& date);
-QDate DateOfDayNumber(tamsel::Long day);
 
 } // namespace hestor

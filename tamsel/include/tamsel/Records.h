@@ -7,6 +7,7 @@
 #include "tamsel/FileId.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QString>
 #include <cstdint>
 
@@ -31,6 +32,12 @@ constexpr Short None = 0;
 constexpr Short Undesirable = 1;
 constexpr Short Forbidden = 2;
 } // namespace RestrictionLevel
+
+/// Dates as the data files store them: day numbers, day 1 being 28 December 1800.
+inline Long dayNumberOf(const QDate& date) {
+    return static_cast<Long>(QDate(1800, 12, 28).daysTo(date) + 1);
+}
+inline QDate dateOfDayNumber(Long day) { return QDate(1800, 12, 28).addDays(day - 1); }
 
 /// Time of day: hundredths of a second since midnight plus one (08:00 = 2880001).
 constexpr Long timeOf(int hours, int minutes, int seconds = 0) {

@@ -34,6 +34,10 @@ struct FileContents {
 Outcome InstallDataFiles(Store& store, const std::vector<FileContents>& files,
                          const std::function<bool(int step)>& step = {});
 
+/// Whether the working folder holds the traces of an interrupted installation (the marker or
+/// new files beside the old): a cheap look, so that a start without them touches nothing.
+bool InstallPending(const QString& workDir);
+
 /// Finishes an installation that a crash interrupted (after the marker was written: the new
 /// files go in) or undoes one that had not got that far (the half-written new files go).
 /// Called when a dictionary is created; true when there was anything to do.

@@ -47,6 +47,7 @@ RecordListModel::RecordListModel(Dictionary& dict, ListDeclaration& decl, QObjec
 void RecordListModel::reload() {
     beginResetModel();
     rows_.clear();
+    choices_.clear();
     atEnd_ = false;
     endResetModel();
     if (canFetchMore({})) fetchMore({});
@@ -134,9 +135,12 @@ QString RecordListModel::cellText(const Row& r, int column) const {
     if (f.isText()) return r.text(c.field);
     if (f.type == FieldType::Time || c.editor == ListColumn::Editor::Time)
         return timeText(r.integer(c.field));
-    if (c.editor == ListColumn::Editor::Choice && c.choices)
-        for (const auto& [text, value] : c.choices())
+    if (c.editor == ListColumn::Editor::Choice && c.choices) {
+        auto cached = choices_.find(column);
+        if (cached == choices_.end()) cached = choices_.emplace(column, c.choices()).first;
+        for (const auto& [text, value] : cached->second)
             if (value == r.values[static_cast<size_t>(c.field)]) return text;
+    }
     return QString::number(r.integer(c.field));
 }
 

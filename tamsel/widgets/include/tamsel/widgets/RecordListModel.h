@@ -3,6 +3,7 @@
 #include "tamsel/widgets/ListDeclaration.h"
 
 #include <QAbstractTableModel>
+#include <map>
 
 namespace tamsel {
 
@@ -58,6 +59,9 @@ private:
     ListDeclaration& decl_;
     std::vector<Row> rows_;
     bool atEnd_ = true;
+    /// The drop-list entries of Choice columns, read once per reading of the list: a cell
+    /// is painted far more often than the file it names changes.
+    mutable std::map<int, std::vector<std::pair<QString, Value>>> choices_;
 };
 
 } // namespace tamsel
