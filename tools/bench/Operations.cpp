@@ -4,10 +4,18 @@
 #include "hestor/Archive.h"
 #include "hestor/ExportSchedule.h"
 #include "pivrel/engine/AutoPlacement.h"
+#include "pivrel/timetable/PivrelLessons.h"
 #include "tamsel/Dictionary.h"
 #include "tamsel/ErrorReporter.h"
 #include "tamsel/Relations.h"
 #include "tamsel/Transaction.h"
+
+#include <QAbstractItemModel>
+#include <QCoreApplication>
+#include <QMimeData>
+#include <QTableView>
+#include <map>
+#include <memory>
 
 using namespace tamsel;
 
@@ -206,6 +214,128 @@ void lessonVariants(RunContext& ctx) {
     ctx.note = u("вариантов: %1").arg(dict.glo.VariantQueue.items.size());
 }
 
+/// The grid of the teacher with the most placed lessons, every week shown. Opening it is
+/// timed with its data; a caller may want the teacher and one of its lessons.
+struct GridSetUp {
+    Short teacher = 0;
+    Schedule lesson;
+};
+
+GridSetUp busiestTeacher(Dictionary& dict, RunContext& ctx) {
+    GridSetUp out;
+    FileUse use(dict.store(), FileId::Schedule);
+    std::map<Short, int> placed;
+    std::map<Short, Schedule> some;
+    for (const Schedule& x : dict.access<Schedule>().all(Schedule::TeacherKey))
+        if (!x.isUnplaced() && x.TeacherCode != 0) {
+            ++placed[x.TeacherCode];
+            if (x.LinkCode == 0) some[x.TeacherCode] = x;
+        }
+    int best = -1;
+    for (const auto& [teacher, n] : placed)
+        if (n > best && some.count(teacher)) {
+            best = n;
+            out.teacher = teacher;
+        }
+    if (best < 0) ctx.error = u("в примере нет расставленных уроков");
+    else out.lesson = some[out.teacher];
+    return out;
+}
+
+/// The place of a lesson in a grid that shows every week.
+pivrel::GridCell cellOf(pivrel::TimetableGrid& grid, short week, short day, const QString& lessonNo) {
+    pivrel::GridCell c{week - 1, 0, 0};
+    for (size_t i = 0; i < grid.days().size(); ++i)
+        if (grid.days()[i].DaySeqNumber == day) c.day = static_cast<int>(i);
+    for (size_t i = 0; i < grid.bells().size(); ++i)
+        if (grid.bells()[i].LessonNo == lessonNo) c.bell = static_cast<int>(i);
+    return c;
+}
+
+void gridOpen(RunContext& ctx) {
+    Dictionary dict(ctx.dir);
+    if (!openSample(dict, ctx)) return;
+    dict.glo.AllWeeksShow = 1;
+    ctx.start();
+    // The window opens on the first teacher, with that teacher's lessons.
+    pivrel::PivrelLessons w(dict, QString());
+    ctx.stop();
+    ctx.note = u("ячеек: %1").arg(w.grid().cells().size());
+}
+
+void gridRefresh(RunContext& ctx) {
+    Dictionary dict(ctx.dir);
+    if (!openSample(dict, ctx)) return;
+    dict.glo.AllWeeksShow = 1;
+    const GridSetUp set = busiestTeacher(dict, ctx);
+    if (!ctx.error.isEmpty()) return;
+    pivrel::PivrelLessons w(dict, QString());
+    w.showObject(ObjectType::Teacher, set.teacher);
+    ctx.start();
+    w.refresh();
+    ctx.stop();
+}
+
+void moveTargets(RunContext& ctx) {
+    Dictionary dict(ctx.dir);
+    if (!openSample(dict, ctx)) return;
+    dict.glo.AllWeeksShow = 1;
+    const GridSetUp set = busiestTeacher(dict, ctx);
+    if (!ctx.error.isEmpty()) return;
+    pivrel::PivrelLessons w(dict, QString());
+    w.showObject(ObjectType::Teacher, set.teacher);
+    const pivrel::GridCell cell =
+        cellOf(w.grid(), set.lesson.Week, set.lesson.DaySeqNumber, set.lesson.LessonNo);
+    ctx.start();
+    w.cellClicked(cell, true); // the variants, then every cell recoloured
+    ctx.stop();
+    ctx.note = u("вариантов: %1").arg(dict.glo.VariantQueue.items.size());
+    if (dict.glo.VariantQueue.items.empty()) ctx.error = u("у урока нет ни одного варианта");
+}
+
+/// A lesson dragged in its teacher's grid to a free cell, with its group's and room's grids
+/// open: the placement, its write and the refresh of all three grids.
+void gridMove(RunContext& ctx) {
+    Dictionary dict(ctx.dir);
+    if (!openSample(dict, ctx)) return;
+    dict.glo.AllWeeksShow = 1;
+    const GridSetUp set = busiestTeacher(dict, ctx);
+    if (!ctx.error.isEmpty()) return;
+    std::vector<std::unique_ptr<pivrel::PivrelLessons>> grids;
+    for (int i = 0; i < 3; ++i) grids.push_back(std::make_unique<pivrel::PivrelLessons>(dict, QString()));
+    grids[0]->showObject(ObjectType::Teacher, set.teacher);
+    grids[1]->showObject(ObjectType::Group, set.lesson.GroupCode);
+    grids[2]->showObject(ObjectType::Room, set.lesson.RoomCode);
+    pivrel::TimetableGrid& grid = grids[0]->grid();
+    pivrel::LessonVariants(dict, set.lesson);
+    const VariantQueueEntry* target = nullptr;
+    for (const VariantQueueEntry& v : dict.glo.VariantQueue.items)
+        if (v.MainEstimate == 0 && v.AdditionalEstimate == 0) {
+            target = &v;
+            break;
+        }
+    if (!target) {
+        ctx.error = u("уроку некуда подвинуться");
+        return;
+    }
+    const pivrel::GridCell from =
+        cellOf(grid, set.lesson.Week, set.lesson.DaySeqNumber, set.lesson.LessonNo);
+    const pivrel::GridCell to = cellOf(grid, target->Week, target->DaySeqNumber, target->LessonNo);
+    QAbstractItemModel* source = grids[0]->blockViews()[static_cast<size_t>(from.block)]->model();
+    QAbstractItemModel* dest = grids[0]->blockViews()[static_cast<size_t>(to.block)]->model();
+    ctx.start();
+    std::unique_ptr<QMimeData> data(source->mimeData({source->index(from.bell, from.day)}));
+    dest->dropMimeData(data.get(), Qt::CopyAction, -1, -1, dest->index(to.bell, to.day));
+    QCoreApplication::processEvents(); // the drop runs once the drag has ended
+    grids[1]->refresh(); // what the frame's relay of 1024 does for the other grids
+    grids[2]->refresh();
+    ctx.stop();
+    FileUse use(dict.store(), FileId::Schedule);
+    const Schedule now = dict.access<Schedule>().byRowId(set.lesson.rowId);
+    if (now.DaySeqNumber != target->DaySeqNumber || now.LessonNo != target->LessonNo)
+        ctx.error = u("урок не передвинут");
+}
+
 } // namespace
 
 /// A snapshot of every data file taken into an ARCHIVE record and stored.
@@ -266,6 +396,10 @@ const std::vector<Operation>& operations() {
         {"place", "Автоматическая расстановка", true, &placeFast},
         {"place-ref", "Авторасстановка, эталонный путь", true, &placeReference, &smallOnly},
         {"variants", "ProcessNewLessonSelection (1 урок)", true, &lessonVariants},
+        {"grid-open", "Открытие сетки (все недели)", true, &gridOpen},
+        {"grid-refresh", "Обновление всех ячеек сетки", true, &gridRefresh},
+        {"move-targets", "«Куда можно подвинуть?»", true, &moveTargets},
+        {"grid-move", "Перенос урока, три сетки", true, &gridMove},
         {"archive-save", "Запись снимка в архив", true, &archiveSave},
         {"archive-restore", "Восстановление снимка из архива", true, &archiveRestore},
         {"export", "Экспорт расписания", true, &exportSchedule},

@@ -6,7 +6,7 @@
 
 #include "Bench.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -93,7 +93,7 @@ Outcome runOnce(const bench::Operation& op, bench::RunContext ctx) {
 
 void printHelp(QTextStream& s) {
     s << u("Использование: korvel-bench [--sizes small,medium,large] [--weeks 1,20] [--runs N]\n"
-           "                    [--ops СПИСОК] [--dir ПАПКА]\n"
+           "                    [--ops СПИСОК] [--dir ПАПКА] [--format text|tsv]\n"
            "Строит примеры школ во временной папке и для каждой операции, размера и длины цикла\n"
            "печатает медиану времени N прогонов и пиковую память прогона.\n\n"
            "  --sizes  размеры школ через запятую; по умолчанию small,medium,large\n"
@@ -111,13 +111,16 @@ void printHelp(QTextStream& s) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // The grid operations open real windows; they need no screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     QTextStream out(stdout), err(stderr);
     QStringList sizes{QStringLiteral("small"), QStringLiteral("medium"), QStringLiteral("large")};
     QList<int> weeks{1, 20};
     int runs = 5;
     QStringList opNames;
     QString root;
+    bool tsv = false;
 
     const QStringList args = app.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
@@ -156,6 +159,9 @@ int main(int argc, char** argv) {
                                        });
         } else if (a == QStringLiteral("--dir")) {
             root = v;
+        } else if (a == QStringLiteral("--format")) {
+            ok = v == QLatin1String("text") || v == QLatin1String("tsv");
+            tsv = v == QLatin1String("tsv");
         } else {
             ok = false;
         }
@@ -177,10 +183,13 @@ int main(int argc, char** argv) {
     for (const bench::Operation& op : bench::operations())
         if (opNames.isEmpty() || opNames.contains(QLatin1String(op.name))) ops.push_back(&op);
 
-    out << u("Операция").leftJustified(38) << u("Размер").leftJustified(8)
-        << u("Недель").rightJustified(6) << u("Прогонов").rightJustified(10)
-        << u("Медиана, мс").rightJustified(13) << u("Пик памяти, МБ").rightJustified(16) << "  "
-        << u("Примечание") << '\n';
+    if (tsv)
+        out << "key\tsize\tweeks\truns\tmedian_ms\tpeak_mb\tnote\n";
+    else
+        out << u("Операция").leftJustified(38) << u("Размер").leftJustified(8)
+            << u("Недель").rightJustified(6) << u("Прогонов").rightJustified(10)
+            << u("Медиана, мс").rightJustified(13) << u("Пик памяти, МБ").rightJustified(16)
+            << "  " << u("Примечание") << '\n';
     out.flush();
 
     bool anyFailed = false;
@@ -230,22 +239,34 @@ int main(int argc, char** argv) {
                     times.push_back(o.ms);
                     peak = std::max(peak, o.peakMb);
                 }
-                out << u(op->title).leftJustified(38) << sizeText.leftJustified(8)
-                    << QString::number(w).rightJustified(6);
-                if (!error.isEmpty()) {
-                    out << u("   ошибка: ") << error << '\n';
-                    anyFailed = true;
-                } else {
+                double median = -1;
+                if (error.isEmpty()) {
                     std::sort(times.begin(), times.end());
                     const size_t n = times.size();
-                    const double median =
-                        n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
-                    out << QString::number(runs).rightJustified(10)
-                        << QString::number(median, 'f', 1).rightJustified(13)
-                        << (peak < 0 ? QStringLiteral("—") : QString::number(peak, 'f', 1))
-                               .rightJustified(16);
-                    if (!note.isEmpty()) out << "  " << note;
-                    out << '\n';
+                    median = n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+                } else {
+                    anyFailed = true;
+                }
+                if (tsv) {
+                    // One line per row for scripts: a failed row has no figures, its error as note.
+                    auto clean = [](QString t) { return t.replace(QLatin1Char('\t'), QLatin1Char(' ')); };
+                    out << op->name << '\t' << sizeText << '\t' << w << '\t' << runs << '\t'
+                        << (error.isEmpty() ? QString::number(median, 'f', 1) : QString()) << '\t'
+                        << (peak < 0 ? QString() : QString::number(peak, 'f', 1)) << '\t'
+                        << clean(error.isEmpty() ? note : u("ошибка: ") + error) << '\n';
+                } else {
+                    out << u(op->title).leftJustified(38) << sizeText.leftJustified(8)
+                        << QString::number(w).rightJustified(6);
+                    if (!error.isEmpty()) {
+                        out << u("   ошибка: ") << error << '\n';
+                    } else {
+                        out << QString::number(runs).rightJustified(10)
+                            << QString::number(median, 'f', 1).rightJustified(13)
+                            << (peak < 0 ? QStringLiteral("—") : QString::number(peak, 'f', 1))
+                                   .rightJustified(16);
+                        if (!note.isEmpty()) out << "  " << note;
+                        out << '\n';
+                    }
                 }
                 out.flush();
             }

@@ -163,6 +163,31 @@ PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, Engin
     return finish(end);
 }
 
+void LessonVariants(Dictionary& dict, const Schedule& lesson, const EngineHooks& hooks) {
+    auto& glo = dict.glo;
+    if (EngineDiagnosticsOn(dict)) {
+        // The reference path keeps the diagnostics; it needs the lesson in ScheduleRecord.
+        const short GoToSelectedObject = glo.GoToSelectedObject;
+        const short ShowLessonRestrictions = glo.ShowLessonRestrictions;
+        glo.GoToSelectedObject = 0;
+        glo.ShowLessonRestrictions = 1;
+        Engine(dict, hooks).ProcessNewLessonSelection(0, lesson);
+        glo.GoToSelectedObject = GoToSelectedObject;
+        glo.ShowLessonRestrictions = ShowLessonRestrictions;
+        return;
+    }
+    dict.ui().setBusy(true);
+    Schedule l = lesson;
+    if (l.LinkCode == 0) l.LinkCode = -1;
+    PlacementLog log(dict);
+    FastPlacement fast(dict, log);
+    if (fast.loadFor(l))
+        fast.variantsOf(l);
+    else
+        glo.VariantQueue.clear();
+    dict.ui().setBusy(false);
+}
+
 void ProcessNewLessonSelection(Dictionary& dict, short GoTo, const Schedule& selected,
                                const EngineHooks& hooks) {
     if (EngineDiagnosticsOn(dict)) {
@@ -176,16 +201,7 @@ void ProcessNewLessonSelection(Dictionary& dict, short GoTo, const Schedule& sel
         if (hooks.postToFrame) hooks.postToFrame(1025);
     }
     if (!glo.ShowLessonRestrictions) return;
-    dict.ui().setBusy(true);
-    Schedule lesson = selected;
-    if (lesson.LinkCode == 0) lesson.LinkCode = -1;
-    PlacementLog log(dict);
-    FastPlacement fast(dict, log);
-    if (fast.loadFor(lesson))
-        fast.variantsOf(lesson);
-    else
-        glo.VariantQueue.clear();
-    dict.ui().setBusy(false);
+    LessonVariants(dict, selected, hooks);
 }
 
 } // namespace pivrel

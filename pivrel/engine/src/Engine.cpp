@@ -108,19 +108,11 @@ void Engine::BuildLinkLesQue() {
         displayQueues(QStringLiteral("BuildLinkLesQue"), QStringLiteral("BuildLinkLesQue"));
 }
 
-long Engine::SetLessonTo(short Week, short DaySeqNumber, const QString& LessonNo, long RoomCode,
-                         bool AutoRoom, short AutoMode) {
+long Engine::checkLessons(short Week, short DaySeqNumber, const QString& LessonNo, long RoomCode,
+                          bool AutoRoom, short AutoMode, bool stopAtFirstRefusal) {
     auto& q = dict_.glo.LinkedLessonsQueue;
-    BuildLinkLesQue();
-    if (DebugProcEnabled(dict_, QStringLiteral("SetLessonTo"))) {
-        dict_.ui().tell(QStringLiteral("SetLessonTo"),
-                        QStringLiteral("После BuildLinkLesQue()|Week = ") + n(Week) +
-                            QStringLiteral("|DaySeqNumber = ") + n(DaySeqNumber) +
-                            QStringLiteral("|LessonNo = ") + LessonNo);
-        displayQueues(QStringLiteral("SetLessonTo"),
-                      QStringLiteral("SetLessonTo после BuildLinkLesQue()"));
-    }
     long total = 0;
+    long refused = 0;
     for (size_t i = 0; i < q.items.size(); ++i) {
         q.pointer = static_cast<int>(i);
         const Schedule o = q.items[i].O;
@@ -136,10 +128,53 @@ long Engine::SetLessonTo(short Week, short DaySeqNumber, const QString& LessonNo
         q.pointer = static_cast<int>(i);
         const long r = SellIsAvaliable(AutoMode);
         if (r < 0) {
-            q.clear();
-            return r;
+            if (stopAtFirstRefusal) return r;
+            if (refused == 0) refused = r;
+            continue;
         }
         total += r;
+    }
+    return refused < 0 ? refused : total;
+}
+
+QStringList Engine::refusalsAt(short Week, short DaySeqNumber, const QString& LessonNo,
+                               long RoomCode, bool AutoRoom) {
+    // The interactive check tells every reason; here they are kept instead of shown.
+    class Collector final : public UserInterfacePort {
+    public:
+        void tell(const QString&, const QString& text) override {
+            if (!texts.contains(text)) texts << text;
+        }
+        Button ask(const QString&, const QString&, unsigned, Button d) override { return d; }
+        bool stopPrompt(const QString&) override { return false; }
+        void setBusy(bool) override {}
+        QStringList texts;
+    } collector;
+    UserInterfacePort& previous = dict_.ui();
+    dict_.setUserInterface(collector);
+    BuildLinkLesQue();
+    checkLessons(Week, DaySeqNumber, LessonNo, RoomCode, AutoRoom, 0, false);
+    dict_.glo.LinkedLessonsQueue.clear();
+    dict_.setUserInterface(previous);
+    return collector.texts;
+}
+
+long Engine::SetLessonTo(short Week, short DaySeqNumber, const QString& LessonNo, long RoomCode,
+                         bool AutoRoom, short AutoMode) {
+    auto& q = dict_.glo.LinkedLessonsQueue;
+    BuildLinkLesQue();
+    if (DebugProcEnabled(dict_, QStringLiteral("SetLessonTo"))) {
+        dict_.ui().tell(QStringLiteral("SetLessonTo"),
+                        QStringLiteral("После BuildLinkLesQue()|Week = ") + n(Week) +
+                            QStringLiteral("|DaySeqNumber = ") + n(DaySeqNumber) +
+                            QStringLiteral("|LessonNo = ") + LessonNo);
+        displayQueues(QStringLiteral("SetLessonTo"),
+                      QStringLiteral("SetLessonTo после BuildLinkLesQue()"));
+    }
+    const long total = checkLessons(Week, DaySeqNumber, LessonNo, RoomCode, AutoRoom, AutoMode, true);
+    if (total < 0) {
+        q.clear();
+        return total;
     }
 
     // Every lesson passed: write the whole group at once or nothing.

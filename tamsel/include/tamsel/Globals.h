@@ -66,6 +66,9 @@ struct Globals {
     Short SmallFlag = 0; ///< the program's "Компактный вид"; saved with the rest
 
     Short ShowLessonRestrictions = 0;
+    /// Set by a grid's "Куда можно подвинуть?" (or a lesson dragged): every grid colours its
+    /// cells by VariantQueue until a single click on a cell clears it. Not saved.
+    Short MoveTargetsShown = 0;
     /// 1 stops a running automatic placement; written by the stop button, polled by the engine.
     std::atomic<Short> ProcessingDisabled{1};
     Short StopButtonAtX = 0;

@@ -5,6 +5,8 @@
 #include "tamsel/widgets/RecordForm.h"
 
 #include <QComboBox>
+#include <QDrag>
+#include <QMimeData>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,6 +21,27 @@
 namespace tamsel {
 
 namespace {
+
+/// The table of a list; tells the declaration when a drag it started has ended.
+class ListTableView : public QTableView {
+public:
+    ListTableView(const ListDeclaration& decl, QWidget* parent) : QTableView(parent), decl_(decl) {}
+
+protected:
+    void startDrag(Qt::DropActions actions) override {
+        const QModelIndex current = currentIndex();
+        if (!current.isValid()) return;
+        QMimeData* data = model()->mimeData({current});
+        if (!data) return;
+        auto* drag = new QDrag(this);
+        drag->setMimeData(data);
+        const Qt::DropAction result = drag->exec(actions, defaultDropAction());
+        if (decl_.dragEnded) decl_.dragEnded(result != Qt::IgnoreAction);
+    }
+
+private:
+    const ListDeclaration& decl_;
+};
 
 /// The in-place editors of the columns.
 class Delegate : public QStyledItemDelegate {
@@ -92,7 +115,7 @@ RecordList::RecordList(Dictionary& dict, ListDeclaration decl, QWidget* parent)
     : QWidget(parent), dict_(dict), decl_(std::move(decl)) {
     setObjectName(decl_.name);
     model_ = new RecordListModel(dict_, decl_, this);
-    view_ = new QTableView(this);
+    view_ = new ListTableView(decl_, this);
     view_->setModel(model_);
     view_->setItemDelegate(new Delegate(decl_, view_));
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);

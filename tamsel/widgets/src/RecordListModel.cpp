@@ -3,6 +3,7 @@
 #include "tamsel/Dictionary.h"
 #include "tamsel/Events.h"
 #include "tamsel/Relations.h"
+#include "tamsel/widgets/LessonColumns.h"
 
 #include <QMimeData>
 #include <QTime>
@@ -99,16 +100,20 @@ void RecordListModel::fetchMore(const QModelIndex& parent) {
     });
     atEnd_ = seen < PageSize || !o.ok();
     if (!o.ok() && table.takeReadFailureToShow()) dict_.errors().report(o.msgNo, o.args);
-    if (decl_.view.order && !atEnd_) {
+    const bool sorted = decl_.view.order || decl_.view.sortKey;
+    if (sorted && !atEnd_) {
         // A sorted view is read whole before it is shown.
         rows_.insert(rows_.end(), page.begin(), page.end());
         fetchMore(parent);
         return;
     }
-    if (decl_.view.order) {
+    if (sorted) {
         std::vector<Row> all = std::move(rows_);
         all.insert(all.end(), page.begin(), page.end());
-        std::stable_sort(all.begin(), all.end(), decl_.view.order);
+        if (decl_.view.sortKey)
+            sortByKeys(all);
+        else
+            std::stable_sort(all.begin(), all.end(), decl_.view.order);
         rows_.clear();
         page = std::move(all);
     }
@@ -117,6 +122,24 @@ void RecordListModel::fetchMore(const QModelIndex& parent) {
     beginInsertRows({}, first, first + static_cast<int>(page.size()) - 1);
     rows_.insert(rows_.end(), page.begin(), page.end());
     endInsertRows();
+}
+
+void RecordListModel::sortByKeys(std::vector<Row>& rows) const {
+    std::vector<std::pair<QStringList, size_t>> keys;
+    keys.reserve(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) keys.emplace_back(decl_.view.sortKey(rows[i]), i);
+    std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) {
+        const qsizetype n = std::min(a.first.size(), b.first.size());
+        for (qsizetype i = 0; i < n; ++i) {
+            if (LessonColumns::naturalLess(a.first[i], b.first[i])) return true;
+            if (LessonColumns::naturalLess(b.first[i], a.first[i])) return false;
+        }
+        return a.first.size() < b.first.size();
+    });
+    std::vector<Row> out;
+    out.reserve(rows.size());
+    for (const auto& k : keys) out.push_back(std::move(rows[k.second]));
+    rows = std::move(out);
 }
 
 int RecordListModel::rowCount(const QModelIndex& parent) const {
@@ -150,8 +173,15 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
     const ListColumn& c = decl_.columns[static_cast<size_t>(index.column())];
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::AccessibleTextRole:
         return cellText(r, index.column());
+    case Qt::AccessibleTextRole: {
+        // A screen reader hears the state that the icon shows.
+        const QString state = c.decorationText ? c.decorationText(r) : QString();
+        const QString text = cellText(r, index.column());
+        return state.isEmpty() ? text : text + QStringLiteral(", ") + state;
+    }
+    case Qt::DecorationRole:
+        return c.decoration ? c.decoration(r) : QVariant();
     case Qt::EditRole: {
         if (c.field < 0) return {};
         const Value& v = r.values[static_cast<size_t>(c.field)];
@@ -264,7 +294,7 @@ QMimeData* RecordListModel::mimeData(const QModelIndexList& indexes) const {
 
 bool RecordListModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int, int,
                                       const QModelIndex& parent) const {
-    if (!parent.isValid()) return false;
+    if (!parent.isValid() && !decl_.dropsAnywhere) return false;
     for (const auto& d : decl_.drops)
         if (data->hasFormat(dragMimeType(d.first))) return true;
     return false;
@@ -272,10 +302,11 @@ bool RecordListModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int
 
 bool RecordListModel::dropMimeData(const QMimeData* data, Qt::DropAction, int, int,
                                    const QModelIndex& parent) {
-    if (!parent.isValid() || parent.row() >= rowCount()) return false;
+    const bool onRow = parent.isValid() && parent.row() < rowCount();
+    if (!onRow && !decl_.dropsAnywhere) return false;
     for (const auto& d : decl_.drops)
         if (data->hasFormat(dragMimeType(d.first))) {
-            d.second(rows_[static_cast<size_t>(parent.row())],
+            d.second(onRow ? rows_[static_cast<size_t>(parent.row())] : Row{},
                      data->data(dragMimeType(d.first)).toLongLong());
             return true;
         }

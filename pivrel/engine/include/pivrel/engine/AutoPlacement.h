@@ -57,4 +57,10 @@ bool EngineDiagnosticsOn(const tamsel::Dictionary& dict);
 void ProcessNewLessonSelection(tamsel::Dictionary& dict, short GoTo,
                                const tamsel::Schedule& selected, const EngineHooks& hooks = {});
 
+/// Fills VariantQueue with the cells of the whole cycle where `lesson` (with its linked
+/// lessons) can go: the day load as main estimate, the variant's estimate as additional one.
+/// What the grids colour by ("Куда можно подвинуть?", a selected or dragged lesson).
+void LessonVariants(tamsel::Dictionary& dict, const tamsel::Schedule& lesson,
+                    const EngineHooks& hooks = {});
+
 } // namespace pivrel

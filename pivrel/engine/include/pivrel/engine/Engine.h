@@ -55,6 +55,11 @@ public:
     long SetLessonTo(short Week, short DaySeqNumber, const QString& LessonNo, long RoomCode,
                      bool AutoRoom, short AutoMode);
     long SellIsAvaliable(short AutoMode);
+    /// The reasons the interactive SetLessonTo would give for placing ScheduleRecord's lessons
+    /// (with their linked lessons) at a cell, collected instead of shown; nothing is written.
+    /// Empty when the cell takes them.
+    QStringList refusalsAt(short Week, short DaySeqNumber, const QString& LessonNo,
+                           long RoomCode, bool AutoRoom);
     long SetLessonRoom(short Week, short DaySeqNumber, short TeacherCode, short ScienceCode,
                        const QString& LessonNo);
     int RoomIsAvaliable(long RoomCode, short Week, short DaySeqNumber, const QString& LessonNo);
@@ -91,6 +96,10 @@ public:
 
 private:
     struct Impl;
+    /// Checks every lesson of LinkedLessonsQueue at the cell (filling their targets); the
+    /// first refusal code, or the sum of the estimates when all pass.
+    long checkLessons(short Week, short DaySeqNumber, const QString& LessonNo, long RoomCode,
+                      bool AutoRoom, short AutoMode, bool stopAtFirstRefusal);
     long restrictionLevel(short type, long code, const Cell& c);
     bool isLecture(short linkCode);
     void tellIf(const QString& proc, const QString& caption, const QString& text);

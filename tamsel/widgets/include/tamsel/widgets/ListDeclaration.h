@@ -68,6 +68,9 @@ struct ListView {
     /// An order other than the key's (by a looked-up name): the view is read whole and
     /// sorted, so only for views of a few hundred records at most.
     std::function<bool(const Row&, const Row&)> order;
+    /// The same by names computed once per record and compared as people read them (numbers
+    /// by value): for long views such as every unplaced lesson of a school.
+    std::function<QStringList(const Row&)> sortKey;
 };
 
 /// A list of records of one file.
@@ -93,8 +96,12 @@ struct ListDeclaration {
     QStringList dragIds;
     /// Called with the dragged record when a drag starts (a lesson becomes ScheduleRecord).
     std::function<void(const Row&)> dragStarted;
+    /// Called when a drag of this list has ended, `dropped` telling whether a target took it.
+    std::function<void(bool dropped)> dragEnded;
     /// Accepted drops by identifier: the target row and the dragged record's row id.
     std::vector<std::pair<QString, std::function<void(const Row& target, RowId dragged)>>> drops;
+    /// Drops are taken anywhere on the list, an empty target row standing for no row.
+    bool dropsAnywhere = false;
 };
 
 class Dictionary;

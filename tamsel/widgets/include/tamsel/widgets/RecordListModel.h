@@ -55,6 +55,7 @@ public:
     static constexpr int PageSize = 256;
 
 private:
+    void sortByKeys(std::vector<Row>& rows) const;
     Dictionary& dict_;
     ListDeclaration& decl_;
     std::vector<Row> rows_;

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "pivrel/timetable/TimetableGrid.h"
+
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QSpinBox;
+class QTabWidget;
+class QTableView;
+
+namespace tamsel {
+class FileUse;
+}
+
+namespace pivrel {
+
+class GridBlockModel;
+
+/// The timetable grid window: the timetable of one teacher, group or room, one block of cells
+/// per week shown. Draws what TimetableGrid computes and forwards the user's actions to it.
+class PivrelLessons : public QWidget {
+    Q_OBJECT
+public:
+    /// `mode` non-blank ("Small") selects the compact cells.
+    PivrelLessons(tamsel::Dictionary& dict, const QString& mode, QWidget* parent = nullptr);
+    ~PivrelLessons() override;
+
+    static QString procedureName() { return QStringLiteral("PivrelLessons"); }
+
+    TimetableGrid& grid() { return grid_; }
+    /// Shows an object as if it had been chosen in its tab's drop list (type 4, 1 or 2).
+    bool showObject(tamsel::Short type, tamsel::Long code);
+    /// Re-reads every cell's texts and colours.
+    void refresh();
+    /// The week blocks' tables (one unless every week is shown), for tests and tools.
+    std::vector<QTableView*> blockViews() const;
+    QSpinBox* weekSpin() const { return weekSpin_; }
+    QTabWidget* tabs() const { return tabs_; }
+    QComboBox* dropList(int tab) const { return lists_[static_cast<size_t>(tab)]; }
+    /// The week captions shown ("2-я неделя" …).
+    QStringList weekCaptions() const;
+
+    /// The popups, built for a cell, a day header or a lesson-row header; the caller shows
+    /// them (tests trigger their actions directly).
+    QMenu* cellMenu(const GridCell& cell, QWidget* parent);
+    QMenu* dayMenu(int block, int day, QWidget* parent);
+    QMenu* rowMenu(int block, int bell, QWidget* parent);
+    /// The information popup of a double click.
+    QMenu* infoMenu(const GridCell& cell, QWidget* parent);
+
+    /// A left click on a cell: with Shift "Куда можно подвинуть?", without it the end of the
+    /// move-target colouring.
+    void cellClicked(const GridCell& cell, bool shift);
+    /// "Что сюда можно поставить?"
+    void chooseForCell(const GridCell& cell);
+    /// Drops, as the cells receive them (the work runs once the drag has ended).
+    void dropped(const GridCell& cell, const QString& dragId, tamsel::RowId lesson);
+    /// "Печать": the shown object's timetable.
+    void print();
+
+protected:
+    void customEvent(QEvent* event) override;
+
+private:
+    void buildGrid();
+    void fillDropLists();
+    void objectChosen(int tab);
+    void afterAction();
+    int tabOfType(tamsel::Short type) const;
+
+    tamsel::Dictionary& dict_;
+    TimetableGrid grid_;
+    std::vector<std::unique_ptr<tamsel::FileUse>> files_;
+    QTabWidget* tabs_ = nullptr;
+    std::vector<QComboBox*> lists_;
+    QLabel* weekLabel_ = nullptr;
+    QSpinBox* weekSpin_ = nullptr;
+    QPushButton* printButton_ = nullptr;
+    QWidget* area_ = nullptr;
+    std::vector<QTableView*> views_;
+    std::vector<GridBlockModel*> models_;
+    std::vector<QLabel*> captions_;
+};
+
+} // namespace pivrel

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "tamsel/widgets/ListWindow.h"
+
+class QCheckBox;
+class QTabWidget;
+
+namespace pivrel {
+
+/// "Нерасставленные уроки": the lessons without a place, by subject, by group and by teacher.
+/// A lesson is placed by dragging it onto a grid cell and taken off a grid by dragging it back;
+/// the lesson selected here is the one the grids colour their cells for.
+class UnplacedLessons : public tamsel::ListWindow {
+    Q_OBJECT
+public:
+    explicit UnplacedLessons(tamsel::Dictionary& dict, QWidget* parent = nullptr);
+    static QString procedureName() { return QStringLiteral("UnplacedLessons"); }
+
+    QTabWidget* tabs() const { return tabs_; }
+    QCheckBox* showAll() const { return showAll_; }
+    tamsel::RecordList* list(int tab) const { return lists().at(static_cast<size_t>(tab)); }
+
+    /// A lesson dragged from a grid cell and dropped here goes back to the unplaced ones.
+    void unplace(tamsel::RowId lesson);
+    void refresh() override;
+
+private:
+    void selected(int tab);
+    tamsel::ListDeclaration declaration(int tab);
+
+    QTabWidget* tabs_ = nullptr;
+    QCheckBox* showAll_ = nullptr;
+    bool dragging_ = false;
+    bool refreshMissed_ = false;
+};
+
+} // namespace pivrel

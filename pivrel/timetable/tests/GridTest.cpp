@@ -1,0 +1,542 @@
+// The timetable grid: what its cells say and what its actions do, headless through the core,
+// and the window driven as the officer drives it.
+
+#include "../../engine/tests/School.h"
+
+#include "pivrel/timetable/PivrelLessons.h"
+#include "pivrel/timetable/SelectLessonVariant.h"
+#include "pivrel/timetable/TimetableGrid.h"
+#include "pivrel/timetable/UnplacedLessons.h"
+
+#include "tamsel/RecordingPorts.h"
+#include "tamsel/widgets/ListDeclaration.h"
+
+#include <QAccessible>
+#include <QAccessibleTableInterface>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QMenu>
+#include <QMimeData>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+// Readable failures for Russian texts.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
+using namespace tamsel;
+using namespace pivrel;
+using namespace enginetest;
+
+namespace {
+
+QApplication& app() {
+    static int argc = 1;
+    static char name[] = "test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* a = new QApplication(argc, argv);
+    return *a;
+}
+
+/// Two days, three lessons. Group 5-А (code 1) with a subject split into two subgroups;
+/// teachers Иванова (1) and Петров (2); rooms 101 (1) and 102 (2).
+struct Fixture {
+    TestFolder t;
+    School s{t, 2, 3};
+    RecordingUserInterface& ui = t.ui;
+
+    Fixture(short weeks = 1) {
+        t.glo().WeeksInCycle = weeks;
+        t.glo().NoRestrictionColor = StandardColor::NoRestriction;
+        t.glo().WeakRestrictionColor = StandardColor::WeakRestriction;
+        t.glo().HeavyRestrictionColor = StandardColor::HeavyRestriction;
+        t.glo().DontUseRestrictionColor = StandardColor::DontUseRestriction;
+        t.glo().GoToSelectedObject = 0;
+        s.subgroupType(1, 2);
+        s.science(1, u("Математика"));
+        s.science(2, u("Английский язык"), 0, 1);
+        s.teacher(1, u("Иванова"));
+        s.teacher(2, u("Петров"));
+        s.group(1, u("5"), u("А"));
+        s.group(2, u("5"), u("Б"));
+        s.room(1, u("101"));
+        s.room(2, u("102"));
+        s.roomList(1, 1, 1, 10);
+        s.roomList(1, 1, 2, 20);
+        s.roomList(1, 2, 1, 10);
+        s.roomList(2, 2, 2, 10);
+    }
+    Schedule placed(Short item, Short science, Short teacher, Short group, Short sub, Long room,
+                    Short day, const QString& lesson, Short week = 1, Short link = 0) {
+        return s.lesson(item, science, teacher, group, sub, link, 0, room, week, day, lesson);
+    }
+    int placedCount() {
+        int n = 0;
+        for (const Schedule& x : s.schedule())
+            n += x.isUnplaced() ? 0 : 1;
+        return n;
+    }
+    QByteArray scheduleBytes() {
+        QFile f(t.file(QStringLiteral("Schedule.db")));
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }
+};
+
+GridCell cellAt(int day, int bell, int block = 0) {
+    return GridCell{block, day, bell};
+}
+
+QAction* action(QMenu* menu, const QString& text) {
+    for (QAction* a : menu->actions())
+        if (a->text() == text) return a;
+    return nullptr;
+}
+
+} // namespace
+
+TEST(TimetableGrid, CellTextsForEveryViewAndSize) {
+    Fixture f;
+    // Monday lesson 1: two subgroups of English in 5-А; Tuesday lesson 2: mathematics.
+    f.placed(1, 2, 1, 1, 1, 1, 1, u("1"));
+    f.placed(2, 2, 2, 1, 2, 2, 1, u("1"));
+    f.placed(3, 1, 1, 1, 0, 1, 2, u("2"));
+
+    TimetableGrid large(f.t.dict(), false);
+    large.build();
+    large.setObject(ObjectType::Group, 1);
+    large.refresh();
+    EXPECT_EQ(large.title(), u("Расписание 5-А"));
+    // The subject once for both subgroups.
+    EXPECT_EQ(large.lines(cellAt(0, 0)),
+              (QStringList{u("5-А/1     101"), u("Иванова"), u("Английский язык"),
+                           u("5-А/2     102"), u("Петров")}));
+    EXPECT_EQ(large.lines(cellAt(1, 1)),
+              (QStringList{u("5-А       101"), u("Иванова"), u("Математика")}));
+    EXPECT_TRUE(large.lines(cellAt(1, 0)).isEmpty());
+
+    TimetableGrid small(f.t.dict(), true);
+    small.build();
+    small.setObject(ObjectType::Group, 1);
+    small.refresh();
+    EXPECT_EQ(small.lines(cellAt(0, 0)),
+              (QStringList{u("/1 101 Иванова"), u("Английский язык"), u("/2 102 Петров")}));
+    EXPECT_EQ(small.lines(cellAt(1, 1)), (QStringList{u("101 Иванова"), u("Математика")}));
+
+    large.setObject(ObjectType::Room, 1);
+    large.refresh();
+    EXPECT_EQ(large.title(), u("Загрузка кабинета  101"));
+    EXPECT_EQ(large.lines(cellAt(0, 0)),
+              (QStringList{u("5-А/1"), u("Иванова"), u("Английский язык")}));
+    small.setObject(ObjectType::Room, 1);
+    small.refresh();
+    EXPECT_EQ(small.lines(cellAt(1, 1)), (QStringList{u("5-А     Иванова"), u("Математика")}));
+
+    large.setObject(ObjectType::Teacher, 1);
+    large.refresh();
+    EXPECT_EQ(large.title(), u("Расписание Иванова"));
+    EXPECT_EQ(large.lines(cellAt(0, 0)), (QStringList{u("Английский язык"), u("5-А/1     101")}));
+    EXPECT_EQ(large.lines(cellAt(1, 1)), (QStringList{u("Математика"), u("5-А       101")}));
+}
+
+TEST(TimetableGrid, AnOnlyRelatedSubjectNameIsStillShown) {
+    Fixture f;
+    f.s.science(3, u("Математика и логика"));
+    f.placed(1, 3, 1, 1, 1, 1, 1, u("1"));
+    f.placed(2, 1, 2, 1, 2, 2, 1, u("1"));
+    TimetableGrid g(f.t.dict(), false);
+    g.build();
+    g.setObject(ObjectType::Group, 1);
+    g.refresh();
+    EXPECT_TRUE(g.lines(cellAt(0, 0)).contains(u("Математика")));
+}
+
+TEST(TimetableGrid, ColoursByRestrictionsAndByTheVariantsOfTheLessonInHand) {
+    Fixture f;
+    f.s.restrict(ObjectType::Teacher, 1, 1, 1, u("2"), 1);
+    f.s.restrict(ObjectType::Teacher, 1, 1, 2, u("3"), 2);
+    const Schedule lesson = f.placed(1, 1, 1, 1, 0, 1, 1, u("1"));
+    TimetableGrid g(f.t.dict(), false);
+    g.build();
+    g.setObject(ObjectType::Teacher, 1);
+    g.refresh();
+    EXPECT_EQ(g.colour(cellAt(0, 0)), StandardColor::NoRestriction);
+    EXPECT_EQ(g.colour(cellAt(0, 1)), StandardColor::WeakRestriction);
+    EXPECT_EQ(g.colour(cellAt(1, 2)), StandardColor::DontUseRestriction);
+
+    // "Куда можно подвинуть?": the forbidden cell and the lesson's own (the teacher is busy
+    // there) take no variant.
+    ASSERT_TRUE(g.showMoveTargets(cellAt(0, 0)));
+    EXPECT_EQ(f.t.glo().ScheduleRecord.rowId, lesson.rowId);
+    g.refresh();
+    EXPECT_TRUE(g.colouredByVariants());
+    EXPECT_EQ(g.colour(cellAt(1, 2)), StandardColor::DontUseRestriction);
+    EXPECT_EQ(g.colour(cellAt(0, 0)), StandardColor::DontUseRestriction);
+    EXPECT_NE(g.colour(cellAt(1, 0)), StandardColor::DontUseRestriction);
+    // And says why a cell is refused, without a message box.
+    const QStringList why = g.refusalsAt(cellAt(1, 2));
+    EXPECT_EQ(why,
+              QStringList{u("Размещение уроков невозможно из-за ограничений учителя Иванова")});
+    EXPECT_TRUE(f.ui.shown.isEmpty());
+    g.clearMoveTargets();
+    g.refresh();
+    EXPECT_EQ(g.colour(cellAt(0, 1)), StandardColor::WeakRestriction);
+
+    // An empty cell computes nothing.
+    EXPECT_FALSE(g.showMoveTargets(cellAt(1, 1)));
+}
+
+TEST(TimetableGrid, MarksOnARowCoverEveryDayAndNoRestrictionIsStoredAsZero) {
+    Fixture f;
+    f.s.restrict(ObjectType::Group, 1, 1, 1, u("2"), 2);
+    TimetableGrid g(f.t.dict(), false);
+    g.build();
+    g.setObject(ObjectType::Group, 1);
+    ASSERT_TRUE(g.mark(g.rowCells(0, 1), RestrictionLevel::Undesirable));
+    auto all = f.t.dict().access<Restriction>().all(Restriction::ObjectIdKey);
+    ASSERT_EQ(all.size(), 2u);
+    for (const Restriction& r : all) {
+        EXPECT_EQ(r.LessonNo, u("2"));
+        EXPECT_EQ(r.Restriction, 1);
+    }
+    ASSERT_TRUE(g.mark(g.dayCells(0, 0), RestrictionLevel::None));
+    all = f.t.dict().access<Restriction>().all(Restriction::ObjectIdKey);
+    EXPECT_EQ(all.size(), 4u); // Monday's lessons 1 and 3 added, lesson 2 updated
+    Restriction key;
+    key.ObjectType = ObjectType::Group;
+    key.ObjectCode = 1;
+    key.Week = 1;
+    key.DaySeqNumber = 1;
+    key.LessonNo = u("2");
+    EXPECT_EQ(f.t.dict().access<Restriction>().fetch(Restriction::ObjectIdKey, key).Restriction, 0);
+}
+
+TEST(TimetableGrid, DropsPlaceThroughTheEngineWithTheRoomRuleOfTheView) {
+    Fixture f;
+    const Schedule lesson = f.placed(1, 1, 1, 1, 0, 1, 1, u("1"));
+    // A drop on the cell it came from changes nothing.
+    TimetableGrid teacher(f.t.dict(), false);
+    teacher.build();
+    teacher.setObject(ObjectType::Teacher, 1);
+    const QByteArray before = f.scheduleBytes();
+    ASSERT_TRUE(teacher.startDrag(cellAt(0, 0)));
+    EXPECT_EQ(teacher.dropMoved(cellAt(0, 0)), TimetableGrid::Drop::Unchanged);
+    EXPECT_EQ(f.scheduleBytes(), before);
+    EXPECT_EQ(f.t.glo().ScheduleRecord.rowId, 0);
+
+    // Teacher view: the engine picks the room (101 is free at Tuesday 3).
+    ASSERT_TRUE(teacher.startDrag(cellAt(0, 0)));
+    EXPECT_EQ(teacher.dropMoved(cellAt(1, 2)), TimetableGrid::Drop::Placed);
+    Schedule now = f.s.byRow(lesson.rowId);
+    EXPECT_EQ(now.DaySeqNumber, 2);
+    EXPECT_EQ(now.LessonNo, u("3"));
+    EXPECT_EQ(now.RoomCode, 1);
+
+    // Room view: the lesson goes into the room shown, 102.
+    TimetableGrid room(f.t.dict(), false);
+    room.build();
+    room.setObject(ObjectType::Room, 2);
+    f.t.glo().ScheduleRecord = now;
+    EXPECT_EQ(room.dropMoved(cellAt(0, 1)), TimetableGrid::Drop::Placed);
+    now = f.s.byRow(lesson.rowId);
+    EXPECT_EQ(now.DaySeqNumber, 1);
+    EXPECT_EQ(now.LessonNo, u("2"));
+    EXPECT_EQ(now.RoomCode, 2);
+}
+
+TEST(TimetableGrid, ARefusedDropChangesNothingAndSaysWhy) {
+    Fixture f;
+    f.placed(1, 1, 1, 1, 0, 1, 1, u("1"));
+    const Schedule other = f.placed(2, 2, 1, 2, 0, 1, 1, u("2"));
+    TimetableGrid g(f.t.dict(), false);
+    g.build();
+    g.setObject(ObjectType::Teacher, 1);
+    const QByteArray before = f.scheduleBytes();
+    ASSERT_TRUE(g.startDrag(cellAt(0, 1)));
+    EXPECT_EQ(f.t.glo().ScheduleRecord.rowId, other.rowId);
+    EXPECT_EQ(g.dropMoved(cellAt(0, 0)), TimetableGrid::Drop::Refused);
+    EXPECT_EQ(f.scheduleBytes(), before);
+    ASSERT_FALSE(f.ui.shown.isEmpty());
+    EXPECT_EQ(f.ui.shown[0].caption, u("Проверка возможности размещения"));
+    EXPECT_TRUE(f.ui.shown[0].text.startsWith(
+        u("Размещение уроков невозможно из-за занятости учителя Иванова")));
+}
+
+TEST(TimetableGrid, APlacedLessonFromAListIsMovedOnlyAfterYes) {
+    Fixture f;
+    const Schedule lesson = f.placed(1, 1, 1, 1, 0, 1, 1, u("1"));
+    TimetableGrid g(f.t.dict(), false);
+    g.build();
+    g.setObject(ObjectType::Group, 1);
+    f.ui.answers = {No};
+    EXPECT_EQ(g.dropFromList(cellAt(1, 0), lesson), TimetableGrid::Drop::Declined);
+    ASSERT_EQ(f.ui.shown.size(), 1);
+    EXPECT_EQ(f.ui.shown[0].caption, u("Размещение урока"));
+    EXPECT_EQ(f.ui.shown[0].text, u("Этот урок уже был ранее размещен в Понедельник урок № 1. "
+                                    "Хотите ли Вы перенести этот урок на новое место?"));
+    EXPECT_EQ(f.s.byRow(lesson.rowId).DaySeqNumber, 1);
+
+    f.ui.answers = {Yes};
+    EXPECT_EQ(g.dropFromList(cellAt(1, 0), lesson), TimetableGrid::Drop::Placed);
+    EXPECT_EQ(f.s.byRow(lesson.rowId).DaySeqNumber, 2);
+
+    // An unplaced lesson is placed without a question.
+    f.ui.clear();
+    const Schedule fresh = f.s.lesson(2, 1, 1, 1);
+    EXPECT_EQ(g.dropFromList(cellAt(0, 2), fresh), TimetableGrid::Drop::Placed);
+    EXPECT_TRUE(f.ui.shown.isEmpty());
+    EXPECT_EQ(f.s.byRow(fresh.rowId).LessonNo, u("3"));
+}
+
+TEST(TimetableGrid, RemovingACellsLessonsUnplacesTheirLinkedLessonsElsewhere) {
+    Fixture f;
+    f.s.link(7, u("Английский 5-е"));
+    f.s.comp(7, 1, 1, 1);
+    f.s.comp(7, 2, 2, 1);
+    const Schedule a = f.placed(1, 2, 1, 1, 1, 1, 1, u("1"), 1, 7);
+    const Schedule b = f.placed(2, 2, 2, 2, 1, 2, 1, u("1"), 1, 7);
+    TimetableGrid g(f.t.dict(), false);
+    g.build();
+    g.setObject(ObjectType::Group, 1);
+    EXPECT_EQ(g.removeLessons(cellAt(0, 0)), 1);
+    EXPECT_TRUE(f.s.byRow(a.rowId).isUnplaced());
+    EXPECT_TRUE(f.s.byRow(b.rowId).isUnplaced());
+    EXPECT_EQ(f.t.glo().ScheduleRecord.rowId, 0);
+}
+
+TEST(TimetableGrid, CandidatesForACellAndNoVariants) {
+    Fixture f;
+    f.s.restrict(ObjectType::Group, 1, 1, 2, u("3"), 2);
+    f.s.lesson(1, 1, 1, 1);
+    f.s.lesson(2, 2, 2, 1, 1);
+    f.s.lesson(3, 1, 1, 2); // another group's
+    const auto c = CandidatesForCell(f.t.dict(), 1, 1, ObjectType::Group, 1, u("1"));
+    ASSERT_EQ(c.size(), 2u);
+    EXPECT_EQ(c[0].science, u("Английский язык"));
+    EXPECT_EQ(c[0].subgroup, u("1"));
+    EXPECT_EQ(c[1].science, u("Математика"));
+    EXPECT_TRUE(CandidatesForCell(f.t.dict(), 1, 2, ObjectType::Group, 1, u("3")).empty());
+}
+
+// ------------------------------------------------------------------ the windows
+
+TEST(PivrelLessonsWindow, WeekSpinBoxAndWeekBlocks) {
+    app();
+    {
+        Fixture f(1);
+        PivrelLessons w(f.t.dict(), QString());
+        EXPECT_FALSE(w.weekSpin()->isVisibleTo(&w));
+        EXPECT_EQ(w.blockViews().size(), 1u);
+    }
+    {
+        Fixture f(3);
+        f.t.glo().AllWeeksShow = 0;
+        PivrelLessons w(f.t.dict(), QString());
+        EXPECT_TRUE(w.weekSpin()->isVisibleTo(&w));
+        EXPECT_EQ(w.weekSpin()->maximum(), 3);
+        EXPECT_EQ(w.blockViews().size(), 1u);
+        EXPECT_TRUE(w.weekCaptions().isEmpty());
+    }
+    {
+        Fixture f(3);
+        f.t.glo().AllWeeksShow = 1;
+        f.placed(1, 1, 1, 1, 0, 1, 2, u("3"), 3);
+        PivrelLessons w(f.t.dict(), QStringLiteral("Small"));
+        EXPECT_EQ(f.t.glo().ShowAllWeeks, 1);
+        EXPECT_FALSE(w.weekSpin()->isVisibleTo(&w));
+        EXPECT_EQ(w.blockViews().size(), 3u);
+        EXPECT_EQ(w.weekCaptions(), (QStringList{u("2-я неделя"), u("3-я неделя")}));
+        // The first teacher is shown; its lesson of the third week is in the third block.
+        EXPECT_EQ(w.windowTitle(), u("Расписание Иванова"));
+        const QModelIndex i = w.blockViews()[2]->model()->index(2, 1);
+        EXPECT_EQ(i.data().toString(), u("Математика\n5-А       101"));
+        EXPECT_TRUE(w.blockViews()[0]->model()->index(2, 1).data().toString().isEmpty());
+    }
+}
+
+TEST(PivrelLessonsWindow, TheOneWeekShownFollowsTheSpinBox) {
+    app();
+    Fixture f(2);
+    f.placed(1, 1, 1, 1, 0, 1, 1, u("1"), 2);
+    PivrelLessons w(f.t.dict(), QString());
+    ASSERT_TRUE(w.showObject(ObjectType::Group, 1));
+    EXPECT_EQ(w.windowTitle(), u("Расписание 5-А"));
+    EXPECT_EQ(w.tabs()->currentIndex(), 1);
+    QAbstractItemModel* m = w.blockViews()[0]->model();
+    EXPECT_TRUE(m->index(0, 0).data().toString().isEmpty());
+    w.weekSpin()->setValue(2);
+    EXPECT_EQ(m->index(0, 0).data().toString(), u("5-А       101\nИванова\nМатематика"));
+}
+
+TEST(PivrelLessonsWindow, ScreenReadersReadTheGridAsATable) {
+    app();
+    Fixture f;
+    f.placed(1, 1, 1, 1, 0, 1, 2, u("3"));
+    PivrelLessons w(f.t.dict(), QString());
+    w.show();
+    ASSERT_TRUE(w.showObject(ObjectType::Room, 1));
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w.blockViews()[0]);
+    ASSERT_NE(iface, nullptr);
+    QAccessibleTableInterface* table = iface->tableInterface();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->rowCount(), 3);
+    EXPECT_EQ(table->columnCount(), 2);
+    QAccessibleInterface* cell = table->cellAt(2, 1);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->text(QAccessible::Name), u("5-А\nИванова\nМатематика"));
+    QAccessibleTableCellInterface* c = cell->tableCellInterface();
+    ASSERT_NE(c, nullptr);
+    ASSERT_EQ(c->columnHeaderCells().size(), 1);
+    EXPECT_EQ(c->columnHeaderCells()[0]->text(QAccessible::Name), u("Вторник"));
+    ASSERT_EQ(c->rowHeaderCells().size(), 1);
+    EXPECT_TRUE(c->rowHeaderCells()[0]->text(QAccessible::Name).startsWith(u("3 : ")));
+}
+
+TEST(PivrelLessonsWindow, CellPopupsAndTheirStates) {
+    app();
+    Fixture f;
+    const Schedule lesson = f.placed(1, 1, 1, 1, 0, 1, 1, u("1"));
+    PivrelLessons w(f.t.dict(), QString());
+    ASSERT_TRUE(w.showObject(ObjectType::Teacher, 1));
+    std::unique_ptr<QMenu> menu(w.cellMenu(cellAt(1, 1), &w));
+    QStringList texts;
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator()) texts << a->text();
+    EXPECT_EQ(texts, (QStringList{u("Снять уроки"), u("\"Что сюда можно поставить?\""),
+                                  u("\"Куда можно подвинуть?\""), u("Печать расписания"),
+                                  u("Без ограничений"), u("Не желательно"), u("Уроки запрещены")}));
+    action(menu.get(), u("Уроки запрещены"))->trigger();
+    QAbstractItemModel* m = w.blockViews()[0]->model();
+    EXPECT_EQ(m->index(1, 1).data(Qt::BackgroundRole).value<QBrush>().color(),
+              QColor(0xFF, 0x80, 0x80));
+
+    // Where can it move: the marks are off while the targets are shown; a click ends it.
+    w.cellClicked(cellAt(0, 0), true);
+    EXPECT_EQ(f.t.glo().MoveTargetsShown, 1);
+    menu.reset(w.cellMenu(cellAt(1, 1), &w));
+    EXPECT_FALSE(action(menu.get(), u("Не желательно"))->isEnabled());
+    w.cellClicked(cellAt(1, 0), false);
+    EXPECT_EQ(f.t.glo().MoveTargetsShown, 0);
+
+    // The information popup and taking the lessons off.
+    menu.reset(w.infoMenu(cellAt(0, 0), &w));
+    QStringList info;
+    for (QAction* a : menu->actions())
+        info << (a->isSeparator() ? u("---") : a->text());
+    EXPECT_EQ(info.mid(0, 2), (QStringList{u("Понедельник"), u("1 : 09:00 - ")}));
+    EXPECT_EQ(info.mid(2), (QStringList{u("---"), u("Математика"), u("5-А       101")}));
+    menu.reset(w.cellMenu(cellAt(0, 0), &w));
+    action(menu.get(), u("Снять уроки"))->trigger();
+    EXPECT_TRUE(f.s.byRow(lesson.rowId).isUnplaced());
+    EXPECT_TRUE(m->index(0, 0).data().toString().isEmpty());
+
+    // Header popups: a day's mark covers its lessons.
+    menu.reset(w.dayMenu(0, 1, &w));
+    action(menu.get(), u("Не желательно"))->trigger();
+    EXPECT_EQ(f.t.dict().access<Restriction>().all(Restriction::ObjectIdKey).size(), 3u);
+}
+
+TEST(PivrelLessonsWindow, DragAndDropBetweenCellsAndFromTheUnplacedList) {
+    app();
+    Fixture f;
+    const Schedule placed = f.placed(1, 1, 1, 1, 0, 1, 1, u("1"));
+    const Schedule unplaced = f.s.lesson(2, 2, 2, 1, 1);
+    PivrelLessons w(f.t.dict(), QString());
+    ASSERT_TRUE(w.showObject(ObjectType::Group, 1));
+    QAbstractItemModel* m = w.blockViews()[0]->model();
+
+    // A cell drag carries its first lesson; the drop moves it once the drag has ended.
+    std::unique_ptr<QMimeData> data(m->mimeData({m->index(0, 0)}));
+    ASSERT_TRUE(data);
+    EXPECT_EQ(f.t.glo().ScheduleRecord.rowId, placed.rowId);
+    ASSERT_TRUE(m->dropMimeData(data.get(), Qt::CopyAction, -1, -1, m->index(2, 1)));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.s.byRow(placed.rowId).DaySeqNumber, 2);
+    EXPECT_EQ(m->index(2, 1).data().toString(), u("5-А       101\nИванова\nМатематика"));
+    EXPECT_FALSE(m->mimeData({m->index(0, 0)})); // an empty cell offers nothing to drag
+
+    // A lesson of the unplaced list dropped on a cell is placed.
+    UnplacedLessons list(f.t.dict());
+    RecordList* bySubject = list.list(0);
+    ASSERT_EQ(bySubject->model()->rowCount(), 1);
+    std::unique_ptr<QMimeData> row(bySubject->model()->mimeData({bySubject->model()->index(0, 0)}));
+    ASSERT_TRUE(row && row->hasFormat(dragMimeType(u("SetToSchedule"))));
+    EXPECT_EQ(f.t.glo().MoveTargetsShown, 1); // the lesson in hand colours the grids
+    ASSERT_TRUE(m->dropMimeData(row.get(), Qt::CopyAction, -1, -1, m->index(1, 0)));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.s.byRow(unplaced.rowId).LessonNo, u("2"));
+    EXPECT_EQ(f.t.glo().MoveTargetsShown, 0);
+    bySubject->declaration().dragEnded(true); // what the list's view says after the drag
+    list.refresh();                           // what the frame's relay of 1024 does
+    EXPECT_EQ(bySubject->model()->rowCount(), 0);
+
+    // A cell's lesson dropped on the list goes back to the unplaced ones.
+    std::unique_ptr<QMimeData> back(m->mimeData({m->index(1, 0)}));
+    ASSERT_TRUE(back);
+    ASSERT_TRUE(bySubject->model()->dropMimeData(back.get(), Qt::CopyAction, -1, -1, {}));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(f.s.byRow(unplaced.rowId).isUnplaced());
+    EXPECT_EQ(bySubject->model()->rowCount(), 1);
+}
+
+TEST(PivrelLessonsWindow, WhatCanGoHereWithNoVariantsChangesNothing) {
+    app();
+    Fixture f;
+    f.s.restrict(ObjectType::Group, 1, 1, 1, u("1"), 2);
+    f.s.lesson(1, 1, 1, 1);
+    PivrelLessons w(f.t.dict(), QString());
+    w.show();
+    ASSERT_TRUE(w.showObject(ObjectType::Group, 1));
+    const QByteArray before = f.scheduleBytes();
+    w.chooseForCell(cellAt(0, 0));
+    QMenu* none = w.findChild<QMenu*>(QStringLiteral("NoVariants"));
+    ASSERT_NE(none, nullptr);
+    EXPECT_EQ(none->actions().value(0)->text(), u("Нет вариантов"));
+    none->close();
+    EXPECT_EQ(f.scheduleBytes(), before);
+
+    // A cell where it fits lists it, and "&Выбрать" places it there.
+    QTimer::singleShot(0, [] {
+        auto* d = qobject_cast<SelectLessonVariant*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->table()->rowCount(), 1);
+        EXPECT_EQ(d->table()->item(0, 0)->text(), u("Математика"));
+        d->accept();
+    });
+    w.chooseForCell(cellAt(1, 0));
+    EXPECT_EQ(f.placedCount(), 1);
+}
+
+TEST(UnplacedLessonsWindow, ShowAllAndTheLinkMark) {
+    app();
+    Fixture f;
+    f.s.link(3, u("Связь"));
+    f.s.lesson(1, 1, 1, 1, 0, 3);
+    f.s.lesson(2, 2, 0, 2, 1); // no teacher
+    f.placed(3, 1, 1, 2, 0, 1, 1, u("1"));
+    UnplacedLessons w(f.t.dict());
+    EXPECT_EQ(w.windowTitle(), u("Нерасставленные уроки"));
+    EXPECT_EQ(w.tabs()->tabText(2), u("по учителям "));
+    for (int t = 0; t < 3; ++t)
+        EXPECT_EQ(w.list(t)->model()->rowCount(), 1) << t;
+    // The linked lesson carries the link mark in every list, also for screen readers.
+    for (int t = 0; t < 3; ++t) {
+        const QModelIndex first = w.list(t)->model()->index(0, 0);
+        EXPECT_FALSE(first.data(Qt::DecorationRole).isNull()) << t;
+    }
+    w.showAll()->setChecked(true);
+    EXPECT_EQ(w.list(0)->model()->rowCount(), 2);
+    EXPECT_EQ(w.list(1)->model()->rowCount(), 2);
+    EXPECT_EQ(w.list(2)->model()->rowCount(), 1); // the teacher list never shows it
+    EXPECT_EQ(w.list(0)->model()->index(0, 0).data().toString(), u("Английский язык"));
+    // Columns by tab.
+    EXPECT_EQ(w.list(1)->model()->index(0, 0).data().toString(), u("5-А"));
+    EXPECT_EQ(w.list(2)->model()->index(0, 0).data().toString(), u("Иванова"));
+}

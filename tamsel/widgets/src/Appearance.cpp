@@ -1,0 +1,33 @@
+#include "tamsel/widgets/Appearance.h"
+
+#include <algorithm>
+
+namespace tamsel {
+
+QColor colorOf(Long c) {
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+
+Long windowsColourOf(const QColor& colour) {
+    return colour.red() | (colour.green() << 8) | (colour.blue() << 16);
+}
+
+QFont timetableFont(const Globals& glo, const QFont& fallback) {
+    QFont f = fallback;
+    if (!glo.SchFontTypeface.trimmed().isEmpty()) f.setFamily(glo.SchFontTypeface.trimmed());
+    if (glo.SchFontSize > 0) f.setPointSize(static_cast<int>(glo.SchFontSize));
+    // The style holds the weight (100 to 900) in its low bits, then italic, underline and
+    // strike-out flags.
+    const Long weight = glo.SchFontStyle & 0xFFF;
+    if (weight > 0) f.setWeight(static_cast<QFont::Weight>(std::clamp<int>(int(weight), 100, 900)));
+    f.setItalic(glo.SchFontStyle & 0x1000);
+    f.setUnderline(glo.SchFontStyle & 0x2000);
+    f.setStrikeOut(glo.SchFontStyle & 0x4000);
+    return f;
+}
+
+QColor timetableFontColor(const Globals& glo) {
+    return colorOf(glo.SchFontColor);
+}
+
+} // namespace tamsel
