@@ -39,7 +39,12 @@ struct Operation {
     void (*run)(RunContext& ctx);
     /// The sizes and cycles the row is measured on; nullptr for every one asked for.
     bool (*appliesTo)(const sample::SampleOptions& options) = nullptr;
+    /// Runs in a copy of the sample school after its automatic placement (made once, untimed).
+    bool placedSample = false;
 };
+
+/// The automatic placement of every lesson of the sample in ctx.dir (a placed template).
+void placeSample(RunContext& ctx);
 
 const std::vector<Operation>& operations();
 

@@ -138,17 +138,18 @@ public:
 void placeAll(RunContext& ctx, pivrel::EnginePath path) {
     QuietHost host;
     AnswerYes yes;
+    pivrel::PlacementResult result;
     ctx.start();
     {
         Dictionary dict(ctx.dir);
         dict.setUserInterface(yes);
         if (!openSample(dict, ctx)) return;
         dict.glo.ProcessingDisabled = 0;
-        pivrel::AutoPlacement(dict).run(pivrel::TaskKind::All, 0, host, path);
+        result = pivrel::AutoPlacement(dict).run(pivrel::TaskKind::All, 0, host, path);
         dict.store().closeAll();
     }
     ctx.stop();
-    if (host.last != u("АВТОМАТИЧЕСКАЯ РАССТАНОВКА УРОКОВ ЗАКОНЧЕНА")) {
+    if (!result.complete()) {
         ctx.error = u("расстановка не дошла до конца: «%1»").arg(host.last);
         return;
     }
@@ -169,6 +170,14 @@ void placeAll(RunContext& ctx, pivrel::EnginePath path) {
                    .arg(total)
                    .arg(QString::number(100.0 * placed / total, 'f', 1));
 }
+
+} // namespace
+
+void placeSample(RunContext& ctx) {
+    placeAll(ctx, pivrel::EnginePath::Fast);
+}
+
+namespace {
 
 void placeFast(RunContext& ctx) {
     placeAll(ctx, pivrel::EnginePath::Fast);
@@ -257,8 +266,10 @@ void gridOpen(RunContext& ctx) {
     if (!openSample(dict, ctx)) return;
     dict.glo.AllWeeksShow = 1;
     ctx.start();
-    // The window opens on the first teacher, with that teacher's lessons.
+    // The window opens on the first teacher, with that teacher's lessons, and is painted.
     pivrel::PivrelLessons w(dict, QString());
+    w.show();
+    QCoreApplication::processEvents();
     ctx.stop();
     ctx.note = u("ячеек: %1").arg(w.grid().cells().size());
 }
@@ -271,8 +282,11 @@ void gridRefresh(RunContext& ctx) {
     if (!ctx.error.isEmpty()) return;
     pivrel::PivrelLessons w(dict, QString());
     w.showObject(ObjectType::Teacher, set.teacher);
+    w.show();
+    QCoreApplication::processEvents();
     ctx.start();
     w.refresh();
+    w.repaint(); // every cell drawn again
     ctx.stop();
 }
 
@@ -286,8 +300,11 @@ void moveTargets(RunContext& ctx) {
     w.showObject(ObjectType::Teacher, set.teacher);
     const pivrel::GridCell cell =
         cellOf(w.grid(), set.lesson.Week, set.lesson.DaySeqNumber, set.lesson.LessonNo);
+    w.show();
+    QCoreApplication::processEvents();
     ctx.start();
     w.cellClicked(cell, true); // the variants, then every cell recoloured
+    w.repaint();
     ctx.stop();
     ctx.note = u("вариантов: %1").arg(dict.glo.VariantQueue.items.size());
     if (dict.glo.VariantQueue.items.empty()) ctx.error = u("у урока нет ни одного варианта");
@@ -306,6 +323,8 @@ void gridMove(RunContext& ctx) {
     grids[0]->showObject(ObjectType::Teacher, set.teacher);
     grids[1]->showObject(ObjectType::Group, set.lesson.GroupCode);
     grids[2]->showObject(ObjectType::Room, set.lesson.RoomCode);
+    for (auto& g : grids) g->show();
+    QCoreApplication::processEvents();
     pivrel::TimetableGrid& grid = grids[0]->grid();
     pivrel::LessonVariants(dict, set.lesson);
     const VariantQueueEntry* target = nullptr;
@@ -329,6 +348,7 @@ void gridMove(RunContext& ctx) {
     QCoreApplication::processEvents(); // the drop runs once the drag has ended
     grids[1]->refresh(); // what the frame's relay of 1024 does for the other grids
     grids[2]->refresh();
+    for (auto& g : grids) g->repaint();
     ctx.stop();
     FileUse use(dict.store(), FileId::Schedule);
     const Schedule now = dict.access<Schedule>().byRowId(set.lesson.rowId);
@@ -396,10 +416,10 @@ const std::vector<Operation>& operations() {
         {"place", "Автоматическая расстановка", true, &placeFast},
         {"place-ref", "Авторасстановка, эталонный путь", true, &placeReference, &smallOnly},
         {"variants", "ProcessNewLessonSelection (1 урок)", true, &lessonVariants},
-        {"grid-open", "Открытие сетки (все недели)", true, &gridOpen},
-        {"grid-refresh", "Обновление всех ячеек сетки", true, &gridRefresh},
-        {"move-targets", "«Куда можно подвинуть?»", true, &moveTargets},
-        {"grid-move", "Перенос урока, три сетки", true, &gridMove},
+        {"grid-open", "Открытие сетки (все недели)", true, &gridOpen, nullptr, true},
+        {"grid-refresh", "Обновление всех ячеек сетки", true, &gridRefresh, nullptr, true},
+        {"move-targets", "«Куда можно подвинуть?»", true, &moveTargets, nullptr, true},
+        {"grid-move", "Перенос урока, три сетки", true, &gridMove, nullptr, true},
         {"archive-save", "Запись снимка в архив", true, &archiveSave},
         {"archive-restore", "Восстановление снимка из архива", true, &archiveRestore},
         {"export", "Экспорт расписания", true, &exportSchedule},

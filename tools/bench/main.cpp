@@ -201,7 +201,8 @@ int main(int argc, char** argv) {
             base.options.seed = 1;
             const QString templateDir =
                 tmp.filePath(QStringLiteral("sample-%1-%2").arg(sizeText).arg(w));
-            bool haveTemplate = false;
+            bool haveTemplate = false, havePlaced = false;
+            const QString placedDir = templateDir + QStringLiteral("-placed");
             for (const bench::Operation* op : ops) {
                 if (op->appliesTo && !op->appliesTo(base.options)) continue;
                 if (op->needsSample && !haveTemplate) {
@@ -220,13 +221,32 @@ int main(int argc, char** argv) {
                     }
                     haveTemplate = true;
                 }
+                if (op->placedSample && !havePlaced) {
+                    bench::RunContext place = base;
+                    place.dir = placedDir;
+                    static const bench::Operation placing{"place", "", true, &bench::placeSample};
+                    const Outcome placed = copyFolder(templateDir, placedDir)
+                                               ? runOnce(placing, place)
+                                               : Outcome{-1, -1, u("папка не скопирована"), {}};
+                    if (!placed.error.isEmpty()) {
+                        err << u("korvel-bench: пример %1/%2 не расставлен: %3\n")
+                                   .arg(sizeText)
+                                   .arg(w)
+                                   .arg(placed.error);
+                        anyFailed = true;
+                        break;
+                    }
+                    havePlaced = true;
+                }
                 std::vector<double> times;
                 double peak = -1;
                 QString error, note;
                 for (int r = 0; r < runs && error.isEmpty(); ++r) {
                     bench::RunContext ctx = base;
                     ctx.dir = tmp.filePath(QStringLiteral("run"));
-                    const bool ready = op->needsSample ? copyFolder(templateDir, ctx.dir)
+                    const bool ready = op->needsSample ? copyFolder(op->placedSample ? placedDir
+                                                                                     : templateDir,
+                                                                    ctx.dir)
                                                        : (QDir(ctx.dir).removeRecursively() &&
                                                           QDir().mkpath(ctx.dir));
                     if (!ready) {

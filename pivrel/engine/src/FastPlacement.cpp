@@ -184,6 +184,14 @@ struct FastPlacement::Model {
     }
     static short level(const std::vector<short>* r, int c) { return r ? (*r)[size_t(c)] : 0; }
 
+    /// Room for every object of the files, so that entering one never moves the others'
+    /// cells (a vector of vectors moved per new group made loading quadratic).
+    void reserveObjects(qint64 teachers, qint64 groups, qint64 rooms) {
+        teacherCells.reserve(size_t(teachers + 1) * size_t(nC));
+        groupCells.reserve(size_t(groups + 1) * size_t(nC));
+        groupDays.reserve(size_t(groups + 1) * size_t(nW * nD));
+        roomCells.reserve(size_t(rooms + 1) * size_t(nC));
+    }
     int teacherOf(Short code) {
         auto it = teacherIdx.constFind(code);
         if (it != teacherIdx.constEnd()) return *it;
@@ -525,12 +533,14 @@ bool FastPlacement::loadFor(const Schedule& lesson) {
     m.partial = true;
     std::vector<std::unique_ptr<FileUse>> uses;
     for (FileId id : {FileId::Days, FileId::LessonBell, FileId::Group, FileId::ScienceCycle,
-                      FileId::Science, FileId::Teacher, FileId::RoomList, FileId::Schedule,
+                      FileId::Science, FileId::Teacher, FileId::Room, FileId::RoomList, FileId::Schedule,
                       FileId::Restriction, FileId::LsnLink, FileId::LsnLinkComp}) {
         uses.push_back(std::make_unique<FileUse>(dict_.store(), id));
         if (!*uses.back()) return false;
     }
     m.loadCells();
+    m.reserveObjects(dict_.access<Teacher>().count(), dict_.access<Group>().count(),
+                     dict_.access<Room>().count());
     for (const Science& s : dict_.access<Science>().all(Science::ScienceCodeKey))
         m.sciences.insert(s.ScienceCode, Model::SciInfo{s.SgrpTypCode, s.CycleCode, {}});
     for (const ScienceCycle& c : dict_.access<ScienceCycle>().all(ScienceCycle::CycleCodeKey))
