@@ -6,6 +6,8 @@
 
 #include "pivrel/Pivrel.h"
 #include "pivrel/engine/AutoPivrel.h"
+#include "pivrel/timetable/PivrelLessons.h"
+#include "pivrel/timetable/UnplacedLessons.h"
 #include "tamsel/TestFolder.h"
 #include "tamsel/widgets/WindowPlaceKeeper.h"
 
@@ -13,6 +15,7 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QScreen>
+#include <QTableView>
 #include <QTest>
 #include <QToolBar>
 #include <gtest/gtest.h>
@@ -298,6 +301,87 @@ TEST(Windows, AutoPivrelPlaceRoundTripsThroughTheFrame) {
     f.subWindowOf(w)->close();
     settle();
     EXPECT_EQ(ini.number(QStringLiteral("AutoPivrel"), QStringLiteral("Width")), 640);
+    EXPECT_TRUE(f.close());
+}
+
+// The grids and the unplaced lessons as the officer opens them from the menu: a change in one
+// grid reaches the others through the frame's relay, the unplaced list opens once.
+TEST(Windows, GridsAndTheUnplacedListWorkThroughTheFrame) {
+    tamsel::TestFolder t;
+    using namespace tamsel;
+    std::vector<std::unique_ptr<FileUse>> files;
+    for (FileId id : {FileId::Days, FileId::LessonBell, FileId::Teacher, FileId::Group,
+                      FileId::Room, FileId::Science, FileId::RoomList, FileId::Schedule})
+        files.push_back(std::make_unique<FileUse>(t.store(), id));
+    Days d;
+    d.DaySeqNumber = 1;
+    d.DayName = s("Понедельник");
+    t.dict().access<Days>().insert(d);
+    for (const char* no : {"1", "2"}) {
+        LessonBell b;
+        b.LessonNo = QString::fromLatin1(no);
+        t.dict().access<LessonBell>().insert(b);
+    }
+    Teacher teacher;
+    teacher.TeacherCode = 1;
+    teacher.TeacherName = s("Иванова");
+    t.dict().access<Teacher>().insert(teacher);
+    Group g;
+    g.GroupCode = 1;
+    g.Course = s("5");
+    g.Defis = s("-");
+    g.Literal = s("А");
+    t.dict().access<Group>().insert(g);
+    Room room;
+    room.RoomCode = 1;
+    room.RoomNo = s("101");
+    t.dict().access<Room>().insert(room);
+    Science sci;
+    sci.ScienceCode = 1;
+    sci.Science = s("Математика");
+    t.dict().access<Science>().insert(sci);
+    tamsel::RoomList rl;
+    rl.TeacherCode = 1;
+    rl.ScienceCode = 1;
+    rl.RoomCode = 1;
+    t.dict().access<tamsel::RoomList>().insert(rl);
+    Schedule lesson;
+    lesson.ScienceCode = 1;
+    lesson.TeacherCode = 1;
+    lesson.GroupCode = 1;
+    t.dict().access<Schedule>().insert(lesson);
+
+    pivrel::Init(t.dict(), nullptr, nullptr);
+    MainFrame f(t.dict());
+    f.show();
+    for (const char* item : {"PivrelLessons", "PivrelLessons.Small", "UnplacedLessons"}) {
+        QAction* a = f.findChild<QAction*>(QString::fromLatin1(item));
+        ASSERT_NE(a, nullptr) << item;
+        EXPECT_TRUE(a->isEnabled()) << item;
+    }
+    auto* byTeacher = qobject_cast<pivrel::PivrelLessons*>(f.startProcedure(QStringLiteral("PivrelLessons")));
+    auto* byGroup = qobject_cast<pivrel::PivrelLessons*>(
+        f.startProcedure(QStringLiteral("PivrelLessons"), QStringLiteral("Small")));
+    ASSERT_TRUE(byTeacher && byGroup);
+    EXPECT_NE(byTeacher, byGroup);
+    EXPECT_TRUE(byGroup->grid().small());
+    ASSERT_TRUE(byGroup->showObject(ObjectType::Group, 1));
+    EXPECT_EQ(f.subWindowOf(byGroup)->windowTitle(), s("Расписание 5-А"));
+
+    // A second request brings the one unplaced list forward.
+    QWidget* unplaced = f.startProcedure(QStringLiteral("UnplacedLessons"));
+    ASSERT_NE(qobject_cast<pivrel::UnplacedLessons*>(unplaced), nullptr);
+    EXPECT_EQ(f.startProcedure(QStringLiteral("UnplacedLessons")), unplaced);
+    EXPECT_EQ(f.findChildren<pivrel::UnplacedLessons*>().size(), 1);
+
+    // A lesson placed in the teacher's grid shows in the group's grid and leaves the list.
+    t.glo().ScheduleRecord = t.dict().access<Schedule>().all(Schedule::TeacherKey).front();
+    EXPECT_EQ(byTeacher->grid().place(pivrel::GridCell{0, 0, 1}),
+              pivrel::TimetableGrid::Drop::Placed);
+    settle();
+    QAbstractItemModel* m = byGroup->blockViews().front()->model();
+    EXPECT_EQ(m->index(1, 0).data().toString(), s("101 Иванова\nМатематика"));
+    EXPECT_EQ(static_cast<pivrel::UnplacedLessons*>(unplaced)->list(0)->model()->rowCount(), 0);
     EXPECT_TRUE(f.close());
 }
 

@@ -540,3 +540,4 @@ TEST(UnplacedLessonsWindow, ShowAllAndTheLinkMark) {
     EXPECT_EQ(w.list(1)->model()->index(0, 0).data().toString(), u("5-А"));
     EXPECT_EQ(w.list(2)->model()->index(0, 0).data().toString(), u("Иванова"));
 }
+
