@@ -359,7 +359,8 @@ TEST(Windows, GridsAndTheUnplacedListWorkThroughTheFrame) {
         ASSERT_NE(a, nullptr) << item;
         EXPECT_TRUE(a->isEnabled()) << item;
     }
-    auto* byTeacher = qobject_cast<pivrel::PivrelLessons*>(f.startProcedure(QStringLiteral("PivrelLessons")));
+    auto* byTeacher =
+        qobject_cast<pivrel::PivrelLessons*>(f.startProcedure(QStringLiteral("PivrelLessons")));
     auto* byGroup = qobject_cast<pivrel::PivrelLessons*>(
         f.startProcedure(QStringLiteral("PivrelLessons"), QStringLiteral("Small")));
     ASSERT_TRUE(byTeacher && byGroup);

@@ -246,13 +246,16 @@ GridSetUp busiestTeacher(Dictionary& dict, RunContext& ctx) {
             best = n;
             out.teacher = teacher;
         }
-    if (best < 0) ctx.error = u("в примере нет расставленных уроков");
-    else out.lesson = some[out.teacher];
+    if (best < 0)
+        ctx.error = u("в примере нет расставленных уроков");
+    else
+        out.lesson = some[out.teacher];
     return out;
 }
 
 /// The place of a lesson in a grid that shows every week.
-pivrel::GridCell cellOf(pivrel::TimetableGrid& grid, short week, short day, const QString& lessonNo) {
+pivrel::GridCell cellOf(pivrel::TimetableGrid& grid, short week, short day,
+                        const QString& lessonNo) {
     pivrel::GridCell c{week - 1, 0, 0};
     for (size_t i = 0; i < grid.days().size(); ++i)
         if (grid.days()[i].DaySeqNumber == day) c.day = static_cast<int>(i);
@@ -319,11 +322,13 @@ void gridMove(RunContext& ctx) {
     const GridSetUp set = busiestTeacher(dict, ctx);
     if (!ctx.error.isEmpty()) return;
     std::vector<std::unique_ptr<pivrel::PivrelLessons>> grids;
-    for (int i = 0; i < 3; ++i) grids.push_back(std::make_unique<pivrel::PivrelLessons>(dict, QString()));
+    for (int i = 0; i < 3; ++i)
+        grids.push_back(std::make_unique<pivrel::PivrelLessons>(dict, QString()));
     grids[0]->showObject(ObjectType::Teacher, set.teacher);
     grids[1]->showObject(ObjectType::Group, set.lesson.GroupCode);
     grids[2]->showObject(ObjectType::Room, set.lesson.RoomCode);
-    for (auto& g : grids) g->show();
+    for (auto& g : grids)
+        g->show();
     QCoreApplication::processEvents();
     pivrel::TimetableGrid& grid = grids[0]->grid();
     pivrel::LessonVariants(dict, set.lesson);
@@ -346,9 +351,10 @@ void gridMove(RunContext& ctx) {
     std::unique_ptr<QMimeData> data(source->mimeData({source->index(from.bell, from.day)}));
     dest->dropMimeData(data.get(), Qt::CopyAction, -1, -1, dest->index(to.bell, to.day));
     QCoreApplication::processEvents(); // the drop runs once the drag has ended
-    grids[1]->refresh(); // what the frame's relay of 1024 does for the other grids
+    grids[1]->refresh();               // what the frame's relay of 1024 does for the other grids
     grids[2]->refresh();
-    for (auto& g : grids) g->repaint();
+    for (auto& g : grids)
+        g->repaint();
     ctx.stop();
     FileUse use(dict.store(), FileId::Schedule);
     const Schedule now = dict.access<Schedule>().byRowId(set.lesson.rowId);

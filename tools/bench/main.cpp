@@ -188,8 +188,8 @@ int main(int argc, char** argv) {
     else
         out << u("Операция").leftJustified(38) << u("Размер").leftJustified(8)
             << u("Недель").rightJustified(6) << u("Прогонов").rightJustified(10)
-            << u("Медиана, мс").rightJustified(13) << u("Пик памяти, МБ").rightJustified(16)
-            << "  " << u("Примечание") << '\n';
+            << u("Медиана, мс").rightJustified(13) << u("Пик памяти, МБ").rightJustified(16) << "  "
+            << u("Примечание") << '\n';
     out.flush();
 
     bool anyFailed = false;
@@ -244,11 +244,10 @@ int main(int argc, char** argv) {
                 for (int r = 0; r < runs && error.isEmpty(); ++r) {
                     bench::RunContext ctx = base;
                     ctx.dir = tmp.filePath(QStringLiteral("run"));
-                    const bool ready = op->needsSample ? copyFolder(op->placedSample ? placedDir
-                                                                                     : templateDir,
-                                                                    ctx.dir)
-                                                       : (QDir(ctx.dir).removeRecursively() &&
-                                                          QDir().mkpath(ctx.dir));
+                    const bool ready =
+                        op->needsSample
+                            ? copyFolder(op->placedSample ? placedDir : templateDir, ctx.dir)
+                            : (QDir(ctx.dir).removeRecursively() && QDir().mkpath(ctx.dir));
                     if (!ready) {
                         error = u("папка прогона не подготовлена");
                         break;
@@ -269,7 +268,9 @@ int main(int argc, char** argv) {
                 }
                 if (tsv) {
                     // One line per row for scripts: a failed row has no figures, its error as note.
-                    auto clean = [](QString t) { return t.replace(QLatin1Char('\t'), QLatin1Char(' ')); };
+                    auto clean = [](QString t) {
+                        return t.replace(QLatin1Char('\t'), QLatin1Char(' '));
+                    };
                     out << op->name << '\t' << sizeText << '\t' << w << '\t' << runs << '\t'
                         << (error.isEmpty() ? QString::number(median, 'f', 1) : QString()) << '\t'
                         << (peak < 0 ? QString() : QString::number(peak, 'f', 1)) << '\t'
