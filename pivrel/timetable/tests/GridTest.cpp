@@ -486,6 +486,29 @@ TEST(PivrelLessonsWindow, DragAndDropBetweenCellsAndFromTheUnplacedList) {
     EXPECT_EQ(bySubject->model()->rowCount(), 1);
 }
 
+TEST(PivrelLessonsWindow, TheKeyboardMovesAndRemovesLessons) {
+    app();
+    Fixture f;
+    const Schedule lesson = f.placed(1, 1, 1, 1, 0, 1, 1, u("1"));
+    PivrelLessons w(f.t.dict(), QString());
+    w.show();
+    ASSERT_TRUE(w.showObject(ObjectType::Teacher, 1));
+    QTableView* v = w.blockViews()[0];
+    v->setFocus();
+    v->setCurrentIndex(v->model()->index(0, 0));
+    QTest::keyClick(v, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(f.t.glo().ScheduleRecord.rowId, lesson.rowId);
+    EXPECT_EQ(f.t.glo().MoveTargetsShown, 1);
+    v->setCurrentIndex(v->model()->index(2, 1));
+    QTest::keyClick(v, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(f.s.byRow(lesson.rowId).LessonNo, u("3"));
+    EXPECT_EQ(f.t.glo().MoveTargetsShown, 0);
+    EXPECT_EQ(v->model()->index(2, 1).data().toString(), u("Математика\n5-А       101"));
+    QTest::keyClick(v, Qt::Key_Delete);
+    EXPECT_TRUE(f.s.byRow(lesson.rowId).isUnplaced());
+    EXPECT_TRUE(v->model()->index(2, 1).data().toString().isEmpty());
+}
+
 TEST(PivrelLessonsWindow, WhatCanGoHereWithNoVariantsChangesNothing) {
     app();
     Fixture f;
@@ -540,4 +563,3 @@ TEST(UnplacedLessonsWindow, ShowAllAndTheLinkMark) {
     EXPECT_EQ(w.list(1)->model()->index(0, 0).data().toString(), u("5-А"));
     EXPECT_EQ(w.list(2)->model()->index(0, 0).data().toString(), u("Иванова"));
 }
-

@@ -201,10 +201,24 @@ protected:
         menu->popup(e->globalPos());
     }
     void keyPressEvent(QKeyEvent* e) override {
-        // Delete takes the cell's lessons off, Shift+Enter shows where they could go.
+        // The keyboard does what the mouse does: Delete takes the cell's lessons off,
+        // Shift+Enter shows where they could go, Ctrl+X picks the lesson up and Ctrl+V puts it
+        // down in another cell, Escape drops it back.
         const QModelIndex i = currentIndex();
         if (i.isValid() && e->key() == Qt::Key_Delete) {
-            window_.grid().removeLessons(model_->cellOf(i));
+            window_.removeLessons(model_->cellOf(i));
+            return;
+        }
+        if (i.isValid() && e->matches(QKeySequence::Cut)) {
+            window_.pickUp(model_->cellOf(i));
+            return;
+        }
+        if (i.isValid() && e->matches(QKeySequence::Paste)) {
+            window_.putDown(model_->cellOf(i));
+            return;
+        }
+        if (e->key() == Qt::Key_Escape && window_.grid().dict().glo.MoveTargetsShown) {
+            window_.putBack();
             return;
         }
         if (i.isValid() && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)) {
@@ -526,10 +540,8 @@ void PivrelLessons::afterAction() {
 QMenu* PivrelLessons::cellMenu(const GridCell& cell, QWidget* parent) {
     auto& glo = dict_.glo;
     auto* menu = new QMenu(parent);
-    menu->addAction(programIcon("nav-delete"), QStringLiteral("Снять уроки"), this, [this, cell] {
-        grid_.removeLessons(cell);
-        afterAction();
-    });
+    menu->addAction(programIcon("nav-delete"), QStringLiteral("Снять уроки"), this,
+                    [this, cell] { removeLessons(cell); });
     menu->addAction(programIcon("unplaced"), QStringLiteral("\"Что сюда можно поставить?\""), this,
                     [this, cell] { chooseForCell(cell); });
     menu->addAction(programIcon("restrictions"), QStringLiteral("\"Куда можно подвинуть?\""), this,
@@ -611,6 +623,36 @@ void PivrelLessons::cellClicked(const GridCell& cell, bool shift) {
         return;
     }
     if (!dict_.glo.MoveTargetsShown) return;
+    grid_.clearMoveTargets();
+    dict_.windows.postToFrame(UserEvent::Refresh);
+    afterAction();
+}
+
+void PivrelLessons::removeLessons(const GridCell& cell) {
+    grid_.removeLessons(cell);
+    afterAction();
+}
+
+void PivrelLessons::pickUp(const GridCell& cell) {
+    if (!grid_.startDrag(cell)) return;
+    const Schedule lesson = dict_.glo.ScheduleRecord;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    LessonVariants(dict_, lesson);
+    QApplication::restoreOverrideCursor();
+    dict_.glo.ScheduleRecord = lesson;
+    dict_.glo.MoveTargetsShown = 1;
+    dict_.windows.postToFrame(UserEvent::Refresh);
+    afterAction();
+}
+
+void PivrelLessons::putDown(const GridCell& cell) {
+    if (dict_.glo.ScheduleRecord.rowId == 0) return;
+    grid_.dropMoved(cell);
+    afterAction();
+}
+
+void PivrelLessons::putBack() {
+    dict_.glo.ScheduleRecord = Schedule{};
     grid_.clearMoveTargets();
     dict_.windows.postToFrame(UserEvent::Refresh);
     afterAction();

@@ -57,6 +57,13 @@ public:
     /// A left click on a cell: with Shift "Куда можно подвинуть?", without it the end of the
     /// move-target colouring.
     void cellClicked(const GridCell& cell, bool shift);
+    /// "Снять уроки"
+    void removeLessons(const GridCell& cell);
+    /// The keyboard's drag and drop: the cell's first lesson taken in hand (the grids colour
+    /// where it fits), put down in another cell, or put back.
+    void pickUp(const GridCell& cell);
+    void putDown(const GridCell& cell);
+    void putBack();
     /// "Что сюда можно поставить?"
     void chooseForCell(const GridCell& cell);
     /// Drops, as the cells receive them (the work runs once the drag has ended).
