@@ -112,23 +112,56 @@ ListColumn dayAndLesson(Dictionary& dict, const QString& title) {
     return c;
 }
 
+namespace {
+
+QColor placementColour(const Schedule& s) {
+    if (s.isUnplaced()) return {};
+    return s.RoomCode != 0 ? QColor(40, 170, 60) : QColor(230, 150, 30);
+}
+QString placementWords(const Schedule& s) {
+    return s.isUnplaced()    ? QString()
+           : s.RoomCode != 0 ? QStringLiteral("размещён")
+                             : QStringLiteral("размещён без кабинета");
+}
+
+} // namespace
+
 void addState(ListColumn& column) {
     column.decoration = [](const Row& r) -> QVariant {
         const Schedule s = lesson(r);
-        QColor fill;
-        if (!s.isUnplaced()) fill = s.RoomCode != 0 ? QColor(40, 170, 60) : QColor(230, 150, 30);
+        const QColor fill = placementColour(s);
         if (!fill.isValid() && s.LinkCode == 0) return {};
         return mark(fill, s.LinkCode != 0);
     };
     column.decorationText = [](const Row& r) {
         const Schedule s = lesson(r);
-        QString state = s.isUnplaced()    ? QString()
-                        : s.RoomCode != 0 ? QStringLiteral("размещён")
-                                          : QStringLiteral("размещён без кабинета");
+        QString state = placementWords(s);
         if (s.LinkCode != 0)
             state +=
                 (state.isEmpty() ? QString() : QStringLiteral(", ")) + QStringLiteral("связан");
         return state;
+    };
+}
+
+void addPlacementState(ListColumn& column) {
+    // Only a lesson with its teacher is shown placed: without one it is not ready.
+    column.decoration = [](const Row& r) -> QVariant {
+        const Schedule s = lesson(r);
+        const QColor fill = s.TeacherCode != 0 ? placementColour(s) : QColor();
+        return fill.isValid() ? QVariant(mark(fill, false)) : QVariant();
+    };
+    column.decorationText = [](const Row& r) {
+        const Schedule s = lesson(r);
+        return s.TeacherCode != 0 ? placementWords(s) : QString();
+    };
+}
+
+void addLinkState(ListColumn& column) {
+    column.decoration = [](const Row& r) -> QVariant {
+        return lesson(r).LinkCode != 0 ? QVariant(mark({}, true)) : QVariant();
+    };
+    column.decorationText = [](const Row& r) {
+        return lesson(r).LinkCode != 0 ? QStringLiteral("связан") : QString();
     };
 }
 

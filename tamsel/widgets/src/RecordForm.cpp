@@ -115,6 +115,11 @@ bool RecordForm::collect() {
 
 void RecordForm::accept() {
     if (!collect()) return;
+    if (!isNew_ && decl_.beforeChange) {
+        Row stored;
+        dict_.store().file(decl_.file).table().fetchRowId(row_.rowId, stored);
+        if (!decl_.beforeChange(stored, row_)) return; // the form stays for a correction
+    }
     Relations rel(dict_);
     if (!rel.validateRow(decl_.file, row_, -1).ok()) return;
     const Outcome o = isNew_ ? rel.insertRow(decl_.file, row_) : rel.updateRow(decl_.file, row_);

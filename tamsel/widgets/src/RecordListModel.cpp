@@ -182,6 +182,8 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::DecorationRole:
         return c.decoration ? c.decoration(r) : QVariant();
+    case Qt::BackgroundRole:
+        return c.background ? c.background(r) : QVariant();
     case Qt::EditRole: {
         if (c.field < 0) return {};
         const Value& v = r.values[static_cast<size_t>(c.field)];
@@ -225,6 +227,7 @@ int RecordListModel::store(const std::vector<int>& rows, int field, const Value&
         Row after = before;
         after.set(field, value);
         if (after.values == before.values) continue;
+        if (decl_.beforeChange && !decl_.beforeChange(before, after)) break; // said why, once
         if (!rel.validateRow(decl_.file, after, field).ok()) break; // a range error: said once
         if (!rel.updateRow(decl_.file, after).ok()) continue;
         Row stored_;

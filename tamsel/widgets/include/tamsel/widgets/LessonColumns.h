@@ -21,6 +21,10 @@ ListColumn dayAndLesson(Dictionary& dict, const QString& title = QStringLiteral(
 /// Adds the state to a column: green when placed with a room, a room mark when placed
 /// without one, nothing when unplaced; a link mark when the lesson belongs to a link.
 void addState(ListColumn& column);
+/// The two halves of the state on columns of their own: placed (with or without a room; a
+/// lesson without a teacher shows nothing), and the link mark.
+void addPlacementState(ListColumn& column);
+void addLinkState(ListColumn& column);
 
 /// Names compared the way people read them: case aside, Ё after Е, numbers by value
 /// ("5-А" before "10-А").

@@ -36,6 +36,8 @@ struct ListColumn {
     /// to a screen reader (added to the cell's accessible text).
     std::function<QVariant(const Row&)> decoration;
     std::function<QString(const Row&)> decorationText;
+    /// A background of the cells (a column set apart); none by default.
+    std::function<QVariant(const Row&)> background;
     /// The entries of a Choice editor: the text shown and the value stored.
     std::function<std::vector<std::pair<QString, Value>>()> choices;
     bool alignRight = false;
@@ -89,6 +91,10 @@ struct ListDeclaration {
     std::function<bool(Row& fresh)> prime;
     /// Asked before a record is deleted (before the usual question); false keeps it.
     std::function<bool(const Row& doomed)> beforeDelete;
+    /// Asked before a changed record is stored (in place or by the form), with its stored and
+    /// its new value; false refuses the change after saying why (the edit stays open in a
+    /// form). Not asked for new records.
+    std::function<bool(const Row& before, const Row& after)> beforeChange;
     /// Called after a record was stored changed (in place or by the form), with its old value.
     std::function<void(const Row& before, const Row& after)> changed;
     /// Offered drags: their identifiers ("ChangeSpeciality"; a lesson offers "SetToSchedule"
