@@ -361,3 +361,4 @@ TEST(TeacherLessonsWindow, NumericPadPlusGivesConsecutiveEntriesTheirTeacher) {
     w.tabs()->setCurrentIndex(1);
     EXPECT_EQ(w.entries()->model()->rowCount(), static_cast<int>(p.entries(tc).size()));
 }
+

@@ -139,6 +139,8 @@ TeacherLessons::TeacherLessons(Dictionary& dict, QWidget* parent)
     entries_ = addList(std::move(entry));
 
     tabs_ = new QTabBar(this);
+    tabs_->setUsesScrollButtons(false);
+    tabs_->setExpanding(false);
     tabs_->addTab(QStringLiteral("по предметам"));
     tabs_->addTab(QStringLiteral("по пунктам учебного плана"));
     connect(tabs_, &QTabBar::currentChanged, this, [this](int tab) {
