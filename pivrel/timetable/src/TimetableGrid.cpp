@@ -50,6 +50,7 @@ void TimetableGrid::build() {
     const size_t n = static_cast<size_t>(blocks_) * days_.size() * bells_.size();
     lines_.assign(n, {});
     colours_.assign(n, glo.NoRestrictionColor);
+    meanings_.assign(n, 0);
 }
 
 bool TimetableGrid::weekSpinVisible() const {
@@ -222,6 +223,7 @@ void TimetableGrid::refresh() {
     const size_t n = lines_.size();
     std::fill(lines_.begin(), lines_.end(), QStringList{});
     std::fill(colours_.begin(), colours_.end(), glo.NoRestrictionColor);
+    std::fill(meanings_.begin(), meanings_.end(), 0);
     if (n == 0) return;
 
     // Where each time of the cycle is in the grid (one week shown: only that week's cells).
@@ -231,7 +233,7 @@ void TimetableGrid::refresh() {
         where.insert(cellKey(t.week, t.day, t.lessonNo), indexOf(c));
     }
 
-    if (type_ != 0 && code_ != 0) {
+    if (type_ != 0 && code_ != 0 && !restrictionsOnly_) {
         // One read of the object's lessons in key order, shared out to their cells.
         Schedule from;
         from.TeacherCode = static_cast<Short>(code_);
@@ -260,13 +262,19 @@ void TimetableGrid::refresh() {
             const Engine::Cell t = timeOf(c);
             const VariantQueueEntry* v = variants.value(cellKey(t.week, t.day, t.lessonNo));
             Long colour = glo.NoRestrictionColor;
-            if (!v)
+            unsigned char meaning = 6;
+            if (!v) {
                 colour = glo.DontUseRestrictionColor;
-            else if (v->MainEstimate != 0)
+                meaning = 3;
+            } else if (v->MainEstimate != 0) {
                 colour = glo.HeavyRestrictionColor;
-            else if (v->AdditionalEstimate != 0)
+                meaning = 4;
+            } else if (v->AdditionalEstimate != 0) {
                 colour = glo.WeakRestrictionColor;
+                meaning = 5;
+            }
             colours_[static_cast<size_t>(indexOf(c))] = colour;
+            meanings_[static_cast<size_t>(indexOf(c))] = meaning;
         }
         return;
     }
@@ -286,7 +294,39 @@ void TimetableGrid::refresh() {
         });
 }
 
+QString TimetableGrid::colourMeaning(const GridCell& cell) const {
+    static const char* const words[] = {
+        "Без ограничений",           "Не желательно",
+        "Уроки запрещены",           "Урок сюда поставить нельзя",
+        "Можно, но день перегружен", "Можно, но с нарушением пожеланий",
+        "Урок можно поставить"};
+    const int i = indexOf(cell);
+    if (i < 0 || i >= static_cast<int>(meanings_.size())) return QString();
+    return QString::fromUtf8(words[meanings_[static_cast<size_t>(i)]]);
+}
+
+Short TimetableGrid::markAt(const GridCell& cell) const {
+    if (type_ == 0 || code_ == 0 || code_ != static_cast<Short>(code_)) return 0;
+    const Engine::Cell t = timeOf(cell);
+    Restriction key;
+    key.ObjectType = type_;
+    key.ObjectCode = static_cast<Short>(code_);
+    key.Week = t.week;
+    key.DaySeqNumber = t.day;
+    key.LessonNo = t.lessonNo;
+    return dict_.access<Restriction>().fetch(Restriction::ObjectIdKey, key).Restriction;
+}
+
+Short TimetableGrid::cycleMark(const GridCell& cell) {
+    const Short now = markAt(cell);
+    const Short next = now == RestrictionLevel::None          ? RestrictionLevel::Undesirable
+                       : now == RestrictionLevel::Undesirable ? RestrictionLevel::Forbidden
+                                                              : RestrictionLevel::None;
+    return mark({cell}, next) ? next : now;
+}
+
 bool TimetableGrid::colouredByVariants() const {
+    if (restrictionsOnly_) return false;
     const auto& glo = dict_.glo;
     // Without a lesson in hand there is nothing the variants could be of.
     const bool inHand = glo.ScheduleRecord.rowId != 0 || glo.ScheduleRecord.LinkCode != 0;

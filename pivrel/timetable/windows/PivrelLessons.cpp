@@ -4,30 +4,20 @@
 #include "pivrel/timetable/SelectLessonVariant.h"
 
 #include "tamsel/Events.h"
-#include "tamsel/widgets/Appearance.h"
-#include "tamsel/widgets/ListDeclaration.h"
 #include "trusko/Printing.h"
 
-#include <QAbstractTableModel>
 #include <QApplication>
 #include <QComboBox>
-#include <QDrag>
-#include <QDragMoveEvent>
 #include <QFile>
 #include <QHBoxLayout>
-#include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QMimeData>
-#include <QPainter>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QSpinBox>
-#include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
-#include <QToolTip>
 #include <QVBoxLayout>
 
 using namespace tamsel;
@@ -37,248 +27,12 @@ namespace pivrel {
 namespace {
 
 const QString MoveLessons = QStringLiteral("MoveLessons");
-const QString SetToSchedule = QStringLiteral("SetToSchedule");
-
-QIcon markIcon(Long colour) {
-    QPixmap p(14, 14);
-    p.fill(Qt::transparent);
-    QPainter g(&p);
-    g.setBrush(colorOf(colour));
-    g.setPen(colorOf(colour).darker(160));
-    g.drawRect(1, 1, 11, 11);
-    return QIcon(p);
-}
 
 /// The artwork of the program where it is there (a library window run by itself has none).
 QIcon programIcon(const char* name) {
     const QString path = QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name));
     return QFile::exists(path) ? QIcon(path) : QIcon();
 }
-
-} // namespace
-
-/// One week block of the grid as a table: lesson rows, day columns.
-class GridBlockModel : public QAbstractTableModel {
-public:
-    GridBlockModel(PivrelLessons& window, TimetableGrid& grid, int block, QObject* parent)
-        : QAbstractTableModel(parent), window_(window), grid_(grid), block_(block) {}
-
-    GridCell cellOf(const QModelIndex& i) const { return {block_, i.column(), i.row()}; }
-
-    int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : static_cast<int>(grid_.bells().size());
-    }
-    int columnCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : static_cast<int>(grid_.days().size());
-    }
-
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (!index.isValid()) return {};
-        const GridCell cell = cellOf(index);
-        switch (role) {
-        case Qt::DisplayRole:
-        case Qt::AccessibleTextRole:
-            return grid_.lines(cell).join(QLatin1Char('\n'));
-        case Qt::AccessibleDescriptionRole:
-            return grid_.infoHeader(cell).join(QStringLiteral(", "));
-        case Qt::BackgroundRole:
-            return QBrush(colorOf(grid_.colour(cell)));
-        case Qt::ForegroundRole:
-            return QBrush(timetableFontColor(grid_.dict().glo));
-        case Qt::ToolTipRole: {
-            // With a lesson in hand a cell says why the lesson cannot go there.
-            if (grid_.colouredByVariants()) {
-                const QStringList why = grid_.refusalsAt(cell);
-                if (!why.isEmpty()) return withLineBreaks(why.join(QLatin1Char('|')));
-            }
-            const QStringList lines = grid_.lines(cell);
-            return lines.isEmpty() ? QVariant() : QVariant(lines.join(QLatin1Char('\n')));
-        }
-        case Qt::TextAlignmentRole:
-            return int(Qt::AlignLeft | Qt::AlignTop);
-        default:
-            return {};
-        }
-    }
-
-    QVariant headerData(int section, Qt::Orientation o, int role) const override {
-        if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole && role != Qt::ToolTipRole)
-            return {};
-        if (o == Qt::Horizontal) {
-            if (section < 0 || section >= columnCount()) return {};
-            return grid_.dayHeader(section).trimmed();
-        }
-        if (section < 0 || section >= rowCount()) return {};
-        const QString row = grid_.rowHeader(section);
-        // A screen reader hears the week of a row too when every week is shown.
-        if (role == Qt::AccessibleTextRole && grid_.allWeeksShown())
-            return TimetableGrid::weekCaption(block_ + 1) + QStringLiteral(", ") + row;
-        return row;
-    }
-
-    Qt::ItemFlags flags(const QModelIndex& index) const override {
-        if (!index.isValid()) return Qt::ItemIsDropEnabled;
-        return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled |
-               Qt::ItemIsDropEnabled;
-    }
-    Qt::DropActions supportedDropActions() const override {
-        return Qt::CopyAction | Qt::MoveAction;
-    }
-    Qt::DropActions supportedDragActions() const override {
-        return Qt::CopyAction | Qt::MoveAction;
-    }
-    QStringList mimeTypes() const override {
-        return {dragMimeType(MoveLessons), dragMimeType(SetToSchedule)};
-    }
-
-    QMimeData* mimeData(const QModelIndexList& indexes) const override {
-        if (indexes.isEmpty() || !grid_.startDrag(cellOf(indexes.first()))) return nullptr;
-        auto* data = new QMimeData;
-        data->setData(dragMimeType(MoveLessons),
-                      QByteArray::number(grid_.dict().glo.ScheduleRecord.rowId));
-        data->setText(grid_.lines(cellOf(indexes.first())).join(QLatin1Char('\n')));
-        return data;
-    }
-
-    bool canDropMimeData(const QMimeData* data, Qt::DropAction, int, int,
-                         const QModelIndex& parent) const override {
-        return parent.isValid() && (data->hasFormat(dragMimeType(MoveLessons)) ||
-                                    data->hasFormat(dragMimeType(SetToSchedule)));
-    }
-
-    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
-                      const QModelIndex& parent) override {
-        if (!canDropMimeData(data, action, row, column, parent)) return false;
-        const QString id = data->hasFormat(dragMimeType(MoveLessons)) ? MoveLessons : SetToSchedule;
-        window_.dropped(cellOf(parent), id, data->data(dragMimeType(id)).toLongLong());
-        return true;
-    }
-
-    void changedAll() {
-        if (rowCount() && columnCount())
-            emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
-    }
-
-private:
-    PivrelLessons& window_;
-    TimetableGrid& grid_;
-    int block_;
-};
-
-namespace {
-
-/// The table of a week block: clicks, popups and drags go to the window.
-class GridBlockView : public QTableView {
-public:
-    GridBlockView(PivrelLessons& window, GridBlockModel* model, QWidget* parent)
-        : QTableView(parent), window_(window), model_(model) {
-        setModel(model);
-    }
-
-protected:
-    void mousePressEvent(QMouseEvent* e) override {
-        const QModelIndex i = indexAt(e->pos());
-        if (i.isValid() && e->button() == Qt::LeftButton) {
-            const bool shift = e->modifiers() & Qt::ShiftModifier;
-            window_.cellClicked(model_->cellOf(i), shift);
-            if (shift) return;
-        }
-        QTableView::mousePressEvent(e);
-    }
-    void mouseDoubleClickEvent(QMouseEvent* e) override {
-        const QModelIndex i = indexAt(e->pos());
-        if (!i.isValid()) return;
-        QMenu* menu = window_.infoMenu(model_->cellOf(i), this);
-        menu->setAttribute(Qt::WA_DeleteOnClose);
-        menu->popup(e->globalPosition().toPoint());
-    }
-    void contextMenuEvent(QContextMenuEvent* e) override {
-        QModelIndex i = indexAt(e->pos());
-        if (!i.isValid() && e->reason() == QContextMenuEvent::Keyboard) i = currentIndex();
-        if (!i.isValid()) return;
-        QMenu* menu = window_.cellMenu(model_->cellOf(i), this);
-        menu->setAttribute(Qt::WA_DeleteOnClose);
-        menu->popup(e->globalPos());
-    }
-    void keyPressEvent(QKeyEvent* e) override {
-        // The keyboard does what the mouse does: Delete takes the cell's lessons off,
-        // Shift+Enter shows where they could go, Ctrl+X picks the lesson up and Ctrl+V puts it
-        // down in another cell, Escape drops it back.
-        const QModelIndex i = currentIndex();
-        if (i.isValid() && e->key() == Qt::Key_Delete) {
-            window_.removeLessons(model_->cellOf(i));
-            return;
-        }
-        if (i.isValid() && e->matches(QKeySequence::Cut)) {
-            window_.pickUp(model_->cellOf(i));
-            return;
-        }
-        if (i.isValid() && e->matches(QKeySequence::Paste)) {
-            window_.putDown(model_->cellOf(i));
-            return;
-        }
-        if (e->key() == Qt::Key_Escape && window_.grid().dict().glo.MoveTargetsShown) {
-            window_.putBack();
-            return;
-        }
-        if (i.isValid() && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)) {
-            window_.cellClicked(model_->cellOf(i), e->modifiers() & Qt::ShiftModifier);
-            return;
-        }
-        QTableView::keyPressEvent(e);
-    }
-
-    void startDrag(Qt::DropActions actions) override {
-        const QModelIndex i = currentIndex();
-        if (!i.isValid()) return;
-        QMimeData* data = model_->mimeData({i});
-        if (!data) return;
-        auto& glo = window_.grid().dict().glo;
-        // While the lesson is in hand every grid colours its cells by where it fits.
-        const Schedule lesson = glo.ScheduleRecord;
-        LessonVariants(window_.grid().dict(), lesson);
-        glo.ScheduleRecord = lesson;
-        glo.MoveTargetsShown = 1;
-        window_.grid().dict().windows.postToFrame(UserEvent::Refresh);
-        window_.refresh();
-        auto* drag = new QDrag(this);
-        drag->setMimeData(data);
-        lastHover_ = {-1, -1, -1};
-        const Qt::DropAction result = drag->exec(actions, Qt::CopyAction);
-        QToolTip::hideText();
-        if (result == Qt::IgnoreAction) {
-            glo.ScheduleRecord = Schedule{};
-            glo.MoveTargetsShown = 0;
-            window_.grid().dict().windows.postToFrame(UserEvent::Refresh);
-            window_.refresh();
-        }
-    }
-
-    void dragMoveEvent(QDragMoveEvent* e) override {
-        QTableView::dragMoveEvent(e);
-        const QModelIndex i = indexAt(e->position().toPoint());
-        if (!i.isValid()) return;
-        const GridCell cell = model_->cellOf(i);
-        if (cell == lastHover_) return;
-        lastHover_ = cell;
-        const QStringList why = window_.grid().refusalsAt(cell);
-        if (why.isEmpty())
-            QToolTip::hideText();
-        else
-            QToolTip::showText(viewport()->mapToGlobal(e->position().toPoint()),
-                               withLineBreaks(why.join(QLatin1Char('|'))), this);
-    }
-    void dragLeaveEvent(QDragLeaveEvent* e) override {
-        lastHover_ = {-1, -1, -1};
-        QToolTip::hideText();
-        QTableView::dragLeaveEvent(e);
-    }
-
-private:
-    PivrelLessons& window_;
-    GridBlockModel* model_;
-    GridCell lastHover_{-1, -1, -1};
-};
 
 } // namespace
 
@@ -322,35 +76,40 @@ PivrelLessons::PivrelLessons(Dictionary& dict, const QString& mode, QWidget* par
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
     grid_.build();
-    buildGrid();
+    GridBlocks::Hooks hooks;
+    hooks.cellMenu = [this](const GridCell& cell, const QPoint& at) {
+        popup(cellMenu(cell, this), at);
+    };
+    hooks.dayMenu = [this](int block, int day, const QPoint& at) {
+        popup(dayMenu(block, day, this), at);
+    };
+    hooks.rowMenu = [this](int block, int bell, const QPoint& at) {
+        popup(rowMenu(block, bell, this), at);
+    };
+    hooks.doubleClicked = [this](const GridCell& cell, const QPoint& at) {
+        popup(infoMenu(cell, this), at);
+    };
+    hooks.clicked = [this](const GridCell& cell, bool shift) { cellClicked(cell, shift); };
+    hooks.key = [this](const GridCell& cell, QKeyEvent* e) { return cellKey(cell, e); };
+    hooks.dragStarted = [this](const GridCell& cell) { return pickUp(cell); };
+    hooks.dragEnded = [this](bool dropped) {
+        if (!dropped) putBack();
+    };
+    hooks.dropped = [this](const GridCell& cell, const QString& id, RowId lesson) {
+        dropped(cell, id, lesson);
+    };
+    blocks_ = new GridBlocks(grid_, std::move(hooks), this);
     QApplication::restoreOverrideCursor();
     weekLabel_->setVisible(grid_.weekSpinVisible());
     weekSpin_->setVisible(grid_.weekSpinVisible());
 
-    auto* area = new QScrollArea(this);
-    area_ = area;
-    auto* content = new QWidget;
-    auto* blocks = new QVBoxLayout(content);
-    blocks->setSpacing(12);
-    for (size_t b = 0; b < views_.size(); ++b) {
-        if (b > 0) blocks->addWidget(captions_[b - 1]);
-        blocks->addWidget(views_[b]);
-    }
-    blocks->addStretch(1);
-    area->setWidget(content);
-    area->setWidgetResizable(true);
-
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(area, 1);
-
+    layout->addWidget(blocks_, 1);
     // The grid's own size, as far as the screen allows; the frame may give a saved place.
-    const int W = grid_.cellWidth();
-    const int headerWidth =
-        views_.empty() ? 0 : views_.front()->verticalHeader()->sizeHint().width();
-    const int blockHeight = views_.empty() ? 0 : views_.front()->height() + 12;
-    resize(std::min(1400, headerWidth + (W + 1) * int(grid_.days().size()) + 60),
-           std::min(900, 120 + blockHeight * int(views_.size())));
+    const QSize natural = blocks_->gridSize();
+    resize(std::min(1400, std::max(520, natural.width() + 24)),
+           std::min(900, natural.height() + 90));
 
     fillDropLists();
     connect(tabs_, &QTabWidget::currentChanged, this, [this](int tab) { objectChosen(tab); });
@@ -368,119 +127,13 @@ PivrelLessons::PivrelLessons(Dictionary& dict, const QString& mode, QWidget* par
 
 PivrelLessons::~PivrelLessons() {
     // The tables ask the grid for headers while they are taken down: they go before it does.
-    delete area_;
-}
-
-void PivrelLessons::buildGrid() {
-    const QFont font = timetableFont(dict_.glo, this->font());
-    const int W = grid_.cellWidth(), H = grid_.cellHeight();
-    for (int b = 0; b < grid_.blocks(); ++b) {
-        if (b > 0) {
-            auto* caption = new QLabel(TimetableGrid::weekCaption(b + 1));
-            QFont f = caption->font();
-            f.setPointSize(10);
-            f.setWeight(QFont::Bold);
-            caption->setFont(f);
-            captions_.push_back(caption);
-        }
-        auto* model = new GridBlockModel(*this, grid_, b, this);
-        auto* view = new GridBlockView(*this, model, nullptr);
-        view->setAccessibleName(grid_.allWeeksShown() ? TimetableGrid::weekCaption(b + 1)
-                                                      : QStringLiteral("Расписание"));
-        view->setFont(font);
-        view->setWordWrap(false);
-        view->setTextElideMode(Qt::ElideNone);
-        view->setSelectionMode(QAbstractItemView::SingleSelection);
-        view->setDragEnabled(true);
-        view->setAcceptDrops(true);
-        view->setDropIndicatorShown(false);
-        view->setDragDropMode(QAbstractItemView::DragDrop);
-        view->setDefaultDropAction(Qt::CopyAction);
-        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        view->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-        view->horizontalHeader()->setDefaultSectionSize(W + 1);
-        view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-        view->verticalHeader()->setDefaultSectionSize(H + 1);
-        view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-        for (QHeaderView* header : {view->horizontalHeader(), view->verticalHeader()})
-            header->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(view->horizontalHeader(), &QHeaderView::customContextMenuRequested, this,
-                [this, view, b](const QPoint& p) {
-                    const int day = view->horizontalHeader()->logicalIndexAt(p);
-                    if (day < 0) return;
-                    QMenu* m = dayMenu(b, day, view);
-                    m->setAttribute(Qt::WA_DeleteOnClose);
-                    m->popup(view->horizontalHeader()->mapToGlobal(p));
-                });
-        connect(view->verticalHeader(), &QHeaderView::customContextMenuRequested, this,
-                [this, view, b](const QPoint& p) {
-                    const int bell = view->verticalHeader()->logicalIndexAt(p);
-                    if (bell < 0) return;
-                    QMenu* m = rowMenu(b, bell, view);
-                    m->setAttribute(Qt::WA_DeleteOnClose);
-                    m->popup(view->verticalHeader()->mapToGlobal(p));
-                });
-        const int height = view->horizontalHeader()->sizeHint().height() +
-                           (H + 1) * int(grid_.bells().size()) + 2 * view->frameWidth();
-        const int width = view->verticalHeader()->sizeHint().width() +
-                          (W + 1) * int(grid_.days().size()) + 2 * view->frameWidth();
-        view->setFixedSize(width, height);
-        models_.push_back(model);
-        views_.push_back(view);
-    }
+    delete blocks_;
 }
 
 void PivrelLessons::fillDropLists() {
-    // The lists keep the object each shows across a reload.
-    auto keep = [](QComboBox* c) { return c->currentIndex() < 0 ? QVariant() : c->currentData(); };
-    const QVariant kept[3] = {keep(lists_[0]), keep(lists_[1]), keep(lists_[2])};
-    auto fill = [](QComboBox* box, const std::vector<std::pair<QStringList, qint64>>& rows,
-                   const QVariant& current) {
-        auto* model = new QStandardItemModel(box);
-        for (const auto& r : rows) {
-            QList<QStandardItem*> items;
-            for (const QString& t : r.first)
-                items << new QStandardItem(t.trimmed());
-            items.first()->setData(r.second, Qt::UserRole);
-            model->appendRow(items);
-        }
-        const QSignalBlocker block(box);
-        box->setModel(model);
-        if (rows.size() && rows.front().first.size() > 1) {
-            auto* popup = new QTableView(box);
-            popup->horizontalHeader()->hide();
-            popup->verticalHeader()->hide();
-            popup->setSelectionBehavior(QAbstractItemView::SelectRows);
-            popup->setShowGrid(false);
-            popup->setMinimumWidth(360);
-            box->setView(popup);
-            popup->resizeColumnsToContents();
-        }
-        const int at = current.isValid() ? box->findData(current) : -1;
-        box->setCurrentIndex(at >= 0 ? at : (rows.empty() ? -1 : 0));
-    };
-
-    std::vector<std::pair<QStringList, qint64>> rows;
-    QHash<int, QString> specialities;
-    for (const Speciality& s : dict_.access<Speciality>().all(Speciality::SpecialityKey))
-        specialities.insert(s.SpecialityCode, s.Speciality);
-    for (const Teacher& t : dict_.access<Teacher>().all(Teacher::TeacherNameKey))
-        if (t.TeacherCode != 0)
-            rows.push_back({{t.TeacherName, specialities.value(t.SpecialityCode)}, t.TeacherCode});
-    fill(lists_[0], rows, kept[0]);
-    rows.clear();
-    for (const Group& g : dict_.access<Group>().all(Group::GroupIdKey))
-        if (g.GroupCode != 0) rows.push_back({{g.GroupId()}, g.GroupCode});
-    fill(lists_[1], rows, kept[1]);
-    rows.clear();
-    QHash<Long, QString> types;
-    for (const RoomType& t : dict_.access<RoomType>().all(RoomType::CodeKey))
-        types.insert(t.SysCode, t.RoomType);
-    for (const Room& r : dict_.access<Room>().all(Room::RoomNoKey))
-        if (r.RoomCode != 0) rows.push_back({{r.RoomNo, types.value(r.RoomTypePtr)}, r.RoomCode});
-    fill(lists_[2], rows, kept[2]);
+    fillObjectList(dict_, lists_[0], ObjectType::Teacher);
+    fillObjectList(dict_, lists_[1], ObjectType::Group);
+    fillObjectList(dict_, lists_[2], ObjectType::Room);
 }
 
 int PivrelLessons::tabOfType(Short type) const {
@@ -515,19 +168,41 @@ bool PivrelLessons::showObject(Short type, Long code) {
 
 void PivrelLessons::refresh() {
     grid_.refresh();
-    for (GridBlockModel* m : models_)
-        m->changedAll();
+    blocks_->refresh();
 }
 
 std::vector<QTableView*> PivrelLessons::blockViews() const {
-    return views_;
+    return blocks_->views();
 }
 
 QStringList PivrelLessons::weekCaptions() const {
-    QStringList out;
-    for (QLabel* l : captions_)
-        out << l->text();
-    return out;
+    return blocks_->weekCaptions();
+}
+
+void PivrelLessons::popup(QMenu* menu, const QPoint& at) {
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(at);
+}
+
+bool PivrelLessons::cellKey(const GridCell& cell, QKeyEvent* e) {
+    // The keyboard does what the mouse does: Delete takes the cell's lessons off,
+    // Shift+Enter shows where they could go, Ctrl+X picks the lesson up and Ctrl+V puts it
+    // down in another cell, Escape puts it back.
+    if (e->key() == Qt::Key_Delete) {
+        removeLessons(cell);
+    } else if (e->matches(QKeySequence::Cut)) {
+        pickUp(cell);
+        afterAction();
+    } else if (e->matches(QKeySequence::Paste)) {
+        putDown(cell);
+    } else if (e->key() == Qt::Key_Escape && dict_.glo.MoveTargetsShown) {
+        putBack();
+    } else if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+        cellClicked(cell, e->modifiers() & Qt::ShiftModifier);
+    } else {
+        return false;
+    }
+    return true;
 }
 
 void PivrelLessons::afterAction() {
@@ -550,57 +225,33 @@ QMenu* PivrelLessons::cellMenu(const GridCell& cell, QWidget* parent) {
     menu->addAction(programIcon("print"), QStringLiteral("Печать расписания"), this,
                     &PivrelLessons::print);
     menu->addSeparator();
-    const bool marksOff = glo.ShowLessonRestrictions || glo.MoveTargetsShown;
-    const std::pair<QString, Long> marks[] = {
-        {QStringLiteral("Без ограничений"), glo.NoRestrictionColor},
-        {QStringLiteral("Не желательно"), glo.WeakRestrictionColor},
-        {QStringLiteral("Уроки запрещены"), glo.DontUseRestrictionColor}};
-    for (Short level = 0; level < 3; ++level) {
-        QAction* a = menu->addAction(markIcon(marks[level].second), marks[level].first, this,
-                                     [this, cell, level] {
-                                         grid_.mark({cell}, level);
-                                         afterAction();
-                                     });
-        a->setEnabled(!marksOff);
-    }
+    addRestrictionMarks(menu, glo, !(glo.ShowLessonRestrictions || glo.MoveTargetsShown),
+                        [this, cell](Short level) {
+                            grid_.mark({cell}, level);
+                            afterAction();
+                        });
     return menu;
 }
 
-namespace {
-
-QMenu* headerMenu(PivrelLessons* window, Dictionary& dict, TimetableGrid& grid,
-                  std::vector<GridCell> cells, QWidget* parent,
-                  const std::function<void()>& after) {
-    auto& glo = dict.glo;
+QMenu* PivrelLessons::headerMenu(std::vector<GridCell> cells, QWidget* parent) {
     auto* menu = new QMenu(parent);
-    const std::pair<QString, Long> marks[] = {
-        {QStringLiteral("Без ограничений"), glo.NoRestrictionColor},
-        {QStringLiteral("Не желательно"), glo.WeakRestrictionColor},
-        {QStringLiteral("Уроки запрещены"), glo.DontUseRestrictionColor}};
-    for (Short level = 0; level < 3; ++level) {
-        QAction* a = menu->addAction(markIcon(marks[level].second), marks[level].first, window,
-                                     [&grid, cells, level, after] {
-                                         grid.mark(cells, level);
-                                         after();
-                                     });
-        a->setEnabled(!glo.ShowLessonRestrictions);
-    }
+    addRestrictionMarks(menu, dict_.glo, !dict_.glo.ShowLessonRestrictions,
+                        [this, cells](Short level) {
+                            grid_.mark(cells, level);
+                            afterAction();
+                        });
     menu->addSeparator();
-    menu->addAction(programIcon("print"), QStringLiteral("Печать расписания"), window,
+    menu->addAction(programIcon("print"), QStringLiteral("Печать расписания"), this,
                     &PivrelLessons::print);
     return menu;
 }
 
-} // namespace
-
 QMenu* PivrelLessons::dayMenu(int block, int day, QWidget* parent) {
-    return headerMenu(this, dict_, grid_, grid_.dayCells(block, day), parent,
-                      [this] { afterAction(); });
+    return headerMenu(grid_.dayCells(block, day), parent);
 }
 
 QMenu* PivrelLessons::rowMenu(int block, int bell, QWidget* parent) {
-    return headerMenu(this, dict_, grid_, grid_.rowCells(block, bell), parent,
-                      [this] { afterAction(); });
+    return headerMenu(grid_.rowCells(block, bell), parent);
 }
 
 QMenu* PivrelLessons::infoMenu(const GridCell& cell, QWidget* parent) {
@@ -633,8 +284,9 @@ void PivrelLessons::removeLessons(const GridCell& cell) {
     afterAction();
 }
 
-void PivrelLessons::pickUp(const GridCell& cell) {
-    if (!grid_.startDrag(cell)) return;
+bool PivrelLessons::pickUp(const GridCell& cell) {
+    if (!grid_.startDrag(cell)) return false;
+    // While the lesson is in hand every grid colours its cells by where it fits.
     const Schedule lesson = dict_.glo.ScheduleRecord;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     LessonVariants(dict_, lesson);
@@ -642,7 +294,9 @@ void PivrelLessons::pickUp(const GridCell& cell) {
     dict_.glo.ScheduleRecord = lesson;
     dict_.glo.MoveTargetsShown = 1;
     dict_.windows.postToFrame(UserEvent::Refresh);
-    afterAction();
+    const Short me = dict_.windows.numberOf(this);
+    if (me == 0 || !dict_.glo.WindowRefreshQueue.count(me)) refresh();
+    return true;
 }
 
 void PivrelLessons::putDown(const GridCell& cell) {

@@ -1,12 +1,13 @@
 #pragma once
 
-#include "pivrel/timetable/TimetableGrid.h"
+#include "pivrel/timetable/GridBlocks.h"
 
 #include <QWidget>
 #include <memory>
 #include <vector>
 
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -19,8 +20,6 @@ class FileUse;
 }
 
 namespace pivrel {
-
-class GridBlockModel;
 
 /// The timetable grid window: the timetable of one teacher, group or room, one block of cells
 /// per week shown. Draws what TimetableGrid computes and forwards the user's actions to it.
@@ -61,7 +60,7 @@ public:
     void removeLessons(const GridCell& cell);
     /// The keyboard's drag and drop: the cell's first lesson taken in hand (the grids colour
     /// where it fits), put down in another cell, or put back.
-    void pickUp(const GridCell& cell);
+    bool pickUp(const GridCell& cell);
     void putDown(const GridCell& cell);
     void putBack();
     /// "Что сюда можно поставить?"
@@ -75,8 +74,10 @@ protected:
     void customEvent(QEvent* event) override;
 
 private:
-    void buildGrid();
     void fillDropLists();
+    void popup(QMenu* menu, const QPoint& at);
+    QMenu* headerMenu(std::vector<GridCell> cells, QWidget* parent);
+    bool cellKey(const GridCell& cell, QKeyEvent* e);
     void objectChosen(int tab);
     void afterAction();
     int tabOfType(tamsel::Short type) const;
@@ -89,10 +90,7 @@ private:
     QLabel* weekLabel_ = nullptr;
     QSpinBox* weekSpin_ = nullptr;
     QPushButton* printButton_ = nullptr;
-    QWidget* area_ = nullptr;
-    std::vector<QTableView*> views_;
-    std::vector<GridBlockModel*> models_;
-    std::vector<QLabel*> captions_;
+    GridBlocks* blocks_ = nullptr;
 };
 
 } // namespace pivrel

@@ -80,14 +80,24 @@ public:
     QStringList lines(const GridCell& cell) const;
     /// The cell's background as a Windows colour number (blue, green, red from high to low).
     tamsel::Long colour(const GridCell& cell) const;
+    /// What a cell's colour says, in words (for screen readers and tooltips).
+    QString colourMeaning(const GridCell& cell) const;
     /// True while cells are coloured by a lesson's variants rather than by restrictions.
     bool colouredByVariants() const;
+    /// A grid of restrictions only (the restrictions editor): no lessons are read and the
+    /// colours are always the object's restrictions. Any object type, subjects (3) included.
+    void setRestrictionsOnly(bool on) { restrictionsOnly_ = on; }
 
     // --- actions
     /// The shown object's lessons in a cell, in key order.
     std::vector<tamsel::Schedule> lessonsAt(const GridCell& cell) const;
     /// Sets a restriction mark (0, 1, 2) on cells: updates the object's record or adds one.
     bool mark(const std::vector<GridCell>& cells, tamsel::Short level);
+    /// A double click in the restrictions editor: the cell's level steps 0 → 1 → 2 → 0 (a cell
+    /// without a record becomes 1). Returns the new level.
+    tamsel::Short cycleMark(const GridCell& cell);
+    /// The object's stored level for a cell (0 when there is no record).
+    tamsel::Short markAt(const GridCell& cell) const;
     /// The cells of a day column or a lesson row of a block.
     std::vector<GridCell> dayCells(int block, int day) const;
     std::vector<GridCell> rowCells(int block, int bell) const;
@@ -140,6 +150,10 @@ private:
 
     std::vector<QStringList> lines_;
     std::vector<tamsel::Long> colours_;
+    /// What each colour means: 0 to 2 a restriction level, 3 to 6 a variant (none, day
+    /// overloaded, penalised, fits).
+    std::vector<unsigned char> meanings_;
+    bool restrictionsOnly_ = false;
     // Names looked up during one refresh.
     mutable QHash<int, QString> sciences_, teachers_, groups_;
     mutable QHash<tamsel::Long, QString> rooms_;
