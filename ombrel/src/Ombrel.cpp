@@ -1,6 +1,7 @@
 #include "ombrel/Ombrel.h"
 
 #include "ombrel/windows/TeacherLessons.h"
+#include "ombrel/windows/TimeRestrictions.h"
 #include "ombrel/windows/TrainingPlan.h"
 
 #include "tamsel/Dictionary.h"
@@ -26,6 +27,7 @@ void Init(tamsel::Dictionary& dict, tamsel::ErrorReporter*, tamsel::IniFile*) {
     dict.libraryLog << QStringLiteral("init:ombrel");
     offer<TrainingPlan>(dict);
     offer<TeacherLessons>(dict);
+    offer<TimeRestrictions>(dict);
 }
 
 void Kill(tamsel::Dictionary& dict) {

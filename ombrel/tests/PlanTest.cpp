@@ -361,4 +361,3 @@ TEST(TeacherLessonsWindow, NumericPadPlusGivesConsecutiveEntriesTheirTeacher) {
     w.tabs()->setCurrentIndex(1);
     EXPECT_EQ(w.entries()->model()->rowCount(), static_cast<int>(p.entries(tc).size()));
 }
-

@@ -286,10 +286,14 @@ void TimetableGrid::refresh() {
         Restriction::ObjectIdKey, from, 2, [&](const Restriction& r) {
             auto it = where.constFind(cellKey(r.Week, r.DaySeqNumber, r.LessonNo));
             if (it == where.constEnd()) return true;
-            colours_[static_cast<size_t>(*it)] =
-                r.Restriction == RestrictionLevel::None          ? glo.NoRestrictionColor
-                : r.Restriction == RestrictionLevel::Undesirable ? glo.WeakRestrictionColor
-                                                                 : glo.DontUseRestrictionColor;
+            // Any value beyond "undesirable" counts as forbidden.
+            const unsigned char level = r.Restriction == RestrictionLevel::None          ? 0
+                                        : r.Restriction == RestrictionLevel::Undesirable ? 1
+                                                                                         : 2;
+            const Long colours[] = {glo.NoRestrictionColor, glo.WeakRestrictionColor,
+                                    glo.DontUseRestrictionColor};
+            colours_[static_cast<size_t>(*it)] = colours[level];
+            meanings_[static_cast<size_t>(*it)] = level;
             return true;
         });
 }

@@ -45,22 +45,11 @@ PivrelLessons::PivrelLessons(Dictionary& dict, const QString& mode, QWidget* par
     for (FileId id : {FileId::Speciality, FileId::RoomType})
         files_.push_back(std::make_unique<FileUse>(dict_.store(), id));
 
-    tabs_ = new QTabWidget(this);
-    tabs_->setUsesScrollButtons(false);
-    const QString tabTitles[] = {QStringLiteral("Расписание учителей"),
-                                 QStringLiteral("Расписание учебных групп"),
-                                 QStringLiteral("Загрузка кабинетов")};
-    for (const QString& t : tabTitles) {
-        auto* page = new QWidget;
-        auto* row = new QHBoxLayout(page);
-        row->setContentsMargins(4, 4, 4, 4);
-        auto* list = new QComboBox(page);
-        list->setAccessibleName(t);
-        list->setMinimumContentsLength(24);
-        row->addWidget(list, 1);
-        lists_.push_back(list);
-        tabs_->addTab(page, t);
-    }
+    tabs_ = new ObjectTabs(dict_,
+                           {{QStringLiteral("Расписание учителей"), ObjectType::Teacher},
+                            {QStringLiteral("Расписание учебных групп"), ObjectType::Group},
+                            {QStringLiteral("Загрузка кабинетов"), ObjectType::Room}},
+                           this);
     weekLabel_ = new QLabel(QStringLiteral("Неделя:"), this);
     weekSpin_ = new QSpinBox(this);
     weekSpin_->setRange(1, std::max<int>(1, dict_.glo.WeeksInCycle));
@@ -111,18 +100,14 @@ PivrelLessons::PivrelLessons(Dictionary& dict, const QString& mode, QWidget* par
     resize(std::min(1400, std::max(520, natural.width() + 24)),
            std::min(900, natural.height() + 90));
 
-    fillDropLists();
-    connect(tabs_, &QTabWidget::currentChanged, this, [this](int tab) { objectChosen(tab); });
-    for (int t = 0; t < 3; ++t)
-        connect(lists_[static_cast<size_t>(t)], &QComboBox::activated, this,
-                [this, t] { objectChosen(t); });
+    connect(tabs_, &ObjectTabs::objectChosen, this, &PivrelLessons::objectChosen);
     connect(weekSpin_, &QSpinBox::valueChanged, this, [this](int w) {
         grid_.setWeek(static_cast<short>(w));
         refresh();
         afterAction();
     });
     connect(printButton_, &QPushButton::clicked, this, &PivrelLessons::print);
-    objectChosen(0);
+    objectChosen();
 }
 
 PivrelLessons::~PivrelLessons() {
@@ -130,40 +115,14 @@ PivrelLessons::~PivrelLessons() {
     delete blocks_;
 }
 
-void PivrelLessons::fillDropLists() {
-    fillObjectList(dict_, lists_[0], ObjectType::Teacher);
-    fillObjectList(dict_, lists_[1], ObjectType::Group);
-    fillObjectList(dict_, lists_[2], ObjectType::Room);
-}
-
-int PivrelLessons::tabOfType(Short type) const {
-    return type == ObjectType::Teacher ? 0 : type == ObjectType::Group ? 1 : 2;
-}
-
-void PivrelLessons::objectChosen(int tab) {
-    static const Short types[] = {ObjectType::Teacher, ObjectType::Group, ObjectType::Room};
-    QComboBox* list = lists_[static_cast<size_t>(tab)];
-    const Long code = list->currentIndex() < 0 ? 0 : list->currentData().toLongLong();
-    grid_.setObject(types[tab], code);
-    setWindowTitle(code == 0 ? QStringLiteral("Расписание ...") : grid_.title());
+void PivrelLessons::objectChosen() {
+    grid_.setObject(tabs_->currentType(), tabs_->currentCode());
+    setWindowTitle(grid_.objectCode() == 0 ? QStringLiteral("Расписание ...") : grid_.title());
     refresh();
 }
 
 bool PivrelLessons::showObject(Short type, Long code) {
-    const int tab = tabOfType(type);
-    QComboBox* list = lists_[static_cast<size_t>(tab)];
-    const int at = list->findData(QVariant::fromValue<qint64>(code));
-    if (at < 0) return false;
-    {
-        const QSignalBlocker block(list);
-        list->setCurrentIndex(at);
-    }
-    if (tabs_->currentIndex() != tab) {
-        const QSignalBlocker block(tabs_);
-        tabs_->setCurrentIndex(tab);
-    }
-    objectChosen(tab);
-    return true;
+    return tabs_->choose(type, code);
 }
 
 void PivrelLessons::refresh() {
@@ -209,7 +168,7 @@ void PivrelLessons::afterAction() {
     // Listed windows hear the frame's relay; a window on its own refreshes itself.
     const Short me = dict_.windows.numberOf(this);
     if (me == 0 || !dict_.glo.WindowRefreshQueue.count(me)) refresh();
-    lists_[static_cast<size_t>(tabs_->currentIndex())]->setFocus();
+    tabs_->focusList();
 }
 
 QMenu* PivrelLessons::cellMenu(const GridCell& cell, QWidget* parent) {
@@ -348,7 +307,7 @@ void PivrelLessons::print() {
 void PivrelLessons::customEvent(QEvent* event) {
     const int type = static_cast<int>(event->type());
     if (type == UserEvent::Refresh || type == UserEvent::RefreshGrid) {
-        if (dict_.glo.GoToSelectedObject) fillDropLists();
+        if (dict_.glo.GoToSelectedObject) tabs_->fill();
         refresh();
     } else if (type == UserEvent::GoToSelected) {
         const Schedule& r = dict_.glo.ScheduleRecord;

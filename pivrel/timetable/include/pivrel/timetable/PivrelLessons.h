@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pivrel/timetable/GridBlocks.h"
+#include "pivrel/timetable/ObjectTabs.h"
 
 #include <QWidget>
 #include <memory>
@@ -40,8 +41,7 @@ public:
     /// The week blocks' tables (one unless every week is shown), for tests and tools.
     std::vector<QTableView*> blockViews() const;
     QSpinBox* weekSpin() const { return weekSpin_; }
-    QTabWidget* tabs() const { return tabs_; }
-    QComboBox* dropList(int tab) const { return lists_[static_cast<size_t>(tab)]; }
+    ObjectTabs* tabs() const { return tabs_; }
     /// The week captions shown ("2-я неделя" …).
     QStringList weekCaptions() const;
 
@@ -74,19 +74,16 @@ protected:
     void customEvent(QEvent* event) override;
 
 private:
-    void fillDropLists();
     void popup(QMenu* menu, const QPoint& at);
     QMenu* headerMenu(std::vector<GridCell> cells, QWidget* parent);
     bool cellKey(const GridCell& cell, QKeyEvent* e);
-    void objectChosen(int tab);
+    void objectChosen();
     void afterAction();
-    int tabOfType(tamsel::Short type) const;
 
     tamsel::Dictionary& dict_;
     TimetableGrid grid_;
     std::vector<std::unique_ptr<tamsel::FileUse>> files_;
-    QTabWidget* tabs_ = nullptr;
-    std::vector<QComboBox*> lists_;
+    ObjectTabs* tabs_ = nullptr;
     QLabel* weekLabel_ = nullptr;
     QSpinBox* weekSpin_ = nullptr;
     QPushButton* printButton_ = nullptr;

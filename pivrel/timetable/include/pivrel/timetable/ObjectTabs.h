@@ -1,0 +1,45 @@
+#pragma once
+
+// The tabs with which a grid window chooses its object: one tab per object type, each with a
+// drop list of that type's objects. Changing the tab makes the object chosen in the new tab's
+// list the shown one.
+
+#include "tamsel/Dictionary.h"
+
+#include <QTabWidget>
+#include <utility>
+#include <vector>
+
+class QComboBox;
+
+namespace pivrel {
+
+class ObjectTabs : public QTabWidget {
+    Q_OBJECT
+public:
+    /// Tabs by title and object type (4 teacher, 1 group, 2 room, 3 subject).
+    ObjectTabs(tamsel::Dictionary& dict, std::vector<std::pair<QString, tamsel::Short>> tabs,
+               QWidget* parent = nullptr);
+
+    /// Reads the lists again, keeping each list's object where it is still there.
+    void fill();
+    tamsel::Short currentType() const;
+    /// 0 when the current list is empty.
+    tamsel::Long currentCode() const;
+    /// Chooses an object as if the user had: its tab and its entry. False when it is not listed.
+    bool choose(tamsel::Short type, tamsel::Long code);
+    QComboBox* list(int tab) const { return lists_[static_cast<size_t>(tab)]; }
+    /// Puts the focus on the current tab's list (after every action in the grid).
+    void focusList();
+
+signals:
+    /// The shown object changed: another tab, or another entry chosen.
+    void objectChosen();
+
+private:
+    tamsel::Dictionary& dict_;
+    std::vector<tamsel::Short> types_;
+    std::vector<QComboBox*> lists_;
+};
+
+} // namespace pivrel
