@@ -1,5 +1,6 @@
 #include "ombrel/Ombrel.h"
 
+#include "ombrel/windows/LessonLinks.h"
 #include "ombrel/windows/TeacherLessons.h"
 #include "ombrel/windows/TimeRestrictions.h"
 #include "ombrel/windows/TrainingPlan.h"
@@ -28,6 +29,7 @@ void Init(tamsel::Dictionary& dict, tamsel::ErrorReporter*, tamsel::IniFile*) {
     offer<TrainingPlan>(dict);
     offer<TeacherLessons>(dict);
     offer<TimeRestrictions>(dict);
+    offer<LessonLinks>(dict);
 }
 
 void Kill(tamsel::Dictionary& dict) {

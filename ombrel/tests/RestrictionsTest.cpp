@@ -14,10 +14,6 @@
 #include <QTableView>
 #include <gtest/gtest.h>
 
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-
 using namespace tamsel;
 using namespace ombrel;
 using pivrel::GridCell;
