@@ -4,6 +4,7 @@
 #include "Probe.h"
 #include "StopButton.h"
 
+#include "ombrel/Ombrel.h"
 #include "pivrel/Pivrel.h"
 #include "pivrel/engine/AutoPivrel.h"
 #include "pivrel/timetable/PivrelLessons.h"
@@ -383,6 +384,22 @@ TEST(Windows, GridsAndTheUnplacedListWorkThroughTheFrame) {
     QAbstractItemModel* m = byGroup->blockViews().front()->model();
     EXPECT_EQ(m->index(1, 0).data().toString(), s("101 Иванова\nМатематика"));
     EXPECT_EQ(static_cast<pivrel::UnplacedLessons*>(unplaced)->list(0)->model()->rowCount(), 0);
+    EXPECT_TRUE(f.close());
+}
+
+// The demand windows open from their menu items on an empty school.
+TEST(Windows, TheDemandWindowsOpenFromTheMenu) {
+    tamsel::TestFolder t;
+    ombrel::Init(t.dict(), nullptr, nullptr);
+    MainFrame f(t.dict());
+    f.show();
+    for (const char* name : {"TrainingPlan", "TeacherLessons", "TimeRestrictions", "LessonLinks"}) {
+        const QString procedure = QString::fromLatin1(name);
+        QWidget* w = f.startProcedure(procedure);
+        ASSERT_NE(w, nullptr) << name;
+        EXPECT_EQ(w->objectName(), procedure);
+        EXPECT_EQ(f.startProcedure(procedure), w) << name; // one of each
+    }
     EXPECT_TRUE(f.close());
 }
 
