@@ -1,6 +1,7 @@
 #include "pivrel/Pivrel.h"
 
 #include "pivrel/engine/AutoPivrel.h"
+#include "pivrel/timetable/Overviews.h"
 #include "pivrel/timetable/PivrelLessons.h"
 #include "pivrel/timetable/UnplacedLessons.h"
 #include "tamsel/Dictionary.h"
@@ -28,6 +29,21 @@ void Init(tamsel::Dictionary& dict, tamsel::ErrorReporter*, tamsel::IniFile*) {
     };
     dict.procedures.add(PivrelLessons::procedureName(), grid);
 
+    // Overviews, like grids, may be open several at once.
+    for (const QString& name : {ColorOverview::procedureName(), Overview::procedureName()}) {
+        tamsel::Procedure overview;
+        overview.kind = tamsel::Procedure::Window;
+        overview.singleInstance = false;
+        overview.wantsRefresh = true;
+        const bool colour = name == ColorOverview::procedureName();
+        overview.start = [colour](tamsel::Dictionary& d,
+                                  const tamsel::ProcedureCall& call) -> QObject* {
+            if (colour) return new ColorOverview(d, call.mode);
+            return new Overview(d, call.mode);
+        };
+        dict.procedures.add(name, overview);
+    }
+
     tamsel::Procedure unplaced;
     unplaced.kind = tamsel::Procedure::Window;
     unplaced.singleInstance = true;
@@ -38,6 +54,8 @@ void Init(tamsel::Dictionary& dict, tamsel::ErrorReporter*, tamsel::IniFile*) {
     dict.procedures.add(UnplacedLessons::procedureName(), unplaced);
 }
 
-void Kill(tamsel::Dictionary& dict) { dict.libraryLog << QStringLiteral("kill:pivrel"); }
+void Kill(tamsel::Dictionary& dict) {
+    dict.libraryLog << QStringLiteral("kill:pivrel");
+}
 
 } // namespace pivrel

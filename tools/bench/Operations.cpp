@@ -4,6 +4,7 @@
 #include "hestor/Archive.h"
 #include "hestor/ExportSchedule.h"
 #include "pivrel/engine/AutoPlacement.h"
+#include "pivrel/timetable/Overviews.h"
 #include "pivrel/timetable/PivrelLessons.h"
 #include "tamsel/Dictionary.h"
 #include "tamsel/ErrorReporter.h"
@@ -362,6 +363,33 @@ void gridMove(RunContext& ctx) {
         ctx.error = u("урок не передвинут");
 }
 
+/// Both overviews of the busiest teacher's groups opened and painted; the note gives their
+/// refresh after a placement elsewhere.
+void overviewOpen(RunContext& ctx) {
+    Dictionary dict(ctx.dir);
+    if (!openSample(dict, ctx)) return;
+    const GridSetUp set = busiestTeacher(dict, ctx);
+    if (!ctx.error.isEmpty()) return;
+    ctx.start();
+    pivrel::ColorOverview colour(dict, QString());
+    colour.showObject(ObjectType::Teacher, set.teacher);
+    colour.show();
+    pivrel::Overview text(dict, QString());
+    text.showObject(ObjectType::Teacher, set.teacher);
+    text.show();
+    QCoreApplication::processEvents();
+    ctx.stop();
+    QElapsedTimer refresh;
+    refresh.start();
+    colour.refresh();
+    text.refresh();
+    colour.repaint();
+    text.repaint();
+    ctx.note = u("строк: %1, обновление обоих: %2 мс")
+                   .arg(colour.rows().rows().size())
+                   .arg(QString::number(refresh.nsecsElapsed() / 1e6, 'f', 1));
+}
+
 } // namespace
 
 /// A snapshot of every data file taken into an ARCHIVE record and stored.
@@ -426,6 +454,7 @@ const std::vector<Operation>& operations() {
         {"grid-refresh", "Обновление всех ячеек сетки", true, &gridRefresh, nullptr, true},
         {"move-targets", "«Куда можно подвинуть?»", true, &moveTargets, nullptr, true},
         {"grid-move", "Перенос урока, три сетки", true, &gridMove, nullptr, true},
+        {"overview-open", "Открытие обоих обзоров", true, &overviewOpen, nullptr, true},
         {"archive-save", "Запись снимка в архив", true, &archiveSave},
         {"archive-restore", "Восстановление снимка из архива", true, &archiveRestore},
         {"export", "Экспорт расписания", true, &exportSchedule},

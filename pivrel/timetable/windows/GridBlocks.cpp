@@ -371,6 +371,20 @@ void fillObjectList(Dictionary& dict, QComboBox* box, Short type) {
                 rows.push_back({{r.RoomNo, types.value(r.RoomTypePtr)}, r.RoomCode});
         break;
     }
+    case ObjectListType::Speciality:
+        for (const Speciality& s : dict.access<Speciality>().all(Speciality::SpecialityKey))
+            if (s.SpecialityCode != 0) rows.push_back({{s.Speciality}, s.SpecialityCode});
+        break;
+    case ObjectListType::Course: {
+        // A course is its own key: the number stands in as its code.
+        std::vector<QString> courses;
+        for (const Course& c : dict.access<Course>().all(Course::CourseKey))
+            if (!c.Course.trimmed().isEmpty()) courses.push_back(c.Course.trimmed());
+        std::stable_sort(courses.begin(), courses.end(), LessonColumns::naturalLess);
+        for (const QString& c : courses)
+            rows.push_back({{c}, c.toLongLong()});
+        break;
+    }
     default:
         for (const Science& s : dict.access<Science>().all(Science::ScienceKey))
             if (s.ScienceCode != 0) rows.push_back({{s.Science}, s.ScienceCode});

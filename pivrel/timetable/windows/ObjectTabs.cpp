@@ -47,6 +47,11 @@ Long ObjectTabs::currentCode() const {
     return list->currentIndex() < 0 ? 0 : list->currentData().toLongLong();
 }
 
+QString ObjectTabs::currentText() const {
+    const int tab = currentIndex();
+    return tab < 0 ? QString() : lists_[static_cast<size_t>(tab)]->currentText();
+}
+
 bool ObjectTabs::choose(Short type, Long code) {
     for (size_t tab = 0; tab < types_.size(); ++tab) {
         if (types_[tab] != type) continue;

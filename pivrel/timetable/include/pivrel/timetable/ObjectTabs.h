@@ -26,6 +26,8 @@ public:
     tamsel::Short currentType() const;
     /// 0 when the current list is empty.
     tamsel::Long currentCode() const;
+    /// The text shown for the current object (a course's number).
+    QString currentText() const;
     /// Chooses an object as if the user had: its tab and its entry. False when it is not listed.
     bool choose(tamsel::Short type, tamsel::Long code);
     QComboBox* list(int tab) const { return lists_[static_cast<size_t>(tab)]; }
