@@ -2,6 +2,7 @@
 
 #include "hestor/ExportSchedule.h"
 #include "hestor/windows/ArcSched.h"
+#include "hestor/windows/ExterierConfig.h"
 #include "tamsel/Dictionary.h"
 
 #include <QDir>
@@ -30,6 +31,14 @@ void Init(tamsel::Dictionary& dict, tamsel::ErrorReporter*, tamsel::IniFile*) {
         return new ArcSched(d);
     };
     dict.procedures.add(ArcSched::procedureName(), std::move(archive));
+
+    tamsel::Procedure appearance;
+    appearance.kind = tamsel::Procedure::Window;
+    appearance.wantsRefresh = false;
+    appearance.start = [](tamsel::Dictionary& d, const tamsel::ProcedureCall&) -> QObject* {
+        return new ExterierConfig(d);
+    };
+    dict.procedures.add(ExterierConfig::procedureName(), std::move(appearance));
 }
 
 void Kill(tamsel::Dictionary& dict) {

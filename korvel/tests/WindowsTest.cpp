@@ -4,6 +4,8 @@
 #include "Probe.h"
 #include "StopButton.h"
 
+#include "hestor/Hestor.h"
+#include "hestor/windows/ExterierConfig.h"
 #include "ombrel/Ombrel.h"
 #include "pivrel/Pivrel.h"
 #include "pivrel/engine/AutoPivrel.h"
@@ -12,6 +14,7 @@
 #include "tamsel/TestFolder.h"
 #include "tamsel/widgets/WindowPlaceKeeper.h"
 
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -305,10 +308,8 @@ TEST(Windows, AutoPivrelPlaceRoundTripsThroughTheFrame) {
     EXPECT_TRUE(f.close());
 }
 
-// The grids and the unplaced lessons as the officer opens them from the menu: a change in one
-// grid reaches the others through the frame's relay, the unplaced list opens once.
-TEST(Windows, GridsAndTheUnplacedListWorkThroughTheFrame) {
-    tamsel::TestFolder t;
+/// One day, two lessons; Иванова teaches 5-А mathematics in 101, one lesson, not yet placed.
+std::vector<std::unique_ptr<tamsel::FileUse>> smallSchool(tamsel::TestFolder& t) {
     using namespace tamsel;
     std::vector<std::unique_ptr<FileUse>> files;
     for (FileId id : {FileId::Days, FileId::LessonBell, FileId::Teacher, FileId::Group,
@@ -352,6 +353,15 @@ TEST(Windows, GridsAndTheUnplacedListWorkThroughTheFrame) {
     lesson.GroupCode = 1;
     t.dict().access<Schedule>().insert(lesson);
 
+    return files;
+}
+
+// The grids and the unplaced lessons as the officer opens them from the menu: a change in one
+// grid reaches the others through the frame's relay, the unplaced list opens once.
+TEST(Windows, GridsAndTheUnplacedListWorkThroughTheFrame) {
+    tamsel::TestFolder t;
+    using namespace tamsel;
+    const auto files = smallSchool(t);
     pivrel::Init(t.dict(), nullptr, nullptr);
     MainFrame f(t.dict());
     f.show();
@@ -385,6 +395,50 @@ TEST(Windows, GridsAndTheUnplacedListWorkThroughTheFrame) {
     EXPECT_EQ(m->index(1, 0).data().toString(), s("101 Иванова\nМатематика"));
     EXPECT_EQ(static_cast<pivrel::UnplacedLessons*>(unplaced)->list(0)->model()->rowCount(), 0);
     EXPECT_TRUE(f.close());
+}
+
+// A changed subgroup separator reaches an open grid at once and the settings file at the
+// end, a blank one too.
+TEST(Windows, AppearanceChangesReachOpenGridsAtOnceAndTheSettingsAtTheEnd) {
+    using namespace tamsel;
+    tamsel::TestFolder t;
+    const auto files = smallSchool(t);
+    Schedule lesson = t.dict().access<Schedule>().all(Schedule::TeacherKey).front();
+    lesson.SubGroupNum = 1;
+    lesson.Week = 1;
+    lesson.DaySeqNumber = 1;
+    lesson.LessonNo = s("1");
+    lesson.RoomCode = 1;
+    ASSERT_TRUE(t.dict().access<Schedule>().update(lesson).ok());
+    pivrel::Init(t.dict(), nullptr, nullptr);
+    hestor::Init(t.dict(), nullptr, nullptr);
+    MainFrame f(t.dict());
+    f.show();
+    auto* grid =
+        qobject_cast<pivrel::PivrelLessons*>(f.startProcedure(QStringLiteral("PivrelLessons")));
+    ASSERT_NE(grid, nullptr);
+    ASSERT_TRUE(grid->showObject(ObjectType::Group, 1));
+    auto* look =
+        qobject_cast<hestor::ExterierConfig*>(f.startProcedure(QStringLiteral("ExterierConfig")));
+    ASSERT_NE(look, nullptr);
+    QAbstractItemModel* m = grid->blockViews().front()->model();
+    EXPECT_TRUE(m->index(0, 0).data().toString().startsWith(s("5-А/1")));
+    look->separator()->selectAll();
+    QTest::sendKeyEvent(QTest::Click, look->separator(), Qt::Key_Minus, QStringLiteral("-"), {});
+    settle();
+    EXPECT_TRUE(m->index(0, 0).data().toString().startsWith(s("5-А-1")));
+    look->separator()->setText(QString());
+    emit look->separator()->textEdited(QString()); // emptied: a blank
+    settle();
+    EXPECT_TRUE(m->index(0, 0).data().toString().startsWith(s("5-А 1")));
+    look->setColour(1, QColor(10, 20, 30));
+    EXPECT_TRUE(f.close());
+    ASSERT_TRUE(t.dict().saveSettings()); // what the program does at its end
+    // What a start reads back.
+    tamsel::Dictionary again(t.path());
+    ASSERT_TRUE(again.loadSettings());
+    EXPECT_EQ(again.glo.SubGroupSep, s(" "));
+    EXPECT_EQ(again.glo.WeakRestrictionColor, 0x1E140A);
 }
 
 // The demand windows open from their menu items on an empty school.

@@ -267,6 +267,7 @@ GridBlocks::GridBlocks(TimetableGrid& grid, Hooks hooks, QWidget* parent)
         view->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
         view->horizontalHeader()->setDefaultSectionSize(W + 1);
         view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        view->verticalHeader()->setMinimumSectionSize(1); // low cells are the user's choice
         view->verticalHeader()->setDefaultSectionSize(H + 1);
         for (QHeaderView* header : {view->horizontalHeader(), view->verticalHeader()})
             header->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -303,6 +304,21 @@ GridBlocks::~GridBlocks() {
 }
 
 void GridBlocks::refresh() {
+    // The appearance settings may have changed: the grid follows the font and cell size too.
+    const QFont font = timetableFont(grid_.dict().glo, this->font());
+    const int W = grid_.cellWidth(), H = grid_.cellHeight();
+    for (QTableView* view : views_) {
+        if (view->font() != font) view->setFont(font);
+        if (view->horizontalHeader()->defaultSectionSize() != W + 1 ||
+            view->verticalHeader()->defaultSectionSize() != H + 1) {
+            view->horizontalHeader()->setDefaultSectionSize(W + 1);
+            view->verticalHeader()->setDefaultSectionSize(H + 1);
+            view->setFixedSize(view->verticalHeader()->sizeHint().width() +
+                                   (W + 1) * int(grid_.days().size()) + 2 * view->frameWidth(),
+                               view->horizontalHeader()->sizeHint().height() +
+                                   (H + 1) * int(grid_.bells().size()) + 2 * view->frameWidth());
+        }
+    }
     for (GridBlockModel* m : models_)
         m->changedAll();
 }

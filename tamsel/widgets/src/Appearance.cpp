@@ -30,4 +30,29 @@ QColor timetableFontColor(const Globals& glo) {
     return colorOf(glo.SchFontColor);
 }
 
+void setTimetableFont(Globals& glo, const QFont& font, const QColor& colour) {
+    glo.SchFontTypeface = font.family().left(128);
+    glo.SchFontSize = font.pointSize() > 0 ? font.pointSize() : 0;
+    glo.SchFontColor = windowsColourOf(colour);
+    glo.SchFontStyle = static_cast<Long>(font.weight()) | (font.italic() ? 0x1000 : 0) |
+                       (font.underline() ? 0x2000 : 0) | (font.strikeOut() ? 0x4000 : 0);
+}
+
+void standardCompactSize(Globals& glo) {
+    glo.SmallSellWidth = 60;
+    glo.SmallSellHeight = 20;
+}
+
+void standardFullSize(Globals& glo) {
+    glo.LargeSellWidth = 90;
+    glo.LargeSellHeight = 44;
+}
+
+void standardColours(Globals& glo) {
+    glo.NoRestrictionColor = StandardColor::NoRestriction;
+    glo.WeakRestrictionColor = StandardColor::WeakRestriction;
+    glo.HeavyRestrictionColor = StandardColor::HeavyRestriction;
+    glo.DontUseRestrictionColor = StandardColor::DontUseRestriction;
+}
+
 } // namespace tamsel

@@ -18,5 +18,11 @@ Long windowsColourOf(const QColor& colour);
 QFont timetableFont(const Globals& glo, const QFont& fallback);
 /// The text colour of timetable cells.
 QColor timetableFontColor(const Globals& glo);
+/// Stores a font and its colour as the timetable font (GLO:SchFont…).
+void setTimetableFont(Globals& glo, const QFont& font, const QColor& colour);
+/// The standard cell sizes and restriction colours.
+void standardCompactSize(Globals& glo);
+void standardFullSize(Globals& glo);
+void standardColours(Globals& glo);
 
 } // namespace tamsel
