@@ -56,20 +56,12 @@ int run(const QStringList& argv, Console& io) {
         return BadUsage;
     }
     const QString dir = QDir(args.positional[1]).absolutePath();
-    if (!QFileInfo(dir).isDir() ||
-        !QFileInfo::exists(QDir(dir).filePath(QStringLiteral("Korvel.ini")))) {
-        io.err << u("korvel-cli archive: в папке «%1» нет данных Korvel (Korvel.ini).\n").arg(dir);
-        return Failure;
-    }
+    if (!isSchoolFolder(io.err, "archive", dir)) return Failure;
     ConsoleUserInterface console(io.err);
     RestoringUi ui(console);
     tamsel::Dictionary dict(dir);
     dict.setUserInterface(ui);
-    QString error;
-    if (!dict.loadSettings(&error)) {
-        io.err << u("korvel-cli archive: файл настроек не читается: %1\n").arg(error);
-        return Failure;
-    }
+    if (!loadSchoolSettings(io.err, "archive", dict)) return Failure;
     {
         // No snapshot of, and no restore over, a folder with a file that cannot be used; the
         // files are let go again before the backup, which wants them closed.
@@ -132,6 +124,7 @@ int run(const QStringList& argv, Console& io) {
             else
                 status = Failure;
         } else if (hestor::RestoreSchedule(dict, rec)) {
+            QString error;
             if (!dict.saveSettings(&error)) {
                 io.err
                     << u("korvel-cli archive: данные восстановлены, но настройки не записаны: %1\n")

@@ -7,6 +7,23 @@
 
 namespace cli {
 
+bool isSchoolFolder(QTextStream& err, const char* command, const QString& dir) {
+    if (QFileInfo(dir).isDir() &&
+        QFileInfo::exists(QDir(dir).filePath(QStringLiteral("Korvel.ini"))))
+        return true;
+    err << QStringLiteral("korvel-cli %1: в папке «%2» нет данных Korvel (Korvel.ini).\n")
+               .arg(QLatin1String(command), dir);
+    return false;
+}
+
+bool loadSchoolSettings(QTextStream& err, const char* command, tamsel::Dictionary& dict) {
+    QString error;
+    if (dict.loadSettings(&error)) return true;
+    err << QStringLiteral("korvel-cli %1: файл настроек не читается: %2\n")
+               .arg(QLatin1String(command), error);
+    return false;
+}
+
 bool openExistingDataFiles(tamsel::Dictionary& dict,
                            std::vector<std::unique_ptr<tamsel::FileUse>>& uses, QString* failed) {
     for (int i = 0; i < tamsel::PhysicalFileCount; ++i) {

@@ -3,6 +3,7 @@
 #include "tamsel/Store.h"
 
 #include <QString>
+#include <QTextStream>
 #include <memory>
 #include <vector>
 
@@ -11,6 +12,13 @@ class Dictionary;
 }
 
 namespace cli {
+
+/// Whether `dir` is a school's folder: it exists and holds Korvel.ini. A command that reads or
+/// writes a school refuses any other folder (saying so on `err`), so that it never creates data
+/// files where there was no school.
+bool isSchoolFolder(QTextStream& err, const char* command, const QString& dir);
+/// Loads the school's settings into `dict`; false after saying why on `err`.
+bool loadSchoolSettings(QTextStream& err, const char* command, tamsel::Dictionary& dict);
 
 /// Opens every data file of the folder that exists (missing ones are left alone, so a reader
 /// creates nothing), each through the store's checks, and keeps them open in `uses`. A

@@ -114,20 +114,12 @@ int run(const QStringList& argv, Console& io) {
         return BadUsage;
     }
     const QString dir = QDir(args.positional.first()).absolutePath();
-    const QString ini = QDir(dir).filePath(QStringLiteral("Korvel.ini"));
-    if (!QFileInfo(dir).isDir() || !QFileInfo::exists(ini)) {
-        io.err << u("korvel-cli place: в папке «%1» нет данных Korvel (Korvel.ini).\n").arg(dir);
-        return Failure;
-    }
+    if (!isSchoolFolder(io.err, "place", dir)) return Failure;
     ConsoleUserInterface console(io.err);
     AnsweringUi ui(console, answer);
     tamsel::Dictionary dict(dir);
     dict.setUserInterface(ui);
-    QString error;
-    if (!dict.loadSettings(&error)) {
-        io.err << u("korvel-cli place: файл настроек «%1» не читается: %2\n").arg(ini, error);
-        return Failure;
-    }
+    if (!loadSchoolSettings(io.err, "place", dict)) return Failure;
     std::vector<std::unique_ptr<tamsel::FileUse>> files;
     QString damaged;
     if (!openExistingDataFiles(dict, files, &damaged)) {

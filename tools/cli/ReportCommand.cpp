@@ -44,21 +44,11 @@ int run(const QStringList& argv, Console& io) {
         return BadUsage;
     }
     const QString dir = QDir(args.positional[1]).absolutePath();
-    if (!QFileInfo(dir).isDir()) {
-        io.err << u("korvel-cli report: папки «%1» нет.\n").arg(dir);
-        return Failure;
-    }
-
+    if (!isSchoolFolder(io.err, "report", dir)) return Failure;
     ConsoleUserInterface ui(io.err);
     tamsel::Dictionary dict(dir);
     dict.setUserInterface(ui);
-    if (QFileInfo::exists(QDir(dir).filePath(QStringLiteral("Korvel.ini")))) {
-        QString error;
-        if (!dict.loadSettings(&error)) {
-            io.err << u("korvel-cli report: файл настроек не читается: %1\n").arg(error);
-            return Failure;
-        }
-    }
+    if (!loadSchoolSettings(io.err, "report", dict)) return Failure;
     std::vector<std::unique_ptr<tamsel::FileUse>> files;
     QString damaged;
     if (!openExistingDataFiles(dict, files, &damaged)) {

@@ -235,3 +235,26 @@ TEST(Cli, PlaceRunsTheAutomaticPlacementOnASampleSchool) {
     EXPECT_EQ(unanswered.out, no.out);
     EXPECT_EQ(scalar(silent, "SELECT count(*) FROM p"), 0);
 }
+
+// A folder that holds no school (no Korvel.ini) is refused by every command that reads or
+// writes a school, and nothing is written into it.
+TEST(Cli, CommandsRefuseAFolderThatIsNoSchoolAndWriteNothing) {
+    QTemporaryDir dir;
+    QFile other(QDir(dir.path()).filePath(QStringLiteral("readme.txt")));
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.write("not a school");
+    other.close();
+    const QString pdf = QDir(dir.path()).filePath(QStringLiteral("t.pdf"));
+    const QList<QStringList> commands{{u("place"), dir.path()},
+                                      {u("export"), dir.path()},
+                                      {u("archive"), u("save"), dir.path(), u("снимок")},
+                                      {u("archive"), u("list"), dir.path()},
+                                      {u("report"), u("teacher"), dir.path(), u("--pdf"), pdf}};
+    for (const QStringList& c : commands) {
+        const CliRun r = korvelCli(c);
+        EXPECT_EQ(r.status, 1) << c.join(u(" ")).toStdString();
+        EXPECT_TRUE(r.err.contains(u("нет данных Korvel (Korvel.ini)"))) << r.err.toStdString();
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{u("readme.txt")})
+            << c.join(u(" ")).toStdString();
+    }
+}
