@@ -432,3 +432,51 @@ TEST(Relations, EveryRangeCheckAcceptsItsLimitsAndRefusesOnePast) {
         }
     }
 }
+
+// Restrictions are keyed by object type and code: deleting a teacher, group, room or subject
+// takes its own and never another kind's that happens to have the same code.
+TEST(Relations, ACascadeTakesOnlyItsOwnObjectsRowsNotAnotherKindsWithTheSameCode) {
+    for (Short kind :
+         {ObjectType::Teacher, ObjectType::Group, ObjectType::Room, ObjectType::Science}) {
+        Timetable s;
+        const Science music = s.science("Музыка"); // a subject in no plan may go
+        const Short code = kind == ObjectType::Teacher ? s.petrov.TeacherCode
+                           : kind == ObjectType::Group ? s.b.GroupCode
+                           : kind == ObjectType::Room  ? static_cast<Short>(s.r202.RoomCode)
+                                                       : music.ScienceCode;
+        // Every kind gets a restriction under that same code.
+        for (Short other :
+             {ObjectType::Teacher, ObjectType::Group, ObjectType::Room, ObjectType::Science})
+            s.restrict(other, code, 2, s.tue.DaySeqNumber, "1", 1);
+        const auto before = s.restrictions();
+        bool removed = false;
+        switch (kind) {
+        case ObjectType::Teacher:
+            removed = s.rel.remove(s.petrov).ok();
+            break;
+        case ObjectType::Group:
+            removed = s.rel.remove(s.b).ok();
+            break;
+        case ObjectType::Room:
+            removed = s.rel.remove(s.r202).ok();
+            break;
+        default:
+            removed = s.rel.remove(music).ok();
+            break;
+        }
+        ASSERT_TRUE(removed) << "kind " << kind;
+        int own = 0, others = 0;
+        for (const Restriction& r : before) {
+            if (r.ObjectCode != code) continue;
+            (r.ObjectType == kind ? own : others)++;
+        }
+        int ownAfter = 0, othersAfter = 0;
+        for (const Restriction& r : s.restrictions()) {
+            if (r.ObjectCode != code) continue;
+            (r.ObjectType == kind ? ownAfter : othersAfter)++;
+        }
+        EXPECT_GT(own, 0) << "kind " << kind;
+        EXPECT_EQ(ownAfter, 0) << "kind " << kind;
+        EXPECT_EQ(othersAfter, others) << "kind " << kind;
+    }
+}
