@@ -1,6 +1,8 @@
 #include "ombrel/windows/TeacherLessons.h"
 
+#include "PlanTexts.h"
 #include "pivrel/engine/AutoPlacement.h"
+#include "pivrel/timetable/GridBlocks.h"
 #include "tamsel/Dictionary.h"
 #include "tamsel/widgets/LessonColumns.h"
 #include "trusko/Printing.h"
@@ -11,7 +13,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QStandardItemModel>
 #include <QTabBar>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -22,22 +23,8 @@ namespace ombrel {
 
 namespace {
 
-int field(FileId f, const char* name) {
-    return fileDef(f).fieldIndex(QString::fromLatin1(name));
-}
-
 template <class R, class K> R fetchBy(Dictionary& dict, K key, R values) {
     return dict.access<R>(false).fetch(key, values);
-}
-
-QString scienceName(Dictionary& dict, Short code) {
-    Science s;
-    s.ScienceCode = code;
-    return fetchBy(dict, Science::ScienceCodeKey, s).Science;
-}
-
-QString hours(qint64 n) {
-    return n == 0 ? QString() : QString::number(n);
 }
 
 } // namespace
@@ -64,12 +51,12 @@ TeacherLessons::TeacherLessons(Dictionary& dict, QWidget* parent)
     ListColumn count;
     count.title = QStringLiteral("п/гр.");
     count.alignRight = true;
-    count.text = [typeOf](const Row& r) { return hours(typeOf(r).NumbOfSubGroups); };
+    count.text = [typeOf](const Row& r) { return hoursText(typeOf(r).NumbOfSubGroups); };
     ListColumn type;
     type.title = QStringLiteral("Тип п/группы");
     type.text = [typeOf](const Row& r) { return typeOf(r).SgrpTyp; };
     subject.columns = {
-        ListColumn::shown(QStringLiteral("Предмет"), field(FileId::Science, "Science")), cycle,
+        ListColumn::shown(QStringLiteral("Предмет"), fieldIndex(FileId::Science, "Science")), cycle,
         count, type};
     subject.view.key = Science::ScienceKey;
     subject.view.filter = [](const Row& r) { return fromRow<Science>(r).ScienceCode != 0; };
@@ -95,13 +82,13 @@ TeacherLessons::TeacherLessons(Dictionary& dict, QWidget* parent)
     ListColumn x1, x2;
     x1.title = QStringLiteral("x 1");
     x1.alignRight = true;
-    x1.text = [](const Row& r) { return hours(fromRow<TrainingCourse>(r).SingleHours); };
+    x1.text = [](const Row& r) { return hoursText(fromRow<TrainingCourse>(r).SingleHours); };
     x2.title = QStringLiteral("x 2");
     x2.alignRight = true;
-    x2.text = [](const Row& r) { return hours(fromRow<TrainingCourse>(r).CoupledHours); };
+    x2.text = [](const Row& r) { return hoursText(fromRow<TrainingCourse>(r).CoupledHours); };
     item.columns = {
         itemSubject,
-        ListColumn::shown(QStringLiteral("Курс"), field(FileId::TrainingCourse, "Course")),
+        ListColumn::shown(QStringLiteral("Курс"), fieldIndex(FileId::TrainingCourse, "Course")),
         itemStream, x1, x2};
     item.view.key = TrainingCourse::ItemCodeKey;
     item.view.sortKey = [&dict, streamName](const Row& r) {
@@ -119,7 +106,7 @@ TeacherLessons::TeacherLessons(Dictionary& dict, QWidget* parent)
     ListColumn group = LessonColumns::group(dict);
     LessonColumns::addLinkState(group);
     ListColumn teacher =
-        ListColumn::edited(QStringLiteral("Учитель"), field(FileId::Schedule, "TeacherCode"),
+        ListColumn::edited(QStringLiteral("Учитель"), fieldIndex(FileId::Schedule, "TeacherCode"),
                            ListColumn::Editor::Choice);
     teacher.text = LessonColumns::teacher(dict).text;
     // An empty first entry takes the teacher off.
@@ -214,20 +201,7 @@ void TeacherLessons::refresh() {
 }
 
 void TeacherLessons::fillTeachers() {
-    const QVariant kept = teacher_->currentData();
-    auto* model = new QStandardItemModel(teacher_);
-    QHash<int, QString> specialities;
-    for (const Speciality& s : dict_.access<Speciality>().all(Speciality::SpecialityKey))
-        specialities.insert(s.SpecialityCode, s.Speciality);
-    for (const Teacher& t : dict_.access<Teacher>().all(Teacher::TeacherNameKey)) {
-        if (t.TeacherCode == 0) continue;
-        auto* name = new QStandardItem(t.TeacherName);
-        name->setData(qint64(t.TeacherCode), Qt::UserRole);
-        model->appendRow({name, new QStandardItem(specialities.value(t.SpecialityCode))});
-    }
-    teacher_->setModel(model);
-    const int at = kept.isValid() ? teacher_->findData(kept) : -1;
-    teacher_->setCurrentIndex(at >= 0 ? at : (model->rowCount() ? 0 : -1));
+    pivrel::fillObjectList(dict_, teacher_, ObjectType::Teacher);
 }
 
 void TeacherLessons::showEntries() {
@@ -239,7 +213,7 @@ void TeacherLessons::showEntries() {
         v.leading = 1;
         v.position = [code](Row& from) {
             if (code == 0) return false;
-            from.set(field(FileId::Schedule, "ScienceCode"), code);
+            from.set(fieldIndex(FileId::Schedule, "ScienceCode"), code);
             return true;
         };
         Dictionary& dict = dict_;
@@ -254,7 +228,7 @@ void TeacherLessons::showEntries() {
         v.leading = 1;
         v.position = [code](Row& from) {
             if (code == 0) return false;
-            from.set(field(FileId::Schedule, "TrainingCourseItemCode"), code);
+            from.set(fieldIndex(FileId::Schedule, "TrainingCourseItemCode"), code);
             return true;
         };
     }
@@ -267,7 +241,7 @@ void TeacherLessons::assign(bool clear) {
     if (!clear && teacher == 0) return;
     const std::vector<int> rows = entries_->selectedRows();
     if (rows.empty()) return;
-    entries_->model()->store(rows, field(FileId::Schedule, "TeacherCode"), teacher);
+    entries_->model()->store(rows, fieldIndex(FileId::Schedule, "TeacherCode"), teacher);
     dict_.windows.postToFrame(UserEvent::Refresh);
     // On to the entry after the last one given, so that [+] goes down the list.
     const int next = std::min(rows.back() + 1, entries_->model()->rowCount() - 1);

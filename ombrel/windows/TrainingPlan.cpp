@@ -2,6 +2,7 @@
 
 #include "ombrel/windows/UpdateSchedule.h"
 
+#include "PlanTexts.h"
 #include "tamsel/Dictionary.h"
 #include "tamsel/widgets/LessonColumns.h"
 #include "trusko/Printing.h"
@@ -19,39 +20,22 @@ using namespace tamsel;
 
 namespace ombrel {
 
-namespace {
-
-int field(FileId f, const char* name) {
-    return fileDef(f).fieldIndex(QString::fromLatin1(name));
-}
-
-QString scienceName(Dictionary& dict, Short code) {
-    Science key;
-    key.ScienceCode = code;
-    return dict.access<Science>(false).fetch(Science::ScienceCodeKey, key).Science;
-}
-
-/// Hours as the plan shows them: blank when zero.
-QString hours(qint64 n) {
-    return n == 0 ? QString() : QString::number(n);
-}
-
-} // namespace
-
 TrainingPlan::TrainingPlan(Dictionary& dict, QWidget* parent)
     : ListWindow(dict, procedureName(), QStringLiteral("Учебный план по группам"), parent) {
     ListDeclaration stream;
     stream.file = FileId::Stream;
     stream.name = QStringLiteral("Потоки");
     stream.canInsert = stream.canChange = stream.canDelete = false;
-    stream.columns = {ListColumn::shown(QStringLiteral("Поток"), field(FileId::Stream, "Stream"))};
+    stream.columns = {
+        ListColumn::shown(QStringLiteral("Поток"), fieldIndex(FileId::Stream, "Stream"))};
     stream.view.key = Stream::StreamKey;
 
     ListDeclaration course;
     course.file = FileId::Course;
     course.name = QStringLiteral("Курсы");
     course.canInsert = course.canChange = course.canDelete = false;
-    course.columns = {ListColumn::shown(QStringLiteral("Курс"), field(FileId::Course, "Course"))};
+    course.columns = {
+        ListColumn::shown(QStringLiteral("Курс"), fieldIndex(FileId::Course, "Course"))};
     course.view.key = Course::CourseKey;
     course.view.order = [](const Row& a, const Row& b) {
         return LessonColumns::naturalLess(a.text(0), b.text(0));
@@ -74,7 +58,7 @@ TrainingPlan::TrainingPlan(Dictionary& dict, QWidget* parent)
     item.file = FileId::TrainingCourse;
     item.name = QStringLiteral("Пункты учебного плана");
     ListColumn subject = ListColumn::edited(QStringLiteral("Дисциплина"),
-                                            field(FileId::TrainingCourse, "ScienceCode"),
+                                            fieldIndex(FileId::TrainingCourse, "ScienceCode"),
                                             ListColumn::Editor::Choice);
     subject.text = [&dict](const Row& r) {
         return scienceName(dict, static_cast<Short>(fromRow<TrainingCourse>(r).ScienceCode));
@@ -87,13 +71,13 @@ TrainingPlan::TrainingPlan(Dictionary& dict, QWidget* parent)
     };
     // The window's own messages check the hours, so the editor takes any number.
     ListColumn single =
-        ListColumn::edited(QStringLiteral("x 1"), field(FileId::TrainingCourse, "SingleHours"),
+        ListColumn::edited(QStringLiteral("x 1"), fieldIndex(FileId::TrainingCourse, "SingleHours"),
                            ListColumn::Editor::Number, -32768, 32767);
-    single.text = [](const Row& r) { return hours(fromRow<TrainingCourse>(r).SingleHours); };
-    ListColumn paired =
-        ListColumn::shown(QStringLiteral("x 2"), field(FileId::TrainingCourse, "CoupledHours"));
+    single.text = [](const Row& r) { return hoursText(fromRow<TrainingCourse>(r).SingleHours); };
+    ListColumn paired = ListColumn::shown(QStringLiteral("x 2"),
+                                          fieldIndex(FileId::TrainingCourse, "CoupledHours"));
     paired.alignRight = true;
-    paired.text = [](const Row& r) { return hours(fromRow<TrainingCourse>(r).CoupledHours); };
+    paired.text = [](const Row& r) { return hoursText(fromRow<TrainingCourse>(r).CoupledHours); };
     paired.background = [](const Row&) { return QVariant(QColor(0xC0, 0xC0, 0xC0)); };
     item.columns = {subject, single, paired};
     item.view.key = TrainingCourse::StreamKey;
@@ -106,12 +90,13 @@ TrainingPlan::TrainingPlan(Dictionary& dict, QWidget* parent)
                                           "поток и курс.|Действуйте."));
             return false;
         }
-        fresh.set(field(FileId::TrainingCourse, "StreamCode"), streams_->current()->integer(0));
-        fresh.set(field(FileId::TrainingCourse, "Course"), courses_->current()->text(0));
+        fresh.set(fieldIndex(FileId::TrainingCourse, "StreamCode"),
+                  streams_->current()->integer(0));
+        fresh.set(fieldIndex(FileId::TrainingCourse, "Course"), courses_->current()->text(0));
         const auto subjects = dict.access<Science>().all(Science::ScienceKey);
         for (const Science& s : subjects)
             if (s.ScienceCode != 0) {
-                fresh.set(field(FileId::TrainingCourse, "ScienceCode"), qint64(s.ScienceCode));
+                fresh.set(fieldIndex(FileId::TrainingCourse, "ScienceCode"), qint64(s.ScienceCode));
                 break;
             }
         return true;
@@ -187,16 +172,16 @@ void TrainingPlan::showItems() {
     ListView groups = groups_->declaration().view;
     groups.position = [=](Row& from) {
         if (!chosen) return false;
-        from.set(field(FileId::Group, "Course"), course);
-        from.set(field(FileId::Group, "StreamCode"), stream);
+        from.set(fieldIndex(FileId::Group, "Course"), course);
+        from.set(fieldIndex(FileId::Group, "StreamCode"), stream);
         return true;
     };
     groups_->setView(groups);
     ListView items = items_->declaration().view;
     items.position = [=](Row& from) {
         if (!chosen) return false;
-        from.set(field(FileId::TrainingCourse, "StreamCode"), stream);
-        from.set(field(FileId::TrainingCourse, "Course"), course);
+        from.set(fieldIndex(FileId::TrainingCourse, "StreamCode"), stream);
+        from.set(fieldIndex(FileId::TrainingCourse, "Course"), course);
         return true;
     };
     const RowId keep = items_->current() ? items_->current()->rowId : 0;

@@ -19,14 +19,6 @@ using namespace tamsel;
 
 namespace ombrel {
 
-namespace {
-
-int field(FileId f, const char* name) {
-    return fileDef(f).fieldIndex(QString::fromLatin1(name));
-}
-
-} // namespace
-
 UpdateLessonLink::UpdateLessonLink(Dictionary& dict, LsnLink link, QWidget* parent)
     : QDialog(parent), dict_(dict), link_(std::move(link)), isNew_(link_.rowId == 0) {
     setObjectName(procedureName());
@@ -72,7 +64,7 @@ UpdateLessonLink::UpdateLessonLink(Dictionary& dict, LsnLink link, QWidget* pare
     member.view.leading = 1;
     member.view.position = [this](Row& from) {
         if (link_.LinkCode == 0) return false;
-        from.set(field(FileId::LsnLinkComp, "LinkCode"), qint64(link_.LinkCode));
+        from.set(fieldIndex(FileId::LsnLinkComp, "LinkCode"), qint64(link_.LinkCode));
         return true;
     };
     member.dropsAnywhere = true;

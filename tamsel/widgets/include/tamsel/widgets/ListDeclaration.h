@@ -118,6 +118,11 @@ std::pair<QString, std::function<void(const Row&, RowId)>>
 refileDrop(Dictionary& dict, const QString& id, FileId file, int field, int targetField,
            std::function<void()> after);
 
+/// The index of a file's field by its name ("TeacherCode"), for declaring columns and views.
+inline int fieldIndex(FileId file, const char* name) {
+    return fileDef(file).fieldIndex(QString::fromLatin1(name));
+}
+
 /// The MIME type that carries a drag of identifier `id` (the dragged record's row id).
 QString dragMimeType(const QString& id);
 
