@@ -168,10 +168,14 @@ TEST(Store, ReadWhileLeadingComponentsMatch) {
         EXPECT_EQ(rows[i].GroupCode, 2);
         EXPECT_EQ(rows[i].DaySeqNumber, static_cast<Short>(i + 1));
     }
-    // From a position inside the group.
+    // From an exact stored position inside the group: that record first.
     from.Week = 1;
     from.DaySeqNumber = 3;
-    EXPECT_EQ(sch.read(Schedule::GroupDayLessKey, from, 1).size(), 2u);
+    from.LessonNo = QStringLiteral("2");
+    const auto fromThree = sch.read(Schedule::GroupDayLessKey, from, 1);
+    ASSERT_EQ(fromThree.size(), 2u);
+    EXPECT_EQ(fromThree.front().DaySeqNumber, 3);
+    EXPECT_EQ(fromThree.front().LessonNo, QStringLiteral("2"));
 }
 
 TEST(Store, DescendingKeyNewestFirst) {
@@ -196,6 +200,16 @@ TEST(Store, DescendingKeyNewestFirst) {
     order.clear();
     for (const Archive& a : arc.read(Archive::DateTimeKey, pos)) order << a.SaveDate;
     EXPECT_EQ(order, (QList<int>{200, 100}));
+    // From an exact stored position: that record comes first; on a later time of the same
+    // date (descending too) it still does, on an earlier one it does not.
+    for (const auto& [time, expected] :
+         {std::pair<int, QList<int>>{5, {200, 100}}, {6, {200, 100}}, {4, {100}}}) {
+        pos.SaveDate = 200;
+        pos.SaveTime = time;
+        order.clear();
+        for (const Archive& a : arc.read(Archive::DateTimeKey, pos)) order << a.SaveDate;
+        EXPECT_EQ(order, expected) << "time " << time;
+    }
 }
 
 TEST(Store, AliasReadsAreIndependent) {
