@@ -2,7 +2,7 @@
 
 #include "PlanTexts.h"
 #include "pivrel/engine/AutoPlacement.h"
-#include "pivrel/timetable/GridBlocks.h"
+#include "pivrel/timetable/ObjectTabs.h"
 #include "tamsel/Dictionary.h"
 #include "tamsel/widgets/LessonColumns.h"
 #include "trusko/Printing.h"

@@ -210,15 +210,19 @@ SlotMark OverviewRows::mark(const OverviewRow& row, int week, int day, int bell)
     return i < row.marks.size() ? row.marks[i] : SlotMark::Free;
 }
 
-QStringList OverviewRows::dayLines(int day) const {
+QString OverviewRows::lineText(const OverviewRow& row, int week, int day) const {
     static const QChar chars[] = {QChar(0x2022), QLatin1Char('!'), QLatin1Char('x'), QChar(0x7F)};
+    QString line;
+    for (int l = 0; l < static_cast<int>(bells_.size()); ++l)
+        line += chars[static_cast<int>(mark(row, week, day, l))];
+    return line;
+}
+
+QStringList OverviewRows::dayLines(int day) const {
     QStringList lines;
     for (const OverviewRow& r : rows_)
         for (int w = 1; w <= weeks_; ++w) {
-            QString line;
-            for (int l = 0; l < static_cast<int>(bells_.size()); ++l)
-                line += chars[static_cast<int>(mark(r, w, day, l))];
-            lines << line;
+            lines << lineText(r, w, day);
             if (w < weeks_) lines << QString();
         }
     return lines;

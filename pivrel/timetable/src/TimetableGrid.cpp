@@ -4,6 +4,7 @@
 
 #include "tamsel/Transaction.h"
 #include "tamsel/WritingLock.h"
+#include "trusko/Report.h"
 #include "trusko/ReportBuilders.h"
 
 #include <algorithm>
@@ -13,10 +14,6 @@ using namespace tamsel;
 namespace pivrel {
 
 namespace {
-
-QString fixedWidth(const QString& s, int width) {
-    return s.left(width).leftJustified(width, QLatin1Char(' '));
-}
 
 QString cellKey(short week, short day, const QString& lessonNo) {
     return QString::number(week) + QLatin1Char('/') + QString::number(day) + QLatin1Char('/') +
@@ -184,15 +181,15 @@ QString TimetableGrid::entryLines(const Schedule& s, const QStringList& subjects
     const QString subject = scienceName(s.ScienceCode);
     const bool subjectShown = subjectsBefore.contains(subject);
     const QString mark = FormatSubGroup(dict_.glo, s.SubGroupNum);
-    auto gs = [&](int n) { return fixedWidth(groupId(s.GroupCode) + mark, n); };
-    const QString room = fixedWidth(roomNo(s.RoomCode), 7);
+    auto gs = [&](int n) { return trusko::fixedWidth(groupId(s.GroupCode) + mark, n); };
+    const QString room = trusko::fixedWidth(roomNo(s.RoomCode), 7);
     const QString teacher = teacherName(s.TeacherCode);
     QStringList lines;
     switch (type_) {
     case ObjectType::Group:
         if (small_)
-            lines << (mark.isEmpty() ? QString() : fixedWidth(mark, 3)) + names::rtrim(room) +
-                         QLatin1Char(' ') + teacher;
+            lines << (mark.isEmpty() ? QString() : trusko::fixedWidth(mark, 3)) +
+                         names::rtrim(room) + QLatin1Char(' ') + teacher;
         else
             lines << gs(10) + room << teacher;
         if (!subjectShown) lines << subject;

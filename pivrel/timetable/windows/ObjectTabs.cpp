@@ -1,13 +1,91 @@
 #include "pivrel/timetable/ObjectTabs.h"
 
-#include "pivrel/timetable/GridBlocks.h"
+#include "tamsel/widgets/LessonColumns.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QStandardItemModel>
+#include <QTableView>
 
 using namespace tamsel;
 
 namespace pivrel {
+
+void fillObjectList(Dictionary& dict, QComboBox* box, Short type) {
+    const QVariant kept = box->currentIndex() < 0 ? QVariant() : box->currentData();
+    std::vector<std::pair<QStringList, qint64>> rows;
+    switch (type) {
+    case ObjectType::Teacher: {
+        QHash<int, QString> specialities;
+        for (const Speciality& s : dict.access<Speciality>().all(Speciality::SpecialityKey))
+            specialities.insert(s.SpecialityCode, s.Speciality);
+        for (const Teacher& t : dict.access<Teacher>().all(Teacher::TeacherNameKey))
+            if (t.TeacherCode != 0)
+                rows.push_back(
+                    {{t.TeacherName, specialities.value(t.SpecialityCode)}, t.TeacherCode});
+        break;
+    }
+    case ObjectType::Group:
+        for (const Group& g : dict.access<Group>().all(Group::GroupIdKey))
+            if (g.GroupCode != 0) rows.push_back({{g.GroupId()}, g.GroupCode});
+        // 5-А before 10-А.
+        std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
+            return LessonColumns::naturalLess(a.first.front(), b.first.front());
+        });
+        break;
+    case ObjectType::Room: {
+        QHash<Long, QString> types;
+        for (const RoomType& t : dict.access<RoomType>().all(RoomType::CodeKey))
+            types.insert(t.SysCode, t.RoomType);
+        for (const Room& r : dict.access<Room>().all(Room::RoomNoKey))
+            if (r.RoomCode != 0)
+                rows.push_back({{r.RoomNo, types.value(r.RoomTypePtr)}, r.RoomCode});
+        break;
+    }
+    case ObjectListType::Speciality:
+        for (const Speciality& s : dict.access<Speciality>().all(Speciality::SpecialityKey))
+            if (s.SpecialityCode != 0) rows.push_back({{s.Speciality}, s.SpecialityCode});
+        break;
+    case ObjectListType::Course: {
+        // A course is its own key: the number stands in as its code.
+        std::vector<QString> courses;
+        for (const Course& c : dict.access<Course>().all(Course::CourseKey))
+            if (!c.Course.trimmed().isEmpty()) courses.push_back(c.Course.trimmed());
+        std::stable_sort(courses.begin(), courses.end(), LessonColumns::naturalLess);
+        for (const QString& c : courses)
+            rows.push_back({{c}, c.toLongLong()});
+        break;
+    }
+    default:
+        for (const Science& s : dict.access<Science>().all(Science::ScienceKey))
+            if (s.ScienceCode != 0) rows.push_back({{s.Science}, s.ScienceCode});
+        break;
+    }
+    auto* model = new QStandardItemModel(box);
+    for (const auto& r : rows) {
+        QList<QStandardItem*> items;
+        for (const QString& t : r.first)
+            items << new QStandardItem(t.trimmed());
+        items.first()->setData(r.second, Qt::UserRole);
+        model->appendRow(items);
+    }
+    const QSignalBlocker block(box);
+    box->setModel(model);
+    if (!rows.empty() && rows.front().first.size() > 1) {
+        // A second column (speciality, room type) in the open list.
+        auto* popup = new QTableView(box);
+        popup->horizontalHeader()->hide();
+        popup->verticalHeader()->hide();
+        popup->setSelectionBehavior(QAbstractItemView::SelectRows);
+        popup->setShowGrid(false);
+        popup->setMinimumWidth(360);
+        box->setView(popup);
+        popup->resizeColumnsToContents();
+    }
+    const int at = kept.isValid() ? box->findData(kept) : -1;
+    box->setCurrentIndex(at >= 0 ? at : (rows.empty() ? -1 : 0));
+}
 
 ObjectTabs::ObjectTabs(Dictionary& dict, std::vector<std::pair<QString, Short>> tabs,
                        QWidget* parent)

@@ -1,6 +1,5 @@
 #include "pivrel/timetable/Overviews.h"
 
-#include "pivrel/timetable/GridBlocks.h"
 #include "tamsel/Events.h"
 #include "tamsel/widgets/Appearance.h"
 
@@ -80,7 +79,7 @@ public:
         const int day = index.column();
         if (role == Qt::DisplayRole && !colour_) {
             if (week < 0) return QString();
-            return shown(textOf(row, week, day));
+            return shown(rows_.lineText(row, week, day));
         }
         if (role == Qt::AccessibleTextRole || role == Qt::ToolTipRole) {
             // Screen readers hear each lesson's state in words.
@@ -98,15 +97,6 @@ public:
             return weeks.join(QStringLiteral("; "));
         }
         return {};
-    }
-
-    QString textOf(const OverviewRow& row, int week, int day) const {
-        static const QChar chars[] = {QChar(0x2022), QLatin1Char('!'), QLatin1Char('x'),
-                                      QChar(0x7F)};
-        QString text;
-        for (int l = 0; l < static_cast<int>(rows_.bells().size()); ++l)
-            text += chars[static_cast<int>(rows_.mark(row, week, day, l))];
-        return text;
     }
 
     QVariant headerData(int section, Qt::Orientation o, int role) const override {

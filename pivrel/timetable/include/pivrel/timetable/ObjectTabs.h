@@ -14,6 +14,17 @@ class QComboBox;
 
 namespace pivrel {
 
+/// Lists of things that are no timetable object but are chosen like one.
+namespace ObjectListType {
+constexpr tamsel::Short Speciality = 5;
+constexpr tamsel::Short Course = 6;
+} // namespace ObjectListType
+
+/// Fills a drop list with the objects of a type (4 teachers with their speciality, 1 groups, 2
+/// rooms with their type, 3 subjects, 5 specialities, 6 courses by number), each carrying its
+/// code as user data, keeping the object it showed when it is still there.
+void fillObjectList(tamsel::Dictionary& dict, QComboBox* list, tamsel::Short type);
+
 class ObjectTabs : public QTabWidget {
     Q_OBJECT
 public:

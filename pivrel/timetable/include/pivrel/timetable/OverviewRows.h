@@ -60,6 +60,8 @@ public:
     /// busy, "•" free, "!" undesirable, "x" forbidden), "||" between weeks and "|" after the
     /// last; the final character dropped. Lines are separated by "|".
     QString dayText(int day) const;
+    /// One row's characters for a week and day.
+    QString lineText(const OverviewRow& row, int week, int day) const;
     /// The same as lines: one per row and week, an empty line between weeks of a row.
     QStringList dayLines(int day) const;
 
