@@ -521,6 +521,16 @@ Outcome Table::removeMatching(int key, const Row& values, int leading, qint64* r
     return Outcome::success();
 }
 
+Outcome Table::removeAll() {
+    Statement& st = cached(QStringLiteral("delall"),
+                           [&] { return QStringLiteral("DELETE FROM ") + qualified(); });
+    if (!st.valid()) return sqliteFailure(Msg::DeleteError, st.prepareError());
+    ResetGuard g{st};
+    const int rc = st.step();
+    if (rc != SQLITE_DONE) return sqliteFailure(Msg::DeleteError, rc);
+    return Outcome::success();
+}
+
 Outcome Table::clearMatching(int key, const Row& values, int leading, const std::vector<int>& fields) {
     QStringList ids;
     for (int f : fields) ids << QString::number(f);

@@ -119,6 +119,9 @@ public:
     /// Deletes every record whose first `leading` components of `key` equal those of
     /// `values`, in one statement; `removed` receives how many.
     Outcome removeMatching(int key, const Row& values, int leading, qint64* removed = nullptr);
+    /// Deletes every record of the file, without the relation rules (the caller empties the
+    /// files that refer to it as well).
+    Outcome removeAll();
     /// Sets `fields` to 0 or empty in every record matched as by removeMatching().
     Outcome clearMatching(int key, const Row& values, int leading, const std::vector<int>& fields);
 
