@@ -3,6 +3,7 @@
 #include "hestor/ExportSchedule.h"
 #include "hestor/windows/ArcSched.h"
 #include "hestor/windows/ExterierConfig.h"
+#include "hestor/windows/ImportFromLodra.h"
 #include "tamsel/Dictionary.h"
 
 #include <QDir>
@@ -39,6 +40,16 @@ void Init(tamsel::Dictionary& dict, tamsel::ErrorReporter*, tamsel::IniFile*) {
         return new ExterierConfig(d);
     };
     dict.procedures.add(ExterierConfig::procedureName(), std::move(appearance));
+
+    for (LodraStage stage : {LodraStage::Reference, LodraStage::Plans}) {
+        tamsel::Procedure import;
+        import.kind = tamsel::Procedure::Window;
+        import.wantsRefresh = false;
+        import.start = [stage](tamsel::Dictionary& d, const tamsel::ProcedureCall&) -> QObject* {
+            return new ImportFromLodra(d, stage);
+        };
+        dict.procedures.add(ImportFromLodra::procedureName(stage), std::move(import));
+    }
 }
 
 void Kill(tamsel::Dictionary& dict) {

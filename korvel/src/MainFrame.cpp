@@ -250,9 +250,9 @@ void MainFrame::buildMenus() {
     colour->setIcon(icon(QStringLiteral("overview")));
     placing->addAction(colour);
     placing->addSeparator();
-    QAction* clearAll =
-        launcher(u("Полная очистка расписания"), [] { return QStringLiteral("ClearSchedule"); },
-                 [this] { clearScheduleFully(); });
+    QAction* clearAll = launcher(
+        u("Полная очистка расписания"), [] { return QStringLiteral("ClearSchedule"); },
+        [this] { clearScheduleFully(); });
     clearAll->setObjectName(QStringLiteral("ClearSchedule.0"));
     placing->addAction(clearAll);
     procedureItem(placing, u("Очистка расписания и распределения нагрузки"),
@@ -284,8 +284,18 @@ void MainFrame::buildMenus() {
     archive->setIcon(icon(QStringLiteral("archive")));
     service->addAction(archive);
     QMenu* import = service->addMenu(u("Импорт из Lodra"));
-    procedureItem(import, u("Импорт основных данных "), QStringLiteral("Import1FromLodra"));
-    procedureItem(import, u("Импорт учебных планов"), QStringLiteral("Import2FromLodra"));
+    for (const auto& [text, procedure] :
+         {std::pair{u("Импорт основных данных "), QStringLiteral("Import1FromLodra")},
+          std::pair{u("Импорт учебных планов"), QStringLiteral("Import2FromLodra")}}) {
+        // The import replaces whole data files: no other window may hold them open.
+        QAction* item = launcher(
+            text, [procedure] { return procedure; },
+            [this, procedure] {
+                if (closeOtherWindows()) startProcedure(procedure);
+            });
+        item->setObjectName(procedure);
+        import->addAction(item);
+    }
     procedureItem(service, u("Экспорт расписания"), QStringLiteral("ExportSchedule"));
 
     QMenu* window = bar->addMenu(u("&Окно"));

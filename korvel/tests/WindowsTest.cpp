@@ -2,10 +2,13 @@
 
 #include "MainFrame.h"
 #include "Probe.h"
+#include "Program.h"
 #include "StopButton.h"
 
 #include "hestor/Hestor.h"
+#include "hestor/LodraImport.h"
 #include "hestor/windows/ExterierConfig.h"
+#include "hestor/windows/ImportFromLodra.h"
 #include "ombrel/Ombrel.h"
 #include "pivrel/Pivrel.h"
 #include "pivrel/engine/AutoPivrel.h"
@@ -20,9 +23,11 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <gtest/gtest.h>
+#include <map>
 
 using namespace korvel;
 using korvel::test::Probe;
@@ -455,6 +460,87 @@ TEST(Windows, TheDemandWindowsOpenFromTheMenu) {
         EXPECT_EQ(f.startProcedure(procedure), w) << name; // one of each
     }
     EXPECT_TRUE(f.close());
+}
+
+TEST(Windows, TheImportWindowsOpenFromTheMenuOnceEveryOtherWindowIsClosed) {
+    tamsel::TestFolder t;
+    ProbeFactory probes;
+    probes.add(t.dict(), QStringLiteral("DayList"));
+    hestor::Init(t.dict(), nullptr, nullptr);
+    MainFrame f(t.dict());
+    f.show();
+    for (const char* name : {"Import1FromLodra", "Import2FromLodra"}) {
+        f.startProcedure(QStringLiteral("DayList"));
+        auto* item = f.findChild<QAction*>(QString::fromLatin1(name));
+        ASSERT_NE(item, nullptr) << name;
+        ASSERT_TRUE(item->isEnabled()) << name;
+        item->trigger();
+        settle();
+        // Its stages replace whole data files: nothing else may hold them.
+        ASSERT_EQ(f.mdiArea()->subWindowList().size(), 1) << name;
+        EXPECT_NE(qobject_cast<hestor::ImportFromLodra*>(f.mdiArea()->subWindowList()[0]->widget()),
+                  nullptr)
+            << name;
+    }
+    EXPECT_TRUE(f.close());
+}
+
+TEST(Windows, ASchoolImportedFromTheOlderProductOpensInEveryWindow) {
+    using L = tamsel::LegacyFileId;
+    auto rows = [](std::initializer_list<std::initializer_list<const char*>> values) {
+        std::vector<QStringList> out;
+        for (const auto& r : values) {
+            QStringList fields;
+            for (const char* v : r)
+                fields << s(v);
+            out.push_back(fields);
+        }
+        return out;
+    };
+    const std::map<L, std::vector<QStringList>> old{
+        {L::Lessons, rows({{"1", "8:30", "9:15"}, {"2", "9:25", "10:10"}})},
+        {L::RoomTypes, rows({{"Обычный"}})},
+        {L::Rooms, rows({{"101", "Обычный"}, {"102", "Обычный"}})},
+        {L::Specialities, rows({{"Математика"}})},
+        {L::Teachers, rows({{"Иванова", "Математика", "18", "101", "", "0"}})},
+        {L::Groups, rows({{"5", "А", "", "0"}, {"5", "Б", "", "0"}})},
+        {L::Sciences, rows({{"Математика", "Обычный", "", "0", "0"}})},
+        {L::TeacherForbids, rows({{"Иванова", "1", "2", "0", "0", "0", "0", "0"}})},
+        {L::GroupForbids, rows({{"5", "А", "2", "1", "0", "0", "0", "0", "0"}})},
+        {L::TrainingPlan, rows({{"Математика", "5", "", "3"}})},
+        {L::TeacherLoad, rows({{"Иванова", "5", "А", "Математика", "3"},
+                               {"Иванова", "5", "Б", "Математика", "3"}})},
+        {L::Schedule, rows({{"1", "1", "1", "Иванова", "5", "А", "101", "Математика", "0", "0"}})},
+    };
+    QTemporaryDir dir;
+    for (const auto& [id, records] : old) {
+        QByteArray bytes;
+        ASSERT_TRUE(tamsel::WriteLegacyFile(id, records, &bytes, nullptr));
+        QFile f(QDir(dir.path()).filePath(QLatin1String(tamsel::legacyLayout(id).fileName)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    tamsel::TestFolder t;
+    Program program(t.dict());
+    program.start();
+    t.glo().LodraDataDir = dir.path();
+    ASSERT_TRUE(hestor::ImportLodraStage(t.dict(), hestor::LodraStage::Reference).done());
+    ASSERT_TRUE(hestor::ImportLodraStage(t.dict(), hestor::LodraStage::Plans).done());
+    t.ui.clear();
+    {
+        MainFrame f(t.dict());
+        f.show();
+        for (const QString& name : t.dict().procedures.names()) {
+            const tamsel::Procedure* p = t.dict().procedures.find(name);
+            if (p->kind != tamsel::Procedure::Window) continue;
+            EXPECT_NE(f.startProcedure(name), nullptr) << name.toStdString();
+            settle();
+        }
+        EXPECT_GE(f.mdiArea()->subWindowList().size(), 15);
+        EXPECT_TRUE(f.close());
+    }
+    EXPECT_EQ(t.dict().errors().failuresShown(), 0) << t.ui.texts().join(s("\n")).toStdString();
+    EXPECT_TRUE(program.finish());
 }
 
 TEST(Windows, ArrangementsTileTheOpenWindows) {
