@@ -39,5 +39,7 @@ const Command& placeCommand();
 const Command& reportCommand();
 const Command& exportCommand();
 const Command& archiveCommand();
+const Command& importCommand();
+const Command& legacyWriteCommand();
 
 } // namespace cli

@@ -11,6 +11,8 @@ const std::vector<Command>& commands() {
         reportCommand(),
         exportCommand(),
         archiveCommand(),
+        importCommand(),
+        legacyWriteCommand(),
     };
     return table;
 }

@@ -249,7 +249,9 @@ TEST(Cli, CommandsRefuseAFolderThatIsNoSchoolAndWriteNothing) {
                                       {u("export"), dir.path()},
                                       {u("archive"), u("save"), dir.path(), u("снимок")},
                                       {u("archive"), u("list"), dir.path()},
-                                      {u("report"), u("teacher"), dir.path(), u("--pdf"), pdf}};
+                                      {u("report"), u("teacher"), dir.path(), u("--pdf"), pdf},
+                                      {u("import"), u("stage1"), dir.path(), dir.path()},
+                                      {u("import"), u("stage2"), dir.path(), dir.path()}};
     for (const QStringList& c : commands) {
         const CliRun r = korvelCli(c);
         EXPECT_EQ(r.status, 1) << c.join(u(" ")).toStdString();

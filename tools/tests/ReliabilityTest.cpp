@@ -4,6 +4,7 @@
 #include "CliSupport.h"
 
 #include "tamsel/Dictionary.h"
+#include "tamsel/LegacyFiles.h"
 #include "tamsel/Schema.h"
 #include "tamsel/WritingLock.h"
 
@@ -89,12 +90,24 @@ public:
                        QStringLiteral("--seed"), QStringLiteral("3"), dir})
                 .status,
             cli::Success);
+        // The older product's files of the second import stage, sound and empty.
+        QDir().mkpath(legacy());
+        for (tamsel::LegacyFileId id :
+             {tamsel::LegacyFileId::TrainingPlan, tamsel::LegacyFileId::Sciences,
+              tamsel::LegacyFileId::TeacherLoad, tamsel::LegacyFileId::Schedule}) {
+            QByteArray bytes;
+            ASSERT_TRUE(tamsel::WriteLegacyFile(id, {}, &bytes, nullptr));
+            QFile f(QDir(legacy()).filePath(QLatin1String(tamsel::legacyLayout(id).fileName)));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        }
     }
     static void TearDownTestSuite() {
         delete base_;
         base_ = nullptr;
     }
     static QString school() { return base_->filePath(QStringLiteral("school")); }
+    static QString legacy() { return base_->filePath(QStringLiteral("legacy")); }
 
 private:
     static QTemporaryDir* base_;
@@ -167,6 +180,7 @@ TEST_P(DamagedFolders, EveryCommandNamesTheFileFailsAndChangesNothing) {
         {QStringLiteral("export"), dir, exportFile},
         {QStringLiteral("archive"), QStringLiteral("save"), dir, QStringLiteral("snapshot")},
         {QStringLiteral("archive"), QStringLiteral("list"), dir},
+        {QStringLiteral("import"), QStringLiteral("stage2"), dir, legacy()},
     };
     for (const QStringList& command : commands) {
         SCOPED_TRACE(command.first().toStdString());
