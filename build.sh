@@ -2,6 +2,7 @@
 # Korvel set-up, build, run and test on Debian 12.
 #   ./build.sh run    install what is missing, build, start the program on the sample school
 #   ./build.sh test   install what is missing, build, run every test (non-zero on failure)
+#   ./build.sh fuzz [N]  fuzz the reader of the older product's files with N inputs (100000)
 set -euo pipefail
 cd "$(dirname "$0")"
 here=$(pwd)
@@ -52,8 +53,18 @@ test)
     cd build
     ctest --output-on-failure -j "$(nproc)"
     ;;
+fuzz)
+    # Not part of the tests: clang with libFuzzer, its own build folder, a fixed number of inputs.
+    packages=(clang libclang-rt-14-dev cmake ninja-build qt6-base-dev)
+    install_missing
+    CC=clang CXX=clang++ cmake -S tools/fuzz -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build build-fuzz
+    rm -rf build-fuzz/corpus
+    build-fuzz/legacy-file-fuzz --write-seeds=build-fuzz/corpus
+    build-fuzz/legacy-file-fuzz -runs="${2:-100000}" -max_len=2048 build-fuzz/corpus
+    ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|fuzz [N]" >&2
     exit 2
     ;;
 esac
