@@ -45,7 +45,11 @@ Transaction::Transaction(Store& store, std::vector<FileId> files, int waitMs) : 
     sqlite3_busy_timeout(db_, waitMs);
     // In a batch the commit does not wait for the disk; Store::endBatch() syncs at the end.
     const char* sync = store_.inBatch() ? "OFF" : "FULL";
-    const QByteArray pragmas = QByteArray("PRAGMA journal_mode=DELETE; PRAGMA synchronous=") + sync;
+    // Statement journals (savepoints) in memory: on disk they cost a write per changed page
+    // and savepoint, and they never need to outlive the connection.
+    const QByteArray pragmas = QByteArray("PRAGMA journal_mode=DELETE; PRAGMA temp_store=MEMORY; "
+                                          "PRAGMA synchronous=") +
+                               sync;
     rc = sqlite3_exec(db_, pragmas.constData(), nullptr, nullptr, nullptr);
     for (size_t i = 1; rc == SQLITE_OK && i < files_.size(); ++i) {
         Statement st(db_, QStringLiteral("ATTACH DATABASE ? AS f%1").arg(i));

@@ -54,12 +54,38 @@ struct Kind {
     }
 };
 
+/// One lesson of a gathered group with what the checks need, resolved once.
+struct LL {
+    Schedule O;
+    int teacher = -1;
+    int group = -1;
+    bool lecture = false; ///< of its own link (O.LinkCode)
+    const std::vector<Long>* rooms = nullptr;
+    Short sgrpType = 0;
+    Short cycle = 0;
+    int cycleMax = 0;
+    const std::vector<short>* rTeacher = nullptr;
+    const std::vector<short>* rScience = nullptr;
+    const std::vector<short>* rGroup = nullptr;
+    Long room = 0; ///< N.RoomCode
+};
+
 struct Task {
     Short link = 0;
     std::vector<Kind> kinds; ///< in kind order
     std::vector<VCell> v;    ///< per cell
     int nv = 0;
     bool evaluated = false;
+
+    // What the re-evaluation after a placement needs, so that it judges again only what the
+    // placement can have changed: the lessons the task would gather now (`q`, a new `version`
+    // whenever they change), the objects they use, and the version each cell was last checked
+    // and each day last graded with.
+    std::vector<LL> q;
+    int version = 0;
+    std::vector<int> teachers, groups, rooms;
+    std::vector<int> checkedAt; ///< per cell
+    std::vector<int> gradedAt;  ///< per day of the cycle
 
     bool empty() const {
         for (const Kind& k : kinds)
@@ -85,22 +111,6 @@ struct Task {
             if (!k.entries.empty() && (!best || k.nsl > best->nsl)) best = &k;
         return best;
     }
-};
-
-/// One lesson of a gathered group with what the checks need, resolved once.
-struct LL {
-    Schedule O;
-    int teacher = -1;
-    int group = -1;
-    bool lecture = false; ///< of its own link (O.LinkCode)
-    const std::vector<Long>* rooms = nullptr;
-    Short sgrpType = 0;
-    Short cycle = 0;
-    int cycleMax = 0;
-    const std::vector<short>* rTeacher = nullptr;
-    const std::vector<short>* rScience = nullptr;
-    const std::vector<short>* rGroup = nullptr;
-    Long room = 0; ///< N.RoomCode
 };
 
 enum class TaskOrder { Kind, Freedom, LinkCode };
@@ -471,6 +481,55 @@ struct FastPlacement::Model {
                FormatSubGroup(dict.glo, l.SubGroupNum) + QLatin1Char(' ') +
                sci(l.ScienceCode).name.leftJustified(20, QLatin1Char(' '));
     }
+
+    /// Makes `q` the task's gathering; a gathering of other lessons (teacher, group,
+    /// subgroup, subject or link differ, or their order) gets a new version.
+    void setGathering(Task& t, std::vector<LL>& q) {
+        const auto same = [](const LL& a, const LL& b) {
+            return a.O.TeacherCode == b.O.TeacherCode && a.O.GroupCode == b.O.GroupCode &&
+                   a.O.SubGroupNum == b.O.SubGroupNum && a.O.ScienceCode == b.O.ScienceCode &&
+                   a.O.LinkCode == b.O.LinkCode;
+        };
+        if (t.q.size() == q.size() && std::equal(t.q.begin(), t.q.end(), q.begin(), same)) return;
+        ++t.version;
+        t.q = q;
+        t.teachers.clear();
+        t.groups.clear();
+        t.rooms.clear();
+        for (const LL& l : t.q) {
+            t.teachers.push_back(l.teacher);
+            t.groups.push_back(l.group);
+            for (Long r : *l.rooms)
+                t.rooms.push_back(roomOf(r));
+        }
+    }
+
+    // The objects the last placement used, marked with the placement's stamp.
+    std::vector<int> teacherMark, groupMark, roomMark;
+    int mark = 0;
+    static void markIn(std::vector<int>& marks, int index, int stamp) {
+        if (size_t(index) >= marks.size()) marks.resize(size_t(index) + 1, 0);
+        marks[size_t(index)] = stamp;
+    }
+    static bool marked(const std::vector<int>& marks, const std::vector<int>& indexes, int stamp) {
+        for (int i : indexes)
+            if (size_t(i) < marks.size() && marks[size_t(i)] == stamp) return true;
+        return false;
+    }
+    void markPlaced(const std::vector<LL>& q) {
+        ++mark;
+        for (const LL& e : q) {
+            markIn(teacherMark, e.teacher, mark);
+            markIn(groupMark, e.group, mark);
+            markIn(roomMark, roomOf(e.room), mark);
+        }
+    }
+    /// Whether the last placement used a teacher, group or room of the task's gathering.
+    bool placementTouches(const Task& t) const {
+        return marked(teacherMark, t.teachers, mark) || marked(groupMark, t.groups, mark) ||
+               marked(roomMark, t.rooms, mark);
+    }
+    bool placementTouchesGroups(const Task& t) const { return marked(groupMark, t.groups, mark); }
 
     void invalidate(Task& t, int c) {
         VCell& v = t.v[size_t(c)];

@@ -225,6 +225,9 @@ int FastPlacement::EvaluateSituation(RunHost& host) {
         }
         t.nv = count;
         t.evaluated = true;
+        m.setGathering(t, q);
+        t.checkedAt.assign(size_t(m.nC), t.version);
+        t.gradedAt.assign(size_t(m.nW * m.nD), t.version);
         m.totalVariants += count;
         const int nsl = t.kinds.front().nsl;
         host.addLine(QStringLiteral("  ") + m.description(first));

@@ -30,7 +30,9 @@ void FastPlacement::PlacingLessons(RunHost& host) {
     };
     auto stopped = [&] { return glo.ProcessingDisabled.load() == 1; };
 
-    std::vector<LL> q;
+    std::vector<LL> q, q2;
+    std::vector<int> graded(m.tasks.size(), 0);
+    int gradeStamp = 0;
 
     // SetLessonTo(week, day, lesson, 0, AutoRoom, AutoMode) for the entry `T` of task `ti`.
     auto setLessonTo = [&](int ti, const Schedule& T, int c) -> long {
@@ -145,12 +147,28 @@ void FastPlacement::PlacingLessons(RunHost& host) {
             for (Kind& k : kinds)
                 k.nsl = static_cast<int>(k.entries.size());
         }
-        // 3. The placed cell re-tested for every task that had it.
-        std::vector<LL> q2;
+        // The touched tasks gather anew; the others gather what they did.
+        for (int t : touched) {
+            Task& task = m.tasks[size_t(t)];
+            if (!task.evaluated) continue;
+            if (const Schedule* first = task.firstByKind())
+                m.build(*first, q2);
+            else
+                q2.clear();
+            m.setGathering(task, q2);
+        }
+        m.markPlaced(q);
+        // 3. The placed cell re-tested for every task that had it. A task whose gathering
+        //    uses nothing the placement used, and was checked here with that gathering
+        //    already, would get the same answer: it is skipped.
+        //    A variant once gone never comes back, so a cell's list drops the tasks that lost
+        //    it (the order of the list does not matter).
         auto& atCell = m.cellTasks[size_t(c)];
+        std::erase_if(atCell, [&](int t2) { return !m.tasks[size_t(t2)].v[size_t(c)].valid; });
         for (int t2 : atCell) {
             Task& t = m.tasks[size_t(t2)];
             if (!t.v[size_t(c)].valid) continue;
+            if (t.checkedAt[size_t(c)] == t.version && !m.placementTouches(t)) continue;
             const Schedule* first = t.firstByKind();
             if (!first) {
                 dict_.ui().tell(
@@ -165,25 +183,34 @@ void FastPlacement::PlacingLessons(RunHost& host) {
                 dict_.stopPrompt(QStringLiteral("ReEvaluateSituation"));
                 continue;
             }
-            m.build(*first, q2);
-            if (m.check(q2, c) < 0) m.invalidate(t, c);
+            if (m.check(t.q, c) < 0) m.invalidate(t, c);
+            t.checkedAt[size_t(c)] = t.version;
         }
         // 4. The placed day re-graded, once per task.
         const int base = (c / m.nL) * m.nL;
-        std::vector<int> seen;
-        for (int lc = base; lc < base + m.nL; ++lc)
-            for (int t2 : m.cellTasks[size_t(lc)]) {
+        // Each task once: a stamp per task, not a search through the tasks seen.
+        ++gradeStamp;
+        for (int lc = base; lc < base + m.nL; ++lc) {
+            auto& tasksAt = m.cellTasks[size_t(lc)];
+            std::erase_if(tasksAt,
+                          [&](int t2) { return !m.tasks[size_t(t2)].v[size_t(lc)].valid; });
+            for (int t2 : tasksAt) {
                 Task& t = m.tasks[size_t(t2)];
                 if (!t.v[size_t(lc)].valid) continue;
-                if (std::find(seen.begin(), seen.end(), t2) != seen.end()) continue;
-                seen.push_back(t2);
+                if (graded[size_t(t2)] == gradeStamp) continue;
+                graded[size_t(t2)] = gradeStamp;
                 const Schedule* first = t.firstByKind();
                 if (!first) continue;
-                m.build(*first, q2);
-                const short est = m.dayLoad(q2, lc);
+                // The day's load changes only with the task's groups' lessons of the day or
+                // with its gathering.
+                const int wd = base / m.nL;
+                if (t.gradedAt[size_t(wd)] == t.version && !m.placementTouchesGroups(t)) continue;
+                const short est = m.dayLoad(t.q, lc);
                 for (int x = base; x < base + m.nL; ++x)
                     if (t.v[size_t(x)].valid) t.v[size_t(x)].main = est;
+                t.gradedAt[size_t(wd)] = t.version;
             }
+        }
         m.variantOrder = VariantOrder::Insert;
         m.taskOrder = TaskOrder::LinkCode;
         (void)ti;
