@@ -41,6 +41,9 @@ struct Operation {
     bool (*appliesTo)(const sample::SampleOptions& options) = nullptr;
     /// Runs in a copy of the sample school after its automatic placement (made once, untimed).
     bool placedSample = false;
+    /// Measured on schools built around a complete timetable, once for each share of the week
+    /// asked for (--planted); one-week cycles only.
+    bool planted = false;
 };
 
 /// The automatic placement of every lesson of the sample in ctx.dir (a placed template).

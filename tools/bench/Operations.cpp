@@ -193,6 +193,10 @@ bool smallOnly(const sample::SampleOptions& o) {
     return o.size == sample::SchoolSize::Small;
 }
 
+bool extraLargeOnly(const sample::SampleOptions& o) {
+    return o.size == sample::SchoolSize::ExtraLarge;
+}
+
 /// The variants of one selected lesson as the timetable windows ask for them. The lesson is a
 /// linked one from the middle of the list: every lesson of its link is checked in every cell.
 void lessonVariants(RunContext& ctx) {
@@ -449,6 +453,9 @@ const std::vector<Operation>& operations() {
         {"roomlists", "UpdateAllTeacherRoomLists", true, &updateAllRoomLists},
         {"place", "Автоматическая расстановка", true, &placeFast},
         {"place-ref", "Авторасстановка, эталонный путь", true, &placeReference, &smallOnly},
+        {"place-xl", "Авторасстановка, школа xl", true, &placeFast, &extraLargeOnly},
+        {"planted-greedy", "Авторасстановка, школа с решением", true, &placeFast, nullptr, false,
+         true},
         {"variants", "ProcessNewLessonSelection (1 урок)", true, &lessonVariants},
         {"grid-open", "Открытие сетки (все недели)", true, &gridOpen, nullptr, true},
         {"grid-refresh", "Обновление всех ячеек сетки", true, &gridRefresh, nullptr, true},

@@ -92,8 +92,8 @@ Outcome runOnce(const bench::Operation& op, bench::RunContext ctx) {
 }
 
 void printHelp(QTextStream& s) {
-    s << u("Использование: korvel-bench [--sizes small,medium,large] [--weeks 1,20] [--runs N]\n"
-           "                    [--ops СПИСОК] [--dir ПАПКА] [--format text|tsv]\n"
+    s << u("Использование: korvel-bench [--sizes small,medium,large,xl] [--weeks 1,20] [--runs N]\n"
+           "                    [--ops СПИСОК] [--planted ДОЛИ] [--dir ПАПКА] [--format text|tsv]\n"
            "Строит примеры школ во временной папке и для каждой операции, размера и длины цикла\n"
            "печатает медиану времени N прогонов и пиковую память прогона.\n\n"
            "  --sizes  размеры школ через запятую; по умолчанию small,medium,large\n"
@@ -121,6 +121,7 @@ int main(int argc, char** argv) {
     QStringList opNames;
     QString root;
     bool tsv = false;
+    QList<double> plantedShares{0.85, 0.95, 1.0};
 
     const QStringList args = app.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
@@ -157,6 +158,15 @@ int main(int argc, char** argv) {
                                        [&](const bench::Operation& op) {
                                            return n == QLatin1String(op.name);
                                        });
+        } else if (a == QStringLiteral("--planted")) {
+            plantedShares.clear();
+            for (const QString& x : v.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+                const double share = x.toDouble(&ok);
+                if (!ok || share < 0.1 || share > 1) ok = false;
+                if (!ok) break;
+                plantedShares << share;
+            }
+            ok = ok && !plantedShares.isEmpty();
         } else if (a == QStringLiteral("--dir")) {
             root = v;
         } else if (a == QStringLiteral("--format")) {
@@ -203,8 +213,12 @@ int main(int argc, char** argv) {
                 tmp.filePath(QStringLiteral("sample-%1-%2").arg(sizeText).arg(w));
             bool haveTemplate = false, havePlaced = false;
             const QString placedDir = templateDir + QStringLiteral("-placed");
-            for (const bench::Operation* op : ops) {
-                if (op->appliesTo && !op->appliesTo(base.options)) continue;
+            // One row: the runs of `op` on copies of the school of `base`; false when the
+            // school could not be made (the rest of this size and cycle is skipped).
+            auto measure = [&](const bench::Operation* op, const bench::RunContext& base,
+                               const QString& sizeText, const QString& templateDir,
+                               const QString& placedDir, bool& haveTemplate,
+                               bool& havePlaced) -> bool {
                 if (op->needsSample && !haveTemplate) {
                     // The school every run of this size starts from, made once, untimed.
                     bench::RunContext make = base;
@@ -217,7 +231,7 @@ int main(int argc, char** argv) {
                                    .arg(w)
                                    .arg(made.error);
                         anyFailed = true;
-                        break;
+                        return false;
                     }
                     haveTemplate = true;
                 }
@@ -234,7 +248,7 @@ int main(int argc, char** argv) {
                                    .arg(w)
                                    .arg(placed.error);
                         anyFailed = true;
-                        break;
+                        return false;
                     }
                     havePlaced = true;
                 }
@@ -290,6 +304,28 @@ int main(int argc, char** argv) {
                     }
                 }
                 out.flush();
+                return true;
+            };
+            for (const bench::Operation* op : ops) {
+                if (op->appliesTo && !op->appliesTo(base.options)) continue;
+                if (!op->planted) {
+                    if (!measure(op, base, sizeText, templateDir, placedDir, haveTemplate,
+                                 havePlaced))
+                        break;
+                    continue;
+                }
+                if (w != 1) continue;
+                for (double share : plantedShares) {
+                    bench::RunContext planted = base;
+                    planted.options.planted = share;
+                    const QString label = sizeText + QLatin1Char('@') + QString::number(share);
+                    const QString dir =
+                        templateDir + QStringLiteral("-planted-") + QString::number(share);
+                    bool made = false, placed = false;
+                    if (!measure(op, planted, label, dir, dir + QStringLiteral("-placed"), made,
+                                 placed))
+                        break;
+                }
             }
         }
     return anyFailed ? 1 : 0;

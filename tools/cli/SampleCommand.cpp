@@ -21,14 +21,14 @@ QString u(const char* text) {
 
 /// The first entry of a folder that is not empty (a school's data or anything else).
 QString firstEntry(const QString& dir) {
-    const QStringList entries =
-        QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                            QDir::Name);
+    const QStringList entries = QDir(dir).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     return entries.isEmpty() ? QString() : entries.first();
 }
 
 int run(const QStringList& argv, Console& io) {
-    Args args(argv, {QStringLiteral("size"), QStringLiteral("weeks"), QStringLiteral("seed")});
+    Args args(argv, {QStringLiteral("size"), QStringLiteral("weeks"), QStringLiteral("seed"),
+                     QStringLiteral("planted")});
     qint64 weeks = 1, seed = 1;
     if (args.ok()) args.integer(QStringLiteral("weeks"), 1, 1, sample::MaxWeeks, &weeks);
     if (args.ok()) args.integer(QStringLiteral("seed"), 1, 0, 4294967295LL, &seed);
@@ -36,8 +36,20 @@ int run(const QStringList& argv, Console& io) {
         sample::sizeFromName(args.value(QStringLiteral("size"), QStringLiteral("medium")));
     QString problem = args.error();
     if (problem.isEmpty() && !size)
-        problem = u("размер школы «%1» неизвестен: small, medium или large")
+        problem = u("размер школы «%1» неизвестен: small, medium, large или xl")
                       .arg(args.value(QStringLiteral("size")));
+    double planted = 0;
+    if (problem.isEmpty() && args.has(QStringLiteral("planted"))) {
+        bool ok = false;
+        planted = args.value(QStringLiteral("planted"))
+                      .replace(QLatin1Char(','), QLatin1Char('.'))
+                      .toDouble(&ok);
+        if (!ok || planted < 0.1 || planted > 1)
+            problem = u("доля недели «%1» должна быть числом от 0.1 до 1")
+                          .arg(args.value(QStringLiteral("planted")));
+        else if (weeks != 1)
+            problem = u("школа вокруг готового расписания строится только для цикла в одну неделю");
+    }
     if (problem.isEmpty() && args.positional.size() != 1)
         problem =
             args.positional.isEmpty() ? u("не указана папка") : u("указано больше одной папки");
@@ -70,6 +82,7 @@ int run(const QStringList& argv, Console& io) {
     options.size = *size;
     options.weeks = static_cast<int>(weeks);
     options.seed = static_cast<quint32>(seed);
+    options.planted = planted;
     sample::SampleSummary s;
     QString error;
     QElapsedTimer clock;
@@ -108,15 +121,20 @@ int run(const QStringList& argv, Console& io) {
 const Command& sampleCommand() {
     static const Command c{
         "sample", "записать пример школы в новую папку",
-        "Использование: korvel-cli sample [--size small|medium|large] [--weeks N] [--seed S] "
-        "ПАПКА\n"
+        "Использование: korvel-cli sample [--size small|medium|large|xl] [--weeks N] [--seed S]\n"
+        "                                 [--planted ДОЛЯ] ПАПКА\n"
         "Записывает в ПАПКУ (новую или пустую) пример школы: дни и звонки, группы 5–11 классов,\n"
         "предметы, кабинеты, учителей со списками кабинетов, учебный план, нагрузку учителей,\n"
         "связи уроков и ограничения. Одинаковые параметры дают одинаковую школу.\n\n"
         "  --size   размер: small (≈10 групп, 20 учителей), medium (≈30 групп, 55 учителей),\n"
-        "           large (≈60 групп, 100 учителей); по умолчанию medium\n"
+        "           large (≈60 групп, 100 учителей), xl (≈150 групп, 250 учителей);\n"
+        "           по умолчанию medium\n"
         "  --weeks  недель в цикле расписания, от 1 до 20; по умолчанию 1\n"
-        "  --seed   зерно случайных чисел, от 0 до 4294967295; по умолчанию 1\n",
+        "  --seed   зерно случайных чисел, от 0 до 4294967295; по умолчанию 1\n"
+        "  --planted школа строится вокруг полного расписания, занимающего эту долю недели\n"
+        "           каждой группы (от 0.1 до 1, цикл в одну неделю): учебный план, нагрузка,\n"
+        "           кабинеты и ограничения выводятся из него, и все уроки можно расставить;\n"
+        "           сами уроки остаются нерасставленными\n",
         &run};
     return c;
 }

@@ -194,7 +194,8 @@ inline const char* const LectureSubjects[] = {"Астрономия", "ОБЖ", 
 inline const char* const StreamNames[2] = {"Общеобразовательный", "Углублённый"};
 inline const char* const DayNames[DayCount] = {"Понедельник", "Вторник", "Среда",
                                                "Четверг",     "Пятница", "Суббота"};
-inline const char* const Letters[] = {"А", "Б", "В", "Г", "Д", "Е", "Ж", "З", "И", "К"};
+inline const char* const Letters[] = {"А", "Б", "В", "Г", "Д", "Е", "Ж", "З", "И", "К", "Л", "М",
+                                      "Н", "О", "П", "Р", "С", "Т", "У", "Ф", "Х", "Ц"};
 
 inline const char* const Surnames[] = {
     "Иванов",    "Петров",    "Смирнов",   "Кузнецов", "Попов",      "Соколов",   "Лебедев",
@@ -228,6 +229,8 @@ inline SizeDef sizeDef(SchoolSize s) {
         return {{5, 5, 4, 4, 4, 4, 4}, 55, 7, 3, 50};
     case SchoolSize::Large:
         return {{9, 9, 9, 9, 8, 8, 8}, 100, 8, 6, 33};
+    case SchoolSize::ExtraLarge: // a school complex: about 150 classes, 6,000 lessons a week
+        return {{22, 22, 22, 21, 21, 21, 21}, 250, 8, 20, 33};
     }
     return {};
 }
@@ -310,6 +313,15 @@ private:
     void makeLinks();
     void makeRooms();
     void makeRestrictions();
+    QString uniqueTeacherName();
+    static QString roomNumber(RoomKind kind, int i);
+    // planted schools: a complete timetable first, the school around it
+    void fillPlan();
+    void addTeachersForPlan(int hoursBefore);
+    bool plant(QString* error);
+    std::vector<int> roomsFor(int teacher, int subject) const;
+    void keepForbiddenCellsFree();
+    int plannedHours() const;
     // writing
     bool writeReference(QString* error);
     bool writeGroupsAndPlan(QString* error);
@@ -351,6 +363,14 @@ private:
     std::array<Long, RoomKindCount> roomTypeCodes_{};
     std::array<Short, SubjectCount> subjectCodes_{};
     std::array<Short, 2> streamCodes_{};
+    std::set<QString> teacherNames_; ///< upper case
+
+    /// Where the planted timetable puts each entry of each kind: cell (day * lessons + lesson,
+    /// from 0), teacher and room; empty when the school is not planted.
+    struct Placed {
+        int cell = -1, teacher = -1, room = -1;
+    };
+    std::vector<std::vector<Placed>> planted_;
 };
 
 } // namespace sample::model

@@ -25,17 +25,46 @@ QString sizeName(SchoolSize size) {
         return QStringLiteral("medium");
     case SchoolSize::Large:
         return QStringLiteral("large");
+    case SchoolSize::ExtraLarge:
+        return QStringLiteral("xl");
     }
     return {};
 }
 
 std::optional<SchoolSize> sizeFromName(const QString& name) {
-    for (SchoolSize s : {SchoolSize::Small, SchoolSize::Medium, SchoolSize::Large})
+    for (SchoolSize s :
+         {SchoolSize::Small, SchoolSize::Medium, SchoolSize::Large, SchoolSize::ExtraLarge})
         if (name == sizeName(s)) return s;
     return std::nullopt;
 }
 
 namespace model {
+
+QString Builder::uniqueTeacherName() {
+    // Mostly women, as in most schools; unique, as the name key demands.
+    const QString in = QString::fromUtf8(Initials);
+    QString name;
+    do {
+        QString surname = u(Surnames[rnd_.below(static_cast<int>(std::size(Surnames)))]);
+        if (rnd_.chance(75)) surname += QString::fromUtf8("а");
+        name = surname + QLatin1Char(' ') + in[rnd_.below(static_cast<int>(in.size()))] +
+               QLatin1Char('.') + in[rnd_.below(static_cast<int>(in.size()))] + QLatin1Char('.');
+    } while (!teacherNames_.insert(name.toUpper()).second);
+    return name;
+}
+
+QString Builder::roomNumber(RoomKind kind, int i) {
+    switch (kind) {
+    case CommonRoom:
+        return QString::number((i / 12 + 1) * 100 + i % 12 + 1);
+    case InformaticsRoom:
+        return u("Инф-%1").arg(i + 1);
+    case LabRoom:
+        return u("Лаб-%1").arg(i + 1);
+    default: // seven characters at most, as room numbers are
+        return (i + 1 < 10 ? u("Спорт-%1") : u("Спорт%1")).arg(i + 1);
+    }
+}
 
 void Builder::makeGroups() {
     for (int c = 0; c < CourseCount; ++c) {
@@ -165,21 +194,9 @@ bool Builder::assignTeachers(QString* error) {
         ++count[static_cast<size_t>(best)];
     }
 
-    // Names: mostly women, as in most schools; unique, as the name key demands.
-    std::set<QString> names;
-    const int initials = static_cast<int>(QString::fromUtf8(Initials).size());
     for (int s = 0; s < SpecCount; ++s)
-        for (int i = 0; i < count[static_cast<size_t>(s)]; ++i) {
-            QString name;
-            do {
-                QString surname = u(Surnames[rnd_.below(static_cast<int>(std::size(Surnames)))]);
-                if (rnd_.chance(75)) surname += QString::fromUtf8("а");
-                const QString in = QString::fromUtf8(Initials);
-                name = surname + QLatin1Char(' ') + in[rnd_.below(initials)] + QLatin1Char('.') +
-                       in[rnd_.below(initials)] + QLatin1Char('.');
-            } while (!names.insert(name.toUpper()).second);
-            teachers_.push_back({s, name});
-        }
+        for (int i = 0; i < count[static_cast<size_t>(s)]; ++i)
+            teachers_.push_back({s, uniqueTeacherName()});
 
     // Largest shares first, each to the least loaded teacher of the speciality; the two
     // halves of a class never share a teacher, since they sit at the same time.
@@ -266,22 +283,8 @@ void Builder::makeRooms() {
         const int n =
             std::max(minimum[static_cast<size_t>(kind)], (d * 3 + cells_ * 2 - 1) / (cells_ * 2));
         for (int i = 0; i < n; ++i) {
-            QString number;
-            switch (kind) {
-            case CommonRoom:
-                number = QString::number((i / 12 + 1) * 100 + i % 12 + 1);
-                break;
-            case InformaticsRoom:
-                number = u("Инф-%1").arg(i + 1);
-                break;
-            case LabRoom:
-                number = u("Лаб-%1").arg(i + 1);
-                break;
-            default:
-                number = u("Спорт-%1").arg(i + 1);
-                break;
-            }
-            rooms_.push_back({static_cast<RoomKind>(kind), number});
+            rooms_.push_back(
+                {static_cast<RoomKind>(kind), roomNumber(static_cast<RoomKind>(kind), i)});
         }
     }
 
@@ -587,8 +590,19 @@ bool Builder::writeLoadAndLinks(QString* error) {
             return false;
         }
         const KindDef& kd = kinds_[static_cast<size_t>(it->second)];
-        ++seen[static_cast<size_t>(it->second)];
+        const int entry = seen[static_cast<size_t>(it->second)]++;
         s.TeacherCode = teachers_[static_cast<size_t>(kd.teacher)].code;
+        if (!planted_.empty() && entry < kd.entries) {
+            // The planted timetable decides who gives each lesson (and, for tests, where).
+            const Placed& p = planted_[static_cast<size_t>(it->second)][static_cast<size_t>(entry)];
+            s.TeacherCode = teachers_[static_cast<size_t>(p.teacher)].code;
+            if (opt_.placePlanted) {
+                s.Week = 1;
+                s.DaySeqNumber = static_cast<Short>(p.cell / size_.lessonsPerDay + 1);
+                s.LessonNo = QString::number(p.cell % size_.lessonsPerDay + 1);
+                s.RoomCode = rooms_[static_cast<size_t>(p.room)].code;
+            }
+        }
         s.LinkCode = kd.link >= 0 ? links_[static_cast<size_t>(kd.link)].code : 0;
         if (failed(sch.update(s), where, error)) return false;
     }
@@ -637,14 +651,28 @@ bool Builder::run(SampleSummary* summary, QString* error) {
         if (error) *error = u("Число недель в цикле должно быть от 1 до %1").arg(MaxWeeks);
         return false;
     }
+    const bool planted = opt_.planted > 0;
+    if (planted && (opt_.weeks != 1 || opt_.planted < 0.1 || opt_.planted > 1)) {
+        if (error)
+            *error = u("Школа вокруг готового расписания строится для цикла в одну неделю и доли "
+                       "недели от 0,1 до 1");
+        return false;
+    }
     makeGroups();
     makePlan();
+    if (planted) {
+        const int before = plannedHours();
+        fillPlan();
+        addTeachersForPlan(before);
+    }
     makeKinds();
     chooseLectures();
     if (!assignTeachers(error)) return false;
     makeLinks();
     makeRooms();
+    if (planted && !plant(error)) return false;
     makeRestrictions();
+    if (planted) keepForbiddenCellsFree();
 
     if (!writeReference(error)) return false;
     // The settings a first start of the program would write (standard colours and cell

@@ -15,9 +15,9 @@ class Dictionary;
 
 namespace sample {
 
-enum class SchoolSize { Small, Medium, Large };
+enum class SchoolSize { Small, Medium, Large, ExtraLarge };
 
-/// "small", "medium", "large".
+/// "small", "medium", "large", "xl".
 QString sizeName(SchoolSize size);
 std::optional<SchoolSize> sizeFromName(const QString& name);
 
@@ -25,6 +25,13 @@ struct SampleOptions {
     SchoolSize size = SchoolSize::Medium;
     int weeks = 1; ///< weeks in the timetable cycle, 1 to 20
     quint32 seed = 1;
+    /// 0: an ordinary sample. Otherwise the school is built around a complete timetable that
+    /// fills this share (0.1 to 1) of every group's week: plan, load, rooms and restrictions are
+    /// derived from it, so that every lesson can be placed; the lessons are left unplaced.
+    /// One-week cycles only.
+    double planted = 0;
+    /// With `planted`: leave the planted timetable in place (tests check it is complete).
+    bool placePlanted = false;
 };
 
 /// What was written.
