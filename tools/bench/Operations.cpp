@@ -136,7 +136,7 @@ public:
 /// The whole automatic placement of every unplaced lesson as the window runs it: from opening
 /// the dictionary (settings, data files) through the three phases to the last placement
 /// written and the files closed.
-void placeAll(RunContext& ctx, pivrel::EnginePath path) {
+void placeAll(RunContext& ctx, pivrel::EnginePath path, bool repair = false) {
     QuietHost host;
     AnswerYes yes;
     pivrel::PlacementResult result;
@@ -146,7 +146,9 @@ void placeAll(RunContext& ctx, pivrel::EnginePath path) {
         dict.setUserInterface(yes);
         if (!openSample(dict, ctx)) return;
         dict.glo.ProcessingDisabled = 0;
-        result = pivrel::AutoPlacement(dict).run(pivrel::TaskKind::All, 0, host, path);
+        pivrel::AutoPlacement placement(dict);
+        placement.setRepair(repair);
+        result = placement.run(pivrel::TaskKind::All, 0, host, path);
         dict.store().closeAll();
     }
     ctx.stop();
@@ -191,6 +193,11 @@ void placeReference(RunContext& ctx) {
 
 bool smallOnly(const sample::SampleOptions& o) {
     return o.size == sample::SchoolSize::Small;
+}
+
+/// The three phases and the repair phase after them.
+void placeAndRepair(RunContext& ctx) {
+    placeAll(ctx, pivrel::EnginePath::Fast, true);
 }
 
 bool extraLargeOnly(const sample::SampleOptions& o) {
@@ -456,6 +463,8 @@ const std::vector<Operation>& operations() {
         {"place-xl", "Авторасстановка, школа xl", true, &placeFast, &extraLargeOnly},
         {"planted-greedy", "Авторасстановка, школа с решением", true, &placeFast, nullptr, false,
          true},
+        {"planted-repair", "Авторасстановка с доводкой, школа с решением", true, &placeAndRepair,
+         nullptr, false, true},
         {"variants", "ProcessNewLessonSelection (1 урок)", true, &lessonVariants},
         {"grid-open", "Открытие сетки (все недели)", true, &gridOpen, nullptr, true},
         {"grid-refresh", "Обновление всех ячеек сетки", true, &gridRefresh, nullptr, true},

@@ -13,6 +13,7 @@
 #include <QTextStream>
 #include <algorithm>
 #include <cstdio>
+#include <map>
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
@@ -306,6 +307,7 @@ int main(int argc, char** argv) {
                 out.flush();
                 return true;
             };
+            std::map<double, std::pair<bool, bool>> plantedMade; // share → (made, placed)
             for (const bench::Operation* op : ops) {
                 if (op->appliesTo && !op->appliesTo(base.options)) continue;
                 if (!op->planted) {
@@ -321,7 +323,7 @@ int main(int argc, char** argv) {
                     const QString label = sizeText + QLatin1Char('@') + QString::number(share);
                     const QString dir =
                         templateDir + QStringLiteral("-planted-") + QString::number(share);
-                    bool made = false, placed = false;
+                    auto& [made, placed] = plantedMade[share];
                     if (!measure(op, planted, label, dir, dir + QStringLiteral("-placed"), made,
                                  placed))
                         break;

@@ -2,7 +2,7 @@
 
 namespace cli {
 
-Args::Args(const QStringList& args, const QStringList& valueOptions) {
+Args::Args(const QStringList& args, const QStringList& valueOptions, const QStringList& switches) {
     for (int i = 0; i < args.size() && error_.isEmpty(); ++i) {
         const QString& a = args[i];
         if (a == QStringLiteral("--")) {
@@ -22,7 +22,12 @@ Args::Args(const QStringList& args, const QStringList& valueOptions) {
             value = name.section(QLatin1Char('='), 1);
             name = name.section(QLatin1Char('='), 0, 0);
         }
-        if (!valueOptions.contains(name)) {
+        if (switches.contains(name)) {
+            if (inlineValue)
+                error_ = QString::fromUtf8("у параметра «--%1» не бывает значения").arg(name);
+            else
+                values_[name] = QStringLiteral("1");
+        } else if (!valueOptions.contains(name)) {
             error_ = QString::fromUtf8("неизвестный параметр «--%1»").arg(name);
         } else if (!inlineValue && i + 1 >= args.size()) {
             error_ = QString::fromUtf8("у параметра «--%1» нет значения").arg(name);

@@ -6,10 +6,12 @@
 namespace cli {
 
 /// The arguments of one command: options "--name value" or "--name=value" from a fixed set,
-/// and positional arguments. Anything else is an error with a message for the user.
+/// switches "--name" from another, and positional arguments. Anything else is an error with a
+/// message for the user.
 class Args {
 public:
-    Args(const QStringList& args, const QStringList& valueOptions);
+    Args(const QStringList& args, const QStringList& valueOptions,
+         const QStringList& switches = {});
 
     bool ok() const { return error_.isEmpty(); }
     const QString& error() const { return error_; }

@@ -81,7 +81,10 @@ bool objectExists(tamsel::Dictionary& dict, short kind, short code, bool* readab
 }
 
 int run(const QStringList& argv, Console& io) {
-    Args args(argv, {u("teacher"), u("group"), u("subject"), u("answer")});
+    Args args(argv, {u("teacher"), u("group"), u("subject"), u("answer"), u("seconds")},
+              {u("repair")});
+    qint64 seconds = pivrel::AutoPlacement::DefaultRepairSeconds;
+    if (args.ok()) args.integer(u("seconds"), seconds, 1, 3600, &seconds);
     QString problem = args.error();
     if (problem.isEmpty() && args.positional.size() != 1)
         problem =
@@ -109,6 +112,8 @@ int run(const QStringList& argv, Console& io) {
         else
             problem = u("--answer принимает yes или no");
     }
+    if (problem.isEmpty() && args.has(u("seconds")) && !args.has(u("repair")))
+        problem = u("--seconds задает время доводки и нужен только вместе с --repair");
     if (!problem.isEmpty()) {
         io.err << u("korvel-cli place: ") << problem << u("\nСправка: korvel-cli place --help\n");
         return BadUsage;
@@ -142,8 +147,9 @@ int run(const QStringList& argv, Console& io) {
     }
     PrintingHost host(io.out);
     dict.glo.ProcessingDisabled = 0;
-    const pivrel::PlacementResult r =
-        pivrel::AutoPlacement(dict).run(kind, static_cast<short>(code), host);
+    pivrel::AutoPlacement placement(dict);
+    placement.setRepair(args.has(u("repair")), static_cast<int>(seconds));
+    const pivrel::PlacementResult r = placement.run(kind, static_cast<short>(code), host);
     dict.store().closeAll();
     using End = pivrel::PlacementResult::End;
     switch (r.end) {
@@ -174,11 +180,13 @@ const Command& placeCommand() {
     static const Command c{
         "place", "автоматическая расстановка уроков",
         "Использование: korvel-cli place ПАПКА [--teacher КОД | --group КОД | --subject КОД]\n"
-        "                                [--answer yes|no]\n"
+        "                                [--answer yes|no] [--repair [--seconds N]]\n"
         "Расставляет нерасставленные уроки учителя, группы, предмета или все уроки, как окно\n"
         "«Автоматическая расстановка уроков», и печатает строки хода расстановки. Если не все\n"
         "уроки могут быть расставлены, вопрос о продолжении получает ответ --answer (без него —\n"
-        "«Нет», как в окне).\n",
+        "«Нет», как в окне). С --repair оставшиеся уроки доводятся до места перестановкой\n"
+        "уроков, расставленных этим запуском (не дольше N секунд, по умолчанию 10); уроки,\n"
+        "расставленные раньше, остаются на местах.\n",
         &run};
     return c;
 }

@@ -104,3 +104,28 @@ TEST(PlantedSchool, TheToolRefusesAShareOutsideItsRangeOrALongerCycle) {
         {u("sample"), u("--size"), u("small"), u("--planted"), u("0,9"), tmp.filePath(u("s"))});
     EXPECT_EQ(ok.status, cli::Success) << ok.err.toStdString();
 }
+
+TEST(PlantedSchool, PlaceWithRepairFinishesWhatThePhasesLeave) {
+    QTemporaryDir tmp;
+    const QString school = tmp.filePath(u("school"));
+    ASSERT_EQ(
+        korvelCli({u("sample"), u("--size"), u("medium"), u("--planted"), u("1"), school}).status,
+        cli::Success);
+    const QString copy = tmp.filePath(u("copy"));
+    QDir().mkpath(copy);
+    for (const QString& f : QDir(school).entryList(QDir::Files))
+        QFile::copy(QDir(school).filePath(f), QDir(copy).filePath(f));
+
+    const CliRun greedy = korvelCli({u("place"), school, u("--answer"), u("yes")});
+    EXPECT_EQ(greedy.status, cli::Success);
+    EXPECT_GT(scalar(school, "SELECT count(*) FROM SCHEDULE WHERE Week = 0"), 0);
+
+    EXPECT_EQ(korvelCli({u("place"), copy, u("--seconds"), u("5")}).status, cli::BadUsage);
+    const CliRun repaired = korvelCli(
+        {u("place"), copy, u("--answer"), u("yes"), u("--repair"), u("--seconds"), u("30")});
+    EXPECT_EQ(repaired.status, cli::Success) << repaired.err.toStdString();
+    EXPECT_TRUE(repaired.out.contains(u("ДОВОДКА РАССТАНОВКИ ЗАКОНЧЕНА: размещено уроков: ")));
+    EXPECT_TRUE(repaired.out.contains(u("осталось нерасставленных: 0.")));
+    EXPECT_EQ(scalar(copy, "SELECT count(*) FROM SCHEDULE WHERE Week = 0"), 0);
+    expectSoundTimetable(copy, 1);
+}

@@ -137,6 +137,13 @@ PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, Engin
             engine.PlacingLessons(host);
         else
             fast->PlacingLessons(host);
+        // The repair phase: only what the placing phase left, and not after a stop.
+        if (fast && repair_ && !host.stopPressed && !dict_.abortRequested() &&
+            countUnplaced(dict_, kind, code) > 0) {
+            glo.ProcessingDisabled = 0;
+            fast->Repair(host, repairSeconds_);
+            glo.ProcessingDisabled = 1;
+        }
     }
     if (fast) fast->materialize();
 

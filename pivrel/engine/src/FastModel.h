@@ -265,6 +265,66 @@ struct FastPlacement::Model {
         }
     }
 
+    // What the repair phase needs: which lessons this run placed (only they may move) and the
+    // placed lessons of every cell.
+    std::vector<char> placedByRun;           ///< per record
+    std::vector<std::vector<int>> recordsAt; ///< per cell, while the repair runs
+
+    /// Takes a stored lesson out of the occupancy of its cell and day (the inverse of
+    /// occupy); the teacher's cell is recomputed from the other lessons of the cell.
+    void vacate(const Schedule& s) {
+        const int teacher = teacherOf(s.TeacherCode);
+        const int group = groupOf(s.GroupCode);
+        const int room = roomOf(s.RoomCode);
+        if (s.Week < 1 || s.Week > nW) return;
+        const auto di = dayIndex.constFind(s.DaySeqNumber);
+        if (di == dayIndex.constEnd()) return;
+        const SciInfo& si = sci(s.ScienceCode);
+        auto& day = groupDays[size_t(group) * size_t(nW * nD) + size_t((s.Week - 1) * nD + *di)];
+        const auto d = std::find_if(day.begin(), day.end(), [&](const DayEntry& x) {
+            return x.science == s.ScienceCode && x.sub == s.SubGroupNum && x.cycle == si.cycle;
+        });
+        if (d != day.end()) day.erase(d);
+        const int c = cellOf(s.Week, s.DaySeqNumber, s.LessonNo);
+        if (c < 0) return;
+        --roomCells[size_t(room) * size_t(nC) + size_t(c)];
+        auto& g = groupCells[size_t(group) * size_t(nC) + size_t(c)];
+        const auto e = std::find_if(g.begin(), g.end(), [&](const GroupCellEntry& x) {
+            return x.sub == s.SubGroupNum && x.type == si.type;
+        });
+        if (e != g.end()) g.erase(e);
+        TeacherCell& t = teacherCells[size_t(teacher) * size_t(nC) + size_t(c)];
+        t = TeacherCell{};
+        if (size_t(c) < recordsAt.size())
+            for (int i : recordsAt[size_t(c)]) {
+                const Schedule& x = recs[size_t(i)];
+                if (x.rowId == s.rowId || x.TeacherCode != s.TeacherCode) continue;
+                if (t.firstRow == 0 || x.rowId < t.firstRow) {
+                    t.firstRow = x.rowId;
+                    t.firstLink = x.LinkCode;
+                }
+            }
+    }
+
+    /// The unplaced record a gathered lesson stands for, as a placement finds it: of its
+    /// kind, the same subject, teacher, room, pair mark and link, not among `taken`; -1 when
+    /// there is none.
+    int findUnplaced(const Schedule& o, const std::vector<int>& taken) const {
+        const auto it =
+            unplacedByKind.constFind(kindKey(o.TrainingCourseItemCode, o.GroupCode, o.SubGroupNum));
+        if (it == unplacedByKind.constEnd()) return -1;
+        for (int i : *it) {
+            const Schedule& s = recs[size_t(i)];
+            if (!s.isUnplaced()) continue;
+            const bool linkOk = o.LinkCode <= 0 ? s.LinkCode == 0 : s.LinkCode == o.LinkCode;
+            if (s.ScienceCode == o.ScienceCode && s.TeacherCode == o.TeacherCode &&
+                s.RoomCode == o.RoomCode && s.CoupledLesson == o.CoupledLesson && linkOk &&
+                std::find(taken.begin(), taken.end(), i) == taken.end())
+                return i;
+        }
+        return -1;
+    }
+
     void addRecord(const Schedule& s) {
         if (loadedRows.contains(s.rowId)) return;
         loadedRows.insert(s.rowId);

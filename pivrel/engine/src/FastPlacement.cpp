@@ -33,6 +33,7 @@ bool FastPlacement::load() {
     m.recs.reserve(all.size());
     for (const Schedule* s : byRow)
         m.addRecord(*s);
+    m.placedByRun.assign(m.recs.size(), 0);
 
     // Tasks from the queue as phase 1 left it: in link-code and kind order.
     const auto& tq = dict_.glo.TaskQueue.items;

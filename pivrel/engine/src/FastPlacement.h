@@ -28,6 +28,9 @@ public:
     /// True when EvaluateSituation asked about unplaceable lessons and was not told "Да".
     bool declined() const { return declined_; }
     void PlacingLessons(RunHost& host);
+    /// After PlacingLessons, with ProcessingDisabled cleared: places what is left by moving
+    /// lessons this run placed, for at most `seconds`; every step is written at once.
+    void Repair(RunHost& host, int seconds);
     /// Writes TaskQueue and VariantQueue back into the dictionary in the reference order.
     void materialize();
 

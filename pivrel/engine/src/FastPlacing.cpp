@@ -45,26 +45,8 @@ void FastPlacement::PlacingLessons(RunHost& host) {
         const QString& l = m.lessons[size_t(m.lessonIdxOf(c))];
         // Find every stored lesson first, so that a failed write leaves the model as stored.
         std::vector<int> targets;
-        for (const LL& e : q) {
-            const Schedule& o = e.O;
-            auto it = m.unplacedByKind.find(
-                kindKey(o.TrainingCourseItemCode, o.GroupCode, o.SubGroupNum));
-            int found = -1;
-            if (it != m.unplacedByKind.end())
-                for (int i : *it) {
-                    const Schedule& s = m.recs[size_t(i)];
-                    if (!s.isUnplaced()) continue;
-                    const bool linkOk =
-                        o.LinkCode <= 0 ? s.LinkCode == 0 : s.LinkCode == o.LinkCode;
-                    if (s.ScienceCode == o.ScienceCode && s.TeacherCode == o.TeacherCode &&
-                        s.RoomCode == o.RoomCode && s.CoupledLesson == o.CoupledLesson && linkOk &&
-                        std::find(targets.begin(), targets.end(), i) == targets.end()) {
-                        found = i;
-                        break;
-                    }
-                }
-            targets.push_back(found);
-        }
+        for (const LL& e : q)
+            targets.push_back(m.findUnplaced(e.O, targets));
         auto sch = m.tx->access<Schedule>();
         m.written = 0;
         // The lessons of one placement are written together or not at all: a link never
@@ -104,6 +86,7 @@ void FastPlacement::PlacingLessons(RunHost& host) {
             s.LessonNo = l;
             s.RoomCode = q[k].room;
             m.occupy(s);
+            m.placedByRun[size_t(targets[k])] = 1;
         }
         ++m.uncommitted;
 

@@ -2,10 +2,13 @@
 
 #include "School.h"
 
+#include "SampleSchool.h"
+
 #include "pivrel/Pivrel.h"
 #include "pivrel/engine/AutoPivrel.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
@@ -134,4 +137,31 @@ TEST(AutoPivrelWindow, ADamagedTimetableFileIsNamedAndNothingCrashes) {
     EXPECT_FALSE(
         w.progressLines().join(QLatin1Char('\n')).contains(QStringLiteral("Размещение уроков")));
     EXPECT_EQ(QFileInfo(t.file(QStringLiteral("Schedule.db"))).size(), 0);
+}
+
+TEST(AutoPivrelWindow, TheRepairBoxFinishesAPlantedSchoolAndIsKept) {
+    app();
+    TestFolder t;
+    sample::SampleOptions o;
+    o.size = sample::SchoolSize::Medium;
+    o.planted = 1.0;
+    ASSERT_TRUE(sample::GenerateSampleSchool(t.dict(), o));
+    ASSERT_TRUE(t.dict().loadSettings());
+    t.ui.answers = {Yes};
+    AutoPivrel w(t.dict(), {});
+    w.show();
+    EXPECT_EQ(w.repairBox()->text(), u("Доводить расстановку до конца"));
+    EXPECT_FALSE(w.repairBox()->isChecked()); // off unless asked for
+    w.tabs()->setCurrentIndex(3);
+    w.repairBox()->click();
+    EXPECT_EQ(t.dict().settings().value(u("AutoPivrel"), u("Repair")), u("1"));
+    w.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.endText().isEmpty(); }, 30000));
+    const QStringList lines = w.progressLines();
+    EXPECT_TRUE(lines.contains(u("Доводка расстановки")));
+    EXPECT_EQ(lines.last(), u("Итог: размещено уроков: 1428, осталось нерасставленных: 0."))
+        << lines.last().toStdString();
+    // A window opened later starts with the box as it was left.
+    AutoPivrel again(t.dict(), {});
+    EXPECT_TRUE(again.repairBox()->isChecked());
 }

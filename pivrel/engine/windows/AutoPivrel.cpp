@@ -2,6 +2,7 @@
 
 #include "tamsel/Globals.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -74,6 +75,13 @@ AutoPivrel::AutoPivrel(Dictionary& dict, std::function<void(int)> postToFrame, Q
 
     start_ = new QPushButton(QStringLiteral("Пуск"), this);
     start_->setDefault(true);
+    // Off unless asked for; the choice is kept with the window's place.
+    repair_ = new QCheckBox(QStringLiteral("Доводить расстановку до конца"), this);
+    repair_->setToolTip(QStringLiteral(
+        "Оставшиеся уроки доводятся до места перестановкой уроков, расставленных этим "
+        "запуском; расставленные раньше остаются на местах"));
+    repair_->setChecked(dict_.settings().value(procedureName(), QStringLiteral("Repair")) ==
+                        QLatin1String("1"));
     list_ = new QListWidget(this);
     list_->setUniformItemSizes(true);
     QFont mono(QStringLiteral("DejaVu Sans Mono"));
@@ -96,6 +104,7 @@ AutoPivrel::AutoPivrel(Dictionary& dict, std::function<void(int)> postToFrame, Q
     auto* side = new QVBoxLayout;
     side->addLayout(clocks);
     side->addStretch();
+    side->addWidget(repair_);
     side->addWidget(start_);
     top->addLayout(side);
     auto* main = new QVBoxLayout(this);
@@ -118,6 +127,10 @@ AutoPivrel::AutoPivrel(Dictionary& dict, std::function<void(int)> postToFrame, Q
         kind_ = TaskKind::Group;
     });
     connect(start_, &QPushButton::clicked, this, &AutoPivrel::start);
+    connect(repair_, &QCheckBox::toggled, this, [this](bool on) {
+        dict_.settings().setValue(procedureName(), QStringLiteral("Repair"),
+                                  on ? QStringLiteral("1") : QStringLiteral("0"));
+    });
 
     dict_.glo.ProcessingDisabled = 1;
     // The size of a first opening; the frame keeps the window's place under "AutoPivrel"
@@ -142,14 +155,16 @@ void AutoPivrel::fillLists() {
                 subjects_->addItem(s.Science, s.ScienceCode);
     }
     {
-        FileUse use(dict_.store(), FileId::Teacher), specialities(dict_.store(), FileId::Speciality);
+        FileUse use(dict_.store(), FileId::Teacher),
+            specialities(dict_.store(), FileId::Speciality);
         if (use && specialities)
             for (const Teacher& t : dict_.access<Teacher>().all(Teacher::TeacherNameKey)) {
                 Speciality k;
                 k.SpecialityCode = t.SpecialityCode;
                 const QString sp =
                     dict_.access<Speciality>().fetch(Speciality::SpecCodeKey, k).Speciality;
-                teachers_->addItem(sp.isEmpty() ? t.TeacherName : t.TeacherName + QStringLiteral("  ") + sp,
+                teachers_->addItem(sp.isEmpty() ? t.TeacherName
+                                                : t.TeacherName + QStringLiteral("  ") + sp,
                                    t.TeacherCode);
             }
     }
@@ -172,22 +187,33 @@ void AutoPivrel::applyTab(int index) {
 
 short AutoPivrel::code() const {
     switch (kind_) {
-    case TaskKind::Science: return subjectCode_;
-    case TaskKind::Teacher: return teacherCode_;
-    case TaskKind::Group: return groupCode_;
-    default: return 0;
+    case TaskKind::Science:
+        return subjectCode_;
+    case TaskKind::Teacher:
+        return teacherCode_;
+    case TaskKind::Group:
+        return groupCode_;
+    default:
+        return 0;
     }
 }
 
 QStringList AutoPivrel::progressLines() const {
     QStringList out;
-    for (int i = 0; i < list_->count(); ++i) out << list_->item(i)->text();
+    for (int i = 0; i < list_->count(); ++i)
+        out << list_->item(i)->text();
     return out;
 }
 
-QString AutoPivrel::startText() const { return startLabel_->text(); }
-QString AutoPivrel::endText() const { return endLabel_->text(); }
-QString AutoPivrel::durationText() const { return durationLabel_->text(); }
+QString AutoPivrel::startText() const {
+    return startLabel_->text();
+}
+QString AutoPivrel::endText() const {
+    return endLabel_->text();
+}
+QString AutoPivrel::durationText() const {
+    return durationLabel_->text();
+}
 
 void AutoPivrel::start() {
     if (running_) return;
@@ -200,9 +226,12 @@ void AutoPivrel::tick() {
 }
 
 void AutoPivrel::showClock() {
-    startLabel_->setText(startClock_.isValid() ? startClock_.toString(QStringLiteral("HH:mm:ss")) : QString());
-    endLabel_->setText(endClock_.isValid() ? endClock_.toString(QStringLiteral("HH:mm:ss")) : QString());
-    durationLabel_->setText(durationMs_ > 0 ? QTime(0, 0).addMSecs(static_cast<int>(durationMs_))
+    startLabel_->setText(startClock_.isValid() ? startClock_.toString(QStringLiteral("HH:mm:ss"))
+                                               : QString());
+    endLabel_->setText(endClock_.isValid() ? endClock_.toString(QStringLiteral("HH:mm:ss"))
+                                           : QString());
+    durationLabel_->setText(durationMs_ > 0 ? QTime(0, 0)
+                                                  .addMSecs(static_cast<int>(durationMs_))
                                                   .toString(QStringLiteral("HH:mm:ss"))
                                             : QString());
 }
@@ -228,6 +257,7 @@ void AutoPivrel::run() {
 
     Host host(*this);
     AutoPlacement placement(dict_, windowHooks(dict_, post_));
+    placement.setRepair(repair_->isChecked());
     try {
         placement.run(kind_, code(), host);
     } catch (const std::exception& e) {

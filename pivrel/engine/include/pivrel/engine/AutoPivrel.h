@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <functional>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QListWidget;
@@ -44,6 +45,8 @@ public:
     QComboBox* teachers() const { return teachers_; }
     QComboBox* groups() const { return groups_; }
     QPushButton* startButton() const { return start_; }
+    /// "Доводить расстановку до конца".
+    QCheckBox* repairBox() const { return repair_; }
     QProgressBar* progressBar() const { return bar_; }
 
     /// "Пуск": the run starts at the next timer tick.
@@ -70,6 +73,7 @@ private:
     QComboBox* teachers_;
     QComboBox* groups_;
     QPushButton* start_;
+    QCheckBox* repair_;
     QListWidget* list_;
     QProgressBar* bar_;
     QLabel* startLabel_;

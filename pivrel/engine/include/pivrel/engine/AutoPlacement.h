@@ -41,10 +41,21 @@ public:
     /// Whether the path actually taken was the reference one (diagnostics force it).
     bool usedReference() const { return usedReference_; }
 
+    /// Asks for the repair phase ("Доводить расстановку до конца"): after the placing phase,
+    /// when lessons are left and the run was not stopped, they are placed by moving lessons
+    /// this run placed, for at most `seconds`. Off by default; the fast path only.
+    void setRepair(bool on, int seconds = DefaultRepairSeconds) {
+        repair_ = on;
+        repairSeconds_ = seconds;
+    }
+    static constexpr int DefaultRepairSeconds = 10;
+
 private:
     tamsel::Dictionary& dict_;
     EngineHooks hooks_;
     bool usedReference_ = false;
+    bool repair_ = false;
+    int repairSeconds_ = DefaultRepairSeconds;
 };
 
 /// True when GLO:DebugProc names any procedure of the engine: their diagnostics live in the
