@@ -225,6 +225,11 @@ void lessonVariants(RunContext& ctx) {
     }
     dict.glo.ShowLessonRestrictions = 1;
     dict.glo.GoToSelectedObject = 0;
+    // The windows that ask keep the data files open: their first opening (with its checks)
+    // is not part of a selection.
+    std::vector<std::unique_ptr<FileUse>> open;
+    for (FileId id : pivrel::Engine::files())
+        open.push_back(std::make_unique<FileUse>(dict.store(), id));
     ctx.start();
     pivrel::ProcessNewLessonSelection(dict, 0, lesson);
     ctx.stop();
