@@ -195,3 +195,30 @@ TEST(Settings, AValueWrittenIsReadBackTheSame) {
         EXPECT_EQ(again.glo.SubGroupSep, sep) << sep.toStdString();
     }
 }
+
+TEST(Settings, AFileWrittenByHandIsReadAsMeantAndRepeatedSavesChangeNothing) {
+    TestFolder t;
+    const QString path = t.file(QStringLiteral("Korvel.ini"));
+    // Other case, blanks and tabs around names and values, LF line ends, no final line end,
+    // a comment and a blank line: what an officer's editor leaves.
+    write(path, u("; настройки школы\n\n[preserved]\n  glo:weeksincycle = 3 \n"
+                  "GLO:SUBGROUPSEP\t=\t-\nfn:schedule= Уроки.db\nGLO:LargeSellWidth=120")
+                    .toUtf8());
+    ASSERT_TRUE(t.dict().loadSettings());
+    EXPECT_EQ(t.glo().WeeksInCycle, 3);
+    EXPECT_EQ(t.glo().SubGroupSep, u("-"));
+    EXPECT_EQ(t.glo().FN[index(FileId::Schedule)], u("Уроки.db"));
+    EXPECT_EQ(t.glo().LargeSellWidth, 120);
+    ASSERT_TRUE(t.dict().saveSettings());
+    const QByteArray once = contents(path);
+    EXPECT_TRUE(once.startsWith("; ")) << "the comment is kept";
+    // The same settings saved again, and loaded and saved by another start, give the same file.
+    ASSERT_TRUE(t.dict().saveSettings());
+    EXPECT_EQ(contents(path), once);
+    Dictionary again(t.path());
+    ASSERT_TRUE(again.loadSettings());
+    EXPECT_EQ(again.glo.WeeksInCycle, 3);
+    EXPECT_EQ(again.glo.SubGroupSep, u("-"));
+    ASSERT_TRUE(again.saveSettings());
+    EXPECT_EQ(contents(path), once);
+}
