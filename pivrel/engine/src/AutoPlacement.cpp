@@ -107,6 +107,9 @@ PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, Engin
     const int before = countUnplaced(dict_, kind, code);
 
     Engine engine(dict_, hooks_);
+    // A link the officer placed in part is completed in its own cell first: gathered from its
+    // unplaced lessons alone it would be placed apart from what is placed.
+    engine.CompletePartlyPlacedLinks(kind, kind == TaskKind::All ? 0 : code, host);
     host.addLine(QStringLiteral("Подготовка задания на расстановку"));
     engine.PrepareTask(kind, kind == TaskKind::All ? 0 : code, host);
 

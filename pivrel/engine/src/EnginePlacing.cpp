@@ -4,6 +4,7 @@
 #include "pivrel/engine/Engine.h"
 
 #include "EngineText.h"
+#include "tamsel/Transaction.h"
 
 #include <map>
 
@@ -218,6 +219,105 @@ void Engine::PlacingLessons(RunHost& host) {
     host.addLine(done);
     log_.AddLog(done);
     log_.close();
+}
+
+} // namespace pivrel
+
+namespace pivrel {
+
+int Engine::CompletePartlyPlacedLinks(short Kind, short Code, RunHost& host) {
+    auto& glo = dict_.glo;
+    auto sch = dict_.access<Schedule>();
+    auto inTask = [&](const Schedule& s) {
+        switch (Kind) {
+        case TaskKind::Teacher:
+            return s.TeacherCode == Code;
+        case TaskKind::Group:
+            return s.GroupCode == Code;
+        case TaskKind::Science:
+            return s.ScienceCode == Code;
+        default:
+            return true;
+        }
+    };
+    int placed = 0;
+    bool announced = false;
+    for (const LsnLink& link : dict_.access<LsnLink>().all(LsnLink::CodeKey)) {
+        LsnLinkComp cf;
+        cf.LinkCode = link.LinkCode;
+        const auto comps = dict_.access<LsnLinkComp>().read(LsnLinkComp::LinkCodeKey, cf, 1);
+        if (comps.size() < 2) continue;
+        // The link's placed lessons by cell.
+        Schedule lf;
+        lf.LinkCode = link.LinkCode;
+        struct Sitting {
+            Cell cell;
+            std::vector<Schedule> lessons;
+        };
+        std::vector<Sitting> sittings;
+        for (const Schedule& s : sch.read(Schedule::LinkCodeKey, lf, 1)) {
+            if (s.isUnplaced()) continue;
+            auto it = std::find_if(sittings.begin(), sittings.end(), [&](const Sitting& x) {
+                return x.cell.week == s.Week && x.cell.day == s.DaySeqNumber &&
+                       x.cell.lessonNo == s.LessonNo;
+            });
+            if (it == sittings.end()) {
+                sittings.push_back({Cell{s.Week, s.DaySeqNumber, s.LessonNo}, {}});
+                it = std::prev(sittings.end());
+            }
+            it->lessons.push_back(s);
+        }
+        for (const Sitting& sitting : sittings) {
+            for (const LsnLinkComp& m : comps) {
+                const bool present = std::any_of(
+                    sitting.lessons.begin(), sitting.lessons.end(), [&](const Schedule& s) {
+                        return s.TrainingCourseItemCode == m.TrainingCourseItemCode &&
+                               s.GroupCode == m.GroupCode && s.SubGroupNum == m.SubGroupNum;
+                    });
+                if (present) continue;
+                // The member's first unplaced lesson of the link, as the link gathers it.
+                Schedule pos;
+                pos.TrainingCourseItemCode = m.TrainingCourseItemCode;
+                pos.GroupCode = m.GroupCode;
+                pos.SubGroupNum = m.SubGroupNum;
+                Schedule missing;
+                sch.forEach(Schedule::ItemCode, pos, 6, [&](const Schedule& s) {
+                    if (s.LinkCode != link.LinkCode) return true;
+                    missing = s;
+                    return false;
+                });
+                if (missing.rowId == 0 || !inTask(missing)) continue;
+                // A lecture sits in the room of its other lessons; other links choose a room.
+                auto& q = glo.LinkedLessonsQueue;
+                q.clear();
+                q.items.push_back({missing, missing});
+                const bool lecture = link.IsLecture != 0;
+                const long r =
+                    checkLessons(sitting.cell.week, sitting.cell.day, sitting.cell.lessonNo,
+                                 lecture ? sitting.lessons.front().RoomCode : 0, !lecture, 1, true);
+                const Schedule target = q.items.front().N;
+                q.clear();
+                if (r < 0) continue;
+                Transaction tx(dict_.store(), {FileId::Schedule});
+                Outcome o = tx.active() ? tx.access<Schedule>().update(target) : tx.error();
+                if (o.ok()) o = tx.commit();
+                if (!o.ok()) {
+                    dict_.errors().report(o.msgNo, o.args);
+                    return placed;
+                }
+                ++placed;
+                if (!announced) {
+                    announced = true;
+                    host.addLine(QStringLiteral("Достраиваем частично расставленные связи уроков"));
+                }
+                host.addLine(QStringLiteral("  ") + link.LinkName.trimmed());
+                host.addLine(texts::placedLine(true, glo.WeeksInCycle, sitting.cell.week,
+                                               names::dayName(dict_, sitting.cell.day),
+                                               sitting.cell.lessonNo));
+            }
+        }
+    }
+    return placed;
 }
 
 } // namespace pivrel

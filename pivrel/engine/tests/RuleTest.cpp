@@ -191,6 +191,36 @@ TEST_P(RuleTest, ALinkGoesWholeOrNotAtAll) {
     }
 }
 
+TEST_P(RuleTest, ALinkPartlyPlacedBeforeTheRunIsCompletedInItsOwnCell) {
+    {
+        Rules r; // 5-А/1 sits at lesson 1 already; 5-А/2 of that sitting joins it there
+        r.s.link(5, u("Английский в 5-А/1, 5-А/2"));
+        r.s.comp(5, 1, 1, 1);
+        r.s.comp(5, 1, 1, 2);
+        const Schedule placed = r.s.lesson(1, 2, 1, 1, 1, 5, 0, 1, 1, 1, u("1"));
+        const Schedule a = r.s.lesson(1, 2, 2, 1, 2, 5);
+        // The link's second sitting, both halves unplaced, goes whole to lesson 2.
+        const Schedule b1 = r.s.lesson(1, 2, 1, 1, 1, 5);
+        const Schedule b2 = r.s.lesson(1, 2, 2, 1, 2, 5);
+        r.place(GetParam());
+        EXPECT_EQ(r.cellOf(placed), u("1"));
+        EXPECT_EQ(r.cellOf(a), u("1"));
+        EXPECT_EQ(r.cellOf(b1), u("2"));
+        EXPECT_EQ(r.cellOf(b2), u("2"));
+    }
+    {
+        Rules r; // a lecture placed for 5-А only: 5-Б joins it, in its room, with its teacher
+        r.s.link(5, u("Лекция"), true);
+        r.s.comp(5, 1, 1, 0);
+        r.s.comp(5, 2, 2, 0);
+        r.s.lesson(1, 1, 1, 1, 0, 5, 0, 1, 1, 1, u("2"));
+        const Schedule b = r.s.lesson(2, 1, 1, 2, 0, 5);
+        r.place(GetParam());
+        EXPECT_EQ(r.cellOf(b), u("2"));
+        EXPECT_EQ(r.s.byRow(b.rowId).RoomCode, 1);
+    }
+}
+
 TEST_P(RuleTest, ALectureSharesItsTeacherAndRoomButNotWithAnOrdinaryLesson) {
     {
         Rules r; // one teacher, one room, two groups together

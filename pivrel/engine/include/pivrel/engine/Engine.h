@@ -88,6 +88,13 @@ public:
     };
     std::vector<Cell> cells();
 
+    /// Completes the links that are partly placed: where some members of a link have a
+    /// lesson in a cell and others none, each missing member's first unplaced lesson of the
+    /// link goes into that cell when the cell takes it (a lecture into its room). Only lessons
+    /// of the task (`Kind`, `Code` as for PrepareTask) are placed; each is written at once and
+    /// reported on `host`. Returns how many were placed.
+    int CompletePartlyPlacedLinks(short Kind, short Code, RunHost& host);
+
     /// Descriptions used by the progress lines.
     QString taskDescription(const tamsel::TaskQueueEntry& t);
 
