@@ -324,11 +324,11 @@ bool LodraSteps::importTeacher() {
             t.ObjectType = ObjectType::Teacher;
             t.TeacherName = name(L::Teachers, r, LTch::TEACHER);
             if (t.TeacherName.isEmpty()) return skip(L::Teachers, r, u("учитель без фамилии"));
-            const QString spec = name(L::Teachers, r, LTch::SPECIALITY);
+            const QString speciality = name(L::Teachers, r, LTch::SPECIALITY);
             const QString main = name(L::Teachers, r, LTch::MAINROOMNO);
             const QString extra = name(L::Teachers, r, LTch::SBSTROOMNO);
-            t.SpecialityCode =
-                lookedUp(specialityCode(spec), spec, L::Teachers, r, u("специальность"));
+            t.SpecialityCode = lookedUp(specialityCode(speciality), speciality, L::Teachers, r,
+                                        u("специальность"));
             t.MainRoomCode = lookedUp(roomCode(main), main, L::Teachers, r, u("основной кабинет"));
             t.AdditionalRoomCode =
                 lookedUp(roomCode(extra), extra, L::Teachers, r, u("запасной кабинет"));
