@@ -70,6 +70,14 @@ struct LL {
     Long room = 0; ///< N.RoomCode
 };
 
+/// Whether task entry `x` is of the lesson `o` a placement wrote (the entry it leaves).
+inline bool sameEntry(const Schedule& x, const Schedule& o) {
+    return x.ScienceCode == o.ScienceCode && x.TeacherCode == o.TeacherCode &&
+           x.GroupCode == o.GroupCode && x.SubGroupNum == o.SubGroupNum &&
+           x.TrainingCourseItemCode == o.TrainingCourseItemCode &&
+           x.CoupledLesson == o.CoupledLesson && x.LinkCode == o.LinkCode;
+}
+
 struct Task {
     Short link = 0;
     std::vector<Kind> kinds; ///< in kind order

@@ -108,10 +108,7 @@ void FastPlacement::PlacingLessons(RunHost& host) {
             for (Kind* k : order) {
                 for (auto it = k->entries.begin(); it != k->entries.end(); ++it) {
                     const Schedule& x = *it;
-                    if (x.ScienceCode == o.ScienceCode && x.TeacherCode == o.TeacherCode &&
-                        x.GroupCode == o.GroupCode && x.SubGroupNum == o.SubGroupNum &&
-                        x.TrainingCourseItemCode == o.TrainingCourseItemCode &&
-                        x.CoupledLesson == o.CoupledLesson && x.LinkCode == o.LinkCode) {
+                    if (sameEntry(x, o)) {
                         if (k->nsl == 1) m.clearVariants(t);
                         k->entries.erase(it);
                         --m.entries;

@@ -172,7 +172,7 @@ void FastPlacement::Repair(RunHost& host, int seconds) {
     // Chains three moves deep on a one-week grid, two on longer cycles.
     const int depth = m.nC <= 100 ? 3 : 2;
 
-    // Writes the records changed since `mark` in one savepoint and commits.
+    // Writes the records changed since `mark` in one transaction.
     auto write = [&](size_t mark) {
         Transaction tx(dict_.store(), {FileId::Schedule});
         bool ok = tx.active();
@@ -233,13 +233,8 @@ void FastPlacement::Repair(RunHost& host, int seconds) {
                 const Schedule& o = e.O;
                 for (Kind& k : task.kinds) {
                     const auto it =
-                        std::find_if(k.entries.begin(), k.entries.end(), [&](const Schedule& x) {
-                            return x.ScienceCode == o.ScienceCode &&
-                                   x.TeacherCode == o.TeacherCode && x.GroupCode == o.GroupCode &&
-                                   x.SubGroupNum == o.SubGroupNum &&
-                                   x.TrainingCourseItemCode == o.TrainingCourseItemCode &&
-                                   x.CoupledLesson == o.CoupledLesson && x.LinkCode == o.LinkCode;
-                        });
+                        std::find_if(k.entries.begin(), k.entries.end(),
+                                     [&](const Schedule& x) { return sameEntry(x, o); });
                     if (it == k.entries.end()) continue;
                     k.entries.erase(it);
                     --m.entries;
