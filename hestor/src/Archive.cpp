@@ -74,6 +74,17 @@ bool BackupSchedule(Dictionary& dict, Archive& rec, QString* stoppedAt) {
     // Hundredths too: the date and time are a unique key, and two saves may fall in a second.
     rec.SaveTime = timeOf(now.time().hour(), now.time().minute(), now.time().second()) +
                    now.time().msec() / 10;
+    // Two saves may still fall in one hundredth (a fast machine): the later one takes the next
+    // free hundredth, or its insert would be refused for a key it did not choose.
+    {
+        auto archive = dict.access<Archive>(false);
+        Archive key;
+        key.SaveDate = rec.SaveDate;
+        key.SaveTime = rec.SaveTime;
+        while (archive.exists(Archive::DateTimeKey, key))
+            ++key.SaveTime;
+        rec.SaveTime = key.SaveTime;
+    }
     rec.WeeksInCycle = dict.glo.WeeksInCycle;
     rec.CommonTypeRoomCode = dict.glo.CommonTypeRoomCode;
     ProgressPort& progress = dict.progress();

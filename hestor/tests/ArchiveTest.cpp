@@ -2,12 +2,14 @@
 #include "hestor/windows/ArcSched.h"
 
 #include "SampleSchool.h"
+#include "tamsel/Relations.h"
 #include "tamsel/Snapshots.h"
 #include "tamsel/TestFolder.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
@@ -109,6 +111,30 @@ TEST(Archive, SavedSpoiledAndRestoredGivesExactlyTheSavedFiles) {
     FileUse use(t.store(), FileId::Teacher);
     EXPECT_NE(t.dict().access<Teacher>().all(Teacher::TeacherCodeKey).front().TeacherName,
               u("Испорченный"));
+}
+
+TEST(Archive, TwoSavesInOneHundredthAreBothStored) {
+    TestFolder t;
+    smallSchool(t, 1);
+    // Every hundredth of the next three seconds is already taken, as if saved a moment ago.
+    const QDateTime now = QDateTime::currentDateTime();
+    const Long today = dayNumberOf(now.date());
+    const Long from = timeOf(now.time().hour(), now.time().minute(), now.time().second());
+    Relations rel(t.dict());
+    ASSERT_TRUE(rel.open(FileId::Archive));
+    for (Long k = 0; k < 300; ++k) {
+        Archive taken;
+        taken.SaveDate = today;
+        taken.SaveTime = from + k;
+        taken.WeeksInCycle = 1;
+        taken.BriefDescription = QStringLiteral("Занято %1").arg(k);
+        ASSERT_TRUE(rel.insert(taken).ok());
+    }
+    Archive rec;
+    ASSERT_TRUE(BackupSchedule(t.dict(), rec));
+    rec.BriefDescription = u("Новый");
+    ASSERT_TRUE(rel.insert(rec).ok()) << "the key of the new save collides with a stored one";
+    EXPECT_GE(rec.SaveTime, from + 300);
 }
 
 TEST(Archive, AHeldFileStopsTheBackupAndADamagedSnapshotChangesNothing) {
