@@ -10,6 +10,7 @@
 #include <QSet>
 #include <algorithm>
 #include <map>
+#include <unordered_map>
 
 namespace pivrel {
 
@@ -54,6 +55,13 @@ struct Kind {
     }
 };
 
+/// A room of a teacher's list for a subject, resolved once: its occupancy row and restrictions.
+struct RoomRef {
+    Long code = 0;
+    int idx = -1;
+    const std::vector<short>* restr = nullptr;
+};
+
 /// One lesson of a gathered group with what the checks need, resolved once.
 struct LL {
     Schedule O;
@@ -61,13 +69,15 @@ struct LL {
     int group = -1;
     bool lecture = false; ///< of its own link (O.LinkCode)
     const std::vector<Long>* rooms = nullptr;
+    const std::vector<RoomRef>* roomRefs = nullptr; ///< `rooms`, resolved
     Short sgrpType = 0;
     Short cycle = 0;
     int cycleMax = 0;
     const std::vector<short>* rTeacher = nullptr;
     const std::vector<short>* rScience = nullptr;
     const std::vector<short>* rGroup = nullptr;
-    Long room = 0; ///< N.RoomCode
+    Long room = 0;                    ///< N.RoomCode
+    const RoomRef* roomRef = nullptr; ///< of `room`, once a check chose it
 };
 
 /// Whether task entry `x` is of the lesson `o` a placement wrote (the entry it leaves).
@@ -92,8 +102,12 @@ struct Task {
     std::vector<LL> q;
     int version = 0;
     std::vector<int> teachers, groups, rooms;
-    std::vector<int> checkedAt; ///< per cell
-    std::vector<int> gradedAt;  ///< per day of the cycle
+    /// The same objects folded into 64 bits each: a placement that shares no bit with them
+    /// cannot touch the task, and most placements are ruled out so without reading the lists.
+    quint64 teacherSig = 0, groupSig = 0, roomSig = 0;
+    std::vector<quint64> roomBits; ///< the rooms exactly (lists are long: common rooms)
+    std::vector<int> checkedAt;    ///< per cell
+    std::vector<int> gradedAt;     ///< per day of the cycle
 
     bool empty() const {
         for (const Kind& k : kinds)
@@ -169,6 +183,8 @@ struct FastPlacement::Model {
     QHash<Short, QString> teacherNames, groupIds;
     QHash<quint32, std::vector<short>> restrictions; ///< (type, code) -> level per cell
     const std::vector<Long> noRooms;
+    /// Room lists resolved on first use; node-based, so that the lessons' pointers stay valid.
+    std::unordered_map<quint32, std::vector<RoomRef>> roomRefs;
 
     // Timetable
     std::vector<Schedule> recs;
@@ -416,6 +432,15 @@ struct FastPlacement::Model {
         l.lecture = lectureOf(o.LinkCode);
         const auto rl = roomLists.constFind(pairKey(o.TeacherCode, o.ScienceCode));
         l.rooms = rl == roomLists.constEnd() ? &noRooms : &*rl;
+        auto refs = roomRefs.find(pairKey(o.TeacherCode, o.ScienceCode));
+        if (refs == roomRefs.end()) {
+            std::vector<RoomRef> v;
+            v.reserve(l.rooms->size());
+            for (Long r : *l.rooms)
+                v.push_back(RoomRef{r, roomOf(r), restr(ObjectType::Room, r)});
+            refs = roomRefs.emplace(pairKey(o.TeacherCode, o.ScienceCode), std::move(v)).first;
+        }
+        l.roomRefs = &refs->second;
         const SciInfo& si = sci(o.ScienceCode);
         l.sgrpType = si.type;
         l.cycle = si.cycle;
@@ -458,22 +483,23 @@ struct FastPlacement::Model {
         for (size_t i = 0; i < q.size(); ++i) {
             LL& e = q[i];
             // SetLessonRoom / RoomIsAvaliable
-            Long room = 0;
-            for (Long r : *e.rooms) {
+            const RoomRef* room = nullptr;
+            for (const RoomRef& rr : *e.roomRefs) {
+                const Long r = rr.code;
                 bool ok = true;
                 if (!e.lecture)
                     for (size_t j = 0; j < i && ok; ++j)
                         if (q[j].room == r) ok = false;
-                if (ok && roomBusy(r, c)) ok = false;
-                if (ok && level(restr(ObjectType::Room, r), c) >= RestrictionLevel::Forbidden)
-                    ok = false;
+                if (ok && roomCells[size_t(rr.idx) * size_t(nC) + size_t(c)] > 0) ok = false;
+                if (ok && level(rr.restr, c) >= RestrictionLevel::Forbidden) ok = false;
                 if (ok) {
-                    room = r;
+                    room = &rr;
                     break;
                 }
             }
-            if (room == 0) return Refusal::RoomOccupied;
-            e.room = room;
+            if (!room || room->code == 0) return Refusal::RoomOccupied;
+            e.room = room->code;
+            e.roomRef = room;
             const long r = sell(q, i, c);
             if (r < 0) return r;
             add += r;
@@ -495,7 +521,7 @@ struct FastPlacement::Model {
                 if (q[j].O.GroupCode == o.GroupCode && q[j].O.SubGroupNum == o.SubGroupNum)
                     return Refusal::SameGroupInQueue;
             }
-        short lv = level(restr(ObjectType::Room, e.room), c);
+        short lv = level(e.roomRef->restr, c);
         if (lv >= RestrictionLevel::Forbidden) return Refusal::RoomRestricted;
         result += lv;
         lv = level(e.rTeacher, c);
@@ -507,7 +533,8 @@ struct FastPlacement::Model {
         lv = level(e.rGroup, c);
         if (lv >= RestrictionLevel::Forbidden) return Refusal::GroupRestricted;
         result += lv;
-        if (!lecture && roomBusy(e.room, c)) return Refusal::RoomOccupied;
+        if (!lecture && roomCells[size_t(e.roomRef->idx) * size_t(nC) + size_t(c)] > 0)
+            return Refusal::RoomOccupied;
         const TeacherCell& t = teacherCells[size_t(e.teacher) * size_t(nC) + size_t(c)];
         if (t.firstRow != 0 && !(lecture && t.firstLink == o.LinkCode)) return Refusal::TeacherBusy;
         const auto& g = groupCells[size_t(e.group) * size_t(nC) + size_t(c)];
@@ -564,17 +591,28 @@ struct FastPlacement::Model {
         t.teachers.clear();
         t.groups.clear();
         t.rooms.clear();
+        t.teacherSig = t.groupSig = t.roomSig = 0;
         for (const LL& l : t.q) {
             t.teachers.push_back(l.teacher);
+            t.teacherSig |= sigBit(l.teacher);
             t.groups.push_back(l.group);
-            for (Long r : *l.rooms)
+            t.groupSig |= sigBit(l.group);
+            for (Long r : *l.rooms) {
                 t.rooms.push_back(roomOf(r));
+                t.roomSig |= sigBit(t.rooms.back());
+            }
         }
+        t.roomBits.assign(roomIdx.size() / 64 + 1, 0);
+        for (int r : t.rooms)
+            t.roomBits[size_t(r) / 64] |= sigBit(r);
     }
+    static quint64 sigBit(int index) { return quint64(1) << (unsigned(index) & 63u); }
 
     // The objects the last placement used, marked with the placement's stamp.
-    std::vector<int> teacherMark, groupMark, roomMark;
+    std::vector<int> teacherMark, groupMark;
     int mark = 0;
+    quint64 placedTeachers = 0, placedGroups = 0, placedRooms = 0; ///< as `Task::teacherSig`
+    std::vector<int> placedRoomIdx;
     static void markIn(std::vector<int>& marks, int index, int stamp) {
         if (size_t(index) >= marks.size()) marks.resize(size_t(index) + 1, 0);
         marks[size_t(index)] = stamp;
@@ -586,18 +624,32 @@ struct FastPlacement::Model {
     }
     void markPlaced(const std::vector<LL>& q) {
         ++mark;
+        placedTeachers = placedGroups = placedRooms = 0;
+        placedRoomIdx.clear();
         for (const LL& e : q) {
             markIn(teacherMark, e.teacher, mark);
+            placedTeachers |= sigBit(e.teacher);
             markIn(groupMark, e.group, mark);
-            markIn(roomMark, roomOf(e.room), mark);
+            placedGroups |= sigBit(e.group);
+            const int room = roomOf(e.room);
+            placedRooms |= sigBit(room);
+            placedRoomIdx.push_back(room);
         }
     }
     /// Whether the last placement used a teacher, group or room of the task's gathering.
     bool placementTouches(const Task& t) const {
-        return marked(teacherMark, t.teachers, mark) || marked(groupMark, t.groups, mark) ||
-               marked(roomMark, t.rooms, mark);
+        return ((t.teacherSig & placedTeachers) && marked(teacherMark, t.teachers, mark)) ||
+               placementTouchesGroups(t) || ((t.roomSig & placedRooms) && usesRoom(t));
     }
-    bool placementTouchesGroups(const Task& t) const { return marked(groupMark, t.groups, mark); }
+    bool usesRoom(const Task& t) const {
+        for (int r : placedRoomIdx)
+            if (size_t(r) / 64 < t.roomBits.size() && (t.roomBits[size_t(r) / 64] & sigBit(r)))
+                return true;
+        return false;
+    }
+    bool placementTouchesGroups(const Task& t) const {
+        return (t.groupSig & placedGroups) && marked(groupMark, t.groups, mark);
+    }
 
     void invalidate(Task& t, int c) {
         VCell& v = t.v[size_t(c)];
