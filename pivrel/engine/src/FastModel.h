@@ -43,6 +43,7 @@ struct VCell {
     short main = 0;
     short add = 0;
     bool valid = false;
+    int checkedAt = 0; ///< the task's version this cell was last checked with (same cache line)
 };
 
 struct Kind {
@@ -89,24 +90,23 @@ inline bool sameEntry(const Schedule& x, const Schedule& o) {
 }
 
 struct Task {
-    Short link = 0;
-    std::vector<Kind> kinds; ///< in kind order
-    std::vector<VCell> v;    ///< per cell
-    int nv = 0;
-    bool evaluated = false;
-
     // What the re-evaluation after a placement needs, so that it judges again only what the
     // placement can have changed: the lessons the task would gather now (`q`, a new `version`
     // whenever they change), the objects they use, and the version each cell was last checked
-    // and each day last graded with.
-    std::vector<LL> q;
+    // (in `v`) and each day last graded with. The fields read for every task after every
+    // placement come first, in one cache line.
+    Short link = 0;
+    bool evaluated = false;
+    int nv = 0;
     int version = 0;
-    std::vector<int> teachers, groups, rooms;
-    /// The same objects folded into 64 bits each: a placement that shares no bit with them
-    /// cannot touch the task, and most placements are ruled out so without reading the lists.
+    /// The objects of the gathering folded into 64 bits each: a placement that shares no bit
+    /// with them cannot touch the task, and most placements are ruled out without the lists.
     quint64 teacherSig = 0, groupSig = 0, roomSig = 0;
+    std::vector<VCell> v;    ///< per cell
+    std::vector<Kind> kinds; ///< in kind order
+    std::vector<LL> q;
+    std::vector<int> teachers, groups, rooms;
     std::vector<quint64> roomBits; ///< the rooms exactly (lists are long: common rooms)
-    std::vector<int> checkedAt;    ///< per cell
     std::vector<int> gradedAt;     ///< per day of the cycle
 
     bool empty() const {
@@ -193,7 +193,22 @@ struct FastPlacement::Model {
     QHash<Short, int> teacherIdx, groupIdx;
     QHash<Long, int> roomIdx;
     std::vector<TeacherCell> teacherCells;
+    /// Lessons per room and cell, cell-major: the check of a cell scans a room list, and the
+    /// rooms of one cell side by side keep that scan in a few cache lines.
     std::vector<quint16> roomCells;
+    size_t roomStride = 0;
+    quint16& roomAt(int room, int c) { return roomCells[size_t(c) * roomStride + size_t(room)]; }
+    quint16 roomAt(int room, int c) const {
+        return roomCells[size_t(c) * roomStride + size_t(room)];
+    }
+    void growRooms(size_t stride) {
+        std::vector<quint16> wider(stride * size_t(nC), 0);
+        for (size_t c = 0; c < size_t(nC); ++c)
+            std::copy_n(roomCells.begin() + ptrdiff_t(c * roomStride), roomStride,
+                        wider.begin() + ptrdiff_t(c * stride));
+        roomCells.swap(wider);
+        roomStride = stride;
+    }
     std::vector<std::vector<GroupCellEntry>> groupCells;
     std::vector<std::vector<DayEntry>> groupDays;
     bool partial = false;
@@ -202,6 +217,7 @@ struct FastPlacement::Model {
     std::vector<Task> tasks;
     QHash<Short, int> taskByLink;
     std::vector<std::vector<int>> cellTasks;
+    std::vector<std::vector<int>> dayTasks; ///< per day of the cycle: tasks with a variant in it
     int entries = 0;
     long totalVariants = 0;
     TaskOrder taskOrder = TaskOrder::Kind;
@@ -231,7 +247,7 @@ struct FastPlacement::Model {
         teacherCells.reserve(size_t(teachers + 1) * size_t(nC));
         groupCells.reserve(size_t(groups + 1) * size_t(nC));
         groupDays.reserve(size_t(groups + 1) * size_t(nW * nD));
-        roomCells.reserve(size_t(rooms + 1) * size_t(nC));
+        if (size_t(rooms + 1) > roomStride) growRooms(size_t(rooms + 1));
     }
     int teacherOf(Short code) {
         auto it = teacherIdx.constFind(code);
@@ -255,12 +271,12 @@ struct FastPlacement::Model {
         if (it != roomIdx.constEnd()) return *it;
         const int i = roomIdx.size();
         roomIdx.insert(code, i);
-        roomCells.resize(roomCells.size() + size_t(nC));
+        if (size_t(i) >= roomStride) growRooms(std::max<size_t>(roomStride * 2, 64));
         return i;
     }
     bool roomBusy(Long room, int c) const {
         const auto it = roomIdx.constFind(room);
-        return it != roomIdx.constEnd() && roomCells[size_t(*it) * size_t(nC) + size_t(c)] > 0;
+        return it != roomIdx.constEnd() && roomAt(*it, c) > 0;
     }
 
     /// Enters a stored lesson into the occupancy of its cell and day.
@@ -281,7 +297,7 @@ struct FastPlacement::Model {
                         t.firstRow = s.rowId;
                         t.firstLink = s.LinkCode;
                     }
-                    ++roomCells[size_t(room) * size_t(nC) + size_t(c)];
+                    ++roomAt(room, c);
                     groupCells[size_t(group) * size_t(nC) + size_t(c)].push_back(
                         {s.SubGroupNum, si.type});
                 }
@@ -311,7 +327,7 @@ struct FastPlacement::Model {
         if (d != day.end()) day.erase(d);
         const int c = cellOf(s.Week, s.DaySeqNumber, s.LessonNo);
         if (c < 0) return;
-        --roomCells[size_t(room) * size_t(nC) + size_t(c)];
+        --roomAt(room, c);
         auto& g = groupCells[size_t(group) * size_t(nC) + size_t(c)];
         const auto e = std::find_if(g.begin(), g.end(), [&](const GroupCellEntry& x) {
             return x.sub == s.SubGroupNum && x.type == si.type;
@@ -390,6 +406,7 @@ struct FastPlacement::Model {
         for (int r = 0; r < nC; ++r)
             choiceRank[size_t(order[size_t(r)])] = r;
         cellTasks.assign(size_t(nC), {});
+        dayTasks.assign(size_t(nW * nD), {});
     }
 
     void loadReference() {
@@ -490,7 +507,7 @@ struct FastPlacement::Model {
                 if (!e.lecture)
                     for (size_t j = 0; j < i && ok; ++j)
                         if (q[j].room == r) ok = false;
-                if (ok && roomCells[size_t(rr.idx) * size_t(nC) + size_t(c)] > 0) ok = false;
+                if (ok && roomAt(rr.idx, c) > 0) ok = false;
                 if (ok && level(rr.restr, c) >= RestrictionLevel::Forbidden) ok = false;
                 if (ok) {
                     room = &rr;
@@ -533,8 +550,7 @@ struct FastPlacement::Model {
         lv = level(e.rGroup, c);
         if (lv >= RestrictionLevel::Forbidden) return Refusal::GroupRestricted;
         result += lv;
-        if (!lecture && roomCells[size_t(e.roomRef->idx) * size_t(nC) + size_t(c)] > 0)
-            return Refusal::RoomOccupied;
+        if (!lecture && roomAt(e.roomRef->idx, c) > 0) return Refusal::RoomOccupied;
         const TeacherCell& t = teacherCells[size_t(e.teacher) * size_t(nC) + size_t(c)];
         if (t.firstRow != 0 && !(lecture && t.firstLink == o.LinkCode)) return Refusal::TeacherBusy;
         const auto& g = groupCells[size_t(e.group) * size_t(nC) + size_t(c)];

@@ -220,6 +220,8 @@ int FastPlacement::EvaluateSituation(RunHost& host) {
             v.main = m.dayLoad(q, c);
             v.add = static_cast<short>(e);
             m.cellTasks[size_t(c)].push_back(ti);
+            auto& day = m.dayTasks[size_t(c / m.nL)];
+            if (day.empty() || day.back() != ti) day.push_back(ti);
             ++count;
             host.yield();
             if (glo.ProcessingDisabled.load() == 1) c = (c / m.nL) * m.nL + m.nL - 1;
@@ -227,7 +229,8 @@ int FastPlacement::EvaluateSituation(RunHost& host) {
         t.nv = count;
         t.evaluated = true;
         m.setGathering(t, q);
-        t.checkedAt.assign(size_t(m.nC), t.version);
+        for (VCell& v : t.v)
+            v.checkedAt = t.version;
         t.gradedAt.assign(size_t(m.nW * m.nD), t.version);
         m.totalVariants += count;
         const int nsl = t.kinds.front().nsl;

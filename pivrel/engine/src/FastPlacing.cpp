@@ -31,8 +31,6 @@ void FastPlacement::PlacingLessons(RunHost& host) {
     auto stopped = [&] { return glo.ProcessingDisabled.load() == 1; };
 
     std::vector<LL> q, q2;
-    std::vector<int> graded(m.tasks.size(), 0);
-    int gradeStamp = 0;
 
     // SetLessonTo(week, day, lesson, 0, AutoRoom, AutoMode) for the entry `T` of task `ti`.
     auto setLessonTo = [&](int ti, const Schedule& T, int c) -> long {
@@ -148,7 +146,7 @@ void FastPlacement::PlacingLessons(RunHost& host) {
         for (int t2 : atCell) {
             Task& t = m.tasks[size_t(t2)];
             if (!t.v[size_t(c)].valid) continue;
-            if (t.checkedAt[size_t(c)] == t.version && !m.placementTouches(t)) continue;
+            if (t.v[size_t(c)].checkedAt == t.version && !m.placementTouches(t)) continue;
             const Schedule* first = t.firstByKind();
             if (!first) {
                 dict_.ui().tell(
@@ -164,33 +162,28 @@ void FastPlacement::PlacingLessons(RunHost& host) {
                 continue;
             }
             if (m.check(t.q, c) < 0) m.invalidate(t, c);
-            t.checkedAt[size_t(c)] = t.version;
+            t.v[size_t(c)].checkedAt = t.version;
         }
-        // 4. The placed day re-graded, once per task.
-        const int base = (c / m.nL) * m.nL;
-        // Each task once: a stamp per task, not a search through the tasks seen.
-        ++gradeStamp;
-        for (int lc = base; lc < base + m.nL; ++lc) {
-            auto& tasksAt = m.cellTasks[size_t(lc)];
-            std::erase_if(tasksAt,
-                          [&](int t2) { return !m.tasks[size_t(t2)].v[size_t(lc)].valid; });
-            for (int t2 : tasksAt) {
-                Task& t = m.tasks[size_t(t2)];
-                if (!t.v[size_t(lc)].valid) continue;
-                if (graded[size_t(t2)] == gradeStamp) continue;
-                graded[size_t(t2)] = gradeStamp;
-                const Schedule* first = t.firstByKind();
-                if (!first) continue;
-                // The day's load changes only with the task's groups' lessons of the day or
-                // with its gathering.
-                const int wd = base / m.nL;
-                if (t.gradedAt[size_t(wd)] == t.version && !m.placementTouchesGroups(t)) continue;
-                const short est = m.dayLoad(t.q, lc);
-                for (int x = base; x < base + m.nL; ++x)
-                    if (t.v[size_t(x)].valid) t.v[size_t(x)].main = est;
-                t.gradedAt[size_t(wd)] = t.version;
-            }
-        }
+        // 4. The placed day re-graded, once per task. The day's load changes only with the
+        //    task's groups' lessons of the day or with its gathering; a task left without a
+        //    variant in the day leaves the day's list.
+        const int wd = c / m.nL;
+        const int base = wd * m.nL;
+        std::erase_if(m.dayTasks[size_t(wd)], [&](int t2) {
+            Task& t = m.tasks[size_t(t2)];
+            if (t.nv == 0) return true;
+            if (t.gradedAt[size_t(wd)] == t.version && !m.placementTouchesGroups(t)) return false;
+            bool any = false;
+            for (int x = base; x < base + m.nL && !any; ++x)
+                any = t.v[size_t(x)].valid;
+            if (!any) return true;
+            if (!t.firstByKind()) return false;
+            const short est = m.dayLoad(t.q, base);
+            for (int x = base; x < base + m.nL; ++x)
+                if (t.v[size_t(x)].valid) t.v[size_t(x)].main = est;
+            t.gradedAt[size_t(wd)] = t.version;
+            return false;
+        });
         m.variantOrder = VariantOrder::Insert;
         m.taskOrder = TaskOrder::LinkCode;
         (void)ti;
