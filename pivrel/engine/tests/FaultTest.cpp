@@ -4,8 +4,11 @@
 #include "School.h"
 #include "TimetableChecker.h"
 
+#include "SampleSchool.h"
 #include "pivrel/engine/AutoPlacement.h"
+#include "tamsel/TestFolder.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -78,6 +81,43 @@ TEST(Faults, ALinkWhoseSecondLessonCannotBeWrittenIsNotWrittenInTheAutomaticRun)
         EXPECT_TRUE(x.s.byRow(x.second.rowId).isUnplaced());
         EXPECT_FALSE(host.lines.contains(u("     Уроки размещены в Понедельник     урок № 1")));
         const QStringList problems = checkTimetable(x.t.dict());
+        EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
+    }
+}
+
+TEST(Faults, ADiskThatFillsUpInTheAutomaticRunStopsItWithEveryLinkWholeAndSaysSo) {
+    for (EnginePath path : {EnginePath::Fast, EnginePath::Reference}) {
+        SCOPED_TRACE(path == EnginePath::Fast ? "fast" : "reference");
+        TestFolder t;
+        sample::SampleOptions o;
+        o.size = sample::SchoolSize::Small;
+        QString error;
+        ASSERT_TRUE(sample::GenerateSampleSchool(t.dict(), o, nullptr, &error))
+            << error.toStdString();
+        ASSERT_TRUE(t.dict().loadSettings());
+        // The timetable file may not grow by a single page, as on a disk with no room left.
+        t.store().transactionHook = [](sqlite3* db, const std::vector<FileId>& files) {
+            if (std::find(files.begin(), files.end(), FileId::Schedule) == files.end()) return;
+            sqlite3_stmt* st = nullptr;
+            sqlite3_prepare_v2(db, "PRAGMA main.page_count", -1, &st, nullptr);
+            const int pages = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int(st, 0) : 0;
+            sqlite3_finalize(st);
+            sqlite3_exec(db,
+                         ("PRAGMA main.max_page_count=" + QByteArray::number(pages)).constData(),
+                         nullptr, nullptr, nullptr);
+        };
+        t.ui.answers = {Yes, Yes, Yes};
+        RecordingRunHost host;
+        t.glo().ProcessingDisabled = 0;
+        const PlacementResult r = AutoPlacement(t.dict()).run(TaskKind::All, 0, host, path);
+        t.store().transactionHook = nullptr;
+        EXPECT_EQ(r.end, PlacementResult::End::Failed)
+            << "a run that could not write ended as done";
+        bool toldFull = false;
+        for (const auto& m : t.ui.shown)
+            toldFull = toldFull || m.text.contains(u("переполн")) || m.text.contains(u("full"));
+        EXPECT_TRUE(toldFull) << "the full disk is not named: " << t.ui.last().toStdString();
+        const QStringList problems = checkTimetable(t.dict());
         EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
     }
 }
