@@ -194,10 +194,15 @@ int main(int argc, char** argv) {
     for (const bench::Operation& op : bench::operations())
         if (opNames.isEmpty() || opNames.contains(QLatin1String(op.name))) ops.push_back(&op);
 
+    // Columns as wide as their longest text: "large@0.85", the repair operation's title.
+    int titleWidth = 38;
+    for (const auto* op : ops)
+        titleWidth = std::max(titleWidth, static_cast<int>(u(op->title).size()) + 2);
+    const int sizeWidth = 12;
     if (tsv)
         out << "key\tsize\tweeks\truns\tmedian_ms\tpeak_mb\tnote\n";
     else
-        out << u("Операция").leftJustified(38) << u("Размер").leftJustified(8)
+        out << u("Операция").leftJustified(titleWidth) << u("Размер").leftJustified(sizeWidth)
             << u("Недель").rightJustified(6) << u("Прогонов").rightJustified(10)
             << u("Медиана, мс").rightJustified(13) << u("Пик памяти, МБ").rightJustified(16) << "  "
             << u("Примечание") << '\n';
@@ -291,7 +296,8 @@ int main(int argc, char** argv) {
                         << (peak < 0 ? QString() : QString::number(peak, 'f', 1)) << '\t'
                         << clean(error.isEmpty() ? note : u("ошибка: ") + error) << '\n';
                 } else {
-                    out << u(op->title).leftJustified(38) << sizeText.leftJustified(8)
+                    out << u(op->title).leftJustified(titleWidth)
+                        << sizeText.leftJustified(sizeWidth)
                         << QString::number(w).rightJustified(6);
                     if (!error.isEmpty()) {
                         out << u("   ошибка: ") << error << '\n';
