@@ -48,8 +48,11 @@ void FastPlacement::PlacingLessons(RunHost& host) {
         auto sch = m.tx->access<Schedule>();
         m.written = 0;
         // The lessons of one placement are written together or not at all: a link never
-        // ends half placed when the batch around it is committed.
-        if (const Outcome o = m.tx->savepoint(); !o.ok()) {
+        // ends half placed when the batch around it is committed. One lesson is one statement,
+        // atomic by itself; a savepoint would copy every page it changes once more.
+        const bool several =
+            std::count_if(targets.begin(), targets.end(), [](int x) { return x >= 0; }) > 1;
+        if (const Outcome o = several ? m.tx->savepoint() : Outcome::success(); !o.ok()) {
             dict_.errors().report(o.msgNo, o.args);
             m.writeFailed = true;
             return Refusal::WriteFailed;
@@ -64,14 +67,14 @@ void FastPlacement::PlacingLessons(RunHost& host) {
             s.RoomCode = q[k].room;
             const Outcome o = sch.update(s);
             if (!o.ok()) {
-                m.tx->rollbackToSavepoint();
+                if (several) m.tx->rollbackToSavepoint();
                 dict_.errors().report(o.msgNo, o.args);
                 m.writeFailed = true;
                 m.written = 0;
                 return Refusal::WriteFailed;
             }
         }
-        if (const Outcome o = m.tx->releaseSavepoint(); !o.ok()) {
+        if (const Outcome o = several ? m.tx->releaseSavepoint() : Outcome::success(); !o.ok()) {
             dict_.errors().report(o.msgNo, o.args);
             m.writeFailed = true;
             return Refusal::WriteFailed;
