@@ -98,6 +98,7 @@ struct Task {
     Short link = 0;
     bool evaluated = false;
     int nv = 0;
+    int nslMax = 0; ///< maxNsl() as the kinds were last counted: the task choice reads it
     int version = 0;
     /// The objects of the gathering folded into 64 bits each: a placement that shares no bit
     /// with them cannot touch the task, and most placements are ruled out without the lists.

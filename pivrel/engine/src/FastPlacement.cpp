@@ -55,6 +55,8 @@ bool FastPlacement::load() {
         t.kinds.back().entries.push_back(l);
         t.kinds.back().nsl = e.NumberOfSuchLessons;
     }
+    for (Task& t : m.tasks)
+        t.nslMax = t.maxNsl();
     m.taskOrder = TaskOrder::Kind;
     return true;
 }

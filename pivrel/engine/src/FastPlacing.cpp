@@ -127,6 +127,7 @@ void FastPlacement::PlacingLessons(RunHost& host) {
             std::erase_if(kinds, [](const Kind& k) { return k.entries.empty(); });
             for (Kind& k : kinds)
                 k.nsl = static_cast<int>(k.entries.size());
+            m.tasks[size_t(t)].nslMax = m.tasks[size_t(t)].maxNsl();
         }
         // The touched tasks gather anew; the others gather what they did.
         for (int t : touched) {
@@ -200,7 +201,7 @@ void FastPlacement::PlacingLessons(RunHost& host) {
         for (int ti = 0; ti < static_cast<int>(m.tasks.size()); ++ti) {
             const Task& t = m.tasks[size_t(ti)];
             if (t.nv <= 0) continue;
-            const int nsl = t.maxNsl();
+            const int nsl = t.nslMax;
             if (nsl == 0) continue;
             if (best < 0) {
                 best = ti;

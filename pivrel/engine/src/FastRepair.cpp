@@ -244,6 +244,7 @@ void FastPlacement::Repair(RunHost& host, int seconds) {
             std::erase_if(task.kinds, [](const Kind& k) { return k.entries.empty(); });
             for (Kind& k : task.kinds)
                 k.nsl = static_cast<int>(k.entries.size());
+            task.nslMax = task.maxNsl();
             placed += static_cast<int>(q.size());
             moves += moved;
             progress = true;
