@@ -68,9 +68,8 @@ struct LL {
     Schedule O;
     int teacher = -1;
     int group = -1;
-    bool lecture = false; ///< of its own link (O.LinkCode)
-    const std::vector<Long>* rooms = nullptr;
-    const std::vector<RoomRef>* roomRefs = nullptr; ///< `rooms`, resolved
+    bool lecture = false;                           ///< of its own link (O.LinkCode)
+    const std::vector<RoomRef>* roomRefs = nullptr; ///< the teacher's rooms for the subject
     Short sgrpType = 0;
     Short cycle = 0;
     int cycleMax = 0;
@@ -106,7 +105,7 @@ struct Task {
     std::vector<VCell> v;    ///< per cell
     std::vector<Kind> kinds; ///< in kind order
     std::vector<LL> q;
-    std::vector<int> teachers, groups, rooms;
+    std::vector<int> teachers, groups;
     std::vector<quint64> roomBits; ///< the rooms exactly (lists are long: common rooms)
     std::vector<int> gradedAt;     ///< per day of the cycle
 
@@ -183,7 +182,6 @@ struct FastPlacement::Model {
     QHash<Short, LinkInfo> links;
     QHash<Short, QString> teacherNames, groupIds;
     QHash<quint32, std::vector<short>> restrictions; ///< (type, code) -> level per cell
-    const std::vector<Long> noRooms;
     /// Room lists resolved on first use; node-based, so that the lessons' pointers stay valid.
     std::unordered_map<quint32, std::vector<RoomRef>> roomRefs;
 
@@ -199,9 +197,6 @@ struct FastPlacement::Model {
     std::vector<quint16> roomCells;
     size_t roomStride = 0;
     quint16& roomAt(int room, int c) { return roomCells[size_t(c) * roomStride + size_t(room)]; }
-    quint16 roomAt(int room, int c) const {
-        return roomCells[size_t(c) * roomStride + size_t(room)];
-    }
     void growRooms(size_t stride) {
         std::vector<quint16> wider(stride * size_t(nC), 0);
         for (size_t c = 0; c < size_t(nC); ++c)
@@ -274,10 +269,6 @@ struct FastPlacement::Model {
         roomIdx.insert(code, i);
         if (size_t(i) >= roomStride) growRooms(std::max<size_t>(roomStride * 2, 64));
         return i;
-    }
-    bool roomBusy(Long room, int c) const {
-        const auto it = roomIdx.constFind(room);
-        return it != roomIdx.constEnd() && roomAt(*it, c) > 0;
     }
 
     /// Enters a stored lesson into the occupancy of its cell and day.
@@ -448,14 +439,13 @@ struct FastPlacement::Model {
         l.teacher = teacherOf(o.TeacherCode);
         l.group = groupOf(o.GroupCode);
         l.lecture = lectureOf(o.LinkCode);
-        const auto rl = roomLists.constFind(pairKey(o.TeacherCode, o.ScienceCode));
-        l.rooms = rl == roomLists.constEnd() ? &noRooms : &*rl;
         auto refs = roomRefs.find(pairKey(o.TeacherCode, o.ScienceCode));
         if (refs == roomRefs.end()) {
+            const auto rl = roomLists.constFind(pairKey(o.TeacherCode, o.ScienceCode));
             std::vector<RoomRef> v;
-            v.reserve(l.rooms->size());
-            for (Long r : *l.rooms)
-                v.push_back(RoomRef{r, roomOf(r), restr(ObjectType::Room, r)});
+            if (rl != roomLists.constEnd())
+                for (Long r : *rl)
+                    v.push_back(RoomRef{r, roomOf(r), restr(ObjectType::Room, r)});
             refs = roomRefs.emplace(pairKey(o.TeacherCode, o.ScienceCode), std::move(v)).first;
         }
         l.roomRefs = &refs->second;
@@ -607,21 +597,19 @@ struct FastPlacement::Model {
         t.q = q;
         t.teachers.clear();
         t.groups.clear();
-        t.rooms.clear();
         t.teacherSig = t.groupSig = t.roomSig = 0;
         for (const LL& l : t.q) {
             t.teachers.push_back(l.teacher);
             t.teacherSig |= sigBit(l.teacher);
             t.groups.push_back(l.group);
             t.groupSig |= sigBit(l.group);
-            for (Long r : *l.rooms) {
-                t.rooms.push_back(roomOf(r));
-                t.roomSig |= sigBit(t.rooms.back());
-            }
         }
         t.roomBits.assign(roomIdx.size() / 64 + 1, 0);
-        for (int r : t.rooms)
-            t.roomBits[size_t(r) / 64] |= sigBit(r);
+        for (const LL& l : t.q)
+            for (const RoomRef& r : *l.roomRefs) {
+                t.roomSig |= sigBit(r.idx);
+                t.roomBits[size_t(r.idx) / 64] |= sigBit(r.idx);
+            }
     }
     static quint64 sigBit(int index) { return quint64(1) << (unsigned(index) & 63u); }
 
