@@ -6,7 +6,10 @@
 #include "EngineText.h"
 #include "tamsel/Transaction.h"
 
+#include <algorithm>
 #include <map>
+#include <set>
+#include <tuple>
 
 using namespace tamsel;
 
@@ -64,46 +67,48 @@ void Engine::PrepareTask(short Kind, short Code, RunHost& host) {
         return Kind == TaskKind::Group;
     });
 
-    // Entries are kept in link-code order as they are added (equal codes in arrival order).
-    auto insert = [&](const TaskQueueEntry& e) {
-        auto pos = std::upper_bound(tq.items.begin(), tq.items.end(), e,
-                                    [](const TaskQueueEntry& a, const TaskQueueEntry& b) {
-                                        return a.lesson.LinkCode < b.lesson.LinkCode;
-                                    });
-        tq.items.insert(pos, e);
-    };
+    // Entries end in link-code order, equal codes in arrival order. They are gathered in
+    // arrival order and sorted once: inserting each in place moved the whole queue for
+    // every lesson of a large school.
+    std::vector<TaskQueueEntry> items;
+    items.reserve(lessons.size());
+    std::set<Short> linksRead;
+    // An unlinked lesson joins the first earlier one of its subject, teacher, group,
+    // subgroup and room: all of those share one provisional code.
+    std::map<std::tuple<Short, Short, Short, Short, Long>, Short> provisionalOf;
     for (const Schedule& L : lessons) {
         if (L.LinkCode != 0) {
-            if (queues::findTask(tq, L.LinkCode) < 0) {
+            if (!linksRead.contains(L.LinkCode)) {
                 Schedule lf;
                 lf.LinkCode = L.LinkCode;
                 sch.forEach(Schedule::LinkCodeKey, lf, 1, [&](const Schedule& s) {
-                    if (s.isUnplaced()) insert(TaskQueueEntry{s, 0, 0, 0, 0});
+                    if (s.isUnplaced()) {
+                        items.push_back(TaskQueueEntry{s, 0, 0, 0, 0});
+                        linksRead.insert(L.LinkCode);
+                    }
                     return true;
                 });
             }
         } else {
-            Short code = 0;
-            for (const TaskQueueEntry& t : tq.items) {
-                if (t.lesson.LinkCode > 0) break;
-                const Schedule& x = t.lesson;
-                if (x.ScienceCode == L.ScienceCode && x.TeacherCode == L.TeacherCode &&
-                    x.GroupCode == L.GroupCode && x.SubGroupNum == L.SubGroupNum &&
-                    x.RoomCode == L.RoomCode) {
-                    code = x.LinkCode;
-                    break;
-                }
-            }
+            const auto [it, fresh] = provisionalOf.try_emplace(
+                std::tuple{L.ScienceCode, L.TeacherCode, L.GroupCode, L.SubGroupNum, L.RoomCode},
+                Short(0));
+            if (fresh) it->second = --provisional;
             TaskQueueEntry e{L, 0, 0, 0, 0};
-            e.lesson.LinkCode = code != 0 ? code : --provisional;
-            insert(e);
+            e.lesson.LinkCode = it->second;
+            items.push_back(std::move(e));
         }
         host.yield();
         if (stopped()) {
-            tq.clear();
+            items.clear();
             break;
         }
     }
+    std::stable_sort(items.begin(), items.end(),
+                     [](const TaskQueueEntry& a, const TaskQueueEntry& b) {
+                         return a.lesson.LinkCode < b.lesson.LinkCode;
+                     });
+    tq.items = std::move(items);
     queues::CountSuchLessons(tq);
     if (DebugProcEnabled(dict_, QStringLiteral("PrepareTask")))
         displayQueues(QStringLiteral("PrepareTask"), QStringLiteral("PrepareTask"));
