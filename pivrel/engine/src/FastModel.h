@@ -63,13 +63,26 @@ struct RoomRef {
     const std::vector<short>* restr = nullptr;
 };
 
+/// A teacher's rooms for a subject, resolved once, and per cell the point from which the
+/// search for a free room starts: the rooms before it are occupied or forbidden there. The
+/// placing phase only adds lessons, so the point only moves on; a lesson taken out of a cell
+/// (the repair) raises the cell's epoch, which restarts that cell's searches.
+struct RoomChoice {
+    std::vector<RoomRef> rooms;
+    struct SearchStart {
+        quint32 epoch = 0;
+        quint32 from = 0;
+    };
+    std::vector<SearchStart> start; ///< per cell, sized on the first search
+};
+
 /// One lesson of a gathered group with what the checks need, resolved once.
 struct LL {
     Schedule O;
     int teacher = -1;
     int group = -1;
-    bool lecture = false;                           ///< of its own link (O.LinkCode)
-    const std::vector<RoomRef>* roomRefs = nullptr; ///< the teacher's rooms for the subject
+    bool lecture = false;           ///< of its own link (O.LinkCode)
+    RoomChoice* roomList = nullptr; ///< the teacher's rooms for the subject
     Short sgrpType = 0;
     Short cycle = 0;
     int cycleMax = 0;
@@ -183,7 +196,8 @@ struct FastPlacement::Model {
     QHash<Short, QString> teacherNames, groupIds;
     QHash<quint32, std::vector<short>> restrictions; ///< (type, code) -> level per cell
     /// Room lists resolved on first use; node-based, so that the lessons' pointers stay valid.
-    std::unordered_map<quint32, std::vector<RoomRef>> roomRefs;
+    std::unordered_map<quint32, RoomChoice> resolvedRoomLists;
+    std::vector<quint32> cellEpoch; ///< per cell: lessons taken out of it (see RoomChoice)
 
     // Timetable
     std::vector<Schedule> recs;
@@ -320,6 +334,8 @@ struct FastPlacement::Model {
         const int c = cellOf(s.Week, s.DaySeqNumber, s.LessonNo);
         if (c < 0) return;
         --roomAt(room, c);
+        if (cellEpoch.empty()) cellEpoch.assign(size_t(nC), 0);
+        ++cellEpoch[size_t(c)];
         auto& g = groupCells[size_t(group) * size_t(nC) + size_t(c)];
         const auto e = std::find_if(g.begin(), g.end(), [&](const GroupCellEntry& x) {
             return x.sub == s.SubGroupNum && x.type == si.type;
@@ -439,16 +455,17 @@ struct FastPlacement::Model {
         l.teacher = teacherOf(o.TeacherCode);
         l.group = groupOf(o.GroupCode);
         l.lecture = lectureOf(o.LinkCode);
-        auto refs = roomRefs.find(pairKey(o.TeacherCode, o.ScienceCode));
-        if (refs == roomRefs.end()) {
+        auto refs = resolvedRoomLists.find(pairKey(o.TeacherCode, o.ScienceCode));
+        if (refs == resolvedRoomLists.end()) {
             const auto rl = roomLists.constFind(pairKey(o.TeacherCode, o.ScienceCode));
-            std::vector<RoomRef> v;
+            RoomChoice v;
             if (rl != roomLists.constEnd())
                 for (Long r : *rl)
-                    v.push_back(RoomRef{r, roomOf(r), restr(ObjectType::Room, r)});
-            refs = roomRefs.emplace(pairKey(o.TeacherCode, o.ScienceCode), std::move(v)).first;
+                    v.rooms.push_back(RoomRef{r, roomOf(r), restr(ObjectType::Room, r)});
+            refs = resolvedRoomLists.emplace(pairKey(o.TeacherCode, o.ScienceCode), std::move(v))
+                       .first;
         }
-        l.roomRefs = &refs->second;
+        l.roomList = &refs->second;
         const SciInfo& si = sci(o.ScienceCode);
         l.sgrpType = si.type;
         l.cycle = si.cycle;
@@ -490,20 +507,29 @@ struct FastPlacement::Model {
         long add = 0;
         for (size_t i = 0; i < q.size(); ++i) {
             LL& e = q[i];
-            // SetLessonRoom / RoomIsAvaliable
+            // SetLessonRoom / RoomIsAvaliable: the first room of the list that is free and
+            // allowed in the cell and, but for a lecture, not taken by an earlier lesson.
+            RoomChoice& list = *e.roomList;
+            const auto unusable = [&](const RoomRef& rr) {
+                return roomAt(rr.idx, c) > 0 || level(rr.restr, c) >= RestrictionLevel::Forbidden;
+            };
+            if (list.start.empty()) list.start.resize(size_t(nC));
+            RoomChoice::SearchStart& from = list.start[size_t(c)];
+            const quint32 epoch = cellEpoch.empty() ? 0 : cellEpoch[size_t(c)];
+            if (from.epoch != epoch) from = {epoch, 0};
+            size_t k = from.from;
+            const size_t n = list.rooms.size();
+            while (k < n && unusable(list.rooms[k]))
+                ++k;
+            from.from = quint32(k);
             const RoomRef* room = nullptr;
-            for (const RoomRef& rr : *e.roomRefs) {
-                const Long r = rr.code;
+            for (; k < n && !room; ++k) {
+                const RoomRef& rr = list.rooms[k];
                 bool ok = true;
                 if (!e.lecture)
                     for (size_t j = 0; j < i && ok; ++j)
-                        if (q[j].room == r) ok = false;
-                if (ok && roomAt(rr.idx, c) > 0) ok = false;
-                if (ok && level(rr.restr, c) >= RestrictionLevel::Forbidden) ok = false;
-                if (ok) {
-                    room = &rr;
-                    break;
-                }
+                        if (q[j].room == rr.code) ok = false;
+                if (ok && !unusable(rr)) room = &rr;
             }
             if (!room || room->code == 0) return Refusal::RoomOccupied;
             e.room = room->code;
@@ -542,19 +568,24 @@ struct FastPlacement::Model {
         if (lv >= RestrictionLevel::Forbidden) return Refusal::GroupRestricted;
         result += lv;
         if (!lecture && roomAt(e.roomRef->idx, c) > 0) return Refusal::RoomOccupied;
-        const TeacherCell& t = teacherCells[size_t(e.teacher) * size_t(nC) + size_t(c)];
-        if (t.firstRow != 0 && !(lecture && t.firstLink == o.LinkCode)) return Refusal::TeacherBusy;
-        const auto& g = groupCells[size_t(e.group) * size_t(nC) + size_t(c)];
-        if (!g.empty()) {
-            if (o.SubGroupNum == 0) return Refusal::GroupBusy;
-            bool other = false;
-            for (const GroupCellEntry& x : g) {
-                if (x.sub == 0) return Refusal::WholeGroupBusy;
-                if (x.sub == o.SubGroupNum || x.type != e.sgrpType) other = true;
-            }
-            if (other) return Refusal::GroupBusy;
-        }
+        if (teacherBusy(e, c)) return Refusal::TeacherBusy;
+        if (const long g = groupRefusal(e, c); g < 0) return g;
         return result;
+    }
+    bool teacherBusy(const LL& e, int c) const {
+        const TeacherCell& t = teacherCells[size_t(e.teacher) * size_t(nC) + size_t(c)];
+        return t.firstRow != 0 && !(e.lecture && t.firstLink == e.O.LinkCode);
+    }
+    long groupRefusal(const LL& e, int c) const {
+        const auto& g = groupCells[size_t(e.group) * size_t(nC) + size_t(c)];
+        if (g.empty()) return 0;
+        if (e.O.SubGroupNum == 0) return Refusal::GroupBusy;
+        bool other = false;
+        for (const GroupCellEntry& x : g) {
+            if (x.sub == 0) return Refusal::WholeGroupBusy;
+            if (x.sub == e.O.SubGroupNum || x.type != e.sgrpType) other = true;
+        }
+        return other ? Refusal::GroupBusy : 0;
     }
 
     /// EstimateDayLoad.
@@ -606,7 +637,7 @@ struct FastPlacement::Model {
         }
         t.roomBits.assign(roomIdx.size() / 64 + 1, 0);
         for (const LL& l : t.q)
-            for (const RoomRef& r : *l.roomRefs) {
+            for (const RoomRef& r : l.roomList->rooms) {
                 t.roomSig |= sigBit(r.idx);
                 t.roomBits[size_t(r.idx) / 64] |= sigBit(r.idx);
             }

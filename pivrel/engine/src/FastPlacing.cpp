@@ -144,12 +144,13 @@ void FastPlacement::PlacingLessons(RunHost& host) {
         //    uses nothing the placement used, and was checked here with that gathering
         //    already, would get the same answer: it is skipped.
         //    A variant once gone never comes back, so a cell's list drops the tasks that lost
-        //    it (the order of the list does not matter).
+        //    it, in the same pass (the list is only a superset of the tasks with the cell).
         auto& atCell = m.cellTasks[size_t(c)];
-        std::erase_if(atCell, [&](int t2) { return !m.tasks[size_t(t2)].v[size_t(c)].valid; });
-        for (int t2 : atCell) {
+        size_t kept = 0;
+        for (const int t2 : atCell) {
             Task& t = m.tasks[size_t(t2)];
             if (!t.v[size_t(c)].valid) continue;
+            atCell[kept++] = t2;
             if (t.v[size_t(c)].checkedAt == t.version && !m.placementTouches(t)) continue;
             const Schedule* first = t.firstByKind();
             if (!first) {
@@ -168,6 +169,7 @@ void FastPlacement::PlacingLessons(RunHost& host) {
             if (m.check(t.q, c) < 0) m.invalidate(t, c);
             t.v[size_t(c)].checkedAt = t.version;
         }
+        atCell.resize(kept);
         // 4. The placed day re-graded, once per task. The day's load changes only with the
         //    task's groups' lessons of the day or with its gathering; a task left without a
         //    variant in the day leaves the day's list.
