@@ -8,6 +8,10 @@
 #include <QThread>
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
 #ifdef Q_OS_WIN
 #include <io.h>
 #else
@@ -278,6 +282,23 @@ bool DataFile::checkStructure() {
     return true;
 }
 
+bool DataFile::checkDeeply() {
+    if (checked_) return true;
+    const QFileInfo info(path_);
+    if (!info.isFile() || info.size() == 0) return false;
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(path_).constData(), &db,
+                             SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    QString result;
+    if (rc == SQLITE_OK) {
+        sqlite3_busy_timeout(db, busyTimeoutMs());
+        rc = execScalar(db, QStringLiteral("PRAGMA integrity_check(1)"), &result);
+    }
+    sqlite3_close_v2(db);
+    checked_ = rc == SQLITE_OK && result == QLatin1String("ok");
+    return checked_;
+}
+
 // ---------------------------------------------------------------------------------------
 Store::Store(const Globals& glo, ErrorReporter& errors, QString workDir)
     : glo_(glo), errors_(errors), workDir_(std::move(workDir)) {
@@ -302,6 +323,39 @@ QString Store::diskName(FileId id) const {
 void Store::refreshPaths() {
     for (int i = 0; i < PhysicalFileCount; ++i)
         files_[static_cast<size_t>(i)]->setPath(diskName(static_cast<FileId>(i)));
+}
+
+void Store::checkAhead(const std::vector<FileId>& ids) {
+    std::vector<DataFile*> todo;
+    for (FileId id : ids) {
+        DataFile& f = file(id);
+        if (!f.checked() && !f.isOpen() && std::find(todo.begin(), todo.end(), &f) == todo.end())
+            todo.push_back(&f);
+    }
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    if (todo.size() < 2 || cores < 2) return; // one at a time is what the opens do anyway
+    // The largest files first, so that the threads end together.
+    std::sort(todo.begin(), todo.end(), [](const DataFile* a, const DataFile* b) {
+        return QFileInfo(a->path()).size() > QFileInfo(b->path()).size();
+    });
+    // Each thread checks whole files, each on a connection of its own.
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+        for (size_t i; (i = next.fetch_add(1)) < todo.size();)
+            todo[i]->checkDeeply();
+    };
+    std::vector<std::thread> threads;
+    for (unsigned t = 1; t < std::min<unsigned>(cores, unsigned(todo.size())); ++t)
+        threads.emplace_back(work);
+    work();
+    for (std::thread& t : threads)
+        t.join();
+}
+
+void Store::checkAllAhead() {
+    std::vector<FileId> ids;
+    for (int i = 0; i < PhysicalFileCount; ++i) ids.push_back(static_cast<FileId>(i));
+    checkAhead(ids);
 }
 
 void Store::closeAll() {

@@ -43,6 +43,33 @@ TEST(Failure, NotADatabase) {
     expectRefused(t, FileId::Teacher, u("Неверная структура файла"));
 }
 
+// The deep check may run for many files at once before they are opened; a file it cannot
+// pass is still refused by its own open, with the same message, and no file is created.
+TEST(Failure, FilesCheckedAheadStillReportTheirDamage) {
+    TestFolder t;
+    {
+        FileUse teachers(t.store(), FileId::Teacher);
+        FileUse rooms(t.store(), FileId::Room);
+    }
+    t.store().closeAll();
+    write(t.store().diskName(FileId::Group), QByteArray("Это не база данных, а текст.\n").repeated(200));
+    Globals glo;
+    RecordingUserInterface ui;
+    ErrorReporter errors(ui);
+    Store store(glo, errors, t.path()); // a new process: nothing checked yet
+    store.checkAhead({FileId::Teacher, FileId::Room, FileId::Group, FileId::Stream});
+    EXPECT_TRUE(store.file(FileId::Teacher).checked());
+    EXPECT_TRUE(store.file(FileId::Room).checked());
+    EXPECT_FALSE(store.file(FileId::Group).checked());
+    EXPECT_FALSE(QFile::exists(store.diskName(FileId::Stream)));
+    EXPECT_TRUE(ui.shown.isEmpty()) << "the check ahead reports nothing itself";
+    EXPECT_TRUE(store.file(FileId::Teacher).open());
+    EXPECT_FALSE(store.file(FileId::Group).open());
+    ASSERT_EQ(ui.shown.size(), 1);
+    EXPECT_EQ(ui.shown[0].text, u("Файл (") + store.diskName(FileId::Group) +
+                                    u(") не может быть открыт.  Ошибка: Неверная структура файла."));
+}
+
 TEST(Failure, ZeroLengthFile) {
     TestFolder t;
     write(t.store().diskName(FileId::Group), QByteArray());

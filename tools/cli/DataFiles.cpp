@@ -26,6 +26,7 @@ bool loadSchoolSettings(QTextStream& err, const char* command, tamsel::Dictionar
 
 bool openExistingDataFiles(tamsel::Dictionary& dict,
                            std::vector<std::unique_ptr<tamsel::FileUse>>& uses, QString* failed) {
+    dict.store().checkAllAhead();
     for (int i = 0; i < tamsel::PhysicalFileCount; ++i) {
         const auto id = static_cast<tamsel::FileId>(i);
         const QString path = dict.store().diskName(id);

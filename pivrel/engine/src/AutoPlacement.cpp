@@ -98,6 +98,7 @@ PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, Engin
     // Every file the run reads must open before anything starts: a damaged or locked file
     // is named once and the run ends without touching the timetable.
     std::vector<std::unique_ptr<FileUse>> uses;
+    dict_.store().checkAhead(Engine::files());
     for (FileId id : Engine::files()) {
         uses.push_back(std::make_unique<FileUse>(dict_.store(), id));
         if (!*uses.back()) return finish(PlacementResult::End::Failed);

@@ -33,6 +33,12 @@ public:
     /// Closes whatever the use count, e.g. before the archive replaces the file.
     void forceClose();
     bool isOpen() const { return db_ != nullptr; }
+    /// Whether the deep check (every key against the table) has passed in this process.
+    bool checked() const { return checked_; }
+    /// Runs the deep check on a connection of its own, read only, without reporting; true
+    /// when the file exists and passed, after which its open skips the check. Safe to call
+    /// for different files from different threads.
+    bool checkDeeply();
     int users() const { return users_; }
     const Outcome& lastError() const { return lastError_; }
 
@@ -78,6 +84,13 @@ public:
 
     /// Typed access over a file's own connection; messages are shown when `report` is set.
     template <class R> Access<R> access(bool report = true);
+
+    /// Runs the deep check of the given files not checked yet on all cores at once, so that
+    /// opening them one after another later finds them checked. It reports nothing: a file
+    /// that fails is left unchecked, and its own open reports it or rebuilds its keys.
+    void checkAhead(const std::vector<FileId>& ids);
+    /// checkAhead() for every data file.
+    void checkAllAhead();
 
     /// Picks up changed FN: settings for files that are closed.
     void refreshPaths();
