@@ -81,8 +81,8 @@ struct LL {
     Schedule O;
     int teacher = -1;
     int group = -1;
-    bool lecture = false;           ///< of its own link (O.LinkCode)
-    RoomChoice* roomList = nullptr; ///< the teacher's rooms for the subject
+    bool lecture = false;             ///< of its own link (O.LinkCode)
+    RoomChoice* roomChoice = nullptr; ///< the teacher's rooms for the subject
     Short sgrpType = 0;
     Short cycle = 0;
     int cycleMax = 0;
@@ -465,7 +465,7 @@ struct FastPlacement::Model {
             refs = resolvedRoomLists.emplace(pairKey(o.TeacherCode, o.ScienceCode), std::move(v))
                        .first;
         }
-        l.roomList = &refs->second;
+        l.roomChoice = &refs->second;
         const SciInfo& si = sci(o.ScienceCode);
         l.sgrpType = si.type;
         l.cycle = si.cycle;
@@ -509,7 +509,7 @@ struct FastPlacement::Model {
             LL& e = q[i];
             // SetLessonRoom / RoomIsAvaliable: the first room of the list that is free and
             // allowed in the cell and, but for a lecture, not taken by an earlier lesson.
-            RoomChoice& list = *e.roomList;
+            RoomChoice& list = *e.roomChoice;
             const auto unusable = [&](const RoomRef& rr) {
                 return roomAt(rr.idx, c) > 0 || level(rr.restr, c) >= RestrictionLevel::Forbidden;
             };
@@ -637,7 +637,7 @@ struct FastPlacement::Model {
         }
         t.roomBits.assign(roomIdx.size() / 64 + 1, 0);
         for (const LL& l : t.q)
-            for (const RoomRef& r : l.roomList->rooms) {
+            for (const RoomRef& r : l.roomChoice->rooms) {
                 t.roomSig |= sigBit(r.idx);
                 t.roomBits[size_t(r.idx) / 64] |= sigBit(r.idx);
             }

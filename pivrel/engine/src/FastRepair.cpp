@@ -129,9 +129,9 @@ void FastPlacement::Repair(RunHost& host, int seconds) {
                             block(i);
                 // And the holder of each lesson's first room, when its rooms are all taken.
                 for (const LL& e : q)
-                    if (!e.roomList->rooms.empty())
+                    if (!e.roomChoice->rooms.empty())
                         for (int i : m.recordsAt[size_t(c)])
-                            if (m.recs[size_t(i)].RoomCode == e.roomList->rooms.front().code)
+                            if (m.recs[size_t(i)].RoomCode == e.roomChoice->rooms.front().code)
                                 block(i);
                 if (blockers.empty() || std::any_of(blockers.begin(), blockers.end(), [&](int i) {
                         return !m.placedByRun[size_t(i)];
