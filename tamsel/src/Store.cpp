@@ -290,10 +290,9 @@ bool DataFile::checkDeeply() {
     int rc = sqlite3_open_v2(QFile::encodeName(path_).constData(), &db,
                              SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
     QString result;
-    if (rc == SQLITE_OK) {
-        sqlite3_busy_timeout(db, busyTimeoutMs());
-        rc = execScalar(db, QStringLiteral("PRAGMA integrity_check(1)"), &result);
-    }
+    // No waiting for another program's lock here: a locked file is left to its own open,
+    // which waits and names it once, instead of the wait being paid twice.
+    if (rc == SQLITE_OK) rc = execScalar(db, QStringLiteral("PRAGMA integrity_check(1)"), &result);
     sqlite3_close_v2(db);
     checked_ = rc == SQLITE_OK && result == QLatin1String("ok");
     return checked_;
@@ -335,9 +334,11 @@ void Store::checkAhead(const std::vector<FileId>& ids) {
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     if (todo.size() < 2 || cores < 2) return; // one at a time is what the opens do anyway
     // The largest files first, so that the threads end together.
-    std::sort(todo.begin(), todo.end(), [](const DataFile* a, const DataFile* b) {
-        return QFileInfo(a->path()).size() > QFileInfo(b->path()).size();
-    });
+    std::vector<std::pair<qint64, DataFile*>> bySize;
+    for (DataFile* f : todo) bySize.emplace_back(QFileInfo(f->path()).size(), f);
+    std::stable_sort(bySize.begin(), bySize.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (size_t i = 0; i < todo.size(); ++i) todo[i] = bySize[i].second;
     // Each thread checks whole files, each on a connection of its own.
     std::atomic<size_t> next{0};
     const auto work = [&] {
