@@ -46,6 +46,24 @@ TEST(UpdateSchedule, SinglesFollowTheNewHoursAndTakenEntriesStay) {
     EXPECT_EQ(p.t.dict().access<Schedule>().byRowId(placed.rowId).LessonNo, u("1"));
 }
 
+TEST(UpdateSchedule, EntriesGivenToATeacherStayWhenTheHoursGoDown) {
+    Plan p;
+    TrainingCourse tc = p.item(1, 6, 0);
+    const std::vector<Schedule> before = p.entries(tc, 1);
+    ASSERT_EQ(before.size(), 6u);
+    // The first two of them are given to a teacher in the load, not placed yet.
+    for (size_t i = 0; i < 2; ++i) {
+        Schedule x = before[i];
+        x.TeacherCode = 1;
+        ASSERT_TRUE(p.t.dict().access<Schedule>().update(x).ok());
+    }
+    const ScheduleUpdate r = p.change(tc, 3, 0);
+    EXPECT_EQ(r.result, 0);
+    p.expectEntriesFollowPlan();
+    for (size_t i = 0; i < 2; ++i)
+        EXPECT_EQ(p.t.dict().access<Schedule>().byRowId(before[i].rowId).TeacherCode, 1);
+}
+
 TEST(UpdateSchedule, TakenEntriesBeyondTheNewHoursRefuseWithTheExactText) {
     Plan p;
     TrainingCourse tc = p.item(1, 5, 0);

@@ -233,6 +233,24 @@ TEST(Relations, RenumberingABellInUseIsRefusedAndSetBack) {
     EXPECT_EQ(moved, 2);
 }
 
+// A bell saved without a number has no lessons: the unplaced ones, whose lesson number is
+// blank too, are not its children when it is numbered later or deleted.
+TEST(Relations, ABellSavedWithoutANumberLeavesTheUnplacedLessonsAlone) {
+    Timetable s;
+    const auto unplaced = [&] { return s.count([](const Schedule& l) { return l.isUnplaced(); }); };
+    const size_t lessons = s.lessons().size();
+    const int before = unplaced();
+    ASSERT_GT(before, 0);
+    LessonBell numbered = s.bell("");
+    numbered.LessonNo = QStringLiteral("3");
+    EXPECT_TRUE(s.rel.update(numbered));
+    EXPECT_EQ(unplaced(), before);
+    const LessonBell blank = s.bell("");
+    EXPECT_TRUE(s.rel.remove(blank));
+    EXPECT_EQ(unplaced(), before);
+    EXPECT_EQ(s.lessons().size(), lessons);
+}
+
 TEST(Relations, DeletingALinkClearsLessonsAndMembers) {
     Timetable s;
     LsnLink link;

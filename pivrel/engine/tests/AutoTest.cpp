@@ -5,6 +5,9 @@
 
 #include "pivrel/engine/AutoPlacement.h"
 
+#include <map>
+#include <set>
+
 #include <gtest/gtest.h>
 
 using namespace tamsel;
@@ -109,6 +112,35 @@ TEST(Auto, TasksOfOneKindAndWholeLinksOfAGroup) {
     EXPECT_EQ(q[4].lesson.GroupCode, 2);
     EXPECT_EQ(q[4].NumberOfSuchLessons, 1);
     EXPECT_EQ(host.lines.last(), u("    Запланировано для расстановки 5 уроков."));
+}
+
+TEST(Auto, UnlinkedLessonsShareATaskOnlyWhenSubjectTeacherGroupSubgroupAndRoomMatch) {
+    Fixture f;
+    const Schedule base = f.s.lesson(1, 1, 1, 1);
+    const Schedule twin = f.s.lesson(1, 1, 1, 1);
+    const Schedule otherItem = f.s.lesson(4, 1, 1, 1); // the plan item is not part of the kind
+    const Schedule differing[] = {
+        f.s.lesson(2, 2, 1, 1),             // subject
+        f.s.lesson(1, 1, 2, 1),             // teacher
+        f.s.lesson(3, 1, 1, 2),             // group
+        f.s.lesson(1, 1, 1, 1, 1),          // subgroup
+        f.s.lesson(1, 1, 1, 1, 0, 0, 0, 2), // room
+    };
+    Engine e(f.t.dict());
+    RecordingRunHost host;
+    f.t.glo().ProcessingDisabled = 0;
+    e.PrepareTask(TaskKind::All, 0, host);
+    std::map<RowId, Short> codeOf;
+    for (const auto& t : f.t.glo().TaskQueue.items)
+        codeOf[t.lesson.rowId] = t.lesson.LinkCode;
+    ASSERT_EQ(codeOf.size(), 8u);
+    EXPECT_LT(codeOf[base.rowId], 0);
+    EXPECT_EQ(codeOf[twin.rowId], codeOf[base.rowId]);
+    EXPECT_EQ(codeOf[otherItem.rowId], codeOf[base.rowId]);
+    std::set<Short> codes{codeOf[base.rowId]};
+    for (const Schedule& d : differing)
+        codes.insert(codeOf[d.rowId]);
+    EXPECT_EQ(codes.size(), 6u);
 }
 
 TEST(Auto, TaskOrderByFreedomThenSizeThenLinkCode) {

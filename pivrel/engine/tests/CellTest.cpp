@@ -263,3 +263,19 @@ TEST(Cell, ComponentWithoutLessonIsSkippedAndRefusalChangesNoByte) {
     EXPECT_EQ(f.s.byRow(a.rowId).LessonNo, u("2"));
     EXPECT_EQ(f.s.byRow(b.rowId).LessonNo, u("2"));
 }
+
+TEST(Cell, TheLessonInHandIsTheOneWrittenNotAnotherOfItsItemWithAnotherRoom) {
+    Fixture f;
+    f.s.roomList(1, 1, 2, 10);
+    // Two unplaced lessons of one plan item and group; the second was given room 102.
+    const Schedule other = f.s.lesson(1, 1, 1, 1);
+    const Schedule inHand = f.s.lesson(1, 1, 1, 1, 0, 0, 0, 2);
+    EXPECT_GE(f.place(inHand, 1, 1, u("2"), 2, false, 0), 0);
+    const Schedule placed = f.s.byRow(inHand.rowId);
+    EXPECT_EQ(placed.DaySeqNumber, 1);
+    EXPECT_EQ(placed.LessonNo, u("2"));
+    EXPECT_EQ(placed.RoomCode, 2);
+    const Schedule left = f.s.byRow(other.rowId);
+    EXPECT_TRUE(left.isUnplaced());
+    EXPECT_EQ(left.RoomCode, 0);
+}

@@ -241,6 +241,21 @@ TEST(Differential, SelectedLessonVariants) {
     EXPECT_GT(compared, 5);
 }
 
+// A lesson left unplaced with a room of its own (kept from an earlier placement or set in
+// the files) is a lesson of its own: placing it moves that very record, not its twin
+// without a room.
+TEST(Differential, AnUnplacedLessonKeepingARoomIsTheOneItsTaskPlaces) {
+    auto build = [](TestFolder& t) {
+        School s(t, 4, 5, 1);
+        randomSchool(s, 11, 6, 8, 6, 12, 1, 4, 5);
+        for (const Schedule& x : s.schedule())
+            if (x.LinkCode == 0 && x.CoupledLesson == 0 && x.SubGroupNum == 0)
+                s.lesson(x.TrainingCourseItemCode, x.ScienceCode, x.TeacherCode, x.GroupCode, 0, 0,
+                         0, static_cast<Long>(1 + x.TrainingCourseItemCode % 6));
+    };
+    compare(build, TaskKind::All, 0, QStringLiteral("unplaced lessons keeping a room"));
+}
+
 // A lesson whose link code was taken away (by hand in the files, or by an older program)
 // stays out of the link: only lessons that belong to a link move with it, and every
 // "Урок размещен" line stands for a lesson written.
@@ -276,5 +291,7 @@ TEST(Differential, ALessonTakenOutOfItsLinkStaysOutOfIt) {
     EXPECT_EQ(r.lines.filter(QStringLiteral("     Уроки размещены")).size(),
               static_cast<qsizetype>(sittings.size()));
     for (const Schedule& s : r.schedule)
-        if (s.rowId == taken) EXPECT_EQ(s.LinkCode, 0);
+        if (s.rowId == taken) {
+            EXPECT_EQ(s.LinkCode, 0);
+        }
 }
