@@ -20,6 +20,15 @@ QString groupEntry(const QString& label, const QString& room, const QString& sub
 
 } // namespace
 
+TEST(ObjectSchedule, BellTimesReadAsOnAClockAfterNoonAndAroundMidnight) {
+    EXPECT_EQ(formatLessonTime(tamsel::timeOf(8, 30)), QStringLiteral("08:30"));
+    EXPECT_EQ(formatLessonTime(tamsel::timeOf(12, 0)), QStringLiteral("12:00"));
+    EXPECT_EQ(formatLessonTime(tamsel::timeOf(13, 45)), QStringLiteral("13:45"));
+    EXPECT_EQ(formatLessonTime(tamsel::timeOf(23, 59)), QStringLiteral("23:59"));
+    EXPECT_EQ(formatLessonTime(tamsel::timeOf(0, 5)), QStringLiteral("00:05"));
+    EXPECT_EQ(formatLessonTime(0), QString()); // no time stored
+}
+
 TEST(ObjectSchedule, EightDaysPrintTwoColumnSetsTheSecondWithFourBlankColumns) {
     TestSchool s;
     s.days(8);

@@ -1,6 +1,7 @@
 // Linked lessons, cell admissibility and room choice.
 
 #include "School.h"
+#include "TimetableChecker.h"
 
 #include "pivrel/engine/Engine.h"
 
@@ -29,6 +30,11 @@ struct Fixture {
         s.group(2, u("10"), u("Б"));
         s.room(1, u("101"));
         s.room(2, u("102"));
+    }
+    // Whatever a test placed by hand, the timetable it leaves breaks no rule.
+    ~Fixture() {
+        const QStringList problems = checkTimetable(t.dict());
+        EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
     }
     long place(const Schedule& lesson, short w, short d, const QString& l, long room,
                bool autoRoom, short autoMode) {
