@@ -145,6 +145,15 @@ TEST(ListWindows, LessonBellGridReplacesTheBells) {
     EXPECT_EQ(column(w.bells(), 2).first(), u("9:20"));
     EXPECT_FALSE(
         w.bells()->model()->setData(w.bells()->model()->index(0, 2), u("25:99"), Qt::EditRole));
+    // A clock's limits: the last minute of the day is a time, the next one and minute 60 not.
+    EXPECT_TRUE(
+        w.bells()->model()->setData(w.bells()->model()->index(2, 2), u("23:59"), Qt::EditRole));
+    EXPECT_EQ(column(w.bells(), 2).last(), u("23:59"));
+    for (const char* wrong : {"24:00", "10:60", "-1:30"})
+        EXPECT_FALSE(
+            w.bells()->model()->setData(w.bells()->model()->index(2, 2), u(wrong), Qt::EditRole))
+            << wrong;
+    EXPECT_EQ(column(w.bells(), 2).last(), u("23:59"));
 }
 
 TEST(ListWindows, SubgroupCountsStayWithinTwoToThirtyAndOneEditAppliesToTheSelection) {
@@ -162,6 +171,9 @@ TEST(ListWindows, SubgroupCountsStayWithinTwoToThirtyAndOneEditAppliesToTheSelec
     EXPECT_FALSE(list->model()->setData(list->model()->index(0, 1), 31, Qt::EditRole));
     EXPECT_FALSE(list->model()->setData(list->model()->index(0, 1), 1, Qt::EditRole));
     EXPECT_TRUE(t.ui.last().contains(u("2 и 30"))) << t.ui.last().toStdString();
+    // Both limits themselves are counts a type may have.
+    EXPECT_TRUE(list->model()->setData(list->model()->index(1, 1), 30, Qt::EditRole));
+    EXPECT_TRUE(list->model()->setData(list->model()->index(1, 1), 2, Qt::EditRole));
     // Rows 1 and 3 selected: one edit sets both.
     list->view()->selectionModel()->select(list->model()->index(0, 0),
                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);

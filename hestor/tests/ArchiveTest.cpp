@@ -84,15 +84,18 @@ void spoil(TestFolder& t) {
 TEST(Archive, SavedSpoiledAndRestoredGivesExactlyTheSavedFiles) {
     TestFolder t;
     smallSchool(t, 2);
+    t.glo().CommonTypeRoomCode = 3; // saved with the files, as the cycle's length is
     const auto saved = digests(t.path());
     Archive rec;
     ASSERT_TRUE(BackupSchedule(t.dict(), rec));
     EXPECT_EQ(rec.WeeksInCycle, 2);
+    EXPECT_EQ(rec.CommonTypeRoomCode, 3);
     EXPECT_EQ(rec.SaveDate, dayNumberOf(QDate::currentDate()));
     EXPECT_FALSE(rec.ScheduleFile.isEmpty());
     spoil(t);
     t.store().closeAll();
     t.glo().WeeksInCycle = 5;
+    t.glo().CommonTypeRoomCode = 4;
     ASSERT_NE(digests(t.path()), saved);
 
     // "Да" (save the current data first) leaves everything as it is.
@@ -106,6 +109,7 @@ TEST(Archive, SavedSpoiledAndRestoredGivesExactlyTheSavedFiles) {
     ASSERT_TRUE(RestoreSchedule(t.dict(), rec));
     EXPECT_EQ(digests(t.path()), saved);
     EXPECT_EQ(t.glo().WeeksInCycle, 2);
+    EXPECT_EQ(t.glo().CommonTypeRoomCode, 3);
     EXPECT_FALSE(QFileInfo::exists(t.file(u("Korvel.restore"))));
     // The data opens and reads as before.
     FileUse use(t.store(), FileId::Teacher);

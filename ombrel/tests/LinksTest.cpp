@@ -83,6 +83,44 @@ TEST(Links, SubgroupsAreLinkedOnceAndWholeGroupsNever) {
         EXPECT_EQ(s.LinkCode, 0);
 }
 
+TEST(Links, LinkingSubgroupsLeavesLinksMadeByHandAndNamesInUseAlone) {
+    {
+        Plan p; // 5-А/1's English was dropped into a link by hand: only 5-А/2's is linked now
+        const TrainingCourse english = p.item(2, 2, 0);
+        const Group a = p.t.dict().access<Group>().all(Group::GroupIdKey).front();
+        LsnLink byHand;
+        ASSERT_TRUE(AddToLinkList(p.t.dict(), byHand, p.entries(english, a.GroupCode, 1).front()));
+        bool ok = false;
+        EXPECT_EQ(LinkGroupSubgroups(p.t.dict(), a, &ok), 1);
+        EXPECT_TRUE(ok);
+        for (const Schedule& s : p.entries(english, a.GroupCode, 1))
+            EXPECT_EQ(s.LinkCode, byHand.LinkCode);
+        for (const LsnLink& l : links(p)) {
+            if (l.LinkCode == byHand.LinkCode) continue;
+            EXPECT_FALSE(l.LinkName.contains(u("5-А/1"))) << l.LinkName.toStdString();
+            const auto m = members(p, l.LinkCode);
+            ASSERT_EQ(m.size(), 1u);
+            EXPECT_EQ(m[0].SubGroupNum, 2);
+        }
+        expectNoLessonHalfLinked(p);
+    }
+    {
+        Plan p; // a link of the name the subgroups would get exists: they stay unlinked
+        const TrainingCourse english = p.item(2, 2, 0);
+        const Group a = p.t.dict().access<Group>().all(Group::GroupIdKey).front();
+        LsnLink taken = p.t.dict().access<LsnLink>().prime();
+        taken.LinkName = u("Английский в 5-А/1, 5-А/2");
+        ASSERT_TRUE(p.rel.insert(taken).ok());
+        bool ok = false;
+        EXPECT_EQ(LinkGroupSubgroups(p.t.dict(), a, &ok), 0);
+        EXPECT_TRUE(ok);
+        EXPECT_TRUE(p.t.ui.shown.isEmpty());
+        EXPECT_EQ(links(p).size(), 1u);
+        for (const Schedule& s : p.entries(english, a.GroupCode))
+            EXPECT_EQ(s.LinkCode, 0);
+    }
+}
+
 TEST(Links, DroppedLessonsGrowTheNameAndARefusedOneChangesNothing) {
     Plan p;
     const TrainingCourse english = p.item(2, 2, 0);

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <tuple>
+
 using namespace tamsel;
 using namespace pivrel;
 using namespace enginetest;
@@ -123,6 +126,14 @@ TEST(Estimate, SelectionPostsGoToAndKeepsScheduleRecord) {
     EXPECT_EQ(f.t.glo().ScheduleRecord.rowId, a.rowId);
     ASSERT_EQ(f.t.glo().VariantQueue.items.size(), 8u);
     EXPECT_EQ(f.t.glo().VariantQueue.items.front().LinkCode, -1);
+    // Nothing tells the cells apart: they come by lesson number, then week, then day.
+    std::vector<std::tuple<QString, short, short>> order;
+    for (const VariantQueueEntry& v : f.t.glo().VariantQueue.items) {
+        EXPECT_EQ(v.MainEstimate + v.AdditionalEstimate, 0);
+        order.emplace_back(v.LessonNo, v.Week, v.DaySeqNumber);
+    }
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+    EXPECT_NE(std::get<0>(order.front()), std::get<0>(order.back()));
     EXPECT_EQ(f.t.ui.busyDepth, 0);
 }
 

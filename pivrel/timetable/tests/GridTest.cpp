@@ -171,6 +171,7 @@ TEST(TimetableGrid, ColoursByRestrictionsAndByTheVariantsOfTheLessonInHand) {
     Fixture f;
     f.s.restrict(ObjectType::Teacher, 1, 1, 1, u("2"), 1);
     f.s.restrict(ObjectType::Teacher, 1, 1, 2, u("3"), 2);
+    f.s.restrict(ObjectType::Teacher, 1, 1, 2, u("2"), 1);
     const Schedule lesson = f.placed(1, 1, 1, 1, 0, 1, 1, u("1"));
     TimetableGrid g(f.t.dict(), false);
     g.build();
@@ -188,7 +189,9 @@ TEST(TimetableGrid, ColoursByRestrictionsAndByTheVariantsOfTheLessonInHand) {
     EXPECT_TRUE(g.colouredByVariants());
     EXPECT_EQ(g.colour(cellAt(1, 2)), StandardColor::DontUseRestriction);
     EXPECT_EQ(g.colour(cellAt(0, 0)), StandardColor::DontUseRestriction);
-    EXPECT_NE(g.colour(cellAt(1, 0)), StandardColor::DontUseRestriction);
+    EXPECT_EQ(g.colour(cellAt(1, 0)), StandardColor::NoRestriction);
+    // Tuesday's second lesson is undesirable for the teacher, with no other lesson that day.
+    EXPECT_EQ(g.colour(cellAt(1, 1)), StandardColor::WeakRestriction);
     // And says why a cell is refused, without a message box.
     const QStringList why = g.refusalsAt(cellAt(1, 2));
     EXPECT_EQ(why,
@@ -317,6 +320,17 @@ TEST(TimetableGrid, RemovingACellsLessonsUnplacesTheirLinkedLessonsElsewhere) {
     EXPECT_EQ(g.removeLessons(cellAt(0, 0)), 1);
     EXPECT_TRUE(f.s.byRow(a.rowId).isUnplaced());
     EXPECT_TRUE(f.s.byRow(b.rowId).isUnplaced());
+    // Both halves of 5-А in one link and one cell: taking out the first takes out the other,
+    // and the cell counts one removal, not two.
+    f.s.link(8, u("Английский 5-А"));
+    f.s.comp(8, 3, 1, 1);
+    f.s.comp(8, 3, 1, 2);
+    const Schedule h1 = f.placed(3, 2, 1, 1, 1, 1, 2, u("2"), 1, 8);
+    const Schedule h2 = f.placed(3, 2, 2, 1, 2, 2, 2, u("2"), 1, 8);
+    g.refresh();
+    EXPECT_EQ(g.removeLessons(cellAt(1, 1)), 1);
+    EXPECT_TRUE(f.s.byRow(h1.rowId).isUnplaced());
+    EXPECT_TRUE(f.s.byRow(h2.rowId).isUnplaced());
     EXPECT_EQ(f.t.glo().ScheduleRecord.rowId, 0);
 }
 
