@@ -7,6 +7,7 @@
 #include "tamsel/Dictionary.h"
 
 #include <QStringList>
+#include <gtest/gtest.h>
 #include <map>
 
 namespace enginetest {
@@ -26,5 +27,11 @@ TimetableBefore recordTimetable(tamsel::Dictionary& dict);
 /// timetable; a link's lessons apart; and, given `before`, a plan item that gained or lost
 /// lessons or a lesson placed before that moved.
 QStringList checkTimetable(tamsel::Dictionary& dict, const TimetableBefore* before = nullptr);
+
+/// For EXPECT_TRUE: holds when the check found nothing, and otherwise lists what it found.
+inline ::testing::AssertionResult sound(const QStringList& problems) {
+    if (problems.isEmpty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << problems.join(QLatin1Char('\n')).toStdString();
+}
 
 } // namespace enginetest
