@@ -4,6 +4,9 @@
 #include "tamsel/Transaction.h"
 #include "tamsel/WritingLock.h"
 
+#include <algorithm>
+#include <tuple>
+
 namespace faldin {
 
 using namespace tamsel;
@@ -16,6 +19,23 @@ bool ClearSchedule(Dictionary& dict, Short clearTeachers,
     if (!use) return false;
     const std::vector<Schedule> all = dict.access<Schedule>().all(Schedule::ItemCode);
     if (!dict.access<Schedule>().readOk()) return false;
+
+    // A cancel stops only between whole links and whole pairs: a link cleared in part, or one
+    // half of a pair, would leave the rest in cells where nothing can complete them. So the
+    // lessons are taken in units: every lesson of a link, every paired lesson of a kind (plan
+    // item, group, subgroup), or a single lesson alone.
+    using Unit = std::tuple<int, int, int, int, qint64>;
+    const auto unitOf = [](const Schedule& s) -> Unit {
+        if (s.LinkCode != 0) return {0, s.LinkCode, 0, 0, 0};
+        if (s.CoupledLesson != 0)
+            return {1, s.TrainingCourseItemCode, s.GroupCode, s.SubGroupNum, 0};
+        return {2, 0, 0, 0, s.rowId};
+    };
+    std::vector<size_t> order(all.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return unitOf(all[a]) < unitOf(all[b]); });
 
     ProgressPort& progress = dict.progress();
     progress.start(QStringLiteral("Очистка расписания"));
@@ -30,8 +50,10 @@ bool ClearSchedule(Dictionary& dict, Short clearTeachers,
     auto sch = tx.access<Schedule>();
     bool cancelled = false;
     int lastPercent = -1;
-    for (size_t i = 0; i < all.size(); ++i) {
-        Schedule s = all[i];
+    bool askDue = false; // asked once per step of the bar, at the end of a unit
+    for (size_t k = 0; k < order.size(); ++k) {
+        Schedule s = all[order[k]];
+        // Unplaced lessons may still carry a room (given by hand or left by an old import).
         const bool placed = !s.isUnplaced() || s.RoomCode != 0;
         if (placed || (clearTeachers && s.TeacherCode != 0)) {
             s.Week = 0;
@@ -46,14 +68,18 @@ bool ClearSchedule(Dictionary& dict, Short clearTeachers,
                 return false; // rolled back: every lesson keeps its place
             }
         }
-        const int percent = static_cast<int>((i + 1) * 100 / all.size());
+        const bool unitEnds = k + 1 == order.size() || unitOf(all[order[k + 1]]) != unitOf(s);
+        const int percent = static_cast<int>((k + 1) * 100 / all.size());
         if (percent != lastPercent) {
             lastPercent = percent;
             progress.setPercent(percent);
-            if (progress.cancelled()) {
-                cancelled = true;
-                break;
-            }
+            askDue = true;
+        }
+        if (unitEnds && askDue) {
+            askDue = false;
+            if (!progress.cancelled()) continue;
+            cancelled = k + 1 < order.size();
+            break;
         }
     }
     const Outcome c = tx.commit();

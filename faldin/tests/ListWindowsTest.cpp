@@ -1,6 +1,7 @@
 // The master-data windows driven as a user would: in-place edits, forms, tabs, drags, the
 // navigation buttons and what screen readers read.
 
+#include "faldin/Calendar.h"
 #include "faldin/Faldin.h"
 #include "faldin/RoomLists.h"
 #include "faldin/windows/DayList.h"
@@ -654,4 +655,65 @@ TEST(ListWindows, ARefusedDeleteChangesNoFile) {
     t.store().closeAll();
     EXPECT_EQ(bytes("RoomType.db"), types);
     EXPECT_EQ(bytes("Room.db"), rooms);
+}
+
+TEST(ListWindows, DeletingADayOrABellThatHoldsLessonsAsksAndNoKeepsEverything) {
+    app();
+    TestFolder t;
+    ASSERT_TRUE(SetDefaultWeek(t.dict(), 6));
+    ASSERT_TRUE(SetDefaultLessonGrid(t.dict(), {}));
+    {
+        FileUse use(t.store(), FileId::Schedule);
+        // Two lessons on Tuesday at the first bell, one on Wednesday at the second, one unplaced.
+        for (const auto& [day, bell] : std::vector<std::pair<Short, const char*>>{
+                 {2, "  1"}, {2, "  1"}, {3, "  2"}, {0, ""}}) {
+            Schedule s;
+            s.GroupCode = 1;
+            s.ScienceCode = 1;
+            s.Week = day ? 1 : 0;
+            s.DaySeqNumber = day;
+            s.LessonNo = u(bell);
+            ASSERT_TRUE(t.dict().access<Schedule>().insert(s).ok());
+        }
+    }
+    const auto lessons = [&t] {
+        FileUse use(t.store(), FileId::Schedule);
+        return t.dict().access<Schedule>().count();
+    };
+    const auto select = [](RecordList* list, int row) {
+        list->view()->setCurrentIndex(list->model()->index(row, 0));
+    };
+    const QString asked = u("расставленные на них уроки: 2.");
+    {
+        DayList w(t.dict());
+        w.show();
+        select(w.days(), 1); // Tuesday
+        // "No" to the lessons, then "Yes" to them and "No" to the deletion: nothing goes.
+        for (const QList<Button>& answers : {QList<Button>{No}, QList<Button>{Yes, No}}) {
+            t.ui.clear();
+            t.ui.answers = answers;
+            w.days()->deleteRecord();
+            EXPECT_TRUE(t.ui.texts().join(u("\n")).contains(asked))
+                << t.ui.texts().join(u("\n")).toStdString();
+            EXPECT_EQ(column(w.days(), 0).size(), 6);
+            EXPECT_EQ(lessons(), 4);
+        }
+        t.ui.answers = {Yes, Yes};
+        w.days()->deleteRecord();
+        EXPECT_EQ(column(w.days(), 0).size(), 5);
+        EXPECT_EQ(lessons(), 2) << "the day's lessons went with it";
+    }
+    LessonBellList w(t.dict());
+    w.show();
+    select(w.bells(), 1); // the second bell, Wednesday's lesson
+    t.ui.clear();
+    t.ui.answers = {No};
+    w.bells()->deleteRecord();
+    EXPECT_TRUE(t.ui.texts().join(u("\n")).contains(u("расставленные на них уроки: 1.")));
+    EXPECT_EQ(column(w.bells(), 0).size(), 7);
+    EXPECT_EQ(lessons(), 2);
+    t.ui.answers = {Yes, Yes};
+    w.bells()->deleteRecord();
+    EXPECT_EQ(column(w.bells(), 0).size(), 6);
+    EXPECT_EQ(lessons(), 1) << "only the unplaced lesson is left";
 }

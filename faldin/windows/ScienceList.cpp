@@ -1,5 +1,6 @@
 #include "faldin/windows/ScienceList.h"
 
+#include "faldin/Divisions.h"
 #include "faldin/RoomLists.h"
 #include "tamsel/Dictionary.h"
 
@@ -71,6 +72,13 @@ ScienceList::ScienceList(Dictionary& dict, bool selecting, QWidget* parent)
                                                     subjects.fieldIndex(QStringLiteral("Science")),
                                                     ListColumn::Editor::Text),
                                  subgroups, main, additional};
+    detailDeclaration.beforeChange = [&dict](const Row& before, const Row& after) {
+        const QString refusal =
+            SubjectDivisionRefusal(dict, fromRow<Science>(before), fromRow<Science>(after));
+        if (refusal.isEmpty()) return true;
+        dict.ui().tell(DivisionRefusalCaption(), refusal);
+        return false;
+    };
     // Only new room types change where the subject's lessons may go.
     detailDeclaration.changed = [&dict](const Row& before, const Row& after) {
         const Science b = fromRow<Science>(before), a = fromRow<Science>(after);

@@ -1,5 +1,6 @@
 #include "faldin/windows/SubGroupTypeList.h"
 
+#include "faldin/Divisions.h"
 #include "tamsel/Dictionary.h"
 
 #include <QVBoxLayout>
@@ -24,6 +25,13 @@ SubGroupTypeList::SubGroupTypeList(Dictionary& dict, QWidget* parent)
     s.prime = [count](Row& fresh) {
         fresh.set(count, qint64(2)); // the smallest division
         return true;
+    };
+    s.beforeChange = [&dict](const Row& before, const Row& after) {
+        const QString refusal = SubGroupTypeRefusal(dict, fromRow<SubGroupType>(before),
+                                                    fromRow<SubGroupType>(after));
+        if (refusal.isEmpty()) return true;
+        dict.ui().tell(DivisionRefusalCaption(), refusal);
+        return false;
     };
     RecordList* list = addList(std::move(s));
     auto* layout = new QVBoxLayout(this);

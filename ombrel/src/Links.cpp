@@ -284,6 +284,15 @@ bool AddToLinkList(Dictionary& dict, LsnLink& link, const Schedule& lesson) {
     return true;
 }
 
+bool SaveLink(Dictionary& dict, LsnLink& link) {
+    Relations rel(dict);
+    if (link.rowId != 0) return rel.update(link).ok();
+    // Code 0 is "no link" in every entry: a link stored under it could never be found again.
+    if (link.LinkCode == 0) link.LinkCode = dict.access<LsnLink>().prime().LinkCode;
+    if (link.LinkCode == 0) return false; // the numbering failure was shown
+    return rel.insert(link).ok();
+}
+
 bool RemoveLinkMember(Dictionary& dict, const LsnLinkComp& member) {
     WritingScope writing(dict);
     if (!writing) return false;

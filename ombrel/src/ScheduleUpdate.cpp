@@ -117,7 +117,9 @@ ScheduleUpdate UpdateScheduleEntries(Dictionary& dict, const TrainingCourse& sto
         msgs << QStringLiteral("Расписание сейчас изменяет другая программа; план не изменен.");
         return out;
     }
-    Transaction tx(dict.store(), {FileId::Schedule});
+    // The plan item is written in the same transaction: a refused write of it leaves its entries
+    // as they were, so the plan and its entries never disagree.
+    Transaction tx(dict.store(), {FileId::Schedule, FileId::TrainingCourse, FileId::LsnLinkComp});
     if (!tx.active()) {
         dict.errors().report(tx.error().msgNo, tx.error().args);
         msgs << ErrorReporter::text(tx.error().msgNo, tx.error().args);
@@ -125,9 +127,18 @@ ScheduleUpdate UpdateScheduleEntries(Dictionary& dict, const TrainingCourse& sto
     }
     dict.ui().setBusy(true);
     auto entries = tx.access<Schedule>();
-    // Adds one free entry; false (after the message box) when it could not be stored.
+    auto members = tx.access<LsnLinkComp>();
+    // Adds one free entry; false (after the message box) when it could not be stored. A kind
+    // that is in a link keeps all its lessons there: the new one takes the link's code.
     auto add = [&](const Group& g, Short sub, Byte coupled) {
+        LsnLinkComp member;
+        member.TrainingCourseItemCode = stored.TrainingCourseItemCode;
+        member.GroupCode = g.GroupCode;
+        member.SubGroupNum = sub;
+        bool linked = false;
+        member = members.fetch(LsnLinkComp::LessonKey, member, &linked);
         Schedule e = entries.prime();
+        e.LinkCode = linked ? member.LinkCode : Short(0);
         e.TrainingCourseItemCode = stored.TrainingCourseItemCode;
         e.ScienceCode = stored.ScienceCode;
         e.GroupCode = g.GroupCode;
@@ -212,6 +223,14 @@ ScheduleUpdate UpdateScheduleEntries(Dictionary& dict, const TrainingCourse& sto
     }
     dict.ui().setBusy(false);
     if (!msgs.isEmpty()) return out; // the transaction rolls back: nothing changed
+    TrainingCourse changed = stored;
+    changed.SingleHours = SingleHours;
+    changed.CoupledHours = CoupledHours;
+    if (const Outcome o = tx.access<TrainingCourse>().update(changed); !o.ok()) {
+        dict.errors().report(o.msgNo, o.args);
+        msgs << ErrorReporter::text(o.msgNo, o.args);
+        return out;
+    }
     if (const Outcome o = tx.commit(); !o.ok()) {
         dict.errors().report(o.msgNo, o.args);
         msgs << ErrorReporter::text(o.msgNo, o.args);

@@ -128,9 +128,7 @@ void UpdateLessonLink::accept() {
     LsnLink l = link_.rowId ? dict_.access<LsnLink>().byRowId(link_.rowId) : link_;
     l.LinkName = name_->text().trimmed();
     l.IsLecture = lecture_->isChecked() ? 1 : 0;
-    Relations rel(dict_);
-    const Outcome o = l.rowId ? rel.update(l) : rel.insert(l);
-    if (!o.ok()) return; // the message was shown; the form stays for a correction
+    if (!SaveLink(dict_, l)) return; // the message was shown; the form stays for a correction
     link_ = l;
     dict_.windows.postToFrame(1024);
     QDialog::accept();

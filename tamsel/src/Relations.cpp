@@ -36,6 +36,9 @@ const std::vector<Relation>& relationTable() {
         {F::Course, F::Group, {{"Course", "Course"}}, "Grp:GroupIdKey", R::Cascade, R::Restrict},
         {F::Group, F::Schedule, {{"GroupCode", "GroupCode"}}, "Sch:GroupKey", R::None, R::Cascade},
         {F::Group, F::Restriction, {{"ObjectType", "ObjectType"}, {"GroupCode", "ObjectCode"}}, "Rst:ObjectIdKey", R::None, R::Cascade},
+        // Codes of groups and plan items are given again: a member left behind would put the
+        // next group's or item's lessons into a link nobody made.
+        {F::Group, F::LsnLinkComp, {{"GroupCode", "GroupCode"}}, "Llc:GroupKey", R::None, R::Cascade},
         {F::SubGroupType, F::ScienceAlias1, {{"SgrpTypCode", "SgrpTypCode"}}, "Sci1:SgTypCodeKey", R::None, R::Restrict},
         {F::SubGroupType, F::Science, {{"SgrpTypCode", "SgrpTypCode"}}, "Sci:SgTypCodeKey", R::None, R::Restrict},
         {F::ScienceCycle, F::ScienceAlias1, {{"CycleCode", "CycleCode"}}, "Sci1:CycleCodeKey", R::None, R::Restrict},
@@ -55,6 +58,7 @@ const std::vector<Relation>& relationTable() {
         {F::Teacher, F::Schedule, {{"TeacherCode", "TeacherCode"}}, "Sch:TeacherKey", R::None, R::Clear},
         {F::Teacher, F::Restriction, {{"ObjectType", "ObjectType"}, {"TeacherCode", "ObjectCode"}}, "Rst:ObjectIdKey", R::None, R::Cascade},
         {F::TrainingCourse, F::Schedule, {{"TrainingCourseItemCode", "TrainingCourseItemCode"}}, "Sch:ItemCode", R::None, R::Cascade},
+        {F::TrainingCourse, F::LsnLinkComp, {{"TrainingCourseItemCode", "TrainingCourseItemCode"}}, "Llc:LessonKey", R::None, R::Cascade},
         {F::LsnLink, F::Schedule, {{"LinkCode", "LinkCode"}}, "Sch:LinkCodeKey", R::Cascade, R::Clear},
         // A new link code is carried to the members too; otherwise they would be left pointing
         // at no link.
@@ -457,12 +461,11 @@ int generateFor(Dictionary& dict, Transaction& tx, const TrainingCourse& item, c
             const Outcome o = sch.insert(x);
             if (!o.ok()) {
                 dict.ui().tell(QString(), QStringLiteral("Access:Schedule.Insert() = %1").arg(o.fileError));
-                break;
+                return -1;
             }
             ++made;
         }
         for (int p = 0; p < pairs; ++p) {
-            bool failed = false;
             for (Byte mark : {Byte(1), Byte(2)}) {
                 Schedule x = e;
                 x.CoupledLesson = mark;
@@ -470,12 +473,10 @@ int generateFor(Dictionary& dict, Transaction& tx, const TrainingCourse& item, c
                 if (!o.ok()) {
                     dict.ui().tell(QString(),
                                    QStringLiteral("Access:Schedule.Insert() = %1").arg(o.fileError));
-                    failed = true;
-                    break;
+                    return -1;
                 }
                 ++made;
             }
-            if (failed) break;
         }
     }
     return made;
@@ -519,8 +520,11 @@ int generateItem(Dictionary& dict, Transaction& tx, const TrainingCourse& item) 
     pos.Course = item.Course;
     pos.StreamCode = item.StreamCode;
     int made = 0;
-    for (const Group& g : tx.access<Group>().read(Group::StreamKey, pos, 2))
-        made += generateFor(dict, tx, item, g, n);
+    for (const Group& g : tx.access<Group>().read(Group::StreamKey, pos, 2)) {
+        const int m = generateFor(dict, tx, item, g, n);
+        if (m < 0) return -1;
+        made += m;
+    }
     return made;
 }
 
@@ -529,8 +533,11 @@ int generateGroup(Dictionary& dict, Transaction& tx, const Group& group) {
     pos.StreamCode = group.StreamCode;
     pos.Course = group.Course;
     int made = 0;
-    for (const TrainingCourse& item : tx.access<TrainingCourse>().read(TrainingCourse::StreamKey, pos, 2))
-        made += generateFor(dict, tx, item, group, subGroupsOf(tx, item.ScienceCode));
+    for (const TrainingCourse& item : tx.access<TrainingCourse>().read(TrainingCourse::StreamKey, pos, 2)) {
+        const int m = generateFor(dict, tx, item, group, subGroupsOf(tx, item.ScienceCode));
+        if (m < 0) return -1;
+        made += m;
+    }
     return made;
 }
 
@@ -568,11 +575,11 @@ Outcome Relations::insertRow(FileId file, Row& row) {
     } else {
         o = tx.table(base).insert(row);
         if (o.ok()) {
-            if (item)
-                generateItem(dict_, tx, fromRow<TrainingCourse>(row));
-            else
-                generateGroup(dict_, tx, fromRow<Group>(row));
-            o = tx.commit();
+            // An entry that could not be stored (its message shown) keeps the record out too:
+            // a group or item without all its lessons would disagree with the plan for good.
+            const int made = item ? generateItem(dict_, tx, fromRow<TrainingCourse>(row))
+                                  : generateGroup(dict_, tx, fromRow<Group>(row));
+            o = made < 0 ? Outcome::failure(Outcome::Status::Error, 0, {}) : tx.commit();
         }
     }
     if (!o.ok()) {
@@ -587,7 +594,7 @@ int GenerateLessonsForItem(Dictionary& dict, const TrainingCourse& item) {
     Transaction tx(dict.store(), ItemFiles);
     if (!tx.active()) return 0;
     const int n = generateItem(dict, tx, item);
-    return tx.commit().ok() ? n : 0;
+    return n >= 0 && tx.commit().ok() ? n : 0;
 }
 
 int GenerateLessonsForGroup(Dictionary& dict, const Group& group) {
@@ -595,7 +602,7 @@ int GenerateLessonsForGroup(Dictionary& dict, const Group& group) {
     Transaction tx(dict.store(), GroupFiles);
     if (!tx.active()) return 0;
     const int n = generateGroup(dict, tx, group);
-    return tx.commit().ok() ? n : 0;
+    return n >= 0 && tx.commit().ok() ? n : 0;
 }
 
 } // namespace tamsel

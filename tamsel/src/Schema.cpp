@@ -382,6 +382,8 @@ template <> const Builder<LsnLinkComp>& builder<LsnLinkComp>() {
               Unique | Primary, u("по коду группы"));
         x.key("Llc:LessonKey", {"TrainingCourseItemCode", "GroupCode", "SubGroupNum"}, Unique,
               u("по урокам"));
+        // Lets a deleted group take its members with it.
+        x.key("Llc:GroupKey", {"GroupCode", "SubGroupNum"}, Dup, u("по группе"));
         return x;
     }();
     return b;

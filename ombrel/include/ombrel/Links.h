@@ -28,6 +28,9 @@ bool ClearallLinksInSchedule(tamsel::Dictionary& dict);
 /// duplicate-key message and nothing changes. `link` is stored when it was not yet (a new
 /// link in its form); its name is updated in place. True when the lesson joined.
 bool AddToLinkList(tamsel::Dictionary& dict, tamsel::LsnLink& link, const tamsel::Schedule& lesson);
+/// Stores a link confirmed in its form: a new one (row id 0) first takes the next link code,
+/// even when no lesson was dropped into it yet. False after the data layer said why.
+bool SaveLink(tamsel::Dictionary& dict, tamsel::LsnLink& link);
 /// Removes a member from its link; its entries leave the link too.
 bool RemoveLinkMember(tamsel::Dictionary& dict, const tamsel::LsnLinkComp& member);
 

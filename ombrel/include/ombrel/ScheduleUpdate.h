@@ -29,8 +29,10 @@ struct EntryCounts {
 /// group of its course and stream and every subgroup of its subject. First the analysis: when
 /// taken entries exceed the new hours (or the subject was changed) nothing is touched and the
 /// messages say so. Then the correction, in one transaction under the writing lock: free
-/// entries are deleted (single ones first, then pairs by alternate halves) or added; when it
-/// ends with messages it is rolled back, so the plan and its entries never disagree.
+/// entries are deleted (single ones first, then pairs by alternate halves) or added (a kind in
+/// a link gets them with the link's code), and the plan item is written with its new hours.
+/// When it ends with messages or a write is refused, all of it is rolled back, so the plan and
+/// its entries never disagree.
 ScheduleUpdate UpdateScheduleEntries(tamsel::Dictionary& dict, const tamsel::TrainingCourse& stored,
                                      tamsel::Short ScienceCode, tamsel::Short SingleHours,
                                      tamsel::Short CoupledHours);
