@@ -100,7 +100,7 @@ bool BackupSchedule(Dictionary& dict, Archive& rec, QString* stoppedAt) {
             ok = false;
         } else {
             Outcome error;
-            rec.*f.blob = SnapshotDataFile(dict.store(), f.file, &error);
+            rec.*f.blob = SealImage(SnapshotDataFile(dict.store(), f.file, &error));
             if (!error.ok()) {
                 tellOpenError(dict, error, dict.store().file(f.file).path());
                 ok = false;
@@ -114,7 +114,8 @@ bool BackupSchedule(Dictionary& dict, Archive& rec, QString* stoppedAt) {
     return ok;
 }
 
-bool RestoreSchedule(Dictionary& dict, const Archive& rec) {
+bool RestoreSchedule(Dictionary& dict, const Archive& rec,
+                     const std::function<InstallStep(int)>& installStep) {
     const Button answer = dict.ui().ask(
         QStringLiteral("В Н И М А Н И Е   !"),
         QStringLiteral("При извлечении данных из архива будут потеряны все текущие данные. Хотите "
@@ -130,21 +131,34 @@ bool RestoreSchedule(Dictionary& dict, const Archive& rec) {
             tellHeld(dict, f);
             return false;
         }
-        const QByteArray& bytes = rec.*f.blob;
-        const Outcome check = CheckSnapshot(f.file, bytes);
-        if (!check.ok()) {
+        QByteArray bytes;
+        const bool intact = UnsealImage(rec.*f.blob, &bytes);
+        const Outcome check = intact ? CheckSnapshot(f.file, bytes) : Outcome::success();
+        if (!intact || !check.ok()) {
             dict.ui().tell(QStringLiteral("Восстановление расписания из архива"),
                            QStringLiteral("Архивная копия файла %1 (%2) повреждена: %3.|Данные "
                                           "не изменены.")
                                .arg(QString::fromLatin1(f.progressName), QString::fromUtf8(f.title),
-                                    check.args.errorText));
+                                    intact ? check.args.errorText
+                                           : QStringLiteral("контрольная сумма не совпадает")));
             return false;
         }
         contents.push_back({f.file, bytes});
     }
+    // The snapshot's weeks and common room type describe its data: they go in with it.
+    const Dictionary::DataSettings values{rec.WeeksInCycle, rec.CommonTypeRoomCode};
+    QByteArray settings;
+    QString error;
+    if (!dict.settingsWithData(values, &settings, &error)) {
+        dict.ui().tell(QStringLiteral("Восстановление расписания из архива"),
+                       QStringLiteral("Файл настроек %1 не читается: %2.|Данные не изменены.")
+                           .arg(QDir::toNativeSeparators(dict.settings().path()), error));
+        return false;
+    }
     dict.ui().setBusy(true);
     dict.progress().start(QStringLiteral("Восстановление расписания из архива"));
-    const Outcome o = InstallDataFiles(dict.store(), contents);
+    const Outcome o = InstallDataFiles(dict.store(), contents, installStep,
+                                       {{dict.settings().path(), settings}});
     dict.progress().setPercent(100);
     dict.progress().finish();
     dict.ui().setBusy(false);
@@ -152,8 +166,7 @@ bool RestoreSchedule(Dictionary& dict, const Archive& rec) {
         if (o.msgNo) dict.errors().report(o.msgNo, o.args);
         return false;
     }
-    dict.glo.WeeksInCycle = rec.WeeksInCycle;
-    dict.glo.CommonTypeRoomCode = rec.CommonTypeRoomCode;
+    dict.dataSettingsInstalled(values);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 namespace hestor {
@@ -20,6 +21,28 @@ namespace {
 
 QString u(const char* text) {
     return QString::fromUtf8(text);
+}
+
+/// Where an old file holds a character that Windows-1251 cannot hold (the old code page's
+/// pseudo-graphics): "запись N, поле F: символ «c»"; empty when every text fits. Such a
+/// name, once taken, would stop every later export of the timetable.
+QString unexportable(const LegacyFile& file, LegacyFileId id) {
+    const LegacyLayout& layout = legacyLayout(id);
+    for (int r = 0; r < file.count(); ++r)
+        for (size_t f = 0; f < layout.fields.size(); ++f) {
+            if (layout.fields[f].type != LegacyField::Text) continue;
+            const QString text = file.text(r, static_cast<int>(f));
+            for (const QChar c : text) {
+                QStringEncoder cp1251("windows-1251");
+                const QByteArray encoded = cp1251.encode(QStringView(&c, 1)); // encodes when kept
+                Q_UNUSED(encoded);
+                if (cp1251.hasError())
+                    return u("запись %1, поле %2: символ «%3»")
+                        .arg(r + 1)
+                        .arg(QLatin1String(layout.fields[f].name), QString(c));
+            }
+        }
+    return {};
 }
 
 QString captionOf(LodraStage stage) {
@@ -109,6 +132,13 @@ LodraImportResult ImportLodraStage(Dictionary& dict, LodraStage stage) {
                           u("Файл %1 не читается: %2.|Импорт не выполнен.")
                                   .arg(QDir::toNativeSeparators(path), file.error()) +
                               unchanged);
+        const QString where = unexportable(file, id);
+        if (!where.isEmpty())
+            return refuse(Status::Refused,
+                          u("Файл %1, %2: такой символ не может быть записан в кодировке "
+                            "Windows-1251.|Импорт не выполнен.")
+                                  .arg(QDir::toNativeSeparators(path), where) +
+                              unchanged);
         old.emplace(id, std::move(file));
     }
 
@@ -134,6 +164,7 @@ LodraImportResult ImportLodraStage(Dictionary& dict, LodraStage stage) {
                           unchanged);
     Long commonTypeCode = 0;
     QString commonTypeName;
+    Dictionary::DataSettings values;
     {
         Dictionary copy(work.path());
         for (int i = 0; i < PhysicalFileCount; ++i) {
@@ -212,8 +243,21 @@ LodraImportResult ImportLodraStage(Dictionary& dict, LodraStage stage) {
             if (!error.ok()) return refuse(Status::Failed, u("Импорт не выполнен.") + unchanged);
         }
         copy.store().closeAll();
+        // The weeks of the cycle and the common room type describe the imported data: they
+        // go in with it.
+        values = {dict.glo.WeeksInCycle, stage == LodraStage::Reference
+                                             ? commonTypeCode
+                                             : dict.glo.CommonTypeRoomCode};
+        QByteArray settings;
+        QString error;
+        if (!dict.settingsWithData(values, &settings, &error))
+            return refuse(Status::Failed,
+                          u("Файл настроек %1 не читается: %2.")
+                                  .arg(QDir::toNativeSeparators(dict.settings().path()), error) +
+                              unchanged);
         dict.progress().start(u("Запись импортированных данных"));
-        const Outcome o = InstallDataFiles(dict.store(), contents);
+        const Outcome o = InstallDataFiles(dict.store(), contents, {},
+                                           {{dict.settings().path(), settings}});
         dict.progress().setPercent(100);
         dict.progress().finish();
         if (!o.ok()) {
@@ -223,7 +267,7 @@ LodraImportResult ImportLodraStage(Dictionary& dict, LodraStage stage) {
             return result;
         }
     }
-    if (stage == LodraStage::Reference) dict.glo.CommonTypeRoomCode = commonTypeCode;
+    dict.dataSettingsInstalled(values);
     result.status = Status::Done;
     if (stage == LodraStage::Reference)
         dict.ui().tell(u("Первый этап импорта завершен"), ClosingReference);

@@ -2,11 +2,13 @@
 
 #include "faldin/Calendar.h"
 #include "faldin/RoomLists.h"
+#include "pivrel/engine/Engine.h"
 #include "tamsel/Dictionary.h"
 #include "tamsel/Relations.h"
 #include "tamsel/Transaction.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <optional>
 #include <set>
 
@@ -49,10 +51,47 @@ Long LodraTime(const QString& text, bool* ok) {
 
 // ---- Running a step ----------------------------------------------------------------------
 
-std::vector<int> LodraSteps::fileOrder(L id) const {
+std::vector<int> LodraSteps::fileOrder(L id) {
     std::vector<int> order(static_cast<size_t>(old(id).count()));
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = static_cast<int>(i);
+    return withoutRepeats(id, std::move(order));
+}
+
+std::vector<int> LodraSteps::withoutRepeats(L id, std::vector<int> order) {
+    // The older product's files reach us without its key checks: a record that repeats an
+    // earlier one's value of a unique key would be a second teacher of one name, a lesson
+    // counted twice or two lessons of one teacher in a cell.
+    const LegacyFile& f = old(id);
+    const LegacyLayout& layout = legacyLayout(id);
+    std::set<int> repeats;
+    const bool report = reportedRepeats_.insert(id).second;
+    for (const LegacyKey& key : layout.keys) {
+        if (key.duplicates) continue;
+        std::map<QString, int> first;
+        for (int r = 0; r < f.count(); ++r) {
+            QStringList values;
+            bool blank = false;
+            for (int c : key.components) {
+                const bool text = layout.fields[static_cast<size_t>(c)].type == LegacyField::Text;
+                values << (text ? f.text(r, c) : QString::number(f.number(r, c)));
+                blank = blank || (text && values.size() == 1 && values.back().trimmed().isEmpty());
+            }
+            // A key led by a blank name names nothing (lessons without a room share a cell).
+            if (blank) continue;
+            const auto [at, fresh] = first.emplace(values.join(QChar(0x1F)), r);
+            if (fresh || repeats.count(r)) continue;
+            repeats.insert(r);
+            if (report)
+                skip(id, r,
+                     u("повторяет запись %1 по ключу %2 (%3), не импортирована")
+                         .arg(at->second + 1)
+                         .arg(QLatin1String(key.name), values.join(QStringLiteral(", "))));
+        }
+    }
+    order.erase(std::remove_if(order.begin(), order.end(),
+                               [&](int r) { return repeats.count(r) > 0; }),
+                order.end());
     return order;
 }
 
@@ -339,7 +378,7 @@ bool LodraSteps::importTeacher() {
 bool LodraSteps::importGroups() {
     Relations rel(d_);
     rel.setReporting(false);
-    return stepWithRelations(u("Импорт учебных групп"), {}, old(L::Groups).keyOrder(0), [&](int r) {
+    return stepWithRelations(u("Импорт учебных групп"), {}, withoutRepeats(L::Groups, old(L::Groups).keyOrder(0)), [&](int r) {
         const QString course = name(L::Groups, r, LGrp::COURSE);
         const QString letter = name(L::Groups, r, LGrp::LITERAL);
         if (course.isEmpty() && letter.isEmpty())
@@ -459,7 +498,7 @@ bool LodraSteps::importLessonPlan() {
     return stepWithRelations(
         u("Импорт учебных планов"),
         {FileId::TrainingCourse, FileId::Schedule, FileId::LsnLink, FileId::LsnLinkComp},
-        old(L::TrainingPlan).keyOrder(0), [&](int r) {
+        withoutRepeats(L::TrainingPlan, old(L::TrainingPlan).keyOrder(0)), [&](int r) {
             const int hours = static_cast<int>(old(L::TrainingPlan).number(r, L_P::Hours));
             if (hours == 0) return;
             const QString subject = name(L::TrainingPlan, r, L_P::Science);
@@ -601,78 +640,94 @@ bool LodraSteps::importSchedule() {
     std::set<QString> bells;
     for (const LessonBell& b : d_.access<LessonBell>(false).all(LessonBell::NumberKey))
         bells.insert(b.LessonNo);
-    return step(
-        u("Импорт расписания"), {FileId::Schedule}, {}, fileOrder(L::Schedule),
-        [&](Transaction& tx, int r) {
-            const LegacyFile& f = old(L::Schedule);
-            const QString subject = name(L::Schedule, r, LSch::SCIENCE);
-            const QString course = name(L::Schedule, r, LSch::COURSE);
-            const QString letter = name(L::Schedule, r, LSch::LITERAL);
-            const QString teacherName = name(L::Schedule, r, LSch::TEACHER);
-            const QString roomNo = name(L::Schedule, r, LSch::ROOMNO);
-            const Short week = static_cast<Short>(f.number(r, LSch::WEEK));
-            const Short day = static_cast<Short>(f.number(r, LSch::DAYNO));
-            const QString lesson = LodraLessonNo(f.text(r, LSch::LESSONNO));
-            const QString where =
-                u("неделя %1, день %2, урок %3").arg(week).arg(day).arg(lesson.trimmed());
-            if (week < 1 || week > d_.glo.WeeksInCycle || !days.count(day) || !bells.count(lesson))
-                return skip(L::Schedule, r,
-                            u("%1 — нет такого места в сетке, урок не размещен").arg(where));
-            const Science s = science(subject);
-            const Short group = groupCode(course, letter);
-            if (s.ScienceCode == 0 || group == 0)
-                return skip(L::Schedule, r,
-                            u("%1: нет такой записи, урок не размещен")
-                                .arg(s.ScienceCode == 0 ? u("предмет «%1»").arg(subject)
-                                                        : u("группа %1-%2").arg(course, letter)));
-            const Short teacher =
-                lookedUp(teacherCode(teacherName), teacherName, L::Schedule, r, u("учитель"));
-            const Short room = lookedUp(roomCode(roomNo), roomNo, L::Schedule, r, u("кабинет"));
-            const Short subgroup =
-                s.SgrpTypCode != 0 ? static_cast<Short>(f.number(r, LSch::SUBGROUP)) : 0;
-            const Byte doubled = static_cast<Byte>(f.number(r, LSch::DOUBLED));
+    // Each old lesson goes only where the engine's cell rules take it: the older product let
+    // a teacher or a room serve two groups in one cell, which here would be a double booking
+    // nobody sees. Stored one by one, so that the check sees every lesson placed before.
+    pivrel::Engine engine(d_);
+    auto schedule = d_.access<Schedule>(false);
+    return stepWithRelations(u("Импорт расписания"), {}, fileOrder(L::Schedule), [&](int r) {
+        const LegacyFile& f = old(L::Schedule);
+        const QString subject = name(L::Schedule, r, LSch::SCIENCE);
+        const QString course = name(L::Schedule, r, LSch::COURSE);
+        const QString letter = name(L::Schedule, r, LSch::LITERAL);
+        const QString teacherName = name(L::Schedule, r, LSch::TEACHER);
+        const QString roomNo = name(L::Schedule, r, LSch::ROOMNO);
+        const Short week = static_cast<Short>(f.number(r, LSch::WEEK));
+        const Short day = static_cast<Short>(f.number(r, LSch::DAYNO));
+        const QString lesson = LodraLessonNo(f.text(r, LSch::LESSONNO));
+        const QString where =
+            u("неделя %1, день %2, урок %3").arg(week).arg(day).arg(lesson.trimmed());
+        if (week < 1 || week > d_.glo.WeeksInCycle || !days.count(day) || !bells.count(lesson))
+            return skip(L::Schedule, r,
+                        u("%1 — нет такого места в сетке, урок не размещен").arg(where));
+        // 0 a single lesson, 1 and 2 the hours of a pair: nothing else is a lesson.
+        const qint64 doubledMark = f.number(r, LSch::DOUBLED);
+        if (doubledMark > 2)
+            return skip(L::Schedule, r,
+                        u("%1: пометка спаренного урока %2 (допустимы 0, 1, 2), урок не размещен")
+                            .arg(where)
+                            .arg(doubledMark));
+        const Byte doubled = static_cast<Byte>(doubledMark);
+        const Science s = science(subject);
+        const Short group = groupCode(course, letter);
+        if (s.ScienceCode == 0 || group == 0)
+            return skip(L::Schedule, r,
+                        u("%1: нет такой записи, урок не размещен")
+                            .arg(s.ScienceCode == 0 ? u("предмет «%1»").arg(subject)
+                                                    : u("группа %1-%2").arg(course, letter)));
+        const Short teacher =
+            lookedUp(teacherCode(teacherName), teacherName, L::Schedule, r, u("учитель"));
+        const Short room = lookedUp(roomCode(roomNo), roomNo, L::Schedule, r, u("кабинет"));
+        const Short subgroup =
+            s.SgrpTypCode != 0 ? static_cast<Short>(f.number(r, LSch::SUBGROUP)) : 0;
 
-            // The lesson the old record places: an unplaced one of the group, subject and
-            // subgroup, of this teacher if the load gave him one (the load step gives most of
-            // them a teacher), else one without a teacher; of the same pair mark if there is one.
-            auto schedule = tx.access<Schedule>();
-            Schedule from;
-            from.GroupCode = group;
-            from.ScienceCode = s.ScienceCode;
-            from.SubGroupNum = subgroup;
-            std::optional<Schedule> best;
-            int bestRank = 4;
-            for (const Schedule& e : schedule.read(Schedule::GroupScienceSubGrKey, from, 3)) {
-                if (!e.isUnplaced()) continue;
-                int rank;
-                if (teacher != 0 && e.TeacherCode == teacher)
-                    rank = 0;
-                else if (e.TeacherCode == 0)
-                    rank = 2;
-                else
-                    continue;
-                if (e.CoupledLesson != doubled) ++rank;
-                if (rank < bestRank) {
-                    best = e;
-                    bestRank = rank;
-                }
+        // The lesson the old record places: an unplaced one of the group, subject and
+        // subgroup, of this teacher if the load gave him one (the load step gives most of
+        // them a teacher), else one without a teacher; of the same pair mark if there is one.
+        Schedule from;
+        from.GroupCode = group;
+        from.ScienceCode = s.ScienceCode;
+        from.SubGroupNum = subgroup;
+        std::optional<Schedule> best;
+        int bestRank = 4;
+        for (const Schedule& e : schedule.read(Schedule::GroupScienceSubGrKey, from, 3)) {
+            if (!e.isUnplaced()) continue;
+            int rank;
+            if (teacher != 0 && e.TeacherCode == teacher)
+                rank = 0;
+            else if (e.TeacherCode == 0)
+                rank = 2;
+            else
+                continue;
+            if (e.CoupledLesson != doubled) ++rank;
+            if (rank < bestRank) {
+                best = e;
+                bestRank = rank;
             }
-            if (!best)
-                return skip(
-                    L::Schedule, r,
-                    u("%1: у группы %2-%3 нет неразмещенного урока «%4»%5, урок не размещен")
-                        .arg(where, course, letter, subject)
-                        .arg(subgroup ? u(" подгруппы %1").arg(subgroup) : QString()));
-            Schedule e = *best;
-            e.Week = week;
-            e.DaySeqNumber = day;
-            e.LessonNo = lesson;
-            e.RoomCode = room;
-            e.TeacherCode = teacher;
-            e.CoupledLesson = doubled;
-            const Outcome o = schedule.update(e);
-            if (!o.ok()) tellUpdateFailed(o, e);
-        });
+        }
+        if (!best)
+            return skip(L::Schedule, r,
+                        u("%1: у группы %2-%3 нет неразмещенного урока «%4»%5, урок не размещен")
+                            .arg(where, course, letter, subject)
+                            .arg(subgroup ? u(" подгруппы %1").arg(subgroup) : QString()));
+        Schedule e = *best;
+        e.RoomCode = room;
+        e.TeacherCode = teacher;
+        e.CoupledLesson = doubled;
+        d_.glo.ScheduleRecord = e;
+        const QStringList refusals = engine.refusalsAt(week, day, lesson, room, false);
+        if (!refusals.isEmpty()) {
+            QString why = refusals.join(QStringLiteral("; "));
+            why.replace(QLatin1Char('|'), QLatin1Char(' '));
+            return skip(L::Schedule, r,
+                        u("%1: %2 — урок не размещен").arg(where, why.simplified()));
+        }
+        e.Week = week;
+        e.DaySeqNumber = day;
+        e.LessonNo = lesson;
+        const Outcome o = schedule.update(e);
+        if (!o.ok()) tellUpdateFailed(o, e);
+    });
 }
 
 } // namespace hestor

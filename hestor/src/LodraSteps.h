@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <functional>
 #include <map>
+#include <set>
 #include <vector>
 
 namespace tamsel {
@@ -65,7 +66,11 @@ private:
     bool stepWithRelations(const QString& prompt, std::vector<tamsel::FileId> emptied,
                            const std::vector<int>& order, const std::function<void(int)>& visit);
     bool empty(const std::vector<tamsel::FileId>& files);
-    std::vector<int> fileOrder(tamsel::LegacyFileId id) const;
+    /// The records of an old file in file order, without repeats (see withoutRepeats).
+    std::vector<int> fileOrder(tamsel::LegacyFileId id);
+    /// `order` without the records that repeat an earlier record's value of a key the older
+    /// product kept unique; each one left out is listed once per file.
+    std::vector<int> withoutRepeats(tamsel::LegacyFileId id, std::vector<int> order);
 
     const tamsel::LegacyFile& old(tamsel::LegacyFileId id) const { return old_.at(id); }
     /// A name from an old record, without blanks around it.
@@ -91,6 +96,7 @@ private:
 
     tamsel::Dictionary& d_;
     const LegacyData& old_;
+    std::set<tamsel::LegacyFileId> reportedRepeats_;
 };
 
 /// An old lesson number as the new files hold it: a number right-aligned in three characters

@@ -2,6 +2,7 @@
 #include "hestor/windows/ArcSched.h"
 
 #include "SampleSchool.h"
+#include "tamsel/IniFile.h"
 #include "tamsel/Relations.h"
 #include "tamsel/Snapshots.h"
 #include "tamsel/TestFolder.h"
@@ -169,36 +170,199 @@ TEST(Archive, AHeldFileStopsTheBackupAndADamagedSnapshotChangesNothing) {
     EXPECT_EQ(digests(t.path()), before);
 }
 
-TEST(Archive, ARestoreInterruptedAtAnyStepEndsOldOrNewAtTheNextStart) {
-    TestFolder original;
-    smallSchool(original, 1);
-    Archive rec;
-    ASSERT_TRUE(BackupSchedule(original.dict(), rec));
-    const auto newData = digests(original.path());
-    std::vector<FileContents> contents;
-    for (const hestor::ArchivedFile& f : hestor::ArchivedFiles())
-        contents.push_back({f.file, rec.*f.blob});
+/// The cycle's weeks as the settings file on disk holds them.
+long long weeksOnDisk(const QString& dir) {
+    IniFile ini(QDir(dir).filePath(QStringLiteral("Korvel.ini")));
+    EXPECT_TRUE(ini.load());
+    return ini.number(QStringLiteral("Preserved"), QStringLiteral("GLO:WeeksInCycle"), -1);
+}
 
-    // The first and a middle new file written, the last one, the marker, and the renames
-    // (every step costs the syncs of a real restore).
-    for (int stopAt : {1, 9, 18, 19, 20, 21, 1000}) {
-        SCOPED_TRACE(stopAt);
-        TestFolder t;
+QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+/// A one-week school saved, then a spoiled copy of it with three weeks in its settings and a
+/// journal left beside its teachers: what a restore replaces.
+struct RestoreCase {
+    TestFolder original;
+    Archive rec;
+    std::map<QString, QByteArray> newData;
+
+    RestoreCase() {
+        smallSchool(original, 1);
+        EXPECT_TRUE(BackupSchedule(original.dict(), rec));
+        newData = digests(original.path());
+    }
+    void prepare(TestFolder& t) {
+        // Nothing waits for the disk here (no power is cut): the steps are what is tested.
+        t.store().beginBatch();
         smallSchool(t, 1);
         spoil(t);
         t.store().closeAll();
-        const auto oldData = digests(t.path());
-        bool stopped = false;
-        InstallDataFiles(t.store(), contents, [&](int step) {
-            if (step == stopAt) stopped = true;
-            return step < stopAt;
-        });
-        Dictionary next(t.path()); // the next start finishes or undoes it
-        const auto after = digests(t.path());
-        EXPECT_TRUE(after == oldData || after == newData);
-        EXPECT_TRUE(QDir(t.path()).entryList({QStringLiteral("*.restore-new")}).isEmpty());
-        if (!stopped) EXPECT_TRUE(after == newData);
+        t.glo().WeeksInCycle = 3;
+        ASSERT_TRUE(t.dict().saveSettings());
+        QFile journal(t.file(u("Teacher.db-journal")));
+        ASSERT_TRUE(journal.open(QIODevice::WriteOnly));
+        journal.write(QByteArray(700, '\x17'));
     }
+};
+
+TEST(Archive, ARestoreInterruptedAtAnyStepEndsOldOrNewWithItsSettingsAtTheNextStart) {
+    RestoreCase c;
+    // The list, a first and a middle new file, the settings, the marker, the first, a middle
+    // and the last replacement (the settings).
+    for (int stopAt : {1, 2, 10, 20, 21, 22, 30, 40, 1000}) {
+        SCOPED_TRACE(stopAt);
+        TestFolder t;
+        c.prepare(t);
+        const auto oldData = digests(t.path());
+        const QByteArray journal = bytesOf(t.file(u("Teacher.db-journal")));
+        bool stopped = false;
+        t.ui.answers = {No};
+        RestoreSchedule(t.dict(), c.rec, [&](int step) {
+            if (step == stopAt) stopped = true;
+            return step < stopAt ? InstallStep::Go : InstallStep::Crash;
+        });
+        { Dictionary next(t.path()); } // the next start finishes or undoes it
+        const auto after = digests(t.path());
+        ASSERT_TRUE(after == oldData || after == c.newData);
+        EXPECT_FALSE(InstallPending(t.path()));
+        // The settings that describe the data are the ones that came with it.
+        EXPECT_EQ(weeksOnDisk(t.path()), after == c.newData ? 1 : 3);
+        // A journal left beside the old file stays with it, and never meets the new one.
+        EXPECT_EQ(bytesOf(t.file(u("Teacher.db-journal"))),
+                  after == oldData ? journal : QByteArray());
+        if (!stopped) EXPECT_TRUE(after == c.newData);
+    }
+}
+
+TEST(Archive, AnInstallStepThatFailsPutsEveryOldFileBackAndNamesTheFile) {
+    RestoreCase c;
+    for (int failAt : {1, 2, 20, 21, 22, 30, 40}) {
+        SCOPED_TRACE(failAt);
+        TestFolder t;
+        c.prepare(t);
+        const auto oldData = digests(t.path());
+        const QByteArray settings = bytesOf(t.file(u("Korvel.ini")));
+        const QByteArray journal = bytesOf(t.file(u("Teacher.db-journal")));
+        t.ui.answers = {No};
+        EXPECT_FALSE(RestoreSchedule(t.dict(), c.rec, [&](int step) {
+            return step == failAt ? InstallStep::Fail : InstallStep::Go;
+        }));
+        EXPECT_TRUE(t.ui.last().contains(QDir::toNativeSeparators(t.path())))
+            << "the file is named: " << t.ui.last().toStdString();
+        EXPECT_EQ(digests(t.path()), oldData);
+        EXPECT_EQ(bytesOf(t.file(u("Korvel.ini"))), settings);
+        EXPECT_EQ(bytesOf(t.file(u("Teacher.db-journal"))), journal);
+        EXPECT_EQ(t.glo().WeeksInCycle, 3);
+        EXPECT_FALSE(InstallPending(t.path())) << "nothing is left beside the files";
+    }
+    // Without a fault the stale journal goes with the old file.
+    TestFolder t;
+    c.prepare(t);
+    t.ui.answers = {No};
+    ASSERT_TRUE(RestoreSchedule(t.dict(), c.rec));
+    EXPECT_EQ(digests(t.path()), c.newData);
+    EXPECT_FALSE(QFileInfo::exists(t.file(u("Teacher.db-journal"))));
+    EXPECT_EQ(weeksOnDisk(t.path()), 1);
+    FileUse use(t.store(), FileId::Teacher);
+    EXPECT_TRUE(use.ok());
+}
+
+TEST(Archive, ACopyOfAFolderLeftMidInstallFinishesInTheCopyOnly) {
+    RestoreCase c;
+    TestFolder t;
+    c.prepare(t);
+    const auto oldData = digests(t.path());
+    t.ui.answers = {No};
+    // Cut short right after the marker: the new data is to win, in this folder.
+    RestoreSchedule(t.dict(), c.rec, [](int step) {
+        return step < 22 ? InstallStep::Go : InstallStep::Crash;
+    });
+    ASSERT_TRUE(QFileInfo::exists(t.file(u("Korvel.restore"))));
+    TestFolder copy;
+    for (const QString& f : QDir(t.path()).entryList(QDir::Files))
+        ASSERT_TRUE(QFile::copy(t.file(f), copy.file(f)));
+    { Dictionary next(copy.path()); }
+    EXPECT_EQ(digests(copy.path()), c.newData);
+    EXPECT_EQ(digests(t.path()), oldData) << "the copy reached back into the original";
+    { Dictionary next(t.path()); }
+    EXPECT_EQ(digests(t.path()), c.newData);
+}
+
+TEST(Archive, AFlippedBitIsFoundBeforeAnythingChangesAndOldSnapshotsStillRestore) {
+    RestoreCase c;
+    TestFolder t;
+    c.prepare(t);
+    const auto oldData = digests(t.path());
+    // One bit of a teacher's name: the file's structure is as sound as before.
+    Archive flipped = c.rec;
+    QByteArray name;
+    {
+        FileUse use(c.original.store(), FileId::Teacher);
+        const auto teachers = c.original.dict().access<Teacher>().all(Teacher::TeacherCodeKey);
+        ASSERT_FALSE(teachers.empty());
+        name = teachers.front().TeacherName.toUtf8();
+    }
+    const qsizetype at = flipped.TeacherFile.indexOf(name);
+    ASSERT_GE(at, 0);
+    flipped.TeacherFile[at] = static_cast<char>(flipped.TeacherFile[at] ^ 0x01);
+    t.ui.answers = {No};
+    EXPECT_FALSE(RestoreSchedule(t.dict(), flipped));
+    EXPECT_EQ(t.ui.last(), u("Архивная копия файла Teacher (Список учителей) повреждена: "
+                             "контрольная сумма не совпадает.|Данные не изменены."));
+    EXPECT_EQ(digests(t.path()), oldData);
+
+    // A snapshot archived before checksums: the bare images.
+    Archive older = c.rec;
+    for (const hestor::ArchivedFile& f : hestor::ArchivedFiles())
+        ASSERT_TRUE(UnsealImage(c.rec.*f.blob, &(older.*f.blob)));
+    ASSERT_NE(older.TeacherFile, c.rec.TeacherFile);
+    t.ui.answers = {No};
+    ASSERT_TRUE(RestoreSchedule(t.dict(), older));
+    EXPECT_EQ(digests(t.path()), c.newData);
+}
+
+TEST(Archive, AProgramWithFilesOpenWritesIntoWhatARestorePutInPlaceAndKeepsItsSettings) {
+    RestoreCase c;
+    TestFolder t;
+    c.prepare(t);
+    // Another program on the folder: its settings read and the teachers open in a window.
+    Dictionary other(t.path());
+    ASSERT_TRUE(other.loadSettings());
+    ASSERT_EQ(other.glo.WeeksInCycle, 3);
+    FileUse open(other.store(), FileId::Teacher);
+    ASSERT_TRUE(open.ok());
+    auto teachers = other.access<Teacher>();
+
+    t.ui.answers = {No};
+    ASSERT_TRUE(RestoreSchedule(t.dict(), c.rec));
+    t.store().closeAll();
+
+    {
+        WritingScope writing(other);
+        ASSERT_TRUE(writing.ok());
+        Teacher added = teachers.prime();
+        added.TeacherCode = 999;
+        added.TeacherName = u("Записан после восстановления");
+        ASSERT_TRUE(teachers.insert(added).ok());
+    }
+    // In the folder's file, next to the restored teachers.
+    {
+        FileUse use(t.store(), FileId::Teacher);
+        Teacher k;
+        k.TeacherCode = 999;
+        bool found = false;
+        t.dict().access<Teacher>().fetch(Teacher::TeacherCodeKey, k, &found);
+        EXPECT_TRUE(found) << "the write went into the file the restore replaced";
+        EXPECT_NE(t.dict().access<Teacher>().all(Teacher::TeacherCodeKey).front().TeacherName,
+                  u("Испорченный"));
+    }
+    // Its settings saved at its end keep the weeks that came with the restored data.
+    ASSERT_TRUE(other.saveSettings());
+    EXPECT_EQ(weeksOnDisk(t.path()), 1);
+    EXPECT_EQ(other.glo.WeeksInCycle, 1);
 }
 
 TEST(Archive, TheWindowListsSavesAndRestores) {

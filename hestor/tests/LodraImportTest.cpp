@@ -354,6 +354,77 @@ TEST_F(Import, StageTwoTakesThePlanTheLoadAndTheOldTimetable) {
                        "«Физкультура», урок не размещен")}));
 }
 
+TEST_F(Import, TheOldTimetableIsCheckedByTheCellRulesAndItsKeysAndPairMarksByTheirDomains) {
+    using L = LegacyFileId;
+    OldData data = oldSchool();
+    // Иванова may not teach lesson 1 on day 1; the plan names 5-Б's mathematics twice; the old
+    // timetable puts 5-Б as a whole where its first English subgroup sits, and marks a lesson
+    // as the seventh hour of a pair.
+    data[L::TeacherForbids].push_back(row({"Иванова", "1", "5", "0", "0", "0", "0", "0"}));
+    data[L::TrainingPlan].push_back(row({"Математика", "5", "", "3"}));
+    data[L::Schedule].push_back(
+        row({"1", "2", "2", "Иванова", "5", "Б", "101", "Математика", "0", "0"}));
+    data[L::Schedule].push_back(
+        row({"1", "4", "3", "Иванова", "5", "А", "101", "Математика", "0", "7"}));
+    writeOld(old.path(), data);
+    ASSERT_TRUE(run(LodraStage::Reference).done());
+    splitIntoHalves("Английский");
+    const auto r = run(LodraStage::Plans);
+    ASSERT_EQ(r.status, Status::Done) << r.reason.toStdString();
+
+    std::vector<Schedule> placed;
+    for (const Schedule& e : all<Schedule>(t, Schedule::GroupScienceSubGrKey))
+        if (!e.isUnplaced()) placed.push_back(e);
+    // English (subgroup 1) and PE only: neither a forbidden cell nor a group twice in a cell.
+    EXPECT_EQ(placed.size(), 2u);
+    const QString listed = r.notTaken.join(QLatin1Char('\n'));
+    EXPECT_TRUE(r.notTaken.contains(u("L_P.dat, запись 8: повторяет запись 1 по ключу MainKey "
+                                      "(Математика, 5, ), не импортирована")))
+        << listed.toStdString();
+    EXPECT_EQ(listed.count(u("Schedule.dat, запись 1: неделя 1, день 1, урок 1: ")), 1)
+        << listed.toStdString();
+    EXPECT_EQ(listed.count(u("Schedule.dat, запись 6: неделя 1, день 2, урок 2: ")), 1)
+        << listed.toStdString();
+    EXPECT_TRUE(r.notTaken.contains(u("Schedule.dat, запись 7: неделя 1, день 4, урок 3: пометка "
+                                      "спаренного урока 7 (допустимы 0, 1, 2), урок не размещен")))
+        << listed.toStdString();
+    int mathematics = 0;
+    for (const TrainingCourse& x : all<TrainingCourse>(t, TrainingCourse::ItemCodeKey))
+        mathematics += x.Course == u("5") && x.SingleHours == 5;
+    EXPECT_EQ(mathematics, 2) << "one plan line per stream, the repeated one left out";
+}
+
+TEST_F(Import, NamesThatTheExportCannotWriteOrThatANulWouldCutStopTheImport) {
+    using L = LegacyFileId;
+    OldData data = oldSchool();
+    data[L::Teachers][2][0] = u("Сидорова ╬");
+    writeOld(old.path(), data);
+    const auto before = folderBytes(t.path());
+    auto r = run(LodraStage::Reference);
+    EXPECT_EQ(r.status, Status::Refused);
+    const QString teachers =
+        QDir::toNativeSeparators(QDir(old.path()).filePath(QStringLiteral("Teacher.dat")));
+    EXPECT_EQ(t.ui.last(), u("Файл %1, запись 3, поле TEACHER: символ «╬»: такой символ не "
+                             "может быть записан в кодировке Windows-1251.|Импорт не выполнен."
+                             "|Данные школы не изменены.")
+                               .arg(teachers));
+    EXPECT_TRUE(folderBytes(t.path()) == before);
+
+    // "Ива" NUL "нова": the name would be cut to "Ива".
+    writeOld(old.path(), oldSchool());
+    {
+        QFile f(QDir(old.path()).filePath(QStringLiteral("Teacher.dat")));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.seek(LegacyHeaderSize + 3));
+        f.write("\0", 1);
+    }
+    r = run(LodraStage::Reference);
+    EXPECT_EQ(r.status, Status::Refused);
+    EXPECT_TRUE(t.ui.last().contains(u("запись 1, поле TEACHER: недопустимый символ (код 0)")))
+        << t.ui.last().toStdString();
+    EXPECT_TRUE(folderBytes(t.path()) == before);
+}
+
 TEST_F(Import, RepeatingStageOneReplacesTheGroupsAndKeepsTheCommonRoomTypeByName) {
     ASSERT_TRUE(run(LodraStage::Reference).done());
     for (const RoomType& x : all<RoomType>(t, RoomType::RoomTypeKey))

@@ -3,8 +3,20 @@
 #include "tamsel/Snapshots.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <algorithm>
 
 namespace tamsel {
+
+namespace {
+const QString Preserved = QStringLiteral("Preserved");
+const QString WeeksKey = QStringLiteral("GLO:WeeksInCycle");
+const QString CommonTypeKey = QStringLiteral("GLO:CommonTypeRoomCode");
+
+QStringList dataSettingsIn(const IniFile& ini) {
+    return {ini.value(Preserved, WeeksKey), ini.value(Preserved, CommonTypeKey)};
+}
+} // namespace
 
 Dictionary::Dictionary(const QString& workDir)
     : workDir_(QDir(workDir).absolutePath()),
@@ -48,12 +60,47 @@ bool Dictionary::loadSettings(QString* error) {
                           .arg(settings_->path()) +
                       adjusted.join(QLatin1Char('|')));
     store_->refreshPaths();
+    dataSettingsOnDisk_ = dataSettingsIn(*settings_);
     return true;
 }
 
 bool Dictionary::saveSettings(QString* error) {
+    if (dataSettingsOnDisk_) {
+        // Another program that installed new data since (a restore, an import) wrote the
+        // values that describe it: putting back ours would pair its data with our settings.
+        IniFile disk(settings_->path());
+        if (QFileInfo::exists(disk.path()) && disk.load() &&
+            dataSettingsIn(disk) != *dataSettingsOnDisk_) {
+            glo.WeeksInCycle = static_cast<Short>(
+                std::clamp<long long>(disk.number(Preserved, WeeksKey, glo.WeeksInCycle), 0, 20));
+            glo.CommonTypeRoomCode =
+                static_cast<Long>(disk.number(Preserved, CommonTypeKey, glo.CommonTypeRoomCode));
+        }
+    }
     glo.save(*settings_);
-    return settings_->save(error);
+    if (!settings_->save(error)) return false;
+    dataSettingsOnDisk_ = dataSettingsIn(*settings_);
+    return true;
+}
+
+bool Dictionary::settingsWithData(const DataSettings& values, QByteArray* bytes,
+                                  QString* error) const {
+    // The file as it is on disk, so that an install never writes this program's other
+    // unsaved settings (nor defaults over a file it could not read).
+    IniFile disk(settings_->path());
+    if (!disk.load(error)) return false;
+    disk.setNumber(Preserved, WeeksKey, values.weeksInCycle);
+    disk.setNumber(Preserved, CommonTypeKey, values.commonTypeRoomCode);
+    *bytes = disk.bytes();
+    return true;
+}
+
+void Dictionary::dataSettingsInstalled(const DataSettings& values) {
+    glo.WeeksInCycle = values.weeksInCycle;
+    glo.CommonTypeRoomCode = values.commonTypeRoomCode;
+    settings_->setNumber(Preserved, WeeksKey, values.weeksInCycle);
+    settings_->setNumber(Preserved, CommonTypeKey, values.commonTypeRoomCode);
+    dataSettingsOnDisk_ = dataSettingsIn(*settings_);
 }
 
 void Init(Dictionary& dict, ErrorReporter* errors, IniFile* settings) {

@@ -93,7 +93,7 @@ QString IniFile::text() const {
     return out;
 }
 
-bool IniFile::save(QString* error) const {
+QByteArray IniFile::bytes() const {
     const QString t = text();
     QByteArray bytes;
     if (encoding_ == Encoding::Windows1251) {
@@ -105,6 +105,11 @@ bool IniFile::save(QString* error) const {
         bytes = t.toUtf8();
         if (bom_) bytes.prepend("\xEF\xBB\xBF");
     }
+    return bytes;
+}
+
+bool IniFile::save(QString* error) const {
+    const QByteArray bytes = this->bytes();
     QSaveFile f(path_);
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
         if (error) *error = f.errorString();

@@ -249,6 +249,12 @@ bool LegacyFile::parse(const QByteArray& bytes) {
                     end = i;
                     break;
                 }
+            // After a terminating NUL only NULs and blanks: a NUL inside a name would cut it.
+            for (int i = end; i < field.size; ++i)
+                if (p[i] != '\0' && p[i] != ' ') {
+                    end = i + 1;
+                    break;
+                }
             for (int i = 0; i < end; ++i) {
                 const auto c = static_cast<unsigned char>(p[i]);
                 if (c < 0x20 || c == 0x7F)

@@ -1,5 +1,6 @@
 #include "tamsel/Snapshots.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,7 +8,9 @@
 #include <QSet>
 #include <sqlite3.h>
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -24,7 +27,12 @@ Outcome fileFailure(const QString& name, int fileError, const QString& detail = 
                             {name, {}, {}, fileErrorText(fileError) + detail}, fileError);
 }
 
+/// Set while an install runs for a store in a batch (see Store::beginBatch): nobody else uses
+/// that folder, so nothing waits for the disk.
+thread_local bool withoutSync = false;
+
 bool syncPath(const QString& path, bool folder) {
+    if (withoutSync) return true;
 #ifdef Q_OS_WIN
     Q_UNUSED(path);
     Q_UNUSED(folder);
@@ -47,7 +55,26 @@ bool writeSynced(const QString& path, const QByteArray& bytes) {
     return syncPath(path, false);
 }
 
+const QByteArray SealMark = QByteArrayLiteral("KorvelSHA256\0\0\0\0");
+constexpr qsizetype SealSize = 16 + 32;
+
 } // namespace
+
+QByteArray SealImage(const QByteArray& image) {
+    if (image.isEmpty()) return image; // "no file" stays an empty BLOB
+    return image + SealMark + QCryptographicHash::hash(image, QCryptographicHash::Sha256);
+}
+
+bool UnsealImage(const QByteArray& blob, QByteArray* image) {
+    const qsizetype size = blob.size() - SealSize;
+    if (blob.size() % 512 != SealSize || blob.mid(size, SealMark.size()) != SealMark) {
+        *image = blob; // archived before checksums (or damaged: the structure check finds it)
+        return true;
+    }
+    *image = blob.left(size);
+    return QCryptographicHash::hash(*image, QCryptographicHash::Sha256) ==
+           blob.mid(size + SealMark.size());
+}
 
 QByteArray SnapshotDataFile(Store& store, FileId id, Outcome* error) {
     const QString path = store.file(id).path();
@@ -136,81 +163,273 @@ Outcome CheckSnapshot(FileId id, const QByteArray& bytes) {
     return result;
 }
 
-Outcome InstallDataFiles(Store& store, const std::vector<FileContents>& files,
-                         const std::function<bool(int)>& step) {
-    int n = 0;
-    auto go = [&] { return !step || step(++n); };
-    const QString marker = QDir(store.workDir()).filePath(Marker);
-    auto failed = [&](const QString& path) {
-        // Nothing of the old data has been touched yet: the new files go.
-        for (const FileContents& f : files)
-            QFile::remove(store.file(f.id).path() + NewSuffix);
-        QFile::remove(marker);
-        return Outcome::failure(
-            Outcome::Status::Error, Msg::CreateError,
-            {QDir::toNativeSeparators(path), {}, {}, fileErrorText(FileError::AccessDenied)},
-            FileError::AccessDenied);
-    };
-    // 1. The new files beside the old ones.
+namespace {
+
+const QString ListFile = QStringLiteral("Korvel.install");
+const QString OldSuffix = QStringLiteral(".restore-old");   // the old file, kept to the end
+const QString NoneSuffix = QStringLiteral(".restore-none"); // there was no old file
+const QString JournalSuffix = QStringLiteral("-journal");
+const QString OldJournalSuffix = QStringLiteral(".restore-old-journal");
+
+QByteArray encoded(const QString& path) { return QFile::encodeName(path); }
+
+bool exists(const QString& path) {
+    return QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+}
+
+/// Puts `from` in the place of `to` in one step, replacing `to` when it exists. Windows
+/// refuses while another program has `to` open, which the install then reports.
+bool replaceWith(const QString& from, const QString& to) {
+#ifdef Q_OS_WIN
+    return MoveFileExW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(from).utf16()),
+                       reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(to).utf16()),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+    return ::rename(encoded(from).constData(), encoded(to).constData()) == 0;
+#endif
+}
+
+/// Keeps the file at `path` under the name `keep` while it stays where it is: a second name
+/// where the file system has them, a synced copy where it has not.
+bool keepAside(const QString& path, const QString& keep) {
+#ifndef Q_OS_WIN
+    if (::link(encoded(path).constData(), encoded(keep).constData()) == 0) return true;
+    if (exists(keep)) return false;
+#endif
+    return QFile::copy(path, keep) && syncPath(keep, false);
+}
+
+bool removeFile(const QString& path) { return !exists(path) || QFile::remove(path); }
+
+/// Whether `path` is a file an install left (a folder of that name is nobody's trace).
+bool isTrace(const QString& path) { return QFileInfo(path).isFile(); }
+
+struct Entry {
+    QString path; ///< absolute
+    bool remove = false;
+    QByteArray bytes;
+};
+
+/// The lines of a marker or list: paths relative to the folder, so that a copy of a folder
+/// left by an interrupted install finishes it in the copy, never in the original.
+QByteArray listText(const QString& workDir, const std::vector<Entry>& entries) {
     QStringList lines;
-    for (const FileContents& f : files) {
-        const QString path = store.file(f.id).path();
-        if (!go()) return Outcome::failure(Outcome::Status::Refused, 0, {});
-        if (!writeSynced(path + NewSuffix, f.bytes)) return failed(path);
-        lines << path + QLatin1Char('\t') +
-                     (f.bytes.isEmpty() ? QStringLiteral("remove") : QStringLiteral("replace"));
+    for (const Entry& e : entries)
+        lines << QDir(workDir).relativeFilePath(e.path) + QLatin1Char('\t') +
+                     (e.remove ? QStringLiteral("remove") : QStringLiteral("replace"));
+    return lines.join(QLatin1Char('\n')).toUtf8() + '\n';
+}
+
+bool readList(const QString& workDir, const QString& file, std::vector<Entry>* out) {
+    QFile m(QDir(workDir).filePath(file));
+    if (!m.open(QIODevice::ReadOnly)) return false;
+    const QStringList lines =
+        QString::fromUtf8(m.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString& line : lines) {
+        QString path = line.section(QLatin1Char('\t'), 0, 0);
+        // Markers of earlier versions held absolute paths: the file of that name here.
+        if (QDir::isAbsolutePath(path)) path = QFileInfo(path).fileName();
+        if (path.isEmpty()) continue;
+        out->push_back({QDir::cleanPath(QDir(workDir).filePath(path)),
+                        line.section(QLatin1Char('\t'), 1, 1) == QLatin1String("remove"),
+                        {}});
     }
-    // 2. The marker: from here on the new data wins, even after a crash.
-    if (!go()) return Outcome::failure(Outcome::Status::Refused, 0, {});
-    if (!writeSynced(marker, lines.join(QLatin1Char('\n')).toUtf8() + '\n') ||
-        !syncPath(store.workDir(), true))
-        return failed(marker);
-    // 3. Into place.
-    if (!go()) return Outcome::failure(Outcome::Status::Refused, 0, {});
-    FinishInterruptedInstall(store.workDir()); // the same steps a next start would take
+    return true;
+}
+
+/// Every file of the folder that an install leaves beside a data file, by the data file.
+std::vector<Entry> tracesInFolder(const QString& workDir) {
+    std::vector<Entry> out;
+    QSet<QString> seen;
+    for (const QString& suffix : {NewSuffix, OldSuffix, NoneSuffix, OldJournalSuffix})
+        for (const QString& f : QDir(workDir).entryList({QLatin1Char('*') + suffix},
+                                                        QDir::Files | QDir::Hidden)) {
+            const QString path = QDir(workDir).filePath(f.chopped(suffix.size()));
+            if (!seen.contains(path)) out.push_back({path, false, {}});
+            seen.insert(path);
+        }
+    return out;
+}
+
+/// Takes one file to its new state, keeping the old one aside; true when it is there.
+/// `resuming`: an interrupted install, whose old file may be kept aside already.
+bool forwardOne(const Entry& e, QString* failedAt, bool resuming) {
+    const QString fresh = e.path + NewSuffix;
+    const QString journal = e.path + JournalSuffix;
+    const bool pending = e.remove ? exists(e.path) : isTrace(fresh);
+    if (!pending) return true; // done already
+    if (!resuming || (!isTrace(e.path + OldSuffix) && !isTrace(e.path + NoneSuffix))) {
+        const bool kept = exists(e.path) ? keepAside(e.path, e.path + OldSuffix)
+                                         : writeSynced(e.path + NoneSuffix, {});
+        if (!kept) return *failedAt = e.path, false;
+    }
+    // A journal left beside the old file belongs to it: applied to the new file it would
+    // damage it, so it goes aside with the old file (and comes back if the install is undone).
+    if (exists(journal) && !replaceWith(journal, e.path + OldJournalSuffix))
+        return *failedAt = journal, false;
+    const bool placed = e.remove ? QFile::remove(e.path) : replaceWith(fresh, e.path);
+    if (!placed) *failedAt = e.path;
+    return placed;
+}
+
+/// Puts one file back as it was before the install.
+bool undoOne(const Entry& e, QString* failedAt) {
+    bool ok = true;
+    auto check = [&](bool step, const QString& path) {
+        if (!step && ok) *failedAt = path;
+        ok = ok && step;
+    };
+    if (isTrace(e.path + OldSuffix))
+        check(replaceWith(e.path + OldSuffix, e.path), e.path);
+    else if (isTrace(e.path + NoneSuffix))
+        check(removeFile(e.path) && removeFile(e.path + NoneSuffix), e.path);
+    if (isTrace(e.path + OldJournalSuffix))
+        check(replaceWith(e.path + OldJournalSuffix, e.path + JournalSuffix),
+              e.path + JournalSuffix);
+    if (isTrace(e.path + NewSuffix)) check(QFile::remove(e.path + NewSuffix), e.path + NewSuffix);
+    return ok;
+}
+
+/// The old files kept aside go once every new file is in place.
+bool dropKept(const std::vector<Entry>& entries, QString* failedAt) {
+    bool ok = true;
+    for (const Entry& e : entries)
+        for (const QString& suffix : {OldSuffix, NoneSuffix, OldJournalSuffix, NewSuffix})
+            if (isTrace(e.path + suffix) && !QFile::remove(e.path + suffix) && ok) {
+                *failedAt = e.path + suffix;
+                ok = false;
+            }
+    return ok;
+}
+
+bool finishForward(const QString& workDir, const std::vector<Entry>& entries,
+                   QString* failedAt) {
+    for (const Entry& e : entries)
+        if (!forwardOne(e, failedAt, true)) return false;
+    syncPath(workDir, true);
+    if (!dropKept(entries, failedAt)) return false;
+    const QDir dir(workDir);
+    if (!removeFile(dir.filePath(Marker))) return *failedAt = dir.filePath(Marker), false;
+    syncPath(workDir, true);
+    removeFile(dir.filePath(ListFile));
+    syncPath(workDir, true);
+    return true;
+}
+
+bool undoAll(const QString& workDir, const std::vector<Entry>& entries, QString* failedAt) {
+    bool ok = true;
+    for (const Entry& e : entries) ok = undoOne(e, failedAt) && ok;
+    for (const Entry& e : tracesInFolder(workDir)) ok = undoOne(e, failedAt) && ok;
+    syncPath(workDir, true);
+    if (ok) ok = dropKept(entries, failedAt);
+    if (ok) removeFile(QDir(workDir).filePath(ListFile));
+    syncPath(workDir, true);
+    return ok;
+}
+
+Outcome installFailure(const QString& path, int fileError = FileError::AccessDenied) {
+    return Outcome::failure(Outcome::Status::Error, Msg::CreateError,
+                            {QDir::toNativeSeparators(path), {}, {}, fileErrorText(fileError)},
+                            fileError);
+}
+
+} // namespace
+
+Outcome InstallDataFiles(Store& store, const std::vector<FileContents>& files,
+                         const std::function<InstallStep(int)>& step,
+                         const std::vector<ExtraFile>& extra) {
+    const QString workDir = store.workDir();
+    const QDir dir(workDir);
+    struct BatchSync {
+        explicit BatchSync(bool batch) { withoutSync = batch; }
+        ~BatchSync() { withoutSync = false; }
+    } batchSync(store.inBatch());
+    // Traces of an earlier install that was cut short go first (old or new data, whole).
+    if (InstallPending(workDir) && !FinishInterruptedInstall(workDir))
+        return installFailure(dir.filePath(Marker));
+
+    std::vector<Entry> entries;
+    for (const FileContents& f : files)
+        entries.push_back({store.file(f.id).path(), f.bytes.isEmpty(), f.bytes});
+    for (const ExtraFile& f : extra) entries.push_back({f.path, false, f.bytes});
+
+    int n = 0;
+    InstallStep action = InstallStep::Go;
+    auto go = [&] {
+        action = step ? step(++n) : InstallStep::Go;
+        return action == InstallStep::Go;
+    };
+    const auto crashed = [] { return Outcome::failure(Outcome::Status::Refused, 0, {}); };
+    QString failedAt;
+    // Before the marker nothing of the old data has changed: a failure only clears away.
+    auto failedBeforeMarker = [&](const QString& path) {
+        QString ignored;
+        undoAll(workDir, entries, &ignored);
+        return installFailure(path);
+    };
+
+    // 1. The list of what is being installed, so that a cut-short install can be undone even
+    //    for data files outside the folder.
+    if (!go() && action == InstallStep::Crash) return crashed();
+    if (action == InstallStep::Fail || !writeSynced(dir.filePath(ListFile), listText(workDir, entries)) ||
+        !syncPath(workDir, true))
+        return failedBeforeMarker(dir.filePath(ListFile));
+    // 2. The new files beside the old ones.
+    for (const Entry& e : entries) {
+        if (e.remove) continue;
+        if (!go() && action == InstallStep::Crash) return crashed();
+        if (action == InstallStep::Fail || !writeSynced(e.path + NewSuffix, e.bytes))
+            return failedBeforeMarker(e.path + NewSuffix);
+    }
+    // 3. The marker: from here on a crash ends with the new data.
+    if (!go() && action == InstallStep::Crash) return crashed();
+    if (action == InstallStep::Fail || !writeSynced(dir.filePath(Marker), listText(workDir, entries)) ||
+        !syncPath(workDir, true)) {
+        removeFile(dir.filePath(Marker));
+        return failedBeforeMarker(dir.filePath(Marker));
+    }
+    // 4. Into place, one by one, each old file kept aside until all are in.
+    for (const Entry& e : entries) {
+        if (!go() && action == InstallStep::Crash) return crashed();
+        if (action == InstallStep::Fail) failedAt = e.path;
+        if (action == InstallStep::Fail || !forwardOne(e, &failedAt, false)) {
+            // Back to the old data: without the marker a crash from here on undoes too.
+            QString undoFailed;
+            if (QFile::remove(dir.filePath(Marker)) && syncPath(workDir, true) &&
+                undoAll(workDir, entries, &undoFailed))
+                return installFailure(failedAt);
+            // Neither way back: the install is finished rather than left half done.
+            if (exists(dir.filePath(Marker)) && finishForward(workDir, entries, &undoFailed))
+                return Outcome::success();
+            return installFailure(undoFailed.isEmpty() ? failedAt : undoFailed);
+        }
+    }
+    if (!finishForward(workDir, entries, &failedAt)) return installFailure(failedAt);
     return Outcome::success();
 }
 
 bool InstallPending(const QString& workDir) {
     const QDir dir(workDir);
-    return dir.exists(Marker) ||
-           !dir.entryList({QLatin1Char('*') + NewSuffix}, QDir::Files).isEmpty();
+    if (dir.exists(Marker) || dir.exists(ListFile)) return true;
+    for (const QString& suffix : {NewSuffix, OldSuffix, NoneSuffix, OldJournalSuffix})
+        if (!dir.entryList({QLatin1Char('*') + suffix}, QDir::Files | QDir::Hidden).isEmpty())
+            return true;
+    return false;
 }
 
 bool FinishInterruptedInstall(const QString& workDir) {
-    const QString marker = QDir(workDir).filePath(Marker);
-    QFile m(marker);
-    if (!m.exists()) {
-        // Interrupted before the marker: the old data stands, half-written new files go.
-        bool any = false;
-        for (const QString& f :
-             QDir(workDir).entryList({QLatin1Char('*') + NewSuffix}, QDir::Files))
-            any |= QFile::remove(QDir(workDir).filePath(f));
-        return any;
+    const QDir dir(workDir);
+    std::vector<Entry> entries;
+    QString failedAt;
+    if (dir.exists(Marker)) {
+        // Interrupted after the marker: the new data goes in.
+        if (!readList(workDir, Marker, &entries)) return false;
+        return finishForward(workDir, entries, &failedAt);
     }
-    if (!m.open(QIODevice::ReadOnly)) return false;
-    const QStringList lines =
-        QString::fromUtf8(m.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    m.close();
-    for (const QString& line : lines) {
-        const QString path = line.section(QLatin1Char('\t'), 0, 0);
-        const bool remove = line.section(QLatin1Char('\t'), 1, 1) == QLatin1String("remove");
-        const QString fresh = path + NewSuffix;
-        QFile::remove(path + QStringLiteral("-journal")); // a journal belongs to the old file
-        if (QFileInfo::exists(fresh)) {
-            if (remove) {
-                QFile::remove(path);
-                QFile::remove(fresh);
-            } else {
-                ::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData());
-            }
-        }
-        // No new file left means it was renamed already.
-    }
-    syncPath(workDir, true);
-    QFile::remove(marker);
-    syncPath(workDir, true);
-    return true;
+    // Interrupted before the marker, or undone half way: the old data stands.
+    if (dir.exists(ListFile)) readList(workDir, ListFile, &entries);
+    return undoAll(workDir, entries, &failedAt);
 }
+
 
 } // namespace tamsel

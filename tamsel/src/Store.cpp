@@ -16,12 +16,25 @@
 #include <io.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace tamsel {
 
 namespace {
+
+/// The identity of the file a path names now (0, 0 when there is none).
+std::pair<quint64, quint64> identityOf(const QString& path) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(path);
+    return {0, 0};
+#else
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return {0, 0};
+    return {quint64(st.st_dev), quint64(st.st_ino)};
+#endif
+}
 
 /// How long a statement waits for another connection's lock before it gives up. Tests of
 /// locked files shorten it through KORVEL_BUSY_WAIT_MS (read at every open); the program never
@@ -142,7 +155,30 @@ void DataFile::forceClose() {
     users_ = 0;
 }
 
+bool DataFile::replacedOnDisk() const {
+    if (!db_) return false;
+    return identityOf(path_) != std::pair<quint64, quint64>(device_, inode_);
+}
+
+bool DataFile::reopen() {
+    if (!db_) return true;
+    sqlite3* old = db_;
+    db_ = nullptr;
+    lastError_ = Outcome::success();
+    std::unique_ptr<Table> kept = std::move(table_);
+    const bool ok = openConnection();
+    // The accesses of the callers hold the table: it stays, on the new connection.
+    kept->rebind(ok ? db_ : nullptr);
+    table_ = std::move(kept);
+    sqlite3_close_v2(old); // statements still held close it when they are let go
+    if (!ok) errors_.report(lastError_.msgNo, lastError_.args);
+    return ok;
+}
+
 bool DataFile::openConnection() {
+    // Taken before the open: a file replaced in between is then found replaced later,
+    // never the other way round.
+    std::tie(device_, inode_) = identityOf(path_);
     const QFileInfo info(path_);
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
     if (!info.exists()) {
@@ -361,6 +397,13 @@ void Store::checkAllAhead() {
 
 void Store::closeAll() {
     for (auto& f : files_) f->forceClose();
+}
+
+bool Store::reopenReplaced() {
+    bool ok = true;
+    for (auto& f : files_)
+        if (f->replacedOnDisk()) ok = f->reopen() && ok;
+    return ok;
 }
 
 namespace {

@@ -110,6 +110,11 @@ Table::Table(sqlite3* db, const FileDef& def, QString schema)
 
 Table::~Table() = default;
 
+void Table::rebind(sqlite3* db) {
+    cache_.clear();
+    db_ = db;
+}
+
 QString Table::qualified() const { return quoted(schema_) + QLatin1Char('.') + quoted(def_.name); }
 
 QString Table::selectList() const {

@@ -89,7 +89,16 @@ int lockWaitMs(int waitMs) {
 
 WritingScope::WritingScope(Dictionary& dict, int waitMs)
     : dict_(dict), ok_(dict.writingLock().acquire(lockWaitMs(waitMs))) {
-    if (!ok_) dict_.ui().tell(QStringLiteral("Korvel"), dict_.writingLock().refusal());
+    if (!ok_) {
+        dict_.ui().tell(QStringLiteral("Korvel"), dict_.writingLock().refusal());
+        return;
+    }
+    // A restore or import of another program may have put new files in place of the ones
+    // open here: writing on would go into files that are no longer the folder's.
+    if (dict_.writingLock().depth() == 1 && !dict_.store().reopenReplaced()) {
+        dict_.writingLock().release();
+        ok_ = false;
+    }
 }
 
 WritingScope::~WritingScope() {

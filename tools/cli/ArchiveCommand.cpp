@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <optional>
 
 namespace cli {
 
@@ -61,6 +62,13 @@ int run(const QStringList& argv, Console& io) {
     RestoringUi ui(console);
     tamsel::Dictionary dict(dir);
     dict.setUserInterface(ui);
+    // A restore holds the folder from before it reads anything until its files are in place.
+    std::optional<tamsel::WritingScope> writing;
+    if (verb == u("restore") && !writing.emplace(dict)) {
+        io.err << u("korvel-cli archive: данные не восстановлены: папку нельзя занять для "
+                    "записи (см. сообщение выше).\n");
+        return Failure;
+    }
     if (!loadSchoolSettings(io.err, "archive", dict)) return Failure;
     {
         // No snapshot of, and no restore over, a folder with a file that cannot be used; the
@@ -124,15 +132,8 @@ int run(const QStringList& argv, Console& io) {
             else
                 status = Failure;
         } else if (hestor::RestoreSchedule(dict, rec)) {
-            QString error;
-            if (!dict.saveSettings(&error)) {
-                io.err
-                    << u("korvel-cli archive: данные восстановлены, но настройки не записаны: %1\n")
-                           .arg(error);
-                status = Failure;
-            } else {
-                io.out << u("Данные восстановлены из снимка «%1».\n").arg(brief);
-            }
+            // The archived settings went in with the data.
+            io.out << u("Данные восстановлены из снимка «%1».\n").arg(brief);
         } else {
             io.err << u("korvel-cli archive: данные не восстановлены.\n");
             status = Failure;

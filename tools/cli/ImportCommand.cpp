@@ -65,6 +65,13 @@ int run(const QStringList& argv, Console& io) {
     ConsoleUserInterface ui(io.err);
     tamsel::Dictionary dict(dir);
     dict.setUserInterface(ui);
+    // The folder is held from before the settings are read until the new files are in.
+    tamsel::WritingScope writing(dict);
+    if (!writing) {
+        io.err << u("korvel-cli import: импорт не выполнен: папку нельзя занять для записи (см. "
+                    "сообщение выше).\n");
+        return Failure;
+    }
     if (school) {
         if (!loadSchoolSettings(io.err, "import", dict)) return Failure;
     } else {

@@ -124,6 +124,14 @@ int run(const QStringList& argv, Console& io) {
     AnsweringUi ui(console, answer);
     tamsel::Dictionary dict(dir);
     dict.setUserInterface(ui);
+    // The lock before the settings and the files: a restore or import of another program
+    // must not replace them between what the placement reads and what it writes.
+    tamsel::WritingScope writing(dict);
+    if (!writing) {
+        io.err << u("korvel-cli place: расстановка не выполнена: папку нельзя занять для записи "
+                    "(см. сообщение выше).\n");
+        return Failure;
+    }
     if (!loadSchoolSettings(io.err, "place", dict)) return Failure;
     std::vector<std::unique_ptr<tamsel::FileUse>> files;
     QString damaged;

@@ -4,9 +4,11 @@
 // putting a snapshot back. Core only: messages and progress go through the dictionary's ports.
 
 #include "tamsel/Records.h"
+#include "tamsel/Snapshots.h"
 
 #include <QDate>
 #include <QString>
+#include <functional>
 #include <vector>
 
 namespace tamsel {
@@ -35,9 +37,11 @@ bool BackupSchedule(tamsel::Dictionary& dict, tamsel::Archive& rec, QString* sto
 /// Puts the snapshot back after the question "В Н И М А Н И Е   !" ("Да" ends it with
 /// nothing changed, to save the current data first). Every archived file is checked first
 /// (a damaged snapshot changes nothing); then all files are replaced together, so that any
-/// interruption leaves the old or the new data; the archived settings are restored. True
-/// when the data was replaced.
-bool RestoreSchedule(tamsel::Dictionary& dict, const tamsel::Archive& rec);
+/// interruption leaves the old or the new data, and the archived settings go in with them. A
+/// step that fails puts the old data back and names the file. True when the data was
+/// replaced. `installStep` is for tests (see tamsel::InstallDataFiles).
+bool RestoreSchedule(tamsel::Dictionary& dict, const tamsel::Archive& rec,
+                     const std::function<tamsel::InstallStep(int)>& installStep = {});
 
 
 } // namespace hestor

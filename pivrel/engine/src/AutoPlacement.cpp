@@ -95,6 +95,10 @@ PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, Engin
         return result;
     };
 
+    // The folder's lock first: what the run plans from must be what it writes into, not
+    // files another program replaces before the lock is had.
+    WritingScope writing(dict_);
+    if (!writing) return finish(PlacementResult::End::Failed);
     // Every file the run reads must open before anything starts: a damaged or locked file
     // is named once and the run ends without touching the timetable.
     std::vector<std::unique_ptr<FileUse>> uses;
@@ -103,8 +107,6 @@ PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, Engin
         uses.push_back(std::make_unique<FileUse>(dict_.store(), id));
         if (!*uses.back()) return finish(PlacementResult::End::Failed);
     }
-    WritingScope writing(dict_);
-    if (!writing) return finish(PlacementResult::End::Failed);
     const int before = countUnplaced(dict_, kind, code);
 
     Engine engine(dict_, hooks_);

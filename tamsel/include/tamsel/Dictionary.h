@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace tamsel {
 
@@ -66,6 +67,19 @@ public:
 
     template <class R> Access<R> access(bool report = true) { return store_->access<R>(report); }
 
+    /// The settings that describe the data files (the weeks of the cycle, the common room
+    /// type): a restore or an import installs them together with the data.
+    struct DataSettings {
+        Short weeksInCycle = 0;
+        Long commonTypeRoomCode = 0;
+    };
+    /// The bytes of the settings file as it is on disk with `values` put in, for the install
+    /// of new data; false with `error` set when the file is there but cannot be read.
+    bool settingsWithData(const DataSettings& values, QByteArray* bytes, QString* error) const;
+    /// After an install: the values go into the globals and the settings in memory, and a
+    /// later save knows them as the ones on disk.
+    void dataSettingsInstalled(const DataSettings& values);
+
 private:
     bool abortRequested_ = false;
     QString workDir_;
@@ -78,6 +92,9 @@ private:
     ErrorReporter errors_;
     std::unique_ptr<Store> store_;
     WritingLock writingLock_;
+    /// The data settings as the file held them when last read or written here: when the
+    /// file holds others at a save, another program installed new data, and its values stay.
+    std::optional<QStringList> dataSettingsOnDisk_;
 };
 
 /// Library entries: the program hands over its error reporter and settings object; each is

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -45,6 +46,8 @@ public:
 
     /// The text the file would hold.
     QString text() const;
+    /// The bytes save() would write.
+    QByteArray bytes() const;
 
 private:
     struct Line {

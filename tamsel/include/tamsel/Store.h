@@ -33,6 +33,14 @@ public:
     /// Closes whatever the use count, e.g. before the archive replaces the file.
     void forceClose();
     bool isOpen() const { return db_ != nullptr; }
+    /// Whether the file at the path is no longer the one the connection opened: another
+    /// program's restore or import put a new file in its place. (Windows never replaces a
+    /// file that is open, so there it is always false.)
+    bool replacedOnDisk() const;
+    /// Opens the file at its path again for the users it has, the table keeping its identity
+    /// for the accesses over it; false (and the table failing every operation) when the new
+    /// file cannot be used.
+    bool reopen();
     /// Whether the deep check (every key against the table) has passed in this process.
     bool checked() const { return checked_; }
     /// Runs the deep check on a connection of its own, read only, without reporting; true
@@ -61,6 +69,7 @@ private:
     std::unique_ptr<Table> table_;
     Table closedTable_;
     int users_ = 0;
+    quint64 device_ = 0, inode_ = 0; ///< what the path named when the connection opened
     bool checked_ = false; ///< the deep check runs once per process and file
     Outcome lastError_;
 };
@@ -96,6 +105,10 @@ public:
     void refreshPaths();
     /// Closes every file whatever its use count.
     void closeAll();
+    /// Reopens every open file that another program replaced since it was opened, so that a
+    /// writer never writes into a file that is no longer the folder's. Called when the
+    /// writing lock is taken; false when a replaced file could not be opened again.
+    bool reopenReplaced();
 
     /// Batch writing, for bulk work in a folder that nobody else uses yet (the sample-school
     /// generator): transactions begun during a batch commit without waiting for the disk, and

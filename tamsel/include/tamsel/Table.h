@@ -131,6 +131,10 @@ public:
     /// An outcome for a failed SQLite call with this file's name.
     Outcome sqliteFailure(int msgNo, int rc) const;
 
+    /// Moves the table to another connection (nullptr: every operation fails), dropping the
+    /// statements of the old one. Only between operations.
+    void rebind(sqlite3* db);
+
 private:
     Statement& cached(const QString& id, const std::function<QString()>& sql);
     QString qualified() const;

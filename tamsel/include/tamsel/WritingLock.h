@@ -25,6 +25,8 @@ public:
     bool acquire(int waitMs);
     void release();
     bool held() const { return depth_ > 0; }
+    /// How many scopes hold it in this process (1: the outermost).
+    int depth() const { return depth_; }
     const QString& refusal() const { return refusal_; }
 
     static QString fileName() { return QStringLiteral("Korvel.lock"); }
@@ -37,7 +39,8 @@ private:
 };
 
 /// Holds the writing lock of a dictionary's folder for a scope. When it cannot be taken the
-/// refusal is shown (caption "Korvel") and ok() is false: the procedure must not write.
+/// refusal is shown (caption "Korvel") and ok() is false: the procedure must not write. The
+/// outermost scope reopens the files another program replaced while they were open.
 class WritingScope {
 public:
     explicit WritingScope(Dictionary& dict, int waitMs = DefaultWaitMs);
