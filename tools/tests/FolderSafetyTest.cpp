@@ -166,4 +166,38 @@ TEST_F(FolderSafety, ALinkInTheFolderNeverCarriesAWriteOutsideIt) {
     EXPECT_TRUE(hashes(outside) == outsideBefore) << "nothing changed outside, no journal";
 }
 
+TEST_F(FolderSafety, AFailedPlacementNamesWhatStoppedIt) {
+    // The folder held by another writer: the tool says that it waits, then why it gave up.
+    qputenv("KORVEL_LOCK_WAIT_MS", "200");
+    {
+        tamsel::Dictionary program(dir);
+        tamsel::WritingScope holding(program);
+        ASSERT_TRUE(holding.ok());
+        const CliRun r = korvelCli({u("place"), dir, u("--answer"), u("yes")});
+        EXPECT_EQ(r.status, cli::Failure);
+        EXPECT_TRUE(r.err.contains(u("Ожидание"))) << r.err.toStdString();
+        EXPECT_TRUE(lastLine(r).contains(u("сейчас изменяет другая программа")))
+            << r.err.toStdString();
+        EXPECT_FALSE(r.out.contains(u("ЗАКОНЧЕНА")));
+    }
+    qunsetenv("KORVEL_LOCK_WAIT_MS");
+
+    // A write the file refuses, as a full disk does: the placing phase ends, nothing is written.
+    exec(dir, "Schedule.db",
+         "CREATE TRIGGER refuse BEFORE UPDATE ON SCHEDULE BEGIN "
+         "SELECT RAISE(ABORT, 'database or disk is full'); END");
+    const CliRun full = korvelCli({u("place"), dir, u("--answer"), u("yes")});
+    EXPECT_EQ(full.status, cli::Failure);
+    EXPECT_FALSE(full.out.contains(u("АВТОМАТИЧЕСКАЯ РАССТАНОВКА УРОКОВ ЗАКОНЧЕНА")))
+        << full.out.toStdString();
+    EXPECT_TRUE(full.out.contains(u("Итог: размещено уроков: 0")));
+    // The first message of the run is the cause; the last line repeats it.
+    const QString first = full.err.split(QLatin1Char('\n')).first();
+    ASSERT_TRUE(first.contains(u("SCHEDULE"))) << full.err.toStdString();
+    EXPECT_TRUE(lastLine(full).contains(first.mid(first.indexOf(u(": ")) + 2).chopped(1)))
+        << full.err.toStdString();
+    EXPECT_FALSE(lastLine(full).contains(u("данные не удалось прочитать")));
+    EXPECT_EQ(scalar(dir, "SELECT count(*) FROM p"), 0);
+}
+
 } // namespace
