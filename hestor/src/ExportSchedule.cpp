@@ -2,6 +2,7 @@
 
 #include "tamsel/Dictionary.h"
 #include "tamsel/ExportRecord.h"
+#include "tamsel/OutputPath.h"
 
 #include <QDir>
 #include <QHash>
@@ -32,6 +33,8 @@ bool ExportSchedule(Dictionary& dict, QString* error) {
     if (dict.glo.FN_ExportSchedule.trimmed().isEmpty())
         dict.glo.FN_ExportSchedule = QStringLiteral("Schedule.txt");
     const QString path = ExportFileName(dict);
+    if (const QString refused = OutputPathRefusal(dict, path); !refused.isEmpty())
+        return fail(QStringLiteral("Экспорт не выполнен. ") + refused);
 
     std::vector<std::unique_ptr<FileUse>> uses;
     for (FileId id : {FileId::Schedule, FileId::Room, FileId::Science, FileId::Teacher,

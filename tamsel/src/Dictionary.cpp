@@ -23,6 +23,7 @@ Dictionary::Dictionary(const QString& workDir)
       ownSettings_(QDir(workDir_).filePath(QStringLiteral("Korvel.ini"))),
       settings_(&ownSettings_), ui_(&silentUi_), progress_(&silentProgress_), errors_(silentUi_),
       store_(std::make_unique<Store>(glo, errors_, workDir_)), writingLock_(workDir_) {
+    store_->writeGate = [this] { return writingLock_.foreignWriteRefusal(); };
     // A restore that a crash interrupted is finished (or undone) before anything reads; not
     // while another process writes the folder, whose restore may be under way. Only when
     // there are traces of one: a start must not touch the folder of a reader.

@@ -1,9 +1,15 @@
 #include "tamsel/IniFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+
+#ifdef Q_OS_UNIX
+#include <cstdio>
+#endif
 
 namespace tamsel {
 
@@ -93,6 +99,17 @@ QString IniFile::text() const {
     return out;
 }
 
+namespace {
+/// Puts `file` in the place of the link `link`, in one step where the system allows it.
+bool replaceLink(const QString& file, const QString& link) {
+#ifdef Q_OS_UNIX
+    return ::rename(QFile::encodeName(file).constData(), QFile::encodeName(link).constData()) == 0;
+#else
+    return QFile::remove(link) && QFile::rename(file, link);
+#endif
+}
+} // namespace
+
 QByteArray IniFile::bytes() const {
     const QString t = text();
     QByteArray bytes;
@@ -110,9 +127,21 @@ QByteArray IniFile::bytes() const {
 
 bool IniFile::save(QString* error) const {
     const QByteArray bytes = this->bytes();
-    QSaveFile f(path_);
+    // A link in the file's place would carry the write to a file elsewhere (QSaveFile writes
+    // to the link's target). The settings read through it are written to a file of the
+    // folder's own, which then takes the link's place; the file elsewhere stays as it was.
+    const bool link = QFileInfo(path_).isSymLink();
+    const QString target = link ? path_ + QStringLiteral(".new") : path_;
+    if (link) QFile::remove(target);
+    QSaveFile f(target);
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
         if (error) *error = f.errorString();
+        return false;
+    }
+    if (link && !replaceLink(target, path_)) {
+        QFile::remove(target);
+        if (error) *error = QStringLiteral("ссылку «%1» не удалось заменить файлом")
+                                .arg(QDir::toNativeSeparators(path_));
         return false;
     }
     return true;

@@ -371,7 +371,19 @@ Outcome Relations::validateRow(FileId file, const Row& row, int field) {
     return Outcome::success();
 }
 
+namespace {
+/// A window that writes while a long procedure of this program holds the folder and lets the
+/// user interface run would change the data under the procedure's plan: refused, naming it.
+Outcome foreignWriteRefused(Dictionary& dict, bool report) {
+    const QString why = dict.writingLock().foreignWriteRefusal();
+    if (why.isEmpty()) return Outcome::success();
+    if (report) dict.ui().tell(QStringLiteral("Korvel"), why);
+    return Outcome::failure(Outcome::Status::Refused, 0, {});
+}
+} // namespace
+
 Outcome Relations::removeRow(FileId file, RowId id, bool ask) {
+    if (Outcome busy = foreignWriteRefused(dict_, report_); !busy) return busy;
     if (ask && dict_.errors().report(Msg::ConfirmDelete) != Yes)
         return Outcome::failure(Outcome::Status::Refused, 0, {});
     std::set<FileId> files;
@@ -404,6 +416,7 @@ Outcome Relations::removeRow(FileId file, RowId id, bool ask) {
 }
 
 Outcome Relations::updateRow(FileId file, Row& row) {
+    if (Outcome busy = foreignWriteRefused(dict_, report_); !busy) return busy;
     Outcome o = validateRow(file, row, -1);
     if (!o.ok()) return o;
     std::set<FileId> files;
@@ -549,6 +562,7 @@ const std::vector<FileId> GroupFiles{F::Group, F::Schedule, F::Science, F::SubGr
 } // namespace
 
 Outcome Relations::insertRow(FileId file, Row& row) {
+    if (Outcome busy = foreignWriteRefused(dict_, report_); !busy) return busy;
     Outcome o = validateRow(file, row, -1);
     if (!o.ok()) return o;
     const FileId base = baseOf(file);

@@ -181,6 +181,18 @@ bool DataFile::openConnection() {
     std::tie(device_, inode_) = identityOf(path_);
     const QFileInfo info(path_);
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
+#ifdef SQLITE_OPEN_NOFOLLOW
+    flags |= SQLITE_OPEN_NOFOLLOW;
+#endif
+    if (info.isSymLink()) {
+        // Written through, the link would change a database elsewhere and leave its journal
+        // beside the link: the school's data files are files of their own.
+        lastError_ = failureText(Msg::OpenError, FileError::AccessDenied,
+                                 QStringLiteral(": файл — символическая ссылка на «%1»; замените "
+                                                "ссылку самим файлом")
+                                     .arg(QDir::toNativeSeparators(info.symLinkTarget())));
+        return false;
+    }
     if (!info.exists()) {
         if (!info.absoluteDir().exists()) {
             lastError_ = failureText(Msg::CreateError, FileError::PathNotFound);

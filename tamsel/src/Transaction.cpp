@@ -17,6 +17,11 @@ Transaction::Transaction(Store& store, std::vector<FileId> files, int waitMs) : 
     };
     if (files_.empty()) return;
     const QString firstName = fileDef(files_.front()).name;
+    if (const QString busy = store_.writeGate ? store_.writeGate() : QString(); !busy.isEmpty()) {
+        error_ = Outcome::failure(Outcome::Status::Refused, Msg::TransactionCancelled,
+                                  {firstName, {}, {}, busy});
+        return;
+    }
     if (static_cast<int>(files_.size()) > MaxFiles) {
         fail(FileError::TooManyFiles, firstName);
         return;

@@ -34,6 +34,7 @@ public:
     }
     bool stopPrompt(const QString& t) override { return inner_.stopPrompt(t); }
     void setBusy(bool b) override { inner_.setBusy(b); }
+    void note(const QString& t) override { inner_.note(t); }
 
 private:
     tamsel::UserInterfacePort& inner_;

@@ -42,4 +42,9 @@ bool ConsoleUserInterface::stopPrompt(const QString& text) {
     return true;
 }
 
+void ConsoleUserInterface::note(const QString& text) {
+    err_ << QString::fromUtf8("Korvel: ") << withLineBreaks(text) << '\n';
+    err_.flush();
+}
+
 } // namespace cli

@@ -19,6 +19,8 @@ public:
     /// ends (its procedure stops and it exits non-zero).
     bool stopPrompt(const QString& text) override;
     void setBusy(bool) override {}
+    /// Printed at once, so that a command waiting for another writer does not look hung.
+    void note(const QString& text) override;
 
     int messages = 0; ///< how many messages and questions were shown
 

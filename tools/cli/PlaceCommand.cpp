@@ -19,20 +19,38 @@ QString u(const char* text) {
     return QString::fromUtf8(text);
 }
 
-/// The progress list on standard output, line by line as the window shows it.
+/// The progress list on standard output, line by line as the window shows it. The line that
+/// ends the placing phase is held back with whatever follows it until the run's outcome is
+/// known: a run that did not finish must not say it did.
 class PrintingHost final : public pivrel::RunHost {
 public:
     explicit PrintingHost(QTextStream& out) : out_(out) {}
     void addLine(const QString& line) override {
+        if (line == doneLine()) holding_ = true;
+        if (holding_) {
+            held_ << line.left(255);
+            return;
+        }
         out_ << line.left(255) << '\n';
         out_.flush();
     }
     void setProgressRange(int) override {}
     void setProgressValue(int) override {}
     void yield() override {}
+    /// Prints the lines held back, the end of the placing phase only when the run finished.
+    void finish(bool finished) {
+        for (const QString& line : held_)
+            if (finished || line != doneLine()) out_ << line << '\n';
+        out_.flush();
+        held_.clear();
+        holding_ = false;
+    }
 
 private:
+    static QString doneLine() { return u("АВТОМАТИЧЕСКАЯ РАССТАНОВКА УРОКОВ ЗАКОНЧЕНА"); }
     QTextStream& out_;
+    QStringList held_;
+    bool holding_ = false;
 };
 
 /// Answers the question about lessons that cannot all be placed as told.
@@ -40,7 +58,10 @@ class AnsweringUi final : public tamsel::UserInterfacePort {
 public:
     AnsweringUi(tamsel::UserInterfacePort& inner, tamsel::Button answer)
         : inner_(inner), answer_(answer) {}
-    void tell(const QString& c, const QString& t) override { inner_.tell(c, t); }
+    void tell(const QString& c, const QString& t) override {
+        if (firstMessage.isEmpty()) firstMessage = t;
+        inner_.tell(c, t);
+    }
     tamsel::Button ask(const QString& c, const QString& t, unsigned b,
                        tamsel::Button def) override {
         inner_.tell(c, t);
@@ -48,6 +69,10 @@ public:
     }
     bool stopPrompt(const QString& t) override { return inner_.stopPrompt(t); }
     void setBusy(bool b) override { inner_.setBusy(b); }
+    void note(const QString& t) override { inner_.note(t); }
+
+    /// The first message of the run: what stopped it (the others follow from it).
+    QString firstMessage;
 
 private:
     tamsel::UserInterfacePort& inner_;
@@ -157,9 +182,11 @@ int run(const QStringList& argv, Console& io) {
     dict.glo.ProcessingDisabled = 0;
     pivrel::AutoPlacement placement(dict);
     placement.setRepair(args.has(u("repair")), static_cast<int>(seconds));
+    ui.firstMessage.clear();
     const pivrel::PlacementResult r = placement.run(kind, static_cast<short>(code), host);
     dict.store().closeAll();
     using End = pivrel::PlacementResult::End;
+    host.finish(r.end == End::Finished);
     switch (r.end) {
     case End::Finished:
         return Success;
@@ -176,8 +203,13 @@ int run(const QStringList& argv, Console& io) {
     case End::Failed:
         break;
     }
-    io.err << u("korvel-cli place: расстановка не выполнена: данные не удалось прочитать или "
-                "записать (см. сообщения выше); размещено уроков: %1.\n")
+    // The last line names the cause (the folder held by another writer, a full disk, a file
+    // that cannot be read): the first message the run showed.
+    QString cause = tamsel::withLineBreaks(ui.firstMessage).simplified();
+    while (cause.endsWith(QLatin1Char('.'))) cause.chop(1);
+    if (cause.isEmpty()) cause = u("данные не удалось прочитать или записать");
+    io.err << u("korvel-cli place: расстановка не выполнена: %1; размещено уроков: %2.\n")
+                  .arg(cause)
                   .arg(r.placed);
     return Failure;
 }

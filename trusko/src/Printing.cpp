@@ -5,6 +5,7 @@
 #include "trusko/ReportRenderer.h"
 
 #include "tamsel/Dictionary.h"
+#include "tamsel/OutputPath.h"
 
 #include <QPrintDialog>
 #include <QPrinter>
@@ -108,6 +109,13 @@ bool PrintReportsDirect(Dictionary& dict, const std::vector<const ReportDocument
                                       "просмотра: его можно напечатать или сохранить в PDF."));
         PreviewReports(dict, docs, procedure, parent);
         return false;
+    }
+    if (p.outputFormat() == QPrinter::PdfFormat) {
+        const QString refused = OutputPathRefusal(dict, p.outputFileName());
+        if (!refused.isEmpty()) {
+            dict.ui().tell(QStringLiteral("Печать"), refused);
+            return false;
+        }
     }
     p.setDocName(jobName(docs));
     if (renderReports(docs, p) == 0) {

@@ -4,6 +4,7 @@
 #include "trusko/ReportRenderer.h"
 
 #include "tamsel/Dictionary.h"
+#include "tamsel/OutputPath.h"
 
 namespace trusko {
 
@@ -48,6 +49,8 @@ bool WriteReportPdf(Dictionary& dict, ReportKind kind, std::optional<Long> objec
         if (error) *error = text;
         return false;
     };
+    if (const QString refused = OutputPathRefusal(dict, pdfFile); !refused.isEmpty())
+        return fail(refused);
     std::vector<ReportDocument> docs;
     const Short type = objectTypeOf(kind);
     if (type != 0) {

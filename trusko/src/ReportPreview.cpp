@@ -3,6 +3,7 @@
 #include "trusko/ReportRenderer.h"
 
 #include "tamsel/Dictionary.h"
+#include "tamsel/OutputPath.h"
 
 #include <QAction>
 #include <QDir>
@@ -136,6 +137,13 @@ bool ReportPreview::print() {
     QPrintDialog dialog(&printer_, this);
     dialog.setWindowTitle(QStringLiteral("Печать"));
     if (dialog.exec() != QDialog::Accepted) return false;
+    if (printer_.outputFormat() == QPrinter::PdfFormat) {
+        const QString refused = tamsel::OutputPathRefusal(dict_, printer_.outputFileName());
+        if (!refused.isEmpty()) {
+            QMessageBox::warning(this, QStringLiteral("Печать"), refused);
+            return false;
+        }
+    }
     if (renderReports(docs_, printer_) == 0) {
         QMessageBox::warning(this, QStringLiteral("Печать"),
                              QStringLiteral("Не удалось напечатать документ на принтере \"%1\".")
@@ -146,8 +154,8 @@ bool ReportPreview::print() {
 }
 
 bool ReportPreview::savePdf(const QString& fileName) {
-    QString error;
-    if (!writeReportsPdf(docs_, fileName, &error)) {
+    QString error = tamsel::OutputPathRefusal(dict_, fileName);
+    if (!error.isEmpty() || !writeReportsPdf(docs_, fileName, &error)) {
         QMessageBox::warning(this, QStringLiteral("Сохранить в PDF"), error);
         return false;
     }

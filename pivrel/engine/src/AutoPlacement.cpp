@@ -29,7 +29,8 @@ namespace {
 /// interface ran: the engine sets ProcessingDisabled itself only outside yield().
 class StopWatchingHost final : public RunHost {
 public:
-    StopWatchingHost(RunHost& inner, Globals& glo) : inner_(inner), glo_(glo) {}
+    StopWatchingHost(RunHost& inner, Globals& glo, WritingLock& lock)
+        : inner_(inner), glo_(glo), lock_(lock) {}
     void addLine(const QString& line) override { inner_.addLine(line); }
     void setProgressRange(int maximum) override {
         range_ = maximum;
@@ -38,7 +39,11 @@ public:
     void setProgressValue(int value) override { inner_.setProgressValue(value); }
     void yield() override {
         const bool before = glo_.ProcessingDisabled.load() == 1;
-        inner_.yield();
+        {
+            // Whatever the user does meanwhile must not write under the run's model.
+            WritingLock::Yield handingOver(lock_);
+            inner_.yield();
+        }
         if (!before && glo_.ProcessingDisabled.load() == 1) stopPressed = true;
     }
     void fillBar() { inner_.setProgressValue(range_); }
@@ -47,6 +52,7 @@ public:
 private:
     RunHost& inner_;
     Globals& glo_;
+    WritingLock& lock_;
     int range_ = 0;
 };
 
@@ -86,7 +92,7 @@ PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, Engin
     auto stopped = [&] { return glo.ProcessingDisabled.load() == 1; };
     usedReference_ = path == EnginePath::Reference || EngineDiagnosticsOn(dict_);
     PlacementResult result;
-    StopWatchingHost host(outer, glo);
+    StopWatchingHost host(outer, glo, dict_.writingLock());
     const int failuresBefore = dict_.errors().failuresShown();
     auto finish = [&](PlacementResult::End end) {
         glo.LinkedLessonsQueue.clear();
@@ -97,7 +103,7 @@ PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, Engin
 
     // The folder's lock first: what the run plans from must be what it writes into, not
     // files another program replaces before the lock is had.
-    WritingScope writing(dict_);
+    WritingScope writing(dict_, QStringLiteral("автоматическая расстановка уроков"));
     if (!writing) return finish(PlacementResult::End::Failed);
     // Every file the run reads must open before anything starts: a damaged or locked file
     // is named once and the run ends without touching the timetable.

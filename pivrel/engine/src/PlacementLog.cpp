@@ -1,8 +1,10 @@
 #include "pivrel/engine/PlacementLog.h"
 
 #include "tamsel/Dictionary.h"
+#include "tamsel/OutputPath.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 using namespace tamsel;
 
@@ -34,6 +36,14 @@ bool PlacementLog::OpenLog() {
     if (file_.isOpen()) file_.close();
     if (givenUp_) return false;
     file_.setFileName(path());
+    // The log is rewritten on every run: a link in its place is replaced by a file of its
+    // own, so that the run never truncates a file elsewhere.
+    if (QFileInfo(path()).isSymLink() && !QFile::remove(path())) {
+        givenUp_ = true;
+        dict_.stopPrompt(QStringLiteral("Create(Log) - Error() = ") +
+                         LinkRefusal(path(), QStringLiteral("Протокол расстановки")));
+        return false;
+    }
     if (!file_.open(QIODevice::ReadWrite)) {
         givenUp_ = true;
         dict_.stopPrompt(QStringLiteral("Create(Log) - Error() = ") + file_.errorString());

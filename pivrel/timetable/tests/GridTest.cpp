@@ -9,7 +9,9 @@
 #include "pivrel/timetable/TimetableGrid.h"
 #include "pivrel/timetable/UnplacedLessons.h"
 
+#include "pivrel/engine/AutoPlacement.h"
 #include "tamsel/RecordingPorts.h"
+#include "tamsel/Relations.h"
 #include "tamsel/widgets/ListDeclaration.h"
 
 #include <QAccessible>
@@ -331,6 +333,50 @@ TEST(TimetableGrid, RemovingACellsLessonsUnplacesTheirLinkedLessonsElsewhere) {
     EXPECT_TRUE(f.s.byRow(h1.rowId).isUnplaced());
     EXPECT_TRUE(f.s.byRow(h2.rowId).isUnplaced());
     EXPECT_EQ(f.t.glo().ScheduleRecord.rowId, 0);
+}
+
+TEST(TimetableGrid, WhileTheAutomaticRunHoldsTheTimetableHandEditsAreTurnedAway) {
+    Fixture f;
+    const Schedule mine = f.placed(1, 1, 1, 1, 0, 1, 1, u("1"));
+    for (int i = 0; i < 3; ++i) {
+        f.s.lesson(1, 1, 1, 1);
+        f.s.lesson(2, 1, 2, 2);
+    }
+    TimetableGrid g(f.t.dict(), false);
+    g.build();
+    g.setObject(ObjectType::Teacher, 1);
+    // What the officer does while the run lets the user interface breathe: a drop, a Delete,
+    // a change in a list.
+    RecordingRunHost host;
+    int tried = 0;
+    host.onYield = [&](int) {
+        if (tried++) return;
+        g.refresh();
+        ASSERT_TRUE(g.startDrag(cellAt(0, 0)));
+        EXPECT_EQ(g.dropMoved(cellAt(1, 2)), TimetableGrid::Drop::Refused);
+        EXPECT_EQ(g.removeLessons(cellAt(0, 0)), 0);
+        Teacher petrov = f.t.dict().access<Teacher>().fetch(Teacher::TeacherCodeKey, [] {
+            Teacher t;
+            t.TeacherCode = 2;
+            return t;
+        }());
+        EXPECT_FALSE(Relations(f.t.dict()).remove(petrov).ok());
+    };
+    f.ui.answers = {Yes, Yes, Yes};
+    AutoPlacement run(f.t.dict());
+    f.t.glo().ProcessingDisabled = 0;
+    run.run(TaskKind::All, 0, host);
+    ASSERT_GT(tried, 0);
+    const QString refusal = u("Расписание в папке «%1» сейчас изменяет автоматическая "
+                              "расстановка уроков. Повторите, когда она закончит работу.")
+                                .arg(QDir::toNativeSeparators(f.t.path()));
+    EXPECT_EQ(f.ui.texts().count(refusal), 3) << f.ui.texts().join(u("\n")).toStdString();
+    const Schedule now = f.s.byRow(mine.rowId);
+    EXPECT_EQ(now.DaySeqNumber, 1);
+    EXPECT_EQ(now.LessonNo, u("1"));
+    EXPECT_EQ(f.t.dict().access<Teacher>().count(), 2) << "the teacher's delete was turned away";
+    EXPECT_GT(f.placedCount(), 1) << "the run itself wrote";
+    EXPECT_FALSE(f.t.dict().writingLock().held());
 }
 
 TEST(TimetableGrid, CandidatesForACellAndNoVariants) {

@@ -31,6 +31,9 @@ public:
     virtual bool stopPrompt(const QString& text) = 0;
     /// Busy (wait) cursor on or off; calls nest.
     virtual void setBusy(bool busy) = 0;
+    /// A passing remark while the procedure goes on (waiting for another writer). The console
+    /// prints it; a window shows the busy cursor instead, so the default does nothing.
+    virtual void note(const QString& text) { Q_UNUSED(text); }
 };
 
 /// Progress of batch work: a window titled "Обработка записей" showing "N% выполнено".

@@ -20,6 +20,7 @@ public:
                Button defaultButton) override;
     bool stopPrompt(const QString& text) override;
     void setBusy(bool busy) override;
+    void note(const QString& text) override { notes << text; }
 
     /// Answers for the coming questions, in order; when empty the default button is taken.
     QList<Button> answers;
@@ -27,6 +28,7 @@ public:
     QList<bool> stopAnswers;
     QList<Shown> shown;
     int busyDepth = 0;
+    QStringList notes; ///< passing remarks, apart from the messages
 
     QStringList texts() const;
     QString last() const { return shown.isEmpty() ? QString() : shown.last().text; }

@@ -122,6 +122,9 @@ public:
     /// Called with the connection of every transaction right after it begins and with its
     /// files in attach order (main, f1, f2, ...). For fault-injection tests only.
     std::function<void(sqlite3*, const std::vector<FileId>&)> transactionHook;
+    /// Why no transaction may begin now (empty when one may): the dictionary refuses them
+    /// while a long procedure holding its writing lock lets the user interface run.
+    std::function<QString()> writeGate;
 
 private:
     const Globals& glo_;
