@@ -111,8 +111,22 @@ void Engine::BuildLinkLesQue() {
         displayQueues(QStringLiteral("BuildLinkLesQue"), QStringLiteral("BuildLinkLesQue"));
 }
 
+QString Engine::noListedRoomText(short TeacherCode, short ScienceCode) {
+    RoomList from;
+    from.TeacherCode = TeacherCode;
+    from.ScienceCode = ScienceCode;
+    const bool listed = !dict_.access<RoomList>().read(RoomList::TeacherScienceKey, from, 2).empty();
+    const QString teacher = names::rtrim(names::teacherName(dict_, TeacherCode));
+    const QString science = names::rtrim(names::science(dict_, ScienceCode));
+    return listed ? QStringLiteral("Размещение уроков невозможно: все кабинеты из списка учителя ") +
+                        teacher + QStringLiteral(" для предмета ") + science +
+                        QStringLiteral(" в это время заняты или запрещены")
+                  : QStringLiteral("Размещение уроков невозможно: у учителя ") + teacher +
+                        QStringLiteral(" нет списка кабинетов для предмета ") + science;
+}
+
 long Engine::checkLessons(short Week, short DaySeqNumber, const QString& LessonNo, long RoomCode,
-                          bool AutoRoom, short AutoMode, bool stopAtFirstRefusal) {
+                          bool AutoRoom, short AutoMode, bool stopAtFirstRefusal, bool needRoom) {
     auto& q = dict_.glo.LinkedLessonsQueue;
     long total = 0;
     long refused = 0;
@@ -129,6 +143,18 @@ long Engine::checkLessons(short Week, short DaySeqNumber, const QString& LessonN
         nn.RoomCode = static_cast<Long>(room);
         q.items[i].N = nn;
         q.pointer = static_cast<int>(i);
+        if (AutoRoom && needRoom && room == 0) {
+            // No free room of the teacher's list: the estimation refuses the cell, and so does
+            // every judgement a person sees, rather than place the lesson into no room at all.
+            if (!AutoMode) {
+                // A person hears every reason: the lesson's own first, then the missing room.
+                SellIsAvaliable(AutoMode);
+                dict_.ui().tell(CheckCaption, noListedRoomText(o.TeacherCode, o.ScienceCode));
+            }
+            if (stopAtFirstRefusal) return Refusal::RoomOccupied;
+            if (refused == 0) refused = Refusal::RoomOccupied;
+            continue;
+        }
         const long r = SellIsAvaliable(AutoMode);
         if (r < 0) {
             if (stopAtFirstRefusal) return r;
@@ -156,10 +182,19 @@ QStringList Engine::refusalsAt(short Week, short DaySeqNumber, const QString& Le
     UserInterfacePort& previous = dict_.ui();
     dict_.setUserInterface(collector);
     BuildLinkLesQue();
-    checkLessons(Week, DaySeqNumber, LessonNo, RoomCode, AutoRoom, 0, false);
+    checkLessons(Week, DaySeqNumber, LessonNo, RoomCode, AutoRoom, 0, false, AutoRoom);
     dict_.glo.LinkedLessonsQueue.clear();
     dict_.setUserInterface(previous);
     return collector.texts;
+}
+
+long Engine::judgeAt(short Week, short DaySeqNumber, const QString& LessonNo, long RoomCode,
+                     bool AutoRoom, short* dayLoad) {
+    BuildLinkLesQue();
+    const long r = checkLessons(Week, DaySeqNumber, LessonNo, RoomCode, AutoRoom, 1, true, AutoRoom);
+    if (r >= 0 && dayLoad) *dayLoad = EstimateDayLoad(Week, DaySeqNumber, LessonNo);
+    dict_.glo.LinkedLessonsQueue.clear();
+    return r;
 }
 
 long Engine::SetLessonTo(short Week, short DaySeqNumber, const QString& LessonNo, long RoomCode,
@@ -174,7 +209,10 @@ long Engine::SetLessonTo(short Week, short DaySeqNumber, const QString& LessonNo
         displayQueues(QStringLiteral("SetLessonTo"),
                       QStringLiteral("SetLessonTo после BuildLinkLesQue()"));
     }
-    const long total = checkLessons(Week, DaySeqNumber, LessonNo, RoomCode, AutoRoom, AutoMode, true);
+    // A person's placement needs a room from the list, as the colours and reasons say; the
+    // automatic run has judged its cells that way already.
+    const long total = checkLessons(Week, DaySeqNumber, LessonNo, RoomCode, AutoRoom, AutoMode,
+                                    true, AutoRoom && AutoMode == 0);
     if (total < 0) {
         q.clear();
         return total;

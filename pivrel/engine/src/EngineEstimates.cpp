@@ -15,35 +15,12 @@ using engine::n;
 // ---------------------------------------------------------------- estimation
 
 short Engine::EstimateVariant(short Week, short DaySeqNumber, const QString& LessonNo, short mode) {
-    auto& q = dict_.glo.LinkedLessonsQueue;
-    long result = 0;
-    long additional = 0;
     if (DebugProcEnabled(dict_, QStringLiteral("EstimateVariant_LLQ_i")))
         displayQueues(QStringLiteral("EstimateVariant_LLQ_i"),
                       QStringLiteral("EstimateVariant_LLQ_i"));
-    for (size_t i = 0; i < q.items.size(); ++i) {
-        q.pointer = static_cast<int>(i);
-        const Schedule o = q.items[i].O;
-        const long room = SetLessonRoom(Week, DaySeqNumber, o.TeacherCode, o.ScienceCode, LessonNo);
-        if (room == 0) {
-            result = Refusal::RoomOccupied;
-            break;
-        }
-        Schedule nn = o;
-        nn.Week = Week;
-        nn.DaySeqNumber = DaySeqNumber;
-        nn.LessonNo = LessonNo;
-        nn.RoomCode = static_cast<Long>(room);
-        q.items[i].N = nn;
-        q.pointer = static_cast<int>(i);
-        const long r = SellIsAvaliable(mode);
-        if (r < 0) {
-            result = r;
-            break;
-        }
-        additional += r;
-    }
-    const short out = static_cast<short>(result < 0 ? result : additional);
+    // The same check as every placement: a lesson without a free listed room refuses the cell.
+    const short out = static_cast<short>(
+        checkLessons(Week, DaySeqNumber, LessonNo, 0, true, mode, true, true));
     tellIf(QStringLiteral("EstimateVariant_E"), QStringLiteral("EstimateVariant"),
            QStringLiteral("Week = ") + n(Week) + QStringLiteral("|DaySeqNumber = ") +
                n(DaySeqNumber) + QStringLiteral("|LessonNo = ") + LessonNo +

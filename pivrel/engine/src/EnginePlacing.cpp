@@ -299,7 +299,8 @@ int Engine::CompletePartlyPlacedLinks(short Kind, short Code, RunHost& host) {
                 const bool lecture = link.IsLecture != 0;
                 const long r =
                     checkLessons(sitting.cell.week, sitting.cell.day, sitting.cell.lessonNo,
-                                 lecture ? sitting.lessons.front().RoomCode : 0, !lecture, 1, true);
+                                 lecture ? sitting.lessons.front().RoomCode : 0, !lecture, 1, true,
+                                 false);
                 const Schedule target = q.items.front().N;
                 q.clear();
                 if (r < 0) continue;

@@ -1,12 +1,16 @@
 // The repair phase on schools built around a complete timetable: it finishes what the three
 // phases leave, keeps every rule by the independent checker, never moves a lesson placed
-// before the run, and a stop in the middle of it leaves a sound timetable.
+// before the run, and a stop in the middle of it leaves a sound timetable. A small school
+// shows a repair that must free a room, and a stop in the placing phase.
 
+#include "School.h"
 #include "TimetableChecker.h"
 
 #include "SampleSchool.h"
 #include "pivrel/engine/AutoPlacement.h"
 #include "tamsel/TestFolder.h"
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -66,7 +70,78 @@ void place(TestFolder& t, bool repair, PlacementRun& r) {
     EXPECT_TRUE(sound(checkTimetable(t.dict(), &before)));
 }
 
+/// One day of three lessons. Петров (5-Б) may use room 101 only; Иванова (5-А) 101, else 102,
+/// which is closed at lesson 2. The phases give Иванова 101 at lessons 1 and 3 and Петров 101
+/// at lesson 2, so his second lesson finds 101 taken everywhere: only moving one of Иванова's
+/// lessons into 102 frees the room for him.
+struct RoomSwapSchool {
+    TestFolder t;
+    School s{t, 1, 3};
+    RoomSwapSchool() {
+        s.science(1, u("Математика"));
+        s.science(2, u("Физика"));
+        s.teacher(1, u("Иванова"));
+        s.teacher(2, u("Петров"));
+        s.group(1, u("5"), u("А"));
+        s.group(2, u("5"), u("Б"));
+        s.room(1, u("101"));
+        s.room(2, u("102"));
+        s.roomList(1, 1, 1, 10);
+        s.roomList(1, 1, 2, 20);
+        s.roomList(2, 2, 1, 10);
+        s.restrict(ObjectType::Room, 2, 1, 1, u("2"), 2);
+        // On equal terms the task read last goes first: Иванова's.
+        s.lesson(2, 2, 2, 2);
+        s.lesson(2, 2, 2, 2);
+        s.lesson(1, 1, 1, 1);
+        s.lesson(1, 1, 1, 1);
+    }
+};
+
 } // namespace
+
+TEST(Repair, FreesARoomByMovingALessonThisRunPlaced) {
+    RoomSwapSchool greedy;
+    PlacementRun without;
+    place(greedy.t, false, without);
+    ASSERT_EQ(unplaced(greedy.t), 1) << "the phases alone finish this school: nothing to repair\n"
+                                     << without.host.lines.join(u("\\n")).toStdString();
+
+    RoomSwapSchool f;
+    PlacementRun with;
+    place(f.t, true, with);
+    EXPECT_EQ(with.result.end, PlacementResult::End::Finished);
+    EXPECT_EQ(unplaced(f.t), 0);
+    EXPECT_EQ(with.result.placed, 4);
+    // Both of Петров's lessons in 101, one of Иванова's moved into 102.
+    int in102 = 0;
+    for (const Schedule& l : f.s.schedule()) {
+        if (l.TeacherCode == 2) EXPECT_EQ(l.RoomCode, 1);
+        in102 += l.RoomCode == 2 ? 1 : 0;
+    }
+    EXPECT_EQ(in102, 1);
+    EXPECT_TRUE(std::any_of(with.host.lines.begin(), with.host.lines.end(), [](const QString& l) {
+        return l.startsWith(u("  Урок размещен с перестановкой уроков (")) &&
+               l.contains(u("): Петров "));
+    })) << with.host.lines.join(u("\n")).toStdString();
+}
+
+TEST(Repair, AStopInThePlacingPhaseSkipsTheRepair) {
+    RoomSwapSchool f;
+    PlacementRun r;
+    // "Стоп!" after the first lesson placed.
+    r.host.onYield = [&](int) {
+        if (!r.host.lines.isEmpty() && r.host.lines.last().startsWith(u("     Урок размещен")))
+            f.t.glo().ProcessingDisabled = 1;
+    };
+    place(f.t, true, r);
+    EXPECT_EQ(r.result.end, PlacementResult::End::Stopped);
+    EXPECT_EQ(r.result.placed, 1);
+    EXPECT_EQ(unplaced(f.t), 3);
+    EXPECT_FALSE(r.host.lines.contains(u("Доводка расстановки")));
+    EXPECT_EQ(r.host.lines.at(r.host.lines.size() - 2),
+              u("Расстановка остановлена кнопкой «Стоп!»: к этому моменту размещено уроков: 1."));
+}
 
 TEST(Repair, FinishesWhatThePhasesLeaveAndNeverPlacesFewer) {
     TestFolder greedy;

@@ -29,12 +29,14 @@ std::vector<LessonCandidate> CandidatesForCell(Dictionary& dict, short week, sho
     for (const Schedule& s : unplaced) {
         glo.ScheduleRecord = s;
         if (glo.ScheduleRecord.LinkCode == 0) glo.ScheduleRecord.LinkCode = -1;
-        engine.BuildLinkLesQue();
-        const short estimate = engine.EstimateVariant(week, day, lessonNo, 1);
+        // Judged as the placement that follows would be: into the room shown in the room view.
+        const bool roomView = objectType == ObjectType::Room;
+        const long estimate =
+            engine.judgeAt(week, day, lessonNo, roomView ? objectCode : 0, !roomView);
         if (estimate < 0) continue;
         LessonCandidate c;
         c.lesson = s;
-        c.estimate = estimate;
+        c.estimate = static_cast<short>(estimate);
         c.science = names::rtrim(names::science(dict, s.ScienceCode));
         Group g;
         g.GroupCode = s.GroupCode;

@@ -249,6 +249,37 @@ void TimetableGrid::refresh() {
     }
 
     if (colouredByVariants()) {
+        auto paint = [&](const GridCell& c, bool admissible, Short dayLoad, Short estimate) {
+            Long colour = glo.NoRestrictionColor;
+            unsigned char meaning = 6;
+            if (!admissible) {
+                colour = glo.DontUseRestrictionColor;
+                meaning = 3;
+            } else if (dayLoad != 0) {
+                colour = glo.HeavyRestrictionColor;
+                meaning = 4;
+            } else if (estimate != 0) {
+                colour = glo.WeakRestrictionColor;
+                meaning = 5;
+            }
+            colours_[static_cast<size_t>(indexOf(c))] = colour;
+            meanings_[static_cast<size_t>(indexOf(c))] = meaning;
+        };
+        if (type_ == ObjectType::Room) {
+            // The variants are of each teacher's listed room; here the lesson goes into the room
+            // shown, so each cell is judged for that room, as its reasons and its drop are.
+            const Schedule saved = glo.ScheduleRecord;
+            Engine engine(dict_, {});
+            for (const GridCell& c : cells()) {
+                const Engine::Cell t = timeOf(c);
+                glo.ScheduleRecord = saved;
+                short dayLoad = 0;
+                const long r = engine.judgeAt(t.week, t.day, t.lessonNo, code_, false, &dayLoad);
+                paint(c, r >= 0, dayLoad, static_cast<Short>(std::max(0L, r)));
+            }
+            glo.ScheduleRecord = saved;
+            return;
+        }
         const Schedule& r = glo.ScheduleRecord;
         const Short link = r.LinkCode == 0 ? Short(-1) : r.LinkCode;
         QHash<QString, const VariantQueueEntry*> variants;
@@ -258,20 +289,8 @@ void TimetableGrid::refresh() {
         for (const GridCell& c : cells()) {
             const Engine::Cell t = timeOf(c);
             const VariantQueueEntry* v = variants.value(cellKey(t.week, t.day, t.lessonNo));
-            Long colour = glo.NoRestrictionColor;
-            unsigned char meaning = 6;
-            if (!v) {
-                colour = glo.DontUseRestrictionColor;
-                meaning = 3;
-            } else if (v->MainEstimate != 0) {
-                colour = glo.HeavyRestrictionColor;
-                meaning = 4;
-            } else if (v->AdditionalEstimate != 0) {
-                colour = glo.WeakRestrictionColor;
-                meaning = 5;
-            }
-            colours_[static_cast<size_t>(indexOf(c))] = colour;
-            meanings_[static_cast<size_t>(indexOf(c))] = meaning;
+            paint(c, v != nullptr, v ? v->MainEstimate : Short(0),
+                  v ? v->AdditionalEstimate : Short(0));
         }
         return;
     }

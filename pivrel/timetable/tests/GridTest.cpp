@@ -4,6 +4,7 @@
 #include "../../engine/tests/School.h"
 #include "../../engine/tests/TimetableChecker.h"
 
+#include "pivrel/engine/AutoPlacement.h"
 #include "pivrel/timetable/PivrelLessons.h"
 #include "pivrel/timetable/SelectLessonVariant.h"
 #include "pivrel/timetable/TimetableGrid.h"
@@ -204,6 +205,176 @@ TEST(TimetableGrid, ColoursByRestrictionsAndByTheVariantsOfTheLessonInHand) {
 
     // An empty cell computes nothing.
     EXPECT_FALSE(g.showMoveTargets(cellAt(1, 1)));
+}
+
+// With a lesson in hand every cell of a grid is coloured "cannot go here" exactly when it
+// gives a reason why (the lesson's own cell aside, where a drop changes nothing).
+void expectOneJudgement(TimetableGrid& g) {
+    g.refresh();
+    const Schedule inHand = g.dict().glo.ScheduleRecord;
+    for (const GridCell& c : g.cells()) {
+        const Engine::Cell t = g.timeOf(c);
+        if (t.week == inHand.Week && t.day == inHand.DaySeqNumber && t.lessonNo == inHand.LessonNo)
+            continue;
+        const bool refusedColour = g.colourMeaning(c) == u("Урок сюда поставить нельзя");
+        EXPECT_EQ(refusedColour, !g.refusalsAt(c).isEmpty())
+            << g.title().toStdString() << ": " << g.infoHeader(c).join(u(" ")).toStdString();
+    }
+}
+
+TEST(TimetableGrid, ColoursReasonsAndDropsComeFromOneJudgement) {
+    Fixture f;
+    f.t.glo().ShowLessonRestrictions = 1;
+    f.s.teacher(3, u("Сидоров"));
+    // Иванова's mathematics lists 101, then 102. Room 102 is forbidden on Monday 2; both rooms
+    // are taken on Tuesday 1 by the halves of 5-Б.
+    f.s.restrict(ObjectType::Room, 2, 1, 1, u("2"), 2);
+    f.placed(5, 2, 2, 2, 1, 1, 2, u("1"));
+    f.placed(5, 2, 3, 2, 2, 2, 2, u("1"));
+    const Schedule math = f.s.lesson(1, 1, 1, 1);
+    auto select = [&](const Schedule& l) {
+        f.t.glo().ScheduleRecord = l;
+        ProcessNewLessonSelection(f.t.dict(), 1, l);
+    };
+
+    // The room view judges the room it shows, not the first free room of the list.
+    TimetableGrid room(f.t.dict(), false);
+    room.build();
+    room.setObject(ObjectType::Room, 2);
+    TimetableGrid group(f.t.dict(), false);
+    group.build();
+    group.setObject(ObjectType::Group, 1);
+    select(math);
+    expectOneJudgement(room);
+    expectOneJudgement(group);
+    EXPECT_EQ(room.colourMeaning(cellAt(0, 1)), u("Урок сюда поставить нельзя"));
+    EXPECT_EQ(room.refusalsAt(cellAt(0, 1)),
+              QStringList{u("Размещение уроков невозможно из-за ограничений на кабинет № 102")});
+    EXPECT_EQ(group.colourMeaning(cellAt(0, 1)), u("Урок можно поставить"));
+    // No listed room free: refused with a reason in every view that takes a room from the list.
+    const QString busyRooms = u("Размещение уроков невозможно: все кабинеты из списка учителя "
+                                "Иванова для предмета Математика в это время заняты или запрещены");
+    EXPECT_EQ(group.refusalsAt(cellAt(1, 0)), QStringList{busyRooms});
+    EXPECT_TRUE(f.ui.shown.isEmpty());
+
+    // And the drops do what the colours say: nothing written where a cell is refused.
+    const QByteArray before = f.scheduleBytes();
+    EXPECT_EQ(room.dropFromList(cellAt(0, 1), math), TimetableGrid::Drop::Refused);
+    EXPECT_EQ(group.dropFromList(cellAt(1, 0), math), TimetableGrid::Drop::Refused);
+    EXPECT_EQ(f.scheduleBytes(), before);
+    ASSERT_EQ(f.ui.shown.size(), 2);
+    EXPECT_EQ(f.ui.shown[1].caption, u("Проверка возможности размещения"));
+    EXPECT_EQ(f.ui.shown[1].text, busyRooms);
+    EXPECT_EQ(room.dropFromList(cellAt(0, 0), math), TimetableGrid::Drop::Placed);
+    EXPECT_EQ(f.s.byRow(math.rowId).RoomCode, 2);
+
+    // A teacher without a room list for the subject: every cell of the group view is refused,
+    // and says why; the room view places the lesson into its room.
+    f.ui.clear();
+    const Schedule noList = f.s.lesson(6, 1, 2, 2);
+    TimetableGrid other(f.t.dict(), false);
+    other.build();
+    other.setObject(ObjectType::Group, 2);
+    select(noList);
+    expectOneJudgement(other);
+    EXPECT_EQ(other.refusalsAt(cellAt(1, 2)),
+              QStringList{u("Размещение уроков невозможно: у учителя Петров нет списка кабинетов "
+                            "для предмета Математика")});
+    EXPECT_EQ(other.dropFromList(cellAt(1, 2), noList), TimetableGrid::Drop::Refused);
+    EXPECT_TRUE(f.s.byRow(noList.rowId).isUnplaced());
+    room.setObject(ObjectType::Room, 1);
+    select(noList);
+    expectOneJudgement(room);
+    EXPECT_EQ(room.dropFromList(cellAt(1, 2), noList), TimetableGrid::Drop::Placed);
+    EXPECT_EQ(f.s.byRow(noList.rowId).RoomCode, 1);
+}
+
+TEST(TimetableGrid, ALessonMovesToTheSameDayAndLessonOfAnotherWeek) {
+    // Every week shown (the second block) and one week shown (the spin box on week 2).
+    for (const bool allWeeks : {true, false}) {
+        Fixture f(2);
+        f.t.glo().AllWeeksShow = allWeeks ? 1 : 0;
+        const Schedule lesson = f.placed(1, 1, 1, 1, 0, 1, 1, u("1"));
+        TimetableGrid g(f.t.dict(), false);
+        g.build();
+        g.setObject(ObjectType::Teacher, 1);
+        g.refresh();
+        ASSERT_TRUE(g.startDrag(cellAt(0, 0)));
+        const GridCell target = cellAt(0, 0, allWeeks ? 1 : 0);
+        if (!allWeeks) g.setWeek(2);
+        EXPECT_TRUE(g.refusalsAt(target).isEmpty());
+        EXPECT_EQ(g.dropMoved(target), TimetableGrid::Drop::Placed);
+        const Schedule now = f.s.byRow(lesson.rowId);
+        EXPECT_EQ(now.Week, 2);
+        EXPECT_EQ(now.DaySeqNumber, 1);
+        EXPECT_EQ(now.LessonNo, u("1"));
+        g.refresh();
+        EXPECT_EQ(g.lines(target), (QStringList{u("Математика"), u("5-А       101")}));
+        if (!allWeeks) g.setWeek(1);
+        g.refresh();
+        EXPECT_TRUE(g.lines(cellAt(0, 0)).isEmpty());
+    }
+}
+
+TEST(TimetableGrid, ADayOverloadedHasItsOwnColourAndSaysSo) {
+    Fixture f;
+    f.t.glo().ShowLessonRestrictions = 1;
+    // 5-А has mathematics on Monday 1; another mathematics lesson is in hand. Monday 3 and
+    // Tuesday 2 are undesirable for its teacher.
+    f.placed(1, 1, 1, 1, 0, 1, 1, u("1"));
+    f.s.restrict(ObjectType::Teacher, 1, 1, 1, u("3"), 1);
+    f.s.restrict(ObjectType::Teacher, 1, 1, 2, u("2"), 1);
+    const Schedule more = f.s.lesson(1, 1, 1, 1);
+    f.t.glo().ScheduleRecord = more;
+    ProcessNewLessonSelection(f.t.dict(), 1, more);
+    TimetableGrid g(f.t.dict(), false);
+    g.build();
+    // The group view colours by the lesson's variants, the room view judges its room: both
+    // tell an overloaded day, which outweighs a wish, from a fitting cell.
+    for (const auto& [type, code] : {std::pair<Short, Long>{ObjectType::Group, 1},
+                                     std::pair<Short, Long>{ObjectType::Room, 1}}) {
+        g.setObject(type, code);
+        g.refresh();
+        for (const GridCell& c : {cellAt(0, 1), cellAt(0, 2)}) {
+            EXPECT_EQ(g.colour(c), StandardColor::HeavyRestriction);
+            EXPECT_EQ(g.colourMeaning(c), u("Можно, но день перегружен"));
+            EXPECT_TRUE(g.refusalsAt(c).isEmpty());
+        }
+        EXPECT_EQ(g.colour(cellAt(1, 1)), StandardColor::WeakRestriction);
+        EXPECT_EQ(g.colourMeaning(cellAt(1, 1)), u("Можно, но с нарушением пожеланий"));
+        EXPECT_EQ(g.colour(cellAt(1, 0)), StandardColor::NoRestriction);
+        EXPECT_EQ(g.colourMeaning(cellAt(1, 0)), u("Урок можно поставить"));
+        EXPECT_EQ(g.colourMeaning(cellAt(0, 0)), u("Урок сюда поставить нельзя"));
+    }
+    // A drop on an overloaded day is allowed: the colour warns, it does not forbid.
+    EXPECT_EQ(g.dropFromList(cellAt(0, 1), more), TimetableGrid::Drop::Placed);
+    EXPECT_EQ(f.s.byRow(more.rowId).LessonNo, u("2"));
+}
+
+TEST(TimetableGrid, ALinkRefusedForDifferentCausesGivesEveryCause) {
+    Fixture f;
+    f.s.teacher(3, u("Сидоров"));
+    f.s.room(3, u("103"));
+    f.s.link(7, u("Английский 5-е"));
+    f.s.comp(7, 1, 1, 1);
+    f.s.comp(7, 2, 2, 1);
+    const Schedule first = f.s.lesson(1, 2, 1, 1, 1, 7); // 5-А/1 with Иванова
+    f.s.lesson(2, 2, 2, 2, 1, 7);                        // 5-Б/1 with Петров
+    // Tuesday 2: forbidden for Иванова, and the whole of 5-Б has a lesson.
+    f.s.restrict(ObjectType::Teacher, 1, 1, 2, u("2"), 2);
+    f.placed(3, 1, 3, 2, 0, 3, 2, u("2"));
+    f.t.glo().ShowLessonRestrictions = 1;
+    f.t.glo().ScheduleRecord = first;
+    ProcessNewLessonSelection(f.t.dict(), 1, first);
+    TimetableGrid g(f.t.dict(), false);
+    g.build();
+    g.setObject(ObjectType::Group, 1);
+    g.refresh();
+    EXPECT_EQ(g.colourMeaning(cellAt(1, 1)), u("Урок сюда поставить нельзя"));
+    EXPECT_EQ(g.refusalsAt(cellAt(1, 1)),
+              (QStringList{u("Размещение уроков невозможно из-за ограничений учителя Иванова"),
+                           u("Размещение уроков невозможно из-за занятости учебной группы5 -Б")}));
+    EXPECT_TRUE(g.refusalsAt(cellAt(0, 1)).isEmpty());
 }
 
 TEST(TimetableGrid, MarksOnARowCoverEveryDayAndNoRestrictionIsStoredAsZero) {

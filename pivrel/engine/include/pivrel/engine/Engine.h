@@ -60,6 +60,13 @@ public:
     /// Empty when the cell takes them.
     QStringList refusalsAt(short Week, short DaySeqNumber, const QString& LessonNo,
                            long RoomCode, bool AutoRoom);
+    /// The one judgement behind a grid's colours, its reasons and its drops: ScheduleRecord's
+    /// lessons (with their linked lessons) at a cell, with a fixed room or, with `AutoRoom`,
+    /// each teacher's first free listed room; a lesson without one refuses the cell. Negative:
+    /// the first refusal; otherwise the sum of undesirable levels, and `dayLoad` receives
+    /// EstimateDayLoad. Nothing is shown or written.
+    long judgeAt(short Week, short DaySeqNumber, const QString& LessonNo, long RoomCode,
+                 bool AutoRoom, short* dayLoad = nullptr);
     long SetLessonRoom(short Week, short DaySeqNumber, short TeacherCode, short ScienceCode,
                        const QString& LessonNo);
     int RoomIsAvaliable(long RoomCode, short Week, short DaySeqNumber, const QString& LessonNo);
@@ -105,8 +112,11 @@ private:
     struct Impl;
     /// Checks every lesson of LinkedLessonsQueue at the cell (filling their targets); the
     /// first refusal code, or the sum of the estimates when all pass.
+    /// `needRoom`: with AutoRoom, a lesson for which no listed room is free refuses the cell
+    /// (the estimation and every judgement a person sees) instead of going into room 0.
     long checkLessons(short Week, short DaySeqNumber, const QString& LessonNo, long RoomCode,
-                      bool AutoRoom, short AutoMode, bool stopAtFirstRefusal);
+                      bool AutoRoom, short AutoMode, bool stopAtFirstRefusal, bool needRoom);
+    QString noListedRoomText(short TeacherCode, short ScienceCode);
     long restrictionLevel(short type, long code, const Cell& c);
     bool isLecture(short linkCode);
     void tellIf(const QString& proc, const QString& caption, const QString& text);
