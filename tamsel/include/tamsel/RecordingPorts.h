@@ -21,14 +21,19 @@ public:
     bool stopPrompt(const QString& text) override;
     void setBusy(bool busy) override;
 
-    /// Answers for the coming questions, in order; when empty the default button is taken.
+    /// Answers for the coming questions, in order; when empty `otherwise` is taken.
     QList<Button> answers;
+    /// The answer once `answers` has run out; NoButton takes each question's default button.
+    /// `ui.otherwise = No` refuses every question of a test in one line.
+    Button otherwise = NoButton;
     /// Answers for coming stop prompts (true = abort); when empty the prompt continues.
     QList<bool> stopAnswers;
     QList<Shown> shown;
     int busyDepth = 0;
 
     QStringList texts() const;
+    /// The texts of the questions asked, in order.
+    QStringList questions() const;
     QString last() const { return shown.isEmpty() ? QString() : shown.last().text; }
     void clear() { shown.clear(); }
 };
