@@ -21,7 +21,8 @@ void RecordingUserInterface::tell(const QString& caption, const QString& text) {
 Button RecordingUserInterface::ask(const QString& caption, const QString& text, unsigned,
                                    Button defaultButton) {
     shown.append({QStringLiteral("ask"), caption, text});
-    return answers.isEmpty() ? defaultButton : answers.takeFirst();
+    if (!answers.isEmpty()) return answers.takeFirst();
+    return otherwise == NoButton ? defaultButton : otherwise;
 }
 
 bool RecordingUserInterface::stopPrompt(const QString& text) {
@@ -34,6 +35,13 @@ void RecordingUserInterface::setBusy(bool busy) { busyDepth += busy ? 1 : -1; }
 QStringList RecordingUserInterface::texts() const {
     QStringList out;
     for (const Shown& s : shown) out << s.text;
+    return out;
+}
+
+QStringList RecordingUserInterface::questions() const {
+    QStringList out;
+    for (const Shown& s : shown)
+        if (s.kind == QLatin1String("ask")) out << s.text;
     return out;
 }
 

@@ -65,6 +65,10 @@ inline int scalar(const QString& dir, const char* sql) {
     return n;
 }
 
+inline int scalar(const QString& dir, const QByteArray& sql) {
+    return scalar(dir, sql.constData());
+}
+
 /// No teacher, group or room in two sittings at once, no forbidden cell used, every lesson in
 /// a cell of the timetable.
 inline void expectSoundTimetable(const QString& dir, int weeks) {
@@ -99,6 +103,34 @@ inline void expectSoundTimetable(const QString& dir, int weeks) {
         " OR DaySeqNumber NOT IN (SELECT DaySeqNumber FROM day.DAYS) OR LessonNo NOT IN "
         "(SELECT LessonNo FROM bell.LESSONBELL)";
     EXPECT_EQ(scalar(dir, outside.constData()), 0) << "a lesson outside the timetable's cells";
+}
+
+/// The first column of every row of `sql` on one data file, as texts, with the stock library.
+inline QStringList texts(const QString& dir, const char* file, const QByteArray& sql) {
+    sqlite3* db = nullptr;
+    QStringList out;
+    const QByteArray path = QDir(dir).filePath(QString::fromLatin1(file)).toUtf8();
+    EXPECT_EQ(sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* st = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(db);
+    while (st && sqlite3_step(st) == SQLITE_ROW)
+        out << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return out;
+}
+
+/// A copy of the school in `from` (its files only) in a new folder `to`.
+inline void copySchool(const QString& from, const QString& to) {
+    QDir().mkpath(to);
+    for (const QString& f : QDir(from).entryList(QDir::Files))
+        ASSERT_TRUE(QFile::copy(QDir(from).filePath(f), QDir(to).filePath(f))) << f.toStdString();
+}
+
+/// The last line that a command wrote to standard error.
+inline QString lastLine(const QString& text) {
+    return text.trimmed().split(QLatin1Char('\n')).last();
 }
 
 /// Runs `sql` on one data file with the stock library.

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <map>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -259,4 +260,208 @@ TEST(Cli, CommandsRefuseAFolderThatIsNoSchoolAndWriteNothing) {
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{u("readme.txt")})
             << c.join(u(" ")).toStdString();
     }
+}
+
+namespace {
+
+QString makeSample(QTemporaryDir& tmp, const char* weeks, const char* seed) {
+    const QString dir = tmp.filePath(QStringLiteral("school"));
+    EXPECT_EQ(korvelCli({u("sample"), u("--size"), u("small"), u("--weeks"),
+                         QString::fromLatin1(weeks), u("--seed"), QString::fromLatin1(seed), dir})
+                  .status,
+              cli::Success);
+    return dir;
+}
+
+/// Every file of a folder with its bytes.
+std::map<QString, QByteArray> filesOf(const QString& dir) {
+    std::map<QString, QByteArray> out;
+    for (const QString& name : QDir(dir).entryList(QDir::Files)) {
+        QFile f(QDir(dir).filePath(name));
+        f.open(QIODevice::ReadOnly);
+        out[name] = f.readAll();
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(Cli, ArchiveSaveUnderADescriptionThatExistsReplacesTheSnapshot) {
+    QTemporaryDir tmp;
+    const QString dir = makeSample(tmp, "2", "7");
+    const CliRun first =
+        korvelCli({u("archive"), u("save"), dir, u("Неделя"), u("--description"), u("до")});
+    ASSERT_EQ(first.status, cli::Success) << first.err.toStdString();
+    EXPECT_EQ(first.out, u("Снимок «Неделя» записан.\n"));
+    ASSERT_EQ(korvelCli({u("place"), dir, u("--answer"), u("yes")}).status, cli::Success);
+    const int placed = scalar(dir, "SELECT count(*) FROM p");
+    ASSERT_GT(placed, 0);
+
+    const CliRun second =
+        korvelCli({u("archive"), u("save"), dir, u("Неделя"), u("--description"), u("после")});
+    ASSERT_EQ(second.status, cli::Success) << second.err.toStdString();
+    EXPECT_EQ(second.out, u("Снимок «Неделя» заменён.\n"));
+    EXPECT_EQ(texts(dir, "Archive.db", "SELECT Description FROM ARCHIVE"), QStringList{u("после")})
+        << "one snapshot under the description, the new one";
+    EXPECT_EQ(korvelCli({u("archive"), u("list"), dir}).out.count(u("Неделя")), 1);
+
+    // Restored, the snapshot holds the placed timetable, not the one saved first.
+    exec(dir, "Schedule.db",
+         "UPDATE SCHEDULE SET Week = 0, DaySeqNumber = 0, LessonNo = '', LessonNo_norm = '', "
+         "RoomCode = 0");
+    ASSERT_EQ(scalar(dir, "SELECT count(*) FROM p"), 0);
+    const CliRun restored = korvelCli({u("archive"), u("restore"), dir, u("Неделя")});
+    ASSERT_EQ(restored.status, cli::Success) << restored.err.toStdString();
+    EXPECT_EQ(scalar(dir, "SELECT count(*) FROM p"), placed);
+}
+
+// Placing one teacher's, group's or subject's lessons places those and the other lessons of
+// their links (a link is placed whole), and nothing else; the progress lines name only them.
+TEST(Cli, PlaceForOneObjectPlacesItsLessonsAndItsLinksOnly) {
+    QTemporaryDir tmp;
+    const QString base = makeSample(tmp, "1", "5");
+    struct Kind {
+        const char* option;
+        const char* column;
+    };
+    const Kind kinds[] = {{"--teacher", "TeacherCode"},
+                          {"--group", "GroupCode"},
+                          {"--subject", "ScienceCode"}};
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(k.option);
+        const QString dir = tmp.filePath(QString::fromLatin1(k.option).mid(2));
+        copySchool(base, dir);
+        // An object with lessons in a link, so that the link's other lessons come along.
+        const QByteArray column(k.column);
+        const int code = scalar(dir, "SELECT min(" + column +
+                                         ") FROM SCHEDULE WHERE LinkCode > 0 AND " + column + " > 0");
+        ASSERT_GT(code, 0);
+        const QByteArray own = "s." + column + " = " + QByteArray::number(code);
+        const QByteArray links =
+            "(SELECT LinkCode FROM SCHEDULE s WHERE LinkCode > 0 AND " + own + ")";
+        const QByteArray ours = "(" + own + " OR s.LinkCode IN " + links + ")";
+        const int planned = scalar(dir, "SELECT count(*) FROM SCHEDULE s WHERE " + ours);
+        ASSERT_GE(planned, scalar(dir, "SELECT count(*) FROM SCHEDULE s WHERE " + own));
+
+        const CliRun r = korvelCli(
+            {u("place"), dir, QString::fromLatin1(k.option), QString::number(code),
+             u("--answer"), u("yes")});
+        ASSERT_EQ(r.status, cli::Success) << r.err.toStdString();
+        const QStringList lines = r.out.split(QLatin1Char('\n'));
+        ASSERT_GT(lines.size(), 2);
+        EXPECT_EQ(lines[1], u("    Запланировано для расстановки %1 уроков.").arg(planned));
+        const int placed = scalar(dir, "SELECT count(*) FROM p");
+        EXPECT_GT(placed, 0);
+        EXPECT_EQ(scalar(dir, "SELECT count(*) FROM p s WHERE NOT " + ours), 0)
+            << "a lesson of another object was placed";
+
+        // Each task named is a link of the object, or a lesson of the object by its name in
+        // its place: teacher (20 characters), group (5), subgroup mark, subject.
+        const QStringList codes = texts(
+            dir, "Schedule.db", "SELECT DISTINCT LinkCode FROM SCHEDULE s WHERE LinkCode > 0 AND " + own);
+        const QStringList linkNames =
+            texts(dir, "LsnLink.db",
+                  "SELECT LinkName FROM LSNLINK WHERE LinkCode IN (" + codes.join(u(",")).toUtf8() + ")");
+        ASSERT_FALSE(linkNames.isEmpty());
+        QString name;
+        if (column == "TeacherCode")
+            name = texts(dir, "Teacher.db",
+                         "SELECT TeacherName FROM TEACHER WHERE TeacherCode = " +
+                             QByteArray::number(code))
+                       .value(0);
+        else if (column == "GroupCode")
+            name = texts(dir, "Group.db",
+                         "SELECT substr(Course || '  ', 1, 2) || Defis || Literal FROM \"GROUP\" "
+                         "WHERE GroupCode = " +
+                             QByteArray::number(code))
+                       .value(0);
+        else
+            name = texts(dir, "Science.db",
+                         "SELECT Science FROM SCIENCE WHERE ScienceCode = " +
+                             QByteArray::number(code))
+                       .value(0);
+        ASSERT_FALSE(name.isEmpty());
+        const QStringList tasks = lines.filter(QRegularExpression(u("^  Размещаем ")));
+        EXPECT_FALSE(tasks.isEmpty());
+        for (const QString& line : tasks) {
+            const QString task = line.mid(12);
+            const bool aLink = linkNames.contains(task.trimmed());
+            const bool named = column == "TeacherCode" ? task.startsWith(name.leftJustified(20) + u(" "))
+                               : column == "GroupCode" ? task.mid(21, 5) == name.leftJustified(5)
+                                                       : task.trimmed().endsWith(u(" ") + name);
+            EXPECT_TRUE(aLink || named) << line.toStdString();
+        }
+        EXPECT_EQ(lines.filter(QRegularExpression(u("^     Урок размещен в "))).size(),
+                  scalar(dir, "SELECT count(*) FROM p WHERE LinkCode = 0"));
+        expectSoundTimetable(dir, 1);
+    }
+}
+
+// Every command that cannot do its work says why on the last line of its error output, with
+// status 1 (or 2 for a call it cannot understand, the line before the pointer to its help),
+// and leaves the school as it was.
+TEST(Cli, EachCommandFailsWithItsStatusAndLastLine) {
+    QTemporaryDir tmp;
+    const QString dir = makeSample(tmp, "1", "3");
+    const QString nowhere = tmp.filePath(u("nowhere"));
+    const QString noFolder = tmp.filePath(u("nowhere/file"));
+    struct Case {
+        QStringList args;
+        int status;
+        QString line; ///< the start of the line that says why
+    };
+    const Case cases[] = {
+        {{u("info"), nowhere}, cli::Failure, u("korvel-cli info: папки «%1» нет.").arg(nowhere)},
+        {{u("place"), dir, u("--teacher"), u("9999")}, cli::Failure,
+         u("korvel-cli place: учителя с кодом 9999 нет.")},
+        {{u("place"), dir, u("--group"), u("9999")}, cli::Failure,
+         u("korvel-cli place: учебной группы с кодом 9999 нет.")},
+        {{u("place"), dir, u("--subject"), u("9999")}, cli::Failure,
+         u("korvel-cli place: предмета с кодом 9999 нет.")},
+        {{u("place"), dir, u("--seconds"), u("5")}, cli::BadUsage,
+         u("korvel-cli place: --seconds задает время доводки и нужен только вместе с --repair")},
+        {{u("place"), nowhere}, cli::Failure,
+         u("korvel-cli place: в папке «%1» нет данных Korvel (Korvel.ini).").arg(nowhere)},
+        {{u("archive"), u("restore"), dir, u("Нет такого")}, cli::Failure,
+         u("korvel-cli archive: снимка «Нет такого» в архиве нет.")},
+        {{u("archive"), u("delete"), dir, u("Нет такого")}, cli::Failure,
+         u("korvel-cli archive: снимка «Нет такого» в архиве нет.")},
+        {{u("archive"), u("jump"), dir}, cli::BadUsage,
+         u("korvel-cli archive: неизвестное действие «jump»")},
+        {{u("archive"), u("save"), dir}, cli::BadUsage,
+         u("korvel-cli archive: не хватает параметров")},
+        {{u("export"), dir, noFolder}, cli::Failure,
+         u("korvel-cli export: Файл %1 не может быть записан").arg(noFolder)},
+        {{u("report"), u("teacher"), dir}, cli::BadUsage,
+         u("korvel-cli report: не указан файл --pdf")},
+        {{u("report"), u("teacher"), dir, u("--pdf"), noFolder}, cli::Failure,
+         u("korvel-cli report: Не удалось создать файл %1").arg(noFolder)},
+        {{u("report"), u("teacher"), dir, u("--object"), u("9999"), u("--pdf"),
+          tmp.filePath(u("r.pdf"))},
+         cli::Failure, u("korvel-cli report: Объект с кодом 9999 не найден")},
+        {{u("import"), u("stage1"), dir, nowhere}, cli::Failure,
+         u("korvel-cli import: каталог данных Lodra «%1» не найден.").arg(nowhere)},
+        {{u("sample"), dir}, cli::Failure, u("korvel-cli sample: папка «%1» не пуста").arg(dir)},
+    };
+    // The archive is made empty by the first command that reads it; it is there already.
+    ASSERT_EQ(korvelCli({u("archive"), u("list"), dir}).status, cli::Success);
+    const auto before = filesOf(dir);
+    for (const Case& c : cases) {
+        const std::string call = c.args.join(u(" ")).toStdString();
+        const CliRun r = korvelCli(c.args);
+        EXPECT_EQ(r.status, c.status) << call << "\n" << r.err.toStdString();
+        QStringList errLines = r.err.trimmed().split(QLatin1Char('\n'));
+        if (c.status == cli::BadUsage) {
+            EXPECT_EQ(errLines.last(), u("Справка: korvel-cli %1 --help").arg(c.args.first()))
+                << call;
+            errLines.removeLast();
+        }
+        EXPECT_TRUE(errLines.value(errLines.size() - 1).startsWith(c.line))
+            << call << "\n" << r.err.toStdString();
+        const auto after = filesOf(dir);
+        for (const auto& [name, bytes] : after)
+            EXPECT_TRUE(before.count(name) && before.at(name) == bytes)
+                << call << ": " << name.toStdString() << " was changed";
+    }
+    EXPECT_FALSE(QFileInfo::exists(tmp.filePath(u("r.pdf"))));
 }

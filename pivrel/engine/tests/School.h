@@ -114,6 +114,23 @@ public:
         c.SubGroupNum = sub;
         t_.dict().access<LsnLinkComp>().insert(c);
     }
+    /// One member of a link: the plan item and the lessons' subject, teacher, group, subgroup.
+    struct Member {
+        Short item, science, teacher, group, sub = 0;
+    };
+    /// A link with its members, each with `hours` unplaced lessons that carry it: a link in
+    /// one line. Returns the lessons.
+    std::vector<Schedule> linked(Short code, std::initializer_list<Member> members, int hours = 1,
+                                 bool lecture = false) {
+        link(code, QStringLiteral("Связь %1").arg(code), lecture);
+        std::vector<Schedule> out;
+        for (const Member& m : members) {
+            comp(code, m.item, m.group, m.sub);
+            for (int h = 0; h < hours; ++h)
+                out.push_back(lesson(m.item, m.science, m.teacher, m.group, m.sub, code));
+        }
+        return out;
+    }
     void restrict(Short type, Short code, Short week, Short day, const QString& lesson, Short level) {
         Restriction r;
         r.ObjectType = type;

@@ -22,8 +22,11 @@ public:
     void setBusy(bool busy) override;
     void note(const QString& text) override { notes << text; }
 
-    /// Answers for the coming questions, in order; when empty the default button is taken.
+    /// Answers for the coming questions, in order; when empty `otherwise` is taken.
     QList<Button> answers;
+    /// The answer once `answers` has run out; NoButton takes each question's default button.
+    /// `ui.otherwise = No` refuses every question of a test in one line.
+    Button otherwise = NoButton;
     /// Answers for coming stop prompts (true = abort); when empty the prompt continues.
     QList<bool> stopAnswers;
     QList<Shown> shown;
@@ -31,6 +34,8 @@ public:
     QStringList notes; ///< passing remarks, apart from the messages
 
     QStringList texts() const;
+    /// The texts of the questions asked, in order.
+    QStringList questions() const;
     QString last() const { return shown.isEmpty() ? QString() : shown.last().text; }
     void clear() { shown.clear(); }
 };

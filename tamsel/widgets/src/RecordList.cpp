@@ -253,6 +253,9 @@ void RecordList::deleteRecord() {
     Relations rel(dict_);
     if (!rel.removeRow(decl_.file, current()->rowId, true).ok()) return;
     model_->reload();
+    // The neighbour of a record far down the list may lie beyond the first page read again.
+    while (model_->rowCount() <= at && model_->canFetchMore({}))
+        model_->fetchMore({});
     if (model_->rowCount() > 0)
         view_->setCurrentIndex(model_->index(std::min(at, model_->rowCount() - 1), 0));
     emit currentChanged();
@@ -329,6 +332,13 @@ bool RecordList::eventFilter(QObject* watched, QEvent* event) {
             } else {
                 changeRecord();
             }
+            return true;
+        case Qt::Key_End:
+            // The view knows only the rows read so far; the end of a list is the file's last
+            // record. With Shift the view extends the selection, over every row.
+            model_->fetchAll();
+            if (key->modifiers() & Qt::ShiftModifier) break;
+            navigate(NavigationButton::Last);
             return true;
         default:
             // Type-ahead search reads rows not yet fetched too.

@@ -48,6 +48,7 @@ RecordListModel::RecordListModel(Dictionary& dict, ListDeclaration& decl, QObjec
 void RecordListModel::reload() {
     beginResetModel();
     rows_.clear();
+    lastRead_.reset();
     choices_.clear();
     atEnd_ = false;
     endResetModel();
@@ -71,18 +72,39 @@ bool RecordListModel::canFetchMore(const QModelIndex& parent) const {
 
 void RecordListModel::fetchMore(const QModelIndex& parent) {
     if (parent.isValid() || atEnd_) return;
-    const FileDef& def = fileDef(decl_.file);
-    Row from = emptyRow(def);
+    Row from = emptyRow(fileDef(decl_.file));
     if (decl_.view.position && !decl_.view.position(from)) {
         atEnd_ = true;
         return;
     }
-    // A page goes on from the last record read: at or after its key values, past its row.
-    const bool continuing = !rows_.empty();
-    const Row start = continuing ? rows_.back() : from;
-    const RowId lastId = continuing ? rows_.back().rowId : 0;
-    bool passedLast = !continuing;
+    const bool sorted = decl_.view.order || decl_.view.sortKey;
     std::vector<Row> page;
+    // A sorted view is read whole before it is shown. Otherwise a page shows at least one
+    // record unless the view has ended: a filter may pass over whole pages (hundreds of
+    // lessons without a teacher), and an empty page would leave the list empty or, fetched to
+    // its end, never ending.
+    while (!atEnd_ && (sorted || page.empty()))
+        readPage(from, page);
+    if (sorted) {
+        if (decl_.view.sortKey)
+            sortByKeys(page);
+        else
+            std::stable_sort(page.begin(), page.end(), decl_.view.order);
+    }
+    if (page.empty()) return;
+    const int first = static_cast<int>(rows_.size());
+    beginInsertRows({}, first, first + static_cast<int>(page.size()) - 1);
+    rows_.insert(rows_.end(), page.begin(), page.end());
+    endInsertRows();
+}
+
+void RecordListModel::readPage(const Row& from, std::vector<Row>& page) {
+    // A page goes on from the last record read, kept or not: at or after its key values,
+    // past its row.
+    const bool continuing = lastRead_.has_value();
+    const Row start = continuing ? *lastRead_ : from;
+    const RowId lastId = continuing ? lastRead_->rowId : 0;
+    bool passedLast = !continuing;
     int seen = 0;
     Table& table = dict_.store().file(decl_.file).table();
     // Without a position the first page reads the key from its start (a blank position would
@@ -95,33 +117,12 @@ void RecordListModel::fetchMore(const QModelIndex& parent) {
             return true;
         }
         ++seen;
+        lastRead_ = r;
         if (!decl_.view.filter || decl_.view.filter(r)) page.push_back(r);
         return seen < PageSize;
     });
     atEnd_ = seen < PageSize || !o.ok();
     if (!o.ok() && table.takeReadFailureToShow()) dict_.errors().report(o.msgNo, o.args);
-    const bool sorted = decl_.view.order || decl_.view.sortKey;
-    if (sorted && !atEnd_) {
-        // A sorted view is read whole before it is shown.
-        rows_.insert(rows_.end(), page.begin(), page.end());
-        fetchMore(parent);
-        return;
-    }
-    if (sorted) {
-        std::vector<Row> all = std::move(rows_);
-        all.insert(all.end(), page.begin(), page.end());
-        if (decl_.view.sortKey)
-            sortByKeys(all);
-        else
-            std::stable_sort(all.begin(), all.end(), decl_.view.order);
-        rows_.clear();
-        page = std::move(all);
-    }
-    if (page.empty()) return;
-    const int first = static_cast<int>(rows_.size());
-    beginInsertRows({}, first, first + static_cast<int>(page.size()) - 1);
-    rows_.insert(rows_.end(), page.begin(), page.end());
-    endInsertRows();
 }
 
 void RecordListModel::sortByKeys(std::vector<Row>& rows) const {

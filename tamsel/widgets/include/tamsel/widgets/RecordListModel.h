@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <map>
+#include <optional>
 
 namespace tamsel {
 
@@ -56,10 +57,14 @@ public:
 
 private:
     void sortByKeys(std::vector<Row>& rows) const;
+    /// Reads the next page of the view into `page` (the records the filter keeps).
+    void readPage(const Row& from, std::vector<Row>& page);
     Dictionary& dict_;
     ListDeclaration& decl_;
     std::vector<Row> rows_;
     bool atEnd_ = true;
+    /// The last record read, where the next page goes on; none before the first.
+    std::optional<Row> lastRead_;
     /// The drop-list entries of Choice columns, read once per reading of the list: a cell
     /// is painted far more often than the file it names changes.
     mutable std::map<int, std::vector<std::pair<QString, Value>>> choices_;
