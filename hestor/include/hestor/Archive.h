@@ -36,8 +36,10 @@ bool BackupSchedule(tamsel::Dictionary& dict, tamsel::Archive& rec, QString* sto
 /// nothing changed, to save the current data first). Every archived file is checked first
 /// (a damaged snapshot changes nothing); then all files are replaced together, so that any
 /// interruption leaves the old or the new data; the archived settings are restored. True
-/// when the data was replaced.
-bool RestoreSchedule(tamsel::Dictionary& dict, const tamsel::Archive& rec);
+/// when the data was replaced; `declined` tells "Да" (nothing done, by the user's choice) from a
+/// failure, whose message was shown.
+bool RestoreSchedule(tamsel::Dictionary& dict, const tamsel::Archive& rec,
+                     bool* declined = nullptr);
 
 
 } // namespace hestor
