@@ -86,7 +86,8 @@ GroupList::GroupList(Dictionary& dict, QWidget* parent)
         connect(master, &RecordList::currentChanged, this,
                 [this] { applyTab(tabs_->currentIndex()); });
     connect(groups_, &RecordList::currentChanged, this, &GroupList::showLessons);
-    connect(lessons_, &RecordList::currentChanged, this, [this] {
+    // Only the user's own pick changes the lesson in hand; a list read again leaves it.
+    connect(lessons_, &RecordList::picked, this, [this] {
         if (const Row* r = lessons_->current())
             pivrel::ProcessNewLessonSelection(
                 dict_, 1, fromRow<Schedule>(*r),

@@ -5,6 +5,7 @@
 #include "tamsel/Dictionary.h"
 
 #include <QHBoxLayout>
+#include <algorithm>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -44,6 +45,16 @@ ScienceList::ScienceList(Dictionary& dict, bool selecting, QWidget* parent)
                            ListColumn::Editor::Number, 0, 30),
     };
     masterDeclaration.view.key = ScienceCycle::CycleNameKey;
+    // A daily maximum of 0 would penalise every lesson of the cycle: a new cycle starts at the
+    // day's number of lessons, which limits nothing until the officer lowers it.
+    masterDeclaration.prime = [&dict, max = cycles.fieldIndex(QStringLiteral("LessonsPerDayMax"))](
+                                  Row& fresh) {
+        FileUse bells(dict.store(), FileId::LessonBell);
+        const qint64 lessons =
+            bells ? qint64(dict.access<LessonBell>().all(LessonBell::NumberKey).size()) : 0;
+        fresh.set(max, std::clamp<qint64>(lessons, 0, 30));
+        return true;
+    };
 
     auto roomTypes = choicesOf<RoomType>(
         dict, RoomType::RoomTypeKey, [](const RoomType& t) { return t.RoomType; },

@@ -175,8 +175,9 @@ TeacherList::TeacherList(Dictionary& dict, QWidget* parent)
         if (tabs_->currentIndex() == 2) applyTab(2);
     });
     connect(teachers_, &RecordList::currentChanged, this, &TeacherList::showLessons);
-    connect(lessons_, &RecordList::currentChanged, this, [this] {
-        showRooms();
+    connect(lessons_, &RecordList::currentChanged, this, &TeacherList::showRooms);
+    // Only the user's own pick changes the lesson in hand; a list read again leaves it.
+    connect(lessons_, &RecordList::picked, this, [this] {
         if (const Row* r = lessons_->current())
             pivrel::ProcessNewLessonSelection(
                 dict_, 1, fromRow<Schedule>(*r),

@@ -114,13 +114,14 @@ bool BackupSchedule(Dictionary& dict, Archive& rec, QString* stoppedAt) {
     return ok;
 }
 
-bool RestoreSchedule(Dictionary& dict, const Archive& rec,
+bool RestoreSchedule(Dictionary& dict, const Archive& rec, bool* declined,
                      const std::function<InstallStep(int)>& installStep) {
     const Button answer = dict.ui().ask(
         QStringLiteral("В Н И М А Н И Е   !"),
         QStringLiteral("При извлечении данных из архива будут потеряны все текущие данные. Хотите "
                        "ли Вы предварительно сохранить текущие данные в архиве?"),
         Yes | No, Yes);
+    if (declined) *declined = answer != No;
     if (answer != No) return false;
     WritingScope writing(dict);
     if (!writing) return false;

@@ -220,7 +220,7 @@ TEST(Archive, ARestoreInterruptedAtAnyStepEndsOldOrNewWithItsSettingsAtTheNextSt
         const QByteArray journal = bytesOf(t.file(u("Teacher.db-journal")));
         bool stopped = false;
         t.ui.answers = {No};
-        RestoreSchedule(t.dict(), c.rec, [&](int step) {
+        RestoreSchedule(t.dict(), c.rec, nullptr, [&](int step) {
             if (step == stopAt) stopped = true;
             return step < stopAt ? InstallStep::Go : InstallStep::Crash;
         });
@@ -247,7 +247,7 @@ TEST(Archive, AnInstallStepThatFailsPutsEveryOldFileBackAndNamesTheFile) {
         const QByteArray settings = bytesOf(t.file(u("Korvel.ini")));
         const QByteArray journal = bytesOf(t.file(u("Teacher.db-journal")));
         t.ui.answers = {No};
-        EXPECT_FALSE(RestoreSchedule(t.dict(), c.rec, [&](int step) {
+        EXPECT_FALSE(RestoreSchedule(t.dict(), c.rec, nullptr, [&](int step) {
             return step == failAt ? InstallStep::Fail : InstallStep::Go;
         }));
         EXPECT_TRUE(t.ui.last().contains(QDir::toNativeSeparators(t.path())))
@@ -277,7 +277,7 @@ TEST(Archive, ACopyOfAFolderLeftMidInstallFinishesInTheCopyOnly) {
     const auto oldData = digests(t.path());
     t.ui.answers = {No};
     // Cut short right after the marker: the new data is to win, in this folder.
-    RestoreSchedule(t.dict(), c.rec, [](int step) {
+    RestoreSchedule(t.dict(), c.rec, nullptr, [](int step) {
         return step < 22 ? InstallStep::Go : InstallStep::Crash;
     });
     ASSERT_TRUE(QFileInfo::exists(t.file(u("Korvel.restore"))));
@@ -406,7 +406,17 @@ TEST(Archive, TheWindowListsSavesAndRestores) {
     spoil(t);
     t.store().closeAll();
     ASSERT_TRUE(list->goTo(list->model()->row(1).rowId)); // "Перед расстановкой"
+    // "Да" restores nothing and says so after the question.
+    const auto spoilt = digests(t.path());
+    t.ui.answers = {Yes};
+    w.restoreSnapshot();
+    EXPECT_EQ(digests(t.path()), spoilt);
+    EXPECT_EQ(t.ui.last(), u("Данные из архива не извлечены, текущие данные не изменены.|"
+                             "Сохраните их в архиве кнопкой «Добавить» и повторите извлечение."));
     t.ui.answers = {No};
     w.restoreSnapshot();
     EXPECT_EQ(digests(t.path()), saved);
+    EXPECT_EQ(t.ui.last(),
+              u("Данные извлечены из архива: «Перед расстановкой». Прежние текущие данные "
+                "заменены."));
 }

@@ -175,7 +175,21 @@ bool ArcSched::saveSnapshot(bool replace, const std::function<bool(QString&, QSt
 void ArcSched::restoreSnapshot() {
     const Row* r = snapshots()->current();
     if (!r) return;
-    if (RestoreSchedule(dict_, fromRow<Archive>(*r))) dict_.windows.postToFrame(UserEvent::Refresh);
+    const Archive rec = fromRow<Archive>(*r);
+    bool declined = false;
+    // The question alone does not say what its answers do: the outcome is told after it.
+    if (RestoreSchedule(dict_, rec, &declined)) {
+        dict_.windows.postToFrame(UserEvent::Refresh);
+        dict_.ui().tell(QStringLiteral("Архив расписаний"),
+                        QStringLiteral("Данные извлечены из архива: «%1». Прежние текущие данные "
+                                       "заменены.")
+                            .arg(rec.BriefDescription.trimmed()));
+    } else if (declined) {
+        dict_.ui().tell(QStringLiteral("Архив расписаний"),
+                        QStringLiteral("Данные из архива не извлечены, текущие данные не "
+                                       "изменены.|Сохраните их в архиве кнопкой «Добавить» и "
+                                       "повторите извлечение."));
+    }
     snapshots()->reload();
     showDescription();
 }

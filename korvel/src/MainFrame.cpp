@@ -98,6 +98,9 @@ MainFrame::MainFrame(tamsel::Dictionary& dict, QWidget* parent) : QMainWindow(pa
         closer->start(100);
     };
 
+    // The relay counts its rounds from the user's last key, click or drop.
+    QCoreApplication::instance()->installEventFilter(this);
+
     auto* timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &MainFrame::updateStatus);
     timer->start(1000);
@@ -194,6 +197,7 @@ void MainFrame::buildMenus() {
     copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
     QAction* paste = edit->addAction(u("&Вставить"), this, [this] { editAction(Qt::Key_V); });
     paste->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+    editActions_ = {cut, copy, paste};
 
     QMenu* source = bar->addMenu(u("Исходные данные"));
     procedureItem(source, u("Список учебных дней ..."), QStringLiteral("DayList"))
@@ -563,11 +567,22 @@ bool MainFrame::closeOtherWindows() {
 
 void MainFrame::editAction(int key) {
     QWidget* target = QApplication::focusWidget();
-    if (!target) return;
+    if (!target || editing_) return;
+    // A key sent by the program is first offered as a shortcut: while our own actions hold
+    // Ctrl+X/C/V they would take it again and again. Switched off, the key reaches the widget.
+    editing_ = true;
+    for (QAction* a : std::as_const(editActions_))
+        a->setEnabled(false);
+    QPointer<QWidget> alive(target);
     QKeyEvent press(QEvent::KeyPress, key, Qt::ControlModifier);
     QApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::ControlModifier);
-    QApplication::sendEvent(target, &release);
+    if (alive) {
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::ControlModifier);
+        QApplication::sendEvent(target, &release);
+    }
+    for (QAction* a : std::as_const(editActions_))
+        a->setEnabled(true);
+    editing_ = false;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -585,7 +600,33 @@ void MainFrame::customEvent(QEvent* event) {
         QMainWindow::customEvent(event);
 }
 
+bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Drop:
+    case QEvent::Wheel:
+        relayedSinceInput_ = 0;
+        relayStopped_ = false;
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void MainFrame::relay(int type) {
+    // Windows answer a relayed event by posting again only through a fault; such a ring would
+    // keep the program busy for ever. One user action needs a few rounds, never hundreds.
+    if (relayStopped_) return;
+    if (++relayedSinceInput_ > RelayLimitPerInput) {
+        relayStopped_ = true;
+        qWarning("Korvel: event %d relayed more than %d times since the last user input; "
+                 "relaying paused until the next input",
+                 type, RelayLimitPerInput);
+        return;
+    }
     // A copy: a window may open or close while the events are handed out.
     const std::set<tamsel::Short> queue = dict_.glo.WindowRefreshQueue;
     for (tamsel::Short n : queue)

@@ -69,6 +69,11 @@ public:
     StopButton* stopButton() const { return stop_; }
     HelpWindow* helpWindow() const { return help_; }
     About* aboutWindow() const { return about_; }
+    /// Events the relay handed out since the user's last key press, click, wheel or drop: a few
+    /// per action. Past `RelayLimitPerInput` the relay stops until the next input, so that
+    /// windows answering each other's events can never keep the program busy.
+    int relayedSinceInput() const { return relayedSinceInput_; }
+    static constexpr int RelayLimitPerInput = 200;
     /// The child window showing `window` (a widget a procedure returned), or nullptr.
     QMdiSubWindow* subWindowOf(const QObject* window) const;
 
@@ -79,6 +84,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void customEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct Launcher {
@@ -116,6 +122,10 @@ private:
     QList<Launcher> launchers_;
     QList<QAction*> navigationActions_;
     QList<QAction*> windowArrangeActions_;
+    QList<QAction*> editActions_;
+    bool editing_ = false;
+    int relayedSinceInput_ = 0;
+    bool relayStopped_ = false;
     QPointer<StopButton> stop_;
     QPointer<HelpWindow> help_;
     QPointer<About> about_;

@@ -113,7 +113,14 @@ LessonLinks::LessonLinks(Dictionary& dict, QWidget* parent) : QWidget(parent), d
     rebuild(0);
 }
 
-LessonLinks::~LessonLinks() = default;
+LessonLinks::~LessonLinks() {
+    // A form left open is cancelled: a new link's dragged lessons are given back.
+    if (form_) {
+        form_->disconnect(this);
+        form_->reject();
+        delete form_;
+    }
+}
 
 QTreeWidgetItem* LessonLinks::linkItem(const LsnLink& l) {
     auto* item = new QTreeWidgetItem({l.LinkName.trimmed()});
@@ -227,10 +234,25 @@ Short LessonLinks::selectedLink() const {
                : Short(0);
 }
 
+bool LessonLinks::formShown() {
+    if (!form_) return false;
+    form_->show();
+    form_->raise();
+    form_->activateWindow();
+    return true;
+}
+
 void LessonLinks::editLink(LsnLink link) {
-    UpdateLessonLink form(dict_, std::move(link), this);
-    const bool stored = form.exec() == QDialog::Accepted;
-    rebuild(-1, stored ? form.link().LinkCode : Short(0));
+    // Modeless: lessons are dragged into the form from the group, teacher and load windows,
+    // which a modal form would block. One form at a time, so no two edit the same link.
+    if (formShown()) return;
+    form_ = new UpdateLessonLink(dict_, std::move(link), this);
+    form_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(form_, &QDialog::finished, this, [this](int result) {
+        const Short code = form_ && result == QDialog::Accepted ? form_->link().LinkCode : 0;
+        rebuild(-1, code);
+    });
+    form_->show();
 }
 
 void LessonLinks::insertLink() {
@@ -247,6 +269,7 @@ void LessonLinks::changeLink() {
 }
 
 void LessonLinks::deleteLink() {
+    if (formShown()) return; // the form may hold the link
     QTreeWidgetItem* item = tree_->currentItem();
     if (!item || item->data(0, LevelRole).toInt() != 1) return;
     const LsnLink l = dict_.access<LsnLink>().byRowId(item->data(0, RowRole).toLongLong());
@@ -259,12 +282,14 @@ void LessonLinks::deleteLink() {
 }
 
 void LessonLinks::linkSubgroups() {
+    if (formShown()) return;
     LinkAllGroupSubgroups(dict_);
     dict_.windows.postToFrame(UserEvent::Refresh);
     rebuild(0);
 }
 
 void LessonLinks::clearAll() {
+    if (formShown()) return;
     if (dict_.ui().ask(QStringLiteral("Очистить все"),
                        QStringLiteral("Удалить все группы одновременных уроков? Уроки останутся, "
                                       "но перестанут быть связанными."),

@@ -137,7 +137,8 @@ TeacherLessons::TeacherLessons(Dictionary& dict, QWidget* parent)
     });
     connect(subjects_, &RecordList::currentChanged, this, &TeacherLessons::showEntries);
     connect(items_, &RecordList::currentChanged, this, &TeacherLessons::showEntries);
-    connect(entries_, &RecordList::currentChanged, this, [this] {
+    // Only the user's own pick changes the lesson in hand; a list read again leaves it.
+    connect(entries_, &RecordList::picked, this, [this] {
         if (const Row* r = entries_->current())
             pivrel::ProcessNewLessonSelection(
                 dict_, 1, fromRow<Schedule>(*r),
@@ -205,6 +206,16 @@ void TeacherLessons::fillTeachers() {
 }
 
 void TeacherLessons::showEntries() {
+    // A refresh reads the subjects again and names the same one: the entries list reads itself
+    // again and keeps its row, so that [+] goes on down the list rather than back to the top.
+    const int tab = tabs_->currentIndex();
+    const Row* master = tab == 0 ? subjects_->current() : items_->current();
+    const qint64 masterCode = !master                ? 0
+                              : tab == 0             ? fromRow<Science>(*master).ScienceCode
+                                                     : fromRow<TrainingCourse>(*master)
+                                                           .TrainingCourseItemCode;
+    if (shownFor_ == std::pair{tab, masterCode}) return;
+    shownFor_ = {tab, masterCode};
     ListView v;
     if (tabs_->currentIndex() == 0) {
         const Row* s = subjects_->current();

@@ -39,8 +39,9 @@ bool BackupSchedule(tamsel::Dictionary& dict, tamsel::Archive& rec, QString* sto
 /// (a damaged snapshot changes nothing); then all files are replaced together, so that any
 /// interruption leaves the old or the new data, and the archived settings go in with them. A
 /// step that fails puts the old data back and names the file. True when the data was
-/// replaced. `installStep` is for tests (see tamsel::InstallDataFiles).
-bool RestoreSchedule(tamsel::Dictionary& dict, const tamsel::Archive& rec,
+/// replaced; `declined` tells "Да" (nothing done, by the user's choice) from a failure, whose
+/// message was shown. `installStep` is for tests (see tamsel::InstallDataFiles).
+bool RestoreSchedule(tamsel::Dictionary& dict, const tamsel::Archive& rec, bool* declined = nullptr,
                      const std::function<tamsel::InstallStep(int)>& installStep = {});
 
 

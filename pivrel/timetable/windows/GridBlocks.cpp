@@ -228,7 +228,7 @@ private:
 GridBlocks::GridBlocks(TimetableGrid& grid, Hooks hooks, QWidget* parent)
     : QScrollArea(parent), grid_(grid), hooks_(std::move(hooks)) {
     const QFont font = timetableFont(grid_.dict().glo, this->font());
-    const int W = grid_.cellWidth(), H = grid_.cellHeight();
+    const int H = grid_.cellHeight();
     auto* content = new QWidget;
     auto* blocks = new QVBoxLayout(content);
     blocks->setSpacing(12);
@@ -262,7 +262,7 @@ GridBlocks::GridBlocks(TimetableGrid& grid, Hooks hooks, QWidget* parent)
         view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         view->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-        view->horizontalHeader()->setDefaultSectionSize(W + 1);
+        view->horizontalHeader()->setDefaultSectionSize(columnWidth(view));
         view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
         view->verticalHeader()->setMinimumSectionSize(1); // low cells are the user's choice
         view->verticalHeader()->setDefaultSectionSize(H + 1);
@@ -283,7 +283,7 @@ GridBlocks::GridBlocks(TimetableGrid& grid, Hooks hooks, QWidget* parent)
         const int height = view->horizontalHeader()->sizeHint().height() +
                            (H + 1) * int(grid_.bells().size()) + 2 * view->frameWidth();
         const int width = view->verticalHeader()->sizeHint().width() +
-                          (W + 1) * int(grid_.days().size()) + 2 * view->frameWidth();
+                          columnWidth(view) * int(grid_.days().size()) + 2 * view->frameWidth();
         view->setFixedSize(width, height);
         blocks->addWidget(view);
         models_.push_back(model);
@@ -303,21 +303,32 @@ GridBlocks::~GridBlocks() {
 void GridBlocks::refresh() {
     // The appearance settings may have changed: the grid follows the font and cell size too.
     const QFont font = timetableFont(grid_.dict().glo, this->font());
-    const int W = grid_.cellWidth(), H = grid_.cellHeight();
+    const int H = grid_.cellHeight();
     for (QTableView* view : views_) {
         if (view->font() != font) view->setFont(font);
-        if (view->horizontalHeader()->defaultSectionSize() != W + 1 ||
+        const int columns = columnWidth(view);
+        if (view->horizontalHeader()->defaultSectionSize() != columns ||
             view->verticalHeader()->defaultSectionSize() != H + 1) {
-            view->horizontalHeader()->setDefaultSectionSize(W + 1);
+            view->horizontalHeader()->setDefaultSectionSize(columns);
             view->verticalHeader()->setDefaultSectionSize(H + 1);
             view->setFixedSize(view->verticalHeader()->sizeHint().width() +
-                                   (W + 1) * int(grid_.days().size()) + 2 * view->frameWidth(),
+                                   columns * int(grid_.days().size()) + 2 * view->frameWidth(),
                                view->horizontalHeader()->sizeHint().height() +
                                    (H + 1) * int(grid_.bells().size()) + 2 * view->frameWidth());
         }
     }
     for (GridBlockModel* m : models_)
         m->changedAll();
+}
+
+int GridBlocks::columnWidth(const QTableView* view) const {
+    // Compact cells are narrower than "Понедельник": a day column is never narrower than its
+    // day's name.
+    int widest = 0;
+    const QFontMetrics metrics = view->horizontalHeader()->fontMetrics();
+    for (int d = 0; d < int(grid_.days().size()); ++d)
+        widest = std::max(widest, metrics.horizontalAdvance(grid_.dayHeader(d).trimmed()));
+    return std::max(grid_.cellWidth() + 1, widest + 12);
 }
 
 QStringList GridBlocks::weekCaptions() const {

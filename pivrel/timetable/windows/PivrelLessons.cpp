@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
@@ -97,8 +98,9 @@ PivrelLessons::PivrelLessons(Dictionary& dict, const QString& mode, QWidget* par
     layout->addWidget(blocks_, 1);
     // The grid's own size, as far as the screen allows; the frame may give a saved place.
     const QSize natural = blocks_->gridSize();
-    resize(std::min(1400, std::max(520, natural.width() + 24)),
-           std::min(900, natural.height() + 90));
+    natural_ = QSize(std::min(1400, std::max(520, natural.width() + 24)),
+                     std::min(900, natural.height() + 90));
+    resize(natural_);
 
     connect(tabs_, &ObjectTabs::objectChosen, this, &PivrelLessons::objectChosen);
     connect(weekSpin_, &QSpinBox::valueChanged, this, [this](int w) {
@@ -113,6 +115,21 @@ PivrelLessons::PivrelLessons(Dictionary& dict, const QString& mode, QWidget* par
 PivrelLessons::~PivrelLessons() {
     // The tables ask the grid for headers while they are taken down: they go before it does.
     delete blocks_;
+}
+
+void PivrelLessons::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (sized_) return;
+    sized_ = true;
+    // The compact and the full grid share one kept place: its position is kept, but the size
+    // is the one this grid's cells need (the full grid would otherwise open at the compact
+    // one's size and hide most of its rows).
+    auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
+    if (!sub || sub->isMaximized() || sub->isMinimized()) return;
+    QSize wanted = sub->size() - size() + natural_;
+    if (QWidget* area = sub->parentWidget())
+        wanted = wanted.boundedTo(area->size()).expandedTo(sub->minimumSizeHint());
+    sub->resize(wanted);
 }
 
 void PivrelLessons::objectChosen() {
@@ -150,8 +167,8 @@ bool PivrelLessons::cellKey(const GridCell& cell, QKeyEvent* e) {
     if (e->key() == Qt::Key_Delete) {
         removeLessons(cell);
     } else if (e->matches(QKeySequence::Cut)) {
+        // The focus stays on the grid: the arrows then lead the lesson to its new cell.
         pickUp(cell);
-        afterAction();
     } else if (e->matches(QKeySequence::Paste)) {
         putDown(cell);
     } else if (e->key() == Qt::Key_Escape && dict_.glo.MoveTargetsShown) {

@@ -33,7 +33,9 @@ UnplacedLessons::UnplacedLessons(Dictionary& dict, QWidget* parent)
     for (int t = 0; t < 3; ++t) {
         RecordList* list = addList(declaration(t));
         tabs_->addTab(list, titles[t]);
-        connect(list, &RecordList::currentChanged, this, [this, t] { selected(t); });
+        // Only the user's own pick changes the lesson in hand: a list read again after a
+        // refresh would otherwise replace it and, posting again, keep the relay busy.
+        connect(list, &RecordList::picked, this, [this, t] { selected(t); });
     }
     showAll_ = new QCheckBox(QStringLiteral("Показать все"), this);
     connect(showAll_, &QCheckBox::toggled, this, [this] {

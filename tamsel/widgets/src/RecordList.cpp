@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QSpinBox>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -138,6 +139,8 @@ RecordList::RecordList(Dictionary& dict, ListDeclaration decl, QWidget* parent)
                                                        : QAbstractItemView::DragDrop);
     }
     model_->selectedRows = [this] { return selectedRows(); };
+    // An edit in place is a store like a form's: the other windows hear of it.
+    connect(model_, &RecordListModel::edited, this, [this] { emit stored(); });
 
     caption_ = new QLabel(decl_.name, this);
     caption_->setBuddy(view_);
@@ -161,8 +164,20 @@ RecordList::RecordList(Dictionary& dict, ListDeclaration decl, QWidget* parent)
     layout->addWidget(view_, 1);
     layout->addLayout(buttons_);
 
-    connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this] { emit currentChanged(); });
+    view_->viewport()->installEventFilter(this);
+    connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
+        emit currentChanged();
+        if (!quiet_) {
+            ++picks_;
+            emit picked();
+        }
+    });
+    connect(view_, &QAbstractItemView::pressed, this, [this](const QModelIndex& i) {
+        if (i.isValid() && picks_ == picksAtPress_) {
+            ++picks_;
+            emit picked();
+        }
+    });
     connect(model_, &QAbstractItemModel::modelReset, this, [this] { emit currentChanged(); });
     connect(view_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& i) {
         if (!(model_->flags(i) & Qt::ItemIsEditable) && current()) emit chosen(*current());
@@ -170,6 +185,7 @@ RecordList::RecordList(Dictionary& dict, ListDeclaration decl, QWidget* parent)
 }
 
 void RecordList::setView(ListView view) {
+    const QScopedValueRollback quiet(quiet_, quiet_ + 1);
     decl_.view = std::move(view);
     model_->reload();
     fitColumns();
@@ -185,6 +201,7 @@ void RecordList::fitColumns() {
 }
 
 void RecordList::reload() {
+    const QScopedValueRollback quiet(quiet_, quiet_ + 1);
     const RowId keep = current() ? current()->rowId : 0;
     const int at = view_->currentIndex().row();
     model_->reload();
@@ -223,8 +240,11 @@ std::vector<int> RecordList::selectedRows() const {
 }
 
 void RecordList::storedRecord(RowId id) {
-    model_->reload();
-    goTo(id);
+    {
+        const QScopedValueRollback quiet(quiet_, quiet_ + 1);
+        model_->reload();
+        goTo(id);
+    }
     emit stored();
 }
 
@@ -252,12 +272,15 @@ void RecordList::deleteRecord() {
     if (decl_.beforeDelete && !decl_.beforeDelete(*current())) return;
     Relations rel(dict_);
     if (!rel.removeRow(decl_.file, current()->rowId, true).ok()) return;
-    model_->reload();
-    // The neighbour of a record far down the list may lie beyond the first page read again.
-    while (model_->rowCount() <= at && model_->canFetchMore({}))
-        model_->fetchMore({});
-    if (model_->rowCount() > 0)
-        view_->setCurrentIndex(model_->index(std::min(at, model_->rowCount() - 1), 0));
+    {
+        const QScopedValueRollback quiet(quiet_, quiet_ + 1);
+        model_->reload();
+        // The neighbour of a record far down the list may lie beyond the first page read again.
+        while (model_->rowCount() <= at && model_->canFetchMore({}))
+            model_->fetchMore({});
+        if (model_->rowCount() > 0)
+            view_->setCurrentIndex(model_->index(std::min(at, model_->rowCount() - 1), 0));
+    }
     emit currentChanged();
     emit stored();
 }
@@ -315,8 +338,14 @@ void RecordList::navigate(NavigationButton button) {
 }
 
 bool RecordList::eventFilter(QObject* watched, QEvent* event) {
-    // While a cell is edited its keys go to the editor, not to the view.
-    if (watched == view_ && event->type() == QEvent::KeyPress) {
+    // A click on the row that is already current picks it too (the list opens with its first
+    // row current, and the user clicks on that one).
+    if (watched == view_->viewport() && event->type() == QEvent::MouseButtonPress)
+        picksAtPress_ = picks_;
+    // While a cell is edited its keys go to the editor, not to the view; the editor leaves
+    // Enter to its parents, and it must not open the form.
+    if (watched == view_ && event->type() == QEvent::KeyPress &&
+        !view_->indexWidget(view_->currentIndex())) {
         auto* key = static_cast<QKeyEvent*>(event);
         switch (key->key()) {
         case Qt::Key_Insert:

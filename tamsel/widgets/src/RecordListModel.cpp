@@ -222,9 +222,26 @@ Qt::ItemFlags RecordListModel::flags(const QModelIndex& index) const {
 int RecordListModel::store(const std::vector<int>& rows, int field, const Value& value) {
     Relations rel(dict_);
     int stored = 0;
+    Table& table = dict_.store().file(decl_.file).table();
+    const auto f = static_cast<size_t>(field);
     for (int i : rows) {
         if (i < 0 || i >= rowCount()) continue;
-        const Row before = rows_[static_cast<size_t>(i)];
+        // The list's copy may be old: another window may have changed the record since it was
+        // read (a renamed course carried to the plan). The edit changes the edited field of the
+        // record as it is now and leaves the rest as the other window wrote it.
+        const Row shown = rows_[static_cast<size_t>(i)];
+        Row before;
+        const bool found = table.fetchRowId(shown.rowId, before);
+        if (!found || before.values[f] != shown.values[f]) {
+            dict_.errors().report(Msg::UpdateError,
+                                  {fileDef(decl_.file).name, {}, {},
+                                   fileErrorText(found ? 89 : 35)});
+            if (found) {
+                rows_[static_cast<size_t>(i)] = before;
+                emit dataChanged(index(i, 0), index(i, columnCount() - 1));
+            }
+            break; // said once; the list is read again by the refresh that follows
+        }
         Row after = before;
         after.set(field, value);
         if (after.values == before.values) continue;
@@ -232,12 +249,13 @@ int RecordListModel::store(const std::vector<int>& rows, int field, const Value&
         if (!rel.validateRow(decl_.file, after, field).ok()) break; // a range error: said once
         if (!rel.updateRow(decl_.file, after).ok()) continue;
         Row stored_;
-        dict_.store().file(decl_.file).table().fetchRowId(before.rowId, stored_);
+        table.fetchRowId(before.rowId, stored_);
         rows_[static_cast<size_t>(i)] = stored_;
         ++stored;
         emit dataChanged(index(i, 0), index(i, columnCount() - 1));
         if (decl_.changed) decl_.changed(before, stored_);
     }
+    if (stored > 0) emit edited();
     return stored;
 }
 

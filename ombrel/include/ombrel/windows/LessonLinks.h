@@ -1,7 +1,9 @@
 #pragma once
 
+#include "ombrel/windows/UpdateLessonLink.h"
 #include "tamsel/Dictionary.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <memory>
 #include <set>
@@ -38,6 +40,9 @@ public:
     void clearAll();
     /// The link of the selected node (0 on the root).
     tamsel::Short selectedLink() const;
+    /// The link form now open ("&Добавить"/"&Изменить"), nullptr when none is. It is modeless:
+    /// lessons are dragged into it from other windows.
+    UpdateLessonLink* openForm() const { return form_; }
 
 protected:
     void customEvent(QEvent* event) override;
@@ -47,6 +52,8 @@ private:
     void fillChildren(QTreeWidgetItem* item);
     QTreeWidgetItem* linkItem(const tamsel::LsnLink& link);
     void editLink(tamsel::LsnLink link);
+    /// Brings the open form forward; false when none is open.
+    bool formShown();
 
     tamsel::Dictionary& dict_;
     std::vector<std::unique_ptr<tamsel::FileUse>> files_;
@@ -54,6 +61,7 @@ private:
     /// Open nodes by level and row id, kept across rebuilds.
     std::set<std::pair<int, tamsel::RowId>> expanded_;
     bool rebuilding_ = false;
+    QPointer<UpdateLessonLink> form_;
 };
 
 } // namespace ombrel

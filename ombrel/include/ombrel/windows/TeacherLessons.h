@@ -39,6 +39,8 @@ private:
     tamsel::RecordList* items_ = nullptr;
     tamsel::RecordList* entries_ = nullptr;
     QComboBox* teacher_ = nullptr;
+    /// The tab and master the entries were last shown for.
+    std::pair<int, qint64> shownFor_{-1, -1};
 };
 
 } // namespace ombrel

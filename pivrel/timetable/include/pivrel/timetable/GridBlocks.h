@@ -51,6 +51,9 @@ public:
     QSize gridSize() const;
 
 private:
+    /// A day column's width: the cell width, or the widest day name when that is wider.
+    int columnWidth(const QTableView* view) const;
+
     TimetableGrid& grid_;
     Hooks hooks_;
     std::vector<QTableView*> views_;

@@ -72,9 +72,14 @@ public:
 
 protected:
     void customEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void popup(QMenu* menu, const QPoint& at);
+    /// The size the grid's cells ask for (its own cell size, compact or full), as far as the
+    /// screen allows.
+    QSize natural_;
+    bool sized_ = false;
     QMenu* headerMenu(std::vector<GridCell> cells, QWidget* parent);
     bool cellKey(const GridCell& cell, QKeyEvent* e);
     void objectChosen();

@@ -55,6 +55,11 @@ public:
 signals:
     /// The current record changed (another row, or the list was read again).
     void currentChanged();
+    /// The user made another row current (a click, a key, a navigation button) or clicked the
+    /// current one; never sent
+    /// when the list is read again or the program moves the current row itself. What the user
+    /// picks (the lesson in hand) follows this, not `currentChanged`.
+    void picked();
     /// Something was stored, changed or deleted through this list.
     void stored();
     /// "Выбрать" (the navigation button or a double click in a selection list).
@@ -67,6 +72,8 @@ private:
     void storedRecord(RowId id);
     void fitColumns();
     bool columnsFitted_ = false;
+    int quiet_ = 0; ///< the program is moving the current row: no `picked`
+    int picks_ = 0, picksAtPress_ = -1;
 
     Dictionary& dict_;
     ListDeclaration decl_;

@@ -27,7 +27,9 @@ public:
     void fetchAll();
 
     /// Stores `value` into `field` of the given rows through the relation managers, each
-    /// row on its own; rows that refuse keep their values (the message was shown). Returns
+    /// row on its own; rows that refuse keep their values (the message was shown). Each row
+    /// is read again from the file and only `field` changes; a record deleted, or whose field
+    /// another window changed since the list read it, is refused with message 25. Returns
     /// how many were stored.
     int store(const std::vector<int>& rows, int field, const Value& value);
 
@@ -54,6 +56,10 @@ public:
     std::function<std::vector<int>()> selectedRows;
 
     static constexpr int PageSize = 256;
+
+signals:
+    /// An edit in place stored at least one record.
+    void edited();
 
 private:
     void sortByKeys(std::vector<Row>& rows) const;

@@ -1,0 +1,430 @@
+// The windows used together, as the officer uses them: several windows open in the frame, the
+// frame's relay running, keys and clicks sent to the widgets, drags from one window into
+// another, questions answered through the recording port.
+
+#include "MainFrame.h"
+#include "Program.h"
+
+#include "ombrel/windows/LessonLinks.h"
+#include "ombrel/windows/UpdateLessonLink.h"
+#include "pivrel/timetable/PivrelLessons.h"
+#include "pivrel/timetable/UnplacedLessons.h"
+#include "tamsel/Dictionary.h"
+#include "tamsel/TestFolder.h"
+#include "tamsel/widgets/ListWindow.h"
+#include "tamsel/widgets/RecordList.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDragEnterEvent>
+#include <QFile>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QMimeData>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTableView>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+using namespace korvel;
+using namespace tamsel;
+
+namespace {
+
+QString s(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+/// Lets posted events run: the relay's rounds, drops carried out after their drag.
+void settle() {
+    for (int i = 0; i < 12; ++i)
+        QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+/// Two days of two lessons. Иванова teaches mathematics to 5-А (placed on Monday, lesson 1) and
+/// to 5-Б (placed on Monday, lesson 2); Петров teaches 5-А physics, not yet placed.
+struct School {
+    explicit School(TestFolder& t) : t(t) {
+        for (FileId id : {FileId::Days, FileId::LessonBell, FileId::Teacher, FileId::Group,
+                          FileId::Room, FileId::Science, FileId::RoomList, FileId::Schedule})
+            files.push_back(std::make_unique<FileUse>(t.store(), id));
+        for (auto [no, name] : {std::pair{1, "Понедельник"}, std::pair{2, "Вторник"}}) {
+            Days d;
+            d.DaySeqNumber = static_cast<Short>(no);
+            d.DayName = s(name);
+            t.dict().access<Days>().insert(d);
+        }
+        for (const char* no : {"1", "2"}) {
+            LessonBell b;
+            b.LessonNo = QString::fromLatin1(no);
+            t.dict().access<LessonBell>().insert(b);
+        }
+        for (auto [code, name] : {std::pair{1, "Иванова"}, std::pair{2, "Петров"}}) {
+            Teacher teacher;
+            teacher.TeacherCode = static_cast<Short>(code);
+            teacher.TeacherName = s(name);
+            t.dict().access<Teacher>().insert(teacher);
+        }
+        for (auto [code, letter] : {std::pair{1, "А"}, std::pair{2, "Б"}}) {
+            Group g;
+            g.GroupCode = static_cast<Short>(code);
+            g.Course = s("5");
+            g.Defis = s("-");
+            g.Literal = s(letter);
+            t.dict().access<Group>().insert(g);
+        }
+        for (auto [code, no] : {std::pair{1, "101"}, std::pair{2, "102"}}) {
+            Room room;
+            room.RoomCode = static_cast<Short>(code);
+            room.RoomNo = s(no);
+            t.dict().access<Room>().insert(room);
+        }
+        for (auto [code, name] : {std::pair{1, "Математика"}, std::pair{2, "Физика"}}) {
+            Science sci;
+            sci.ScienceCode = static_cast<Short>(code);
+            sci.Science = s(name);
+            t.dict().access<Science>().insert(sci);
+            RoomList rl;
+            rl.TeacherCode = static_cast<Short>(code);
+            rl.ScienceCode = static_cast<Short>(code);
+            rl.RoomCode = static_cast<Short>(code);
+            t.dict().access<RoomList>().insert(rl);
+        }
+        mathA = lesson(1, 1, 1, 1, "1", 1);
+        mathB = lesson(1, 1, 2, 1, "2", 1);
+        physicsA = lesson(2, 2, 1, 0, "", 0);
+    }
+
+    RowId lesson(Short science, Short teacher, Short group, Short day, const char* no, Long room) {
+        Schedule l;
+        l.ScienceCode = science;
+        l.TeacherCode = teacher;
+        l.GroupCode = group;
+        l.Week = day ? 1 : 0;
+        l.DaySeqNumber = day;
+        l.LessonNo = QString::fromLatin1(no);
+        l.RoomCode = room;
+        t.dict().access<Schedule>().insert(l);
+        return t.dict().access<Schedule>().all(Schedule::TeacherKey).back().rowId;
+    }
+    Schedule stored(RowId id) { return t.dict().access<Schedule>().byRowId(id); }
+
+    TestFolder& t;
+    std::vector<std::unique_ptr<FileUse>> files;
+    RowId mathA = 0, mathB = 0, physicsA = 0;
+};
+
+/// The frame's own menu item of that object name.
+QAction* item(MainFrame& f, const char* name) {
+    for (QAction* a : f.findChildren<QAction*>())
+        if (a->objectName() == QLatin1String(name)) return a;
+    return nullptr;
+}
+
+void clickCell(QTableView* view, int row, int column) {
+    const QModelIndex i = view->model()->index(row, column);
+    view->scrollTo(i);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(i).center());
+}
+
+/// What a drag from `data`'s source does at its target: enters the view, moves over the row
+/// and drops there.
+void dropOn(QMimeData* data, QAbstractItemView* view, const QModelIndex& at) {
+    QWidget* vp = view->viewport();
+    const QPoint p = at.isValid() ? view->visualRect(at).center() : vp->rect().center();
+    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(p, actions, data, Qt::LeftButton, {});
+    QApplication::sendEvent(vp, &enter);
+    QDragMoveEvent move(p, actions, data, Qt::LeftButton, {});
+    QApplication::sendEvent(vp, &move);
+    QDropEvent drop(QPointF(p), actions, data, Qt::LeftButton, {});
+    QApplication::sendEvent(vp, &drop);
+}
+
+/// The row of the unplaced list showing `lesson`.
+int rowOf(RecordList* list, RowId lesson) {
+    return list->model()->indexOf(lesson);
+}
+
+} // namespace
+
+// Ctrl+C in a list and Ctrl+X/Ctrl+V on the grid reach the focused widget once: the edit menu
+// holds those keys and hands them on without taking them back.
+TEST(Together, EditKeysReachTheListAndTheGridOnce) {
+    TestFolder t;
+    School school(t);
+    Program program(t.dict());
+    program.start();
+    {
+        MainFrame f(t.dict());
+        f.show();
+        QApplication::setActiveWindow(&f);
+
+        auto* days = qobject_cast<ListWindow*>(f.startProcedure(QStringLiteral("DayList")));
+        ASSERT_NE(days, nullptr);
+        QTableView* list = days->lists().front()->view();
+        clickCell(list, 1, 0);
+        list->setFocus();
+        QApplication::clipboard()->clear();
+        QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+        EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("2"));
+
+        auto* grid = qobject_cast<pivrel::PivrelLessons*>(
+            f.startProcedure(QStringLiteral("PivrelLessons")));
+        ASSERT_NE(grid, nullptr);
+        ASSERT_TRUE(grid->showObject(ObjectType::Group, 1));
+        QTableView* cells = grid->blockViews().front();
+        clickCell(cells, 0, 0); // Monday, lesson 1: mathematics
+        cells->setFocus();
+        QTest::keyClick(cells, Qt::Key_X, Qt::ControlModifier);
+        settle();
+        EXPECT_EQ(t.glo().ScheduleRecord.rowId, school.mathA);
+        QTest::keyClick(cells, Qt::Key_Right); // Tuesday, lesson 1
+        QTest::keyClick(cells, Qt::Key_V, Qt::ControlModifier);
+        settle();
+        const Schedule moved = school.stored(school.mathA);
+        EXPECT_EQ(moved.DaySeqNumber, 2);
+        EXPECT_EQ(moved.LessonNo, QStringLiteral("1"));
+        EXPECT_TRUE(school.stored(school.physicsA).isUnplaced());
+        f.close();
+    }
+    EXPECT_TRUE(program.finish());
+}
+
+// The lesson in hand changes only when the user picks one. With the lesson's restrictions shown
+// and the unplaced list open, a refresh once read the list again, took its row for a pick,
+// posted again and kept the relay busy for ever; Ctrl+V then placed the list's lesson, and a
+// grid by teacher jumped to that lesson's teacher on any change.
+TEST(Together, TheLessonInHandChangesOnlyWhenTheUserPicksOne) {
+    TestFolder t;
+    School school(t);
+    Program program(t.dict());
+    program.start();
+    {
+        MainFrame f(t.dict());
+        f.show();
+        QApplication::setActiveWindow(&f);
+        item(f, "ShowLessonRestrictions")->setChecked(true);
+        item(f, "GoToSelectedObject")->setChecked(true);
+        auto* byGroup = qobject_cast<pivrel::PivrelLessons*>(
+            f.startProcedure(QStringLiteral("PivrelLessons")));
+        auto* byTeacher = qobject_cast<pivrel::PivrelLessons*>(f.startProcedure(
+            QStringLiteral("PivrelLessons"), QStringLiteral("Small")));
+        auto* unplaced = qobject_cast<pivrel::UnplacedLessons*>(
+            f.startProcedure(QStringLiteral("UnplacedLessons")));
+        ASSERT_TRUE(byGroup && byTeacher && unplaced);
+        ASSERT_TRUE(byGroup->showObject(ObjectType::Group, 1));
+        settle();
+
+        // The user picks physics in the unplaced list: the teacher's grid goes to Петров.
+        RecordList* bySubject = unplaced->list(0);
+        const int physics = rowOf(bySubject, school.physicsA);
+        ASSERT_GE(physics, 0);
+        clickCell(bySubject->view(), physics, 0);
+        settle();
+        EXPECT_EQ(t.glo().ScheduleRecord.rowId, school.physicsA);
+        EXPECT_LE(f.relayedSinceInput(), 3);
+
+        // Иванова's grid; Ctrl+X takes her mathematics lesson of 5-А in hand.
+        ASSERT_TRUE(byTeacher->showObject(ObjectType::Teacher, 1));
+        QTableView* cells = byGroup->blockViews().front();
+        clickCell(cells, 0, 0);
+        cells->setFocus();
+        QTest::keyClick(cells, Qt::Key_X, Qt::ControlModifier);
+        settle();
+        EXPECT_EQ(t.glo().ScheduleRecord.rowId, school.mathA);
+        EXPECT_LE(f.relayedSinceInput(), 3);
+
+        // Another window changes something: every window refreshes, nothing else happens.
+        t.dict().windows.postToFrame(UserEvent::Refresh);
+        settle();
+        EXPECT_EQ(t.glo().ScheduleRecord.rowId, school.mathA);
+        EXPECT_EQ(byTeacher->grid().objectCode(), 1);
+        EXPECT_LE(f.relayedSinceInput(), 4);
+
+        // Ctrl+V on Tuesday, lesson 2 puts mathematics there; physics stays unplaced.
+        QTest::keyClick(cells, Qt::Key_Down);
+        QTest::keyClick(cells, Qt::Key_Right);
+        QTest::keyClick(cells, Qt::Key_V, Qt::ControlModifier);
+        settle();
+        EXPECT_LE(f.relayedSinceInput(), 3);
+        const Schedule moved = school.stored(school.mathA);
+        EXPECT_EQ(moved.DaySeqNumber, 2);
+        EXPECT_EQ(moved.LessonNo, QStringLiteral("2"));
+        EXPECT_TRUE(school.stored(school.physicsA).isUnplaced());
+        EXPECT_EQ(byTeacher->grid().objectCode(), 1);
+        f.close();
+    }
+    EXPECT_TRUE(program.finish());
+}
+
+// A drop the rules refuse, then "Выход": the program ends normally and keeps its settings.
+TEST(Together, ExitAfterARefusedDropKeepsTheSettings) {
+    TestFolder t;
+    School school(t);
+    Program program(t.dict());
+    program.start();
+    {
+        MainFrame f(t.dict());
+        f.show();
+        auto* grid = qobject_cast<pivrel::PivrelLessons*>(
+            f.startProcedure(QStringLiteral("PivrelLessons")));
+        ASSERT_NE(grid, nullptr);
+        ASSERT_TRUE(grid->showObject(ObjectType::Group, 1));
+        f.startProcedure(QStringLiteral("UnplacedLessons"));
+        settle();
+        // 5-А's mathematics onto Monday, lesson 2, where Иванова teaches 5-Б.
+        QTableView* cells = grid->blockViews().front();
+        QAbstractItemModel* m = cells->model();
+        std::unique_ptr<QMimeData> data(m->mimeData({m->index(0, 0)}));
+        ASSERT_TRUE(data);
+        dropOn(data.get(), cells, m->index(1, 0));
+        settle();
+        ASSERT_FALSE(t.ui.shown.isEmpty());
+        EXPECT_EQ(school.stored(school.mathA).LessonNo, QStringLiteral("1"));
+        item(f, "Exit")->trigger();
+        settle();
+        EXPECT_FALSE(f.isVisible());
+    }
+    EXPECT_TRUE(program.finish());
+    EXPECT_TRUE(QFile::exists(t.file(QStringLiteral("Korvel.ini"))));
+}
+
+// The link form stays open beside the other windows: lessons are dragged into it from the
+// unplaced list while it is open, and "OK" keeps the link.
+TEST(Together, LessonsAreDraggedIntoAnOpenLinkForm) {
+    TestFolder t;
+    School school(t);
+    Program program(t.dict());
+    program.start();
+    {
+        MainFrame f(t.dict());
+        f.show();
+        auto* links =
+            qobject_cast<ombrel::LessonLinks*>(f.startProcedure(QStringLiteral("LessonLinks")));
+        auto* unplaced = qobject_cast<pivrel::UnplacedLessons*>(
+            f.startProcedure(QStringLiteral("UnplacedLessons")));
+        ASSERT_TRUE(links && unplaced);
+        links->tree()->setCurrentItem(links->tree()->topLevelItem(0));
+        // A modal form would block here: the guard closes it and says so.
+        bool modal = false;
+        QTimer::singleShot(0, [&] {
+            if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                modal = true;
+                d->reject();
+            }
+        });
+        QPushButton* add = nullptr;
+        for (QPushButton* b : links->findChildren<QPushButton*>())
+            if (b->text() == s("&Добавить")) add = b;
+        ASSERT_NE(add, nullptr);
+        QTest::mouseClick(add, Qt::LeftButton);
+        settle();
+        EXPECT_FALSE(modal);
+        ombrel::UpdateLessonLink* form = links->openForm();
+        ASSERT_NE(form, nullptr);
+        EXPECT_TRUE(form->isVisible());
+        EXPECT_FALSE(form->isModal());
+
+        RecordList* bySubject = unplaced->list(0);
+        const int physics = rowOf(bySubject, school.physicsA);
+        ASSERT_GE(physics, 0);
+        QAbstractItemModel* m = bySubject->model();
+        std::unique_ptr<QMimeData> data(m->mimeData({m->index(physics, 0)}));
+        ASSERT_TRUE(data);
+        dropOn(data.get(), form->members()->view(), {});
+        settle();
+        EXPECT_EQ(form->members()->model()->rowCount(), 1);
+        form->accept();
+        settle();
+        EXPECT_EQ(links->openForm(), nullptr);
+        const auto stored = t.dict().access<LsnLink>().all(LsnLink::CodeKey);
+        ASSERT_EQ(stored.size(), 1u);
+        EXPECT_NE(school.stored(school.physicsA).LinkCode, 0);
+        f.close();
+    }
+    EXPECT_TRUE(program.finish());
+}
+
+namespace {
+
+/// Edits a cell in place as the user does: opens its editor, types the text, presses Enter.
+void editInPlace(QTableView* view, int row, int column, const QString& text) {
+    const QModelIndex i = view->model()->index(row, column);
+    view->setCurrentIndex(i);
+    view->edit(i);
+    QWidget* editor = view->indexWidget(i);
+    ASSERT_NE(editor, nullptr);
+    if (auto* spin = qobject_cast<QSpinBox*>(editor)) {
+        spin->selectAll();
+        QTest::keyClicks(spin, text);
+    } else if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+        line->selectAll();
+        for (QChar ch : text)
+            QTest::sendKeyEvent(QTest::Click, line, Qt::Key_unknown, QString(ch), {});
+    }
+    QTest::keyClick(editor, Qt::Key_Return);
+    // The editor hands its text over once the key is done; nothing else runs meanwhile.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+}
+
+} // namespace
+
+// An edit in place writes the record as it is in the file now with the edited field changed,
+// and tells the other windows, as a form's store does: the course renamed in the group list
+// stays renamed when the plan, still showing the old course, changes the hours.
+TEST(Together, AnEditInPlaceChangesOnlyItsFieldAndTellsTheOtherWindows) {
+    TestFolder t;
+    School school(t);
+    {
+        FileUse streams(t.store(), FileId::Stream), courses(t.store(), FileId::Course),
+            plan(t.store(), FileId::TrainingCourse);
+        Stream st;
+        st.StreamCode = 1;
+        st.Stream = s("Общий");
+        ASSERT_TRUE(t.dict().access<Stream>().insert(st).ok());
+        Course c;
+        c.Course = s("5");
+        ASSERT_TRUE(t.dict().access<Course>().insert(c).ok());
+        TrainingCourse item;
+        item.TrainingCourseItemCode = 1;
+        item.ScienceCode = 1;
+        item.Course = s("5");
+        item.StreamCode = 1;
+        ASSERT_TRUE(t.dict().access<TrainingCourse>().insert(item).ok());
+    }
+    Program program(t.dict());
+    program.start();
+    {
+        MainFrame f(t.dict());
+        f.show();
+        auto* groups = qobject_cast<ListWindow*>(f.startProcedure(QStringLiteral("GroupList")));
+        auto* plan = qobject_cast<ListWindow*>(f.startProcedure(QStringLiteral("TrainingPlan")));
+        ASSERT_TRUE(groups && plan);
+        settle();
+        RecordList* courses = groups->lists().at(1);
+        RecordList* items = plan->lists().at(3);
+        ASSERT_EQ(courses->model()->rowCount(), 1);
+        ASSERT_EQ(items->model()->rowCount(), 1);
+
+        editInPlace(courses->view(), 0, 0, s("6"));
+        // The plan has not heard of it yet: its lists still say course 5.
+        EXPECT_EQ(plan->lists().at(1)->model()->index(0, 0).data().toString(), s("5"));
+        editInPlace(items->view(), 0, 1, QStringLiteral("3"));
+        const auto stored = t.dict().access<TrainingCourse>().all(TrainingCourse::ItemCodeKey);
+        ASSERT_EQ(stored.size(), 1u);
+        EXPECT_EQ(stored.front().Course, s("6"));
+        EXPECT_EQ(stored.front().SingleHours, 3);
+
+        // Both edits reached the other window.
+        settle();
+        EXPECT_EQ(plan->lists().at(1)->model()->index(0, 0).data().toString(), s("6"));
+        f.close();
+    }
+    EXPECT_TRUE(program.finish());
+}
