@@ -2,7 +2,11 @@
 
 #include "FastPlacement.h"
 
+#include "pivrel/engine/RoomLists.h"
+
 #include "tamsel/WritingLock.h"
+
+#include <set>
 
 using namespace tamsel;
 
@@ -56,8 +60,8 @@ private:
     int range_ = 0;
 };
 
-/// Unplaced lessons within the task's scope.
-int countUnplaced(Dictionary& dict, short kind, short code) {
+/// Visits the unplaced lessons within the task's scope.
+template <class F> void forEachUnplaced(Dictionary& dict, short kind, short code, F visit) {
     Schedule from;
     Schedule::Key key = Schedule::WeekDayLessonKey;
     switch (kind) {
@@ -76,13 +80,80 @@ int countUnplaced(Dictionary& dict, short kind, short code) {
     default:
         break;
     }
-    int n = 0;
     dict.access<Schedule>().forEach(key, from, kind == TaskKind::All ? 0 : 1,
                                     [&](const Schedule& s) {
-                                        if (s.isUnplaced()) ++n;
+                                        if (s.isUnplaced()) visit(s);
                                         return true;
                                     });
+}
+
+/// Unplaced lessons within the task's scope.
+int countUnplaced(Dictionary& dict, short kind, short code) {
+    int n = 0;
+    forEachUnplaced(dict, kind, code, [&](const Schedule&) { ++n; });
     return n;
+}
+
+using TeacherScience = std::pair<Short, Short>;
+
+bool hasRoomList(Dictionary& dict, const TeacherScience& p) {
+    RoomList from;
+    from.TeacherCode = p.first;
+    from.ScienceCode = p.second;
+    return !dict.access<RoomList>().read(RoomList::TeacherScienceKey, from, 2).empty();
+}
+
+/// The names of the pairs' teachers in name order, at most ten and how many more.
+QString teacherNames(Dictionary& dict, const std::vector<TeacherScience>& pairs) {
+    std::set<Short> codes;
+    for (const TeacherScience& p : pairs) codes.insert(p.first);
+    QStringList names;
+    for (const Teacher& t : dict.access<Teacher>().all(Teacher::TeacherNameKey))
+        if (codes.count(t.TeacherCode)) names << names::rtrim(t.TeacherName);
+    constexpr int Shown = 10;
+    if (names.size() <= Shown) return names.join(QStringLiteral(", "));
+    return QStringList(names.mid(0, Shown)).join(QStringLiteral(", ")) +
+           QStringLiteral(" и ещё %1").arg(names.size() - Shown);
+}
+
+/// A lesson whose teacher has no room list for its subject has no cell at all, and a school
+/// entered by hand has no lists until they are built. Says which teachers' lessons these are
+/// and offers to build their missing lists by the rule (lists that exist stay as they are).
+/// False when the lists could not be written (the message has been shown).
+bool offerRoomLists(Dictionary& dict, short kind, short code, RunHost& host) {
+    std::vector<TeacherScience> missing;
+    std::set<TeacherScience> seen;
+    forEachUnplaced(dict, kind, code, [&](const Schedule& s) {
+        const TeacherScience p{s.TeacherCode, s.ScienceCode};
+        // A lesson without a teacher waits for the load, not for a room list.
+        if (s.TeacherCode == 0 || !seen.insert(p).second) return;
+        if (!hasRoomList(dict, p)) missing.push_back(p);
+    });
+    if (missing.empty()) return true;
+    const QString who = teacherNames(dict, missing);
+    host.addLine(QStringLiteral("Нет списков кабинетов для уроков учителей: ") + who);
+    const Button b = dict.ui().ask(
+        QStringLiteral("Нет списков кабинетов"),
+        QStringLiteral("Для уроков учителей ") + who +
+            QStringLiteral(" не составлены списки кабинетов, и расставить эти уроки нельзя."
+                           "| |Составить недостающие списки кабинетов этих учителей?"),
+        Yes | No, No);
+    if (b != Yes) {
+        host.addLine(QStringLiteral("  Списки кабинетов не составлены: эти уроки останутся "
+                                    "нерасставленными."));
+        return true;
+    }
+    if (!BuildTeacherRoomLists(dict, missing).ok()) return false;
+    std::vector<TeacherScience> empty;
+    for (const TeacherScience& p : missing)
+        if (!hasRoomList(dict, p)) empty.push_back(p);
+    host.addLine(QStringLiteral("  Списки кабинетов составлены."));
+    // The rule finds no room for some: the teacher's rooms do not suit the subject.
+    for (const TeacherScience& p : empty)
+        host.addLine(QStringLiteral("  Подходящих кабинетов нет: ") +
+                     names::rtrim(names::teacherName(dict, p.first)) + QStringLiteral(", ") +
+                     names::rtrim(names::science(dict, p.second)));
+    return true;
 }
 
 } // namespace
@@ -114,6 +185,7 @@ PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, Engin
         if (!*uses.back()) return finish(PlacementResult::End::Failed);
     }
     const int before = countUnplaced(dict_, kind, code);
+    if (!offerRoomLists(dict_, kind, code, host)) return finish(PlacementResult::End::Failed);
 
     Engine engine(dict_, hooks_);
     // A link the officer placed in part is completed in its own cell first: gathered from its

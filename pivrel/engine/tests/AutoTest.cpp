@@ -3,6 +3,8 @@
 #include "School.h"
 #include "TimetableChecker.h"
 
+#include "../../../tamsel/tests/SchoolFixture.h"
+
 #include "pivrel/engine/AutoPlacement.h"
 
 #include <map>
@@ -176,9 +178,13 @@ TEST(Auto, TaskOrderByFreedomThenSizeThenLinkCode) {
 TEST(Auto, TaskWithoutVariantsIsNeverSelected) {
     for (EnginePath path : Paths) {
         Fixture f;
-        f.s.lesson(1, 1, 1, 1); // no room list: no variants
-        f.t.ui.answers << Yes;
+        f.s.lesson(1, 1, 1, 1); // no room list: no variants, and the offer to build it declined
+        f.t.ui.answers << No << Yes;
         const RecordingRunHost host = f.run(TaskKind::All, 0, path);
+        EXPECT_EQ(host.lines[0], u("Нет списков кабинетов для уроков учителей: Иванова"));
+        ASSERT_EQ(f.t.ui.shown.size(), 2);
+        EXPECT_EQ(f.t.ui.shown[0].caption, u("Нет списков кабинетов"));
+        f.t.ui.shown.removeFirst();
         EXPECT_TRUE(host.lines.contains(u("  ВНИМАНИЕ ! Расстановка всех уроков невозможна !")));
         EXPECT_EQ(host.lines.last(), u("Итог: размещено уроков: 0, осталось нерасставленных: 1."));
         EXPECT_EQ(host.lines[host.lines.size() - 2], u("АВТОМАТИЧЕСКАЯ РАССТАНОВКА УРОКОВ ЗАКОНЧЕНА"));
@@ -278,4 +284,68 @@ TEST(Auto, RecurringLessonsTakeTheSameSlotInEveryWeek) {
         EXPECT_TRUE(host.lines.contains(u("     Урок размещен по 1-й неделе в Понедельник     урок № 1")));
         EXPECT_TRUE(host.lines.contains(u("     Урок размещен по 2-й неделе в Понедельник     урок № 1")));
     }
+}
+
+// A school entered by hand, through the relation managers as the windows store it: no teacher
+// has a room list until it is built, so nothing could be placed. The run says whose lessons
+// these are and, when told "Да", builds their lists and places every lesson.
+TEST(Auto, AHandEnteredSchoolPlacesCompletelyOnceItsRoomListsAreBuilt) {
+    tamsel::test::School h;
+    Globals& glo = h.t.glo();
+    glo.WeeksInCycle = 1;
+    for (const char* d : {"Понедельник", "Вторник", "Среда"}) h.day(d);
+    for (const char* b : {"1", "2", "3"}) h.bell(b);
+    const Room r101 = h.room("101");
+    const Room r102 = h.room("102");
+    const Science math = h.science("Математика");
+    const Science russian = h.science("Русский язык");
+    const Short stream = h.stream("Общий");
+    h.course("5");
+    h.group("5", "А", stream);
+    h.group("5", "Б", stream);
+    const Teacher ivanova = h.teacher("Иванова А.П.", static_cast<Short>(r101.RoomCode));
+    const Teacher petrov = h.teacher("Петров И.С.", static_cast<Short>(r102.RoomCode));
+    h.item(math, "5", stream, 3, 0);
+    h.item(russian, "5", stream, 2, 0);
+    // The load: mathematics to Иванова, Russian to Петров.
+    for (Schedule l : h.lessons()) {
+        l.TeacherCode = l.ScienceCode == math.ScienceCode ? ivanova.TeacherCode : petrov.TeacherCode;
+        ASSERT_TRUE(h.rel.update(l));
+    }
+    ASSERT_EQ(h.lessons().size(), 10u);
+    ASSERT_TRUE(h.all<RoomList>().empty());
+    const QString offer =
+        u("Для уроков учителей Иванова А.П., Петров И.С. не составлены списки кабинетов, и "
+          "расставить эти уроки нельзя.| |Составить недостающие списки кабинетов этих учителей?");
+
+    // Declined: nothing is built and nothing placed, and the run has said why.
+    h.t.ui.answers = {No};
+    RecordingRunHost declined;
+    glo.ProcessingDisabled = 0;
+    PlacementResult r = AutoPlacement(h.t.dict()).run(TaskKind::All, 0, declined);
+    EXPECT_EQ(r.end, PlacementResult::End::Declined);
+    EXPECT_EQ(r.placed, 0);
+    EXPECT_TRUE(h.all<RoomList>().empty());
+    EXPECT_EQ(declined.lines[0],
+              u("Нет списков кабинетов для уроков учителей: Иванова А.П., Петров И.С."));
+    ASSERT_EQ(h.t.ui.shown.size(), 2); // the offer, then the question about unplaceable lessons
+    EXPECT_EQ(h.t.ui.shown[0].caption, u("Нет списков кабинетов"));
+    EXPECT_EQ(h.t.ui.shown[0].text, offer);
+
+    // Accepted: each teacher's main room is listed, and every lesson is placed in it.
+    h.t.ui.clear();
+    h.t.ui.answers = {Yes};
+    RecordingRunHost accepted;
+    glo.ProcessingDisabled = 0;
+    r = AutoPlacement(h.t.dict()).run(TaskKind::All, 0, accepted);
+    EXPECT_EQ(r.end, PlacementResult::End::Finished);
+    EXPECT_EQ(r.placed, 10);
+    EXPECT_EQ(r.left, 0);
+    ASSERT_EQ(h.t.ui.shown.size(), 1);
+    EXPECT_EQ(h.t.ui.shown[0].text, offer);
+    EXPECT_EQ(accepted.lines[1], u("  Списки кабинетов составлены."));
+    EXPECT_EQ(h.all<RoomList>().size(), 2u);
+    for (const Schedule& l : h.lessons())
+        EXPECT_EQ(l.RoomCode, l.TeacherCode == ivanova.TeacherCode ? r101.RoomCode : r102.RoomCode);
+    EXPECT_TRUE(sound(checkTimetable(h.t.dict())));
 }

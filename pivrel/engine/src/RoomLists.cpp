@@ -1,4 +1,4 @@
-#include "faldin/RoomLists.h"
+#include "pivrel/engine/RoomLists.h"
 
 #include "tamsel/Dictionary.h"
 #include "tamsel/Transaction.h"
@@ -10,7 +10,7 @@
 
 using namespace tamsel;
 
-namespace faldin {
+namespace pivrel {
 
 namespace {
 
@@ -211,6 +211,24 @@ Outcome BuildTeacherRoomList(Dictionary& dict, Short teacherCode, Short scienceC
     return o;
 }
 
+Outcome BuildTeacherRoomLists(Dictionary& dict, const std::vector<std::pair<Short, Short>>& pairs,
+                              int* added) {
+    BusyCursor busy(dict.ui());
+    if (added) *added = 0;
+    RoomListRun run(dict);
+    if (!run.ok()) return run.error();
+    int total = 0;
+    for (const auto& [teacher, science] : pairs) {
+        int n = 0;
+        const Outcome o = run.build(teacher, science, &n);
+        if (!o.ok()) return o;
+        total += n;
+    }
+    const Outcome o = run.commit();
+    if (o.ok() && added) *added = total;
+    return o;
+}
+
 Outcome UpdateTeacherRoomLists(Dictionary& dict, Short teacherCode, int /*openMode*/) {
     BusyCursor busy(dict.ui());
     RoomListRun run(dict);
@@ -272,4 +290,4 @@ Outcome UpdateAllTeacherRoomLists(Dictionary& dict, int /*openMode*/) {
     return result;
 }
 
-} // namespace faldin
+} // namespace pivrel
