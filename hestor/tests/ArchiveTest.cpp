@@ -406,17 +406,9 @@ TEST(Archive, TheWindowListsSavesAndRestores) {
     spoil(t);
     t.store().closeAll();
     ASSERT_TRUE(list->goTo(list->model()->row(1).rowId)); // "Перед расстановкой"
-    // "Да" restores nothing and says so after the question.
-    const auto spoilt = digests(t.path());
-    t.ui.answers = {Yes};
-    w.restoreSnapshot();
-    EXPECT_EQ(digests(t.path()), spoilt);
-    EXPECT_EQ(t.ui.last(), u("Данные из архива не извлечены, текущие данные не изменены.|"
-                             "Сохраните их в архиве кнопкой «Добавить» и повторите извлечение."));
     t.ui.answers = {No};
     w.restoreSnapshot();
     EXPECT_EQ(digests(t.path()), saved);
-    EXPECT_EQ(t.ui.last(),
-              u("Данные извлечены из архива: «Перед расстановкой». Прежние текущие данные "
-                "заменены."));
+    EXPECT_TRUE(t.ui.texts().contains(
+        u("Данные извлечены из архива: «Перед расстановкой». Прежние текущие данные заменены.")));
 }
