@@ -3,6 +3,7 @@
 #include <QSet>
 #include <algorithm>
 #include <deque>
+#include <optional>
 #include <set>
 
 namespace tamsel {
@@ -352,23 +353,36 @@ Outcome Relations::validateRow(FileId file, const Row& row, int field) {
             return o;
         }
     }
-    if (baseOf(file) == F::Group) {
-        const int f = def.fieldIndex(QStringLiteral("Course"));
-        if (field < 0 || field == f) {
-            FileUse use(dict_.store(), F::Course, report_);
-            if (!use) return use.file().lastError();
+    // A reference that must name an existing record: a dangling one would be taken by the next
+    // record given the freed code (a subgroup type's code is reused), changing what it means.
+    auto mustExist = [&](const char* fieldName, const char* caption, FileId parent,
+                         auto exists) -> std::optional<Outcome> {
+        const int f = def.fieldIndex(QString::fromLatin1(fieldName));
+        if (field >= 0 && field != f) return std::nullopt;
+        FileUse use(dict_.store(), parent, report_);
+        if (!use) return use.file().lastError();
+        if (exists(f)) return std::nullopt;
+        Outcome o = Outcome::failure(Outcome::Status::Refused, Msg::NotInFile,
+                                     {def.name, QString::fromUtf8(caption),
+                                      QString::fromLatin1(fieldName), {}});
+        if (report_) dict_.errors().report(o.msgNo, o.args);
+        return o;
+    };
+    std::optional<Outcome> refused;
+    if (baseOf(file) == F::Group)
+        refused = mustExist("Course", "Год обучения (курс)", F::Course, [&](int f) {
             Course key;
             key.Course = row.text(f);
-            if (!dict_.access<Course>(false).exists(Course::CourseKey, key)) {
-                Outcome o = Outcome::failure(Outcome::Status::Refused, Msg::NotInFile,
-                                             {def.name, QString::fromUtf8("Год обучения (курс)"),
-                                              QStringLiteral("Course"), {}});
-                if (report_) dict_.errors().report(o.msgNo, o.args);
-                return o;
-            }
-        }
-    }
-    return Outcome::success();
+            return dict_.access<Course>(false).exists(Course::CourseKey, key);
+        });
+    if (baseOf(file) == F::Science)
+        refused = mustExist("SgrpTypCode", "Тип и к-во подгрупп", F::SubGroupType, [&](int f) {
+            SubGroupType key;
+            key.SgrpTypCode = static_cast<Short>(row.integer(f));
+            return key.SgrpTypCode == 0 ||
+                   dict_.access<SubGroupType>(false).exists(SubGroupType::SgrpTypCdKey, key);
+        });
+    return refused ? *refused : Outcome::success();
 }
 
 namespace {

@@ -152,9 +152,18 @@ int run(const QStringList& argv, Console& io) {
     // The lock before the settings and the files: a restore or import of another program
     // must not replace them between what the placement reads and what it writes.
     tamsel::WritingScope writing(dict);
+    // The last line of a failure names its cause in the words of the first message shown.
+    auto causeOf = [](const QString& shown, const QString& otherwise) {
+        QString cause = tamsel::withLineBreaks(shown).simplified();
+        while (cause.endsWith(QLatin1Char('.'))) cause.chop(1);
+        return cause.isEmpty() ? otherwise : cause;
+    };
     if (!writing) {
-        io.err << u("korvel-cli place: расстановка не выполнена: папку нельзя занять для записи "
-                    "(см. сообщение выше).\n");
+        io.err << u("korvel-cli place: расстановка не выполнена: %1.\n")
+                      .arg(causeOf(dict.writingLock().refusal().isEmpty()
+                                       ? ui.firstMessage
+                                       : dict.writingLock().refusal(),
+                                   u("папку нельзя занять для записи")));
         return Failure;
     }
     if (!loadSchoolSettings(io.err, "place", dict)) return Failure;
@@ -205,11 +214,8 @@ int run(const QStringList& argv, Console& io) {
     }
     // The last line names the cause (the folder held by another writer, a full disk, a file
     // that cannot be read): the first message the run showed.
-    QString cause = tamsel::withLineBreaks(ui.firstMessage).simplified();
-    while (cause.endsWith(QLatin1Char('.'))) cause.chop(1);
-    if (cause.isEmpty()) cause = u("данные не удалось прочитать или записать");
     io.err << u("korvel-cli place: расстановка не выполнена: %1; размещено уроков: %2.\n")
-                  .arg(cause)
+                  .arg(causeOf(ui.firstMessage, u("данные не удалось прочитать или записать")))
                   .arg(r.placed);
     return Failure;
 }
