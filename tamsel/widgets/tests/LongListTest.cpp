@@ -135,14 +135,14 @@ TEST_F(LongList, PagesFollowOnWithEveryRecordOnceInKeyOrder) {
     EXPECT_EQ(all.ids(), byRoom());
 
     // The teachers of one speciality (a master's detail), by name.
-    ListView spec;
-    spec.key = Teacher::SpecCodeKey;
-    spec.leading = 1;
-    spec.position = [](Row& from) {
+    ListView bySpeciality;
+    bySpeciality.key = Teacher::SpecCodeKey;
+    bySpeciality.leading = 1;
+    bySpeciality.position = [](Row& from) {
         from.set(fieldIndex(FileId::Teacher, "SpecialityCode"), qint64(3));
         return true;
     };
-    Window of3(t, spec);
+    Window of3(t, bySpeciality);
     readToTheEnd(of3.list->model());
     EXPECT_EQ(of3.ids(), expected([](const Teacher& r) { return r.SpecialityCode == 3; },
                                   [](const Teacher& a, const Teacher& b) {
