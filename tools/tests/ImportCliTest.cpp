@@ -12,46 +12,6 @@
 
 namespace {
 
-void writeText(const QString& path, const char* text) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(text);
-}
-
-/// An old school as a school would export it: one CSV table per file, UTF-8, ";" or ",".
-void oldSchoolCsv(const QString& dir) {
-    QDir().mkpath(dir);
-    auto put = [&](const char* name, const char* text) {
-        writeText(QDir(dir).filePath(QString::fromLatin1(name)), text);
-    };
-    put("Lessons.csv", "LESSONNO;BEGINING;ENDING\n1;8:30;9:15\n2;9:25;10:10\n3;10:30;11:15\n4;11:"
-                       "25;12:10\n5;12:20;13:05\n");
-    put("RoomType.csv", "ROOMTYPE\r\nОбычный\r\nСпортзал\r\n");
-    put("Rooms.csv", "ROOMNO,ROOMTYPE\n101,Обычный\n102,Обычный\n103,Обычный\nСЗ,Спортзал\n");
-    put("Speclty.csv", "SPECIALITY\nМатематика\nФизкультура\n\"Русский язык\"\n");
-    put("Teacher.csv", "TEACHER;SPECIALITY;HOURS;MAINROOMNO;SBSTROOMNO;RESTRICTIONS\n"
-                       "Иванова И.И.;Математика;18;101;;0\nПетров П.П.;Физкультура;18;СЗ;;0\n"
-                       "Сидорова С.С.;Русский язык;18;102;103;0\n");
-    put("Group.csv", "COURSE;LITERAL;STREAM;RESTRICTIONS\n5;А;;0\n5;Б;;0\n6;А;Проф;0\n");
-    put("Science.csv", "SCIENCE;MAINROOMTYPE;SBSTROOMTYPE;DOUBLED;PEN\nМатематика;Обычный;;0;0\n"
-                       "Физкультура;Спортзал;;1;0\nРусский язык;Обычный;;0;0\n");
-    put("L_P.csv", "Science;Course;Stream;Hours\nМатематика;5;;5\nФизкультура;5;;2\nРусский "
-                   "язык;5;;4\nМатематика;6;Проф;6\n");
-    put("Forbid_G.csv", "Course;Literal;LessonNo;Forbid1;Forbid2;Forbid3;Forbid4;Forbid5;"
-                        "Forbid6\n5;А;5;2;2;0;0;1;5\n");
-    put("Forbid_T.csv", "Teacher;LessonNo;Forbid1;Forbid2;Forbid3;Forbid4;Forbid5;Forbid6\nПетров "
-                        "П.П.;1;2;0;0;0;0;0\n");
-    put("Les_plan.csv", "Teacher;Course;Literal;Science;Hours\nИванова "
-                        "И.И.;5;А;Математика;5\nИванова И.И.;5;Б;Математика;5\n"
-                        "Иванова И.И.;6;А;Математика;6\nПетров П.П.;5;А;Физкультура;2\nПетров "
-                        "П.П.;5;Б;Физкультура;2\n"
-                        "Сидорова С.С.;5;А;Русский язык;4\nСидорова С.С.;5;Б;Русский язык;4\n");
-    put("Schedule.csv",
-        "WEEK;DAYNO;LESSONNO;TEACHER;COURSE;LITERAL;ROOMNO;SCIENCE;SUBGROUP;DOUBLED\n"
-        "1;1;1;Иванова И.И.;5;А;101;Математика;0;0\n1;1;2;Сидорова С.С.;5;А;102;Русский "
-        "язык;0;0\n");
-}
-
 std::map<QString, QByteArray> folderBytes(const QString& dir) {
     std::map<QString, QByteArray> out;
     QDirIterator it(dir, QDir::Files | QDir::Hidden);

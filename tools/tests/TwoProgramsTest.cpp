@@ -16,7 +16,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
 namespace {
 
@@ -164,8 +163,10 @@ Known& known() {
 bool waitFor(const QString& path, QProcess& p) {
     QElapsedTimer clock;
     clock.start();
+    // waitForFinished, not a sleep: without it the process's end is never noticed, and a file
+    // that came and went between two looks would keep the loop to its limit.
     while (!QFileInfo::exists(path) && p.state() != QProcess::NotRunning && clock.elapsed() < 60000)
-        QThread::msleep(1);
+        if (p.waitForFinished(1)) break;
     return QFileInfo::exists(path);
 }
 
@@ -267,6 +268,36 @@ TEST(TwoPrograms, ARestoreKilledAtAnyMomentLeavesDataAndSettingsThatBelongTogeth
         ASSERT_TRUE(data == k.u || data == k.s) << "a mix of old and new files";
         EXPECT_EQ(settingOf(dir, "GLO:CommonTypeRoomCode"), data == k.s ? k.commonS : k.commonU);
     }
+}
+
+TEST(TwoPrograms, AnImportStartedDuringAPlacementWaitsOrIsTurnedAwayNeverMixed) {
+    Known& k = known();
+    QTemporaryDir old;
+    const QString csv = old.filePath(QStringLiteral("csv")), dat = old.filePath(QStringLiteral("dat"));
+    oldSchoolCsv(csv);
+    ASSERT_EQ(korvelCli({u("legacy-write"), csv, dat}).status, cli::Success);
+    const QString dir = k.copy(QStringLiteral("import-during-place"));
+    QProcess place, import;
+    start(place, placing(dir));
+    ASSERT_TRUE(waitFor(QDir(dir).filePath(tamsel::WritingLock::fileName()), place))
+        << "the placement holds the folder";
+    start(import, {u("import"), u("stage1"), dir, dat}, "200");
+    ASSERT_TRUE(import.waitForFinished(120000));
+    ASSERT_TRUE(place.waitForFinished(120000));
+    EXPECT_EQ(place.exitCode(), cli::Success) << place.readAllStandardError().toStdString();
+    if (import.exitCode() == cli::Success) {
+        // The placement had ended: the old school's groups, and no lessons of the sample left.
+        EXPECT_EQ(scalar(dir, "SELECT count(*) FROM SCHEDULE"), 0);
+        QTemporaryDir imported;
+        EXPECT_EQ(korvelCli({u("import"), u("stage1"), imported.path(), dat}).status, cli::Success);
+        EXPECT_EQ(settingOf(dir, "GLO:WeeksInCycle"), settingOf(imported.path(), "GLO:WeeksInCycle"));
+    } else {
+        EXPECT_EQ(import.exitCode(), cli::Failure);
+        const QString err = QString::fromUtf8(import.readAllStandardError());
+        EXPECT_TRUE(err.contains(u("сейчас изменяет другая программа"))) << err.toStdString();
+        EXPECT_EQ(dataOf(dir), k.p) << "the placement's result, untouched by the import";
+    }
+    EXPECT_TRUE(soundTimetable(dir));
 }
 
 } // namespace
