@@ -113,8 +113,13 @@ PivrelLessons::PivrelLessons(Dictionary& dict, const QString& mode, QWidget* par
 }
 
 PivrelLessons::~PivrelLessons() {
+    // Children taken down after this body (the object tabs, the week box) may still signal a
+    // change of object or week; that must not reach a grid whose tables are gone.
+    if (tabs_) tabs_->disconnect(this);
+    if (weekSpin_) weekSpin_->disconnect(this);
     // The tables ask the grid for headers while they are taken down: they go before it does.
     delete blocks_;
+    blocks_ = nullptr;
 }
 
 void PivrelLessons::showEvent(QShowEvent* event) {
@@ -143,6 +148,7 @@ bool PivrelLessons::showObject(Short type, Long code) {
 }
 
 void PivrelLessons::refresh() {
+    if (!blocks_) return; // the window is being taken down
     grid_.refresh();
     blocks_->refresh();
 }
