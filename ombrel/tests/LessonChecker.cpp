@@ -1,5 +1,7 @@
 #include "LessonChecker.h"
 
+#include "../../testsupport/SqlRows.h"
+
 #include <QFile>
 #include <sqlite3.h>
 #include <vector>
@@ -57,25 +59,7 @@ public:
 
     void exec(const char* sql) { sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); }
 
-    /// Each row of `sql` as its columns joined by blanks.
-    QStringList rows(const char* sql) {
-        QStringList out;
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db_, sql, -1, &st, nullptr) != SQLITE_OK) {
-            out << QStringLiteral("the check could not run: ") +
-                       QString::fromUtf8(sqlite3_errmsg(db_));
-            return out;
-        }
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            QStringList cols;
-            for (int i = 0; i < sqlite3_column_count(st); ++i)
-                cols << QString::fromUtf8(
-                    reinterpret_cast<const char*>(sqlite3_column_text(st, i)));
-            out << cols.join(QLatin1Char(' '));
-        }
-        sqlite3_finalize(st);
-        return out;
-    }
+    QStringList rows(const char* sql) { return testsupport::sqlRows(db_, sql); }
 
 private:
     sqlite3* db_ = nullptr;

@@ -1,0 +1,31 @@
+#pragma once
+
+// What the independent checkers share: reading a query's rows with the stock SQLite library,
+// nothing of the program's own code.
+
+#include <QString>
+#include <QStringList>
+#include <sqlite3.h>
+
+namespace testsupport {
+
+/// Each row of `sql` as its columns joined by blanks; a query that cannot run gives one row
+/// saying so, so that a checker never passes by reading nothing.
+inline QStringList sqlRows(sqlite3* db, const char* sql) {
+    QStringList out;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
+        out << QStringLiteral("the check could not run: ") + QString::fromUtf8(sqlite3_errmsg(db));
+        return out;
+    }
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        QStringList cols;
+        for (int i = 0; i < sqlite3_column_count(st); ++i)
+            cols << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)));
+        out << cols.join(QLatin1Char(' '));
+    }
+    sqlite3_finalize(st);
+    return out;
+}
+
+} // namespace testsupport
