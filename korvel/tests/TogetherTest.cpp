@@ -68,7 +68,8 @@ struct School {
             Teacher teacher;
             teacher.TeacherCode = static_cast<Short>(code);
             teacher.TeacherName = s(name);
-            t.dict().access<Teacher>().insert(teacher);
+            teacher.TableNo = static_cast<Short>(code); // a unique key: 0 twice is refused
+            EXPECT_TRUE(t.dict().access<Teacher>().insert(teacher));
         }
         for (auto [code, letter] : {std::pair{1, "А"}, std::pair{2, "Б"}}) {
             Group g;
@@ -218,33 +219,38 @@ TEST(Together, TheLessonInHandChangesOnlyWhenTheUserPicksOne) {
         auto* unplaced = qobject_cast<pivrel::UnplacedLessons*>(
             f.startProcedure(QStringLiteral("UnplacedLessons")));
         ASSERT_TRUE(byGroup && byTeacher && unplaced);
-        ASSERT_TRUE(byGroup->showObject(ObjectType::Group, 1));
+        ASSERT_TRUE(byGroup->showObject(ObjectType::Group, 2));
+        ASSERT_TRUE(byTeacher->showObject(ObjectType::Teacher, 1));
         settle();
 
-        // The user picks physics in the unplaced list: the teacher's grid goes to Петров.
+        // The user picks physics of 5-А in the unplaced list: the grids go to its group and to
+        // its teacher, Петров.
         RecordList* bySubject = unplaced->list(0);
         const int physics = rowOf(bySubject, school.physicsA);
         ASSERT_GE(physics, 0);
         clickCell(bySubject->view(), physics, 0);
         settle();
         EXPECT_EQ(t.glo().ScheduleRecord.rowId, school.physicsA);
+        EXPECT_EQ(byGroup->grid().objectCode(), 1);
+        EXPECT_EQ(byTeacher->grid().objectCode(), 2);
         EXPECT_LE(f.relayedSinceInput(), 3);
 
-        // Иванова's grid; Ctrl+X takes her mathematics lesson of 5-А in hand.
-        ASSERT_TRUE(byTeacher->showObject(ObjectType::Teacher, 1));
+        // Ctrl+X takes Иванова's mathematics lesson of 5-А in hand; the teacher's grid stays where
+        // the user's pick put it, through the refresh and the placement that follow.
         QTableView* cells = byGroup->blockViews().front();
         clickCell(cells, 0, 0);
         cells->setFocus();
         QTest::keyClick(cells, Qt::Key_X, Qt::ControlModifier);
         settle();
         EXPECT_EQ(t.glo().ScheduleRecord.rowId, school.mathA);
+        EXPECT_EQ(byTeacher->grid().objectCode(), 2);
         EXPECT_LE(f.relayedSinceInput(), 3);
 
         // Another window changes something: every window refreshes, nothing else happens.
         t.dict().windows.postToFrame(UserEvent::Refresh);
         settle();
         EXPECT_EQ(t.glo().ScheduleRecord.rowId, school.mathA);
-        EXPECT_EQ(byTeacher->grid().objectCode(), 1);
+        EXPECT_EQ(byTeacher->grid().objectCode(), 2);
         EXPECT_LE(f.relayedSinceInput(), 4);
 
         // Ctrl+V on Tuesday, lesson 2 puts mathematics there; physics stays unplaced.
@@ -257,7 +263,7 @@ TEST(Together, TheLessonInHandChangesOnlyWhenTheUserPicksOne) {
         EXPECT_EQ(moved.DaySeqNumber, 2);
         EXPECT_EQ(moved.LessonNo, QStringLiteral("2"));
         EXPECT_TRUE(school.stored(school.physicsA).isUnplaced());
-        EXPECT_EQ(byTeacher->grid().objectCode(), 1);
+        EXPECT_EQ(byTeacher->grid().objectCode(), 2);
         f.close();
     }
     EXPECT_TRUE(program.finish());
