@@ -81,6 +81,7 @@ GroupList::GroupList(Dictionary& dict, QWidget* parent)
     tabs_ = new QTabBar(this);
     for (const char* t : {"Bce", "Группы потока", "Группы курса", "Группы потока на курсе"})
         tabs_->addTab(QString::fromUtf8(t));
+    tabs_->setUsesScrollButtons(false); // every tab's title whole; the window widens instead
     connect(tabs_, &QTabBar::currentChanged, this, &GroupList::applyTab);
     for (RecordList* master : {streams_, courses_})
         connect(master, &RecordList::currentChanged, this,

@@ -44,6 +44,7 @@ void MasterDetail::build(ListDeclaration masterDeclaration, ListDeclaration deta
     for (const QString& t : tabTitles)
         tabs_->addTab(t);
     tabs_->setAccessibleName(windowTitle());
+    tabs_->setUsesScrollButtons(false); // every tab's title whole; the window widens instead
     connect(tabs_, &QTabBar::currentChanged, this, &MasterDetail::applyTab);
     connect(master_, &RecordList::currentChanged, this, [this] {
         if (tabs_->currentIndex() == 1) applyTab(1);

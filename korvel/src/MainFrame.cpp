@@ -511,6 +511,10 @@ QWidget* MainFrame::startProcedure(const QString& name, const QString& mode) {
     if (p->wantsRefresh) dict_.windows.listen(number);
     const tamsel::WindowPlace place =
         tamsel::WindowPlaceKeeper::attach(sub, dict_.settings(), name);
+    // A child window is not a top-level window, so its layout's minimum is not enforced: a kept
+    // or a window's own small size would squeeze buttons and drop lists until their texts are
+    // cut. The frame never lets a child window get smaller than its contents need.
+    sub->setMinimumSize(sub->minimumSizeHint());
     if (place.found && place.maximize)
         sub->showMaximized();
     else

@@ -16,6 +16,9 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
 #include <QDragEnterEvent>
 #include <QFile>
 #include <QLineEdit>
@@ -430,6 +433,71 @@ TEST(Together, AnEditInPlaceChangesOnlyItsFieldAndTellsTheOtherWindows) {
         // Both edits reached the other window.
         settle();
         EXPECT_EQ(plan->lists().at(1)->model()->index(0, 0).data().toString(), s("6"));
+        f.close();
+    }
+    EXPECT_TRUE(program.finish());
+}
+
+// Every window the frame opens, even at a small kept size: no button, drop list or label is
+// narrower than its text needs. Child windows of the frame are not top-level, so Qt does not
+// enforce their layouts' minimums; the room window and the master and detail tabs once opened
+// from their kept places with their buttons and drop lists squeezed.
+TEST(Together, NoWindowOpensWithItsControlsCut) {
+    TestFolder t;
+    School school(t);
+    t.ui.otherwise = No;
+    Program program(t.dict());
+    program.start();
+    {
+        MainFrame f(t.dict());
+        f.resize(1280, 900);
+        f.show();
+        QStringList names = t.dict().procedures.names();
+        names.sort();
+        int opened = 0;
+        for (const QString& name : std::as_const(names)) {
+            const Procedure* p = t.dict().procedures.find(name);
+            if (!p || p->kind != Procedure::Window) continue;
+            for (const QString& mode : {QString(), QStringLiteral("Small")}) {
+                if (!mode.isEmpty() && name != QStringLiteral("PivrelLessons")) continue;
+                for (auto [key, value] : {std::pair{"XPos", 10}, std::pair{"YPos", 10},
+                                          std::pair{"Width", 160}, std::pair{"Height", 120}})
+                    t.dict().settings().setNumber(name, QLatin1String(key), value);
+                QWidget* w = f.startProcedure(name, mode);
+                if (!w) continue;
+                ++opened;
+                settle();
+                for (QWidget* c : w->findChildren<QWidget*>()) {
+                    if (!c->isVisibleTo(w)) continue;
+                    const bool control = qobject_cast<QAbstractButton*>(c) ||
+                                         qobject_cast<QComboBox*>(c) ||
+                                         (qobject_cast<QLabel*>(c) &&
+                                          !qobject_cast<QLabel*>(c)->wordWrap());
+                    if (!control) continue;
+                    EXPECT_GE(c->width(), c->minimumSizeHint().width())
+                        << name.toStdString() << mode.toStdString() << ": "
+                        << c->metaObject()->className() << " \""
+                        << c->property("text").toString().toStdString() << "\"";
+                }
+                // Fixed columns (the grids' days) are as wide as their titles ("Понедельник").
+                for (QHeaderView* h : w->findChildren<QHeaderView*>()) {
+                    if (!h->isVisibleTo(w) || h->orientation() != Qt::Horizontal) continue;
+                    for (int i = 0; i < h->count(); ++i) {
+                        if (h->sectionResizeMode(i) != QHeaderView::Fixed) continue;
+                        const QString title =
+                            h->model()->headerData(i, Qt::Horizontal).toString();
+                        EXPECT_GE(h->sectionSize(i),
+                                  h->fontMetrics().horizontalAdvance(title.trimmed()))
+                            << name.toStdString() << mode.toStdString() << ": column \""
+                            << title.toStdString() << "\"";
+                    }
+                }
+                if (QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(w->parentWidget()))
+                    sub->close();
+                settle();
+            }
+        }
+        EXPECT_GE(opened, 20);
         f.close();
     }
     EXPECT_TRUE(program.finish());

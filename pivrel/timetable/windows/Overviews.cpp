@@ -226,7 +226,8 @@ OverviewWindow::OverviewWindow(Dictionary& dict, const QString& mode, bool colou
     connect(tabs_, &ObjectTabs::objectChosen, this, &OverviewWindow::objectChosen);
     const int width = 160 + (dayWidth_ + 1) * int(rows_.days().size()) + 40;
     resize(std::max(230, std::min(1400, width)), 420);
-    setMinimumSize(230, 70);
+    // Never narrower than the object's drop list and the check beside it need.
+    setMinimumSize(std::max(230, minimumSizeHint().width()), 70);
     objectChosen();
 }
 
