@@ -7,6 +7,8 @@
 
 #include "ombrel/windows/LessonLinks.h"
 #include "ombrel/windows/UpdateLessonLink.h"
+#include "SampleSchool.h"
+#include "pivrel/engine/AutoPivrel.h"
 #include "pivrel/timetable/PivrelLessons.h"
 #include "pivrel/timetable/UnplacedLessons.h"
 #include "tamsel/Dictionary.h"
@@ -16,6 +18,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -28,10 +31,14 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+#include <map>
+#include <set>
+#include <tuple>
 
 using namespace korvel;
 using namespace tamsel;
@@ -498,6 +505,92 @@ TEST(Together, NoWindowOpensWithItsControlsCut) {
             }
         }
         EXPECT_GE(opened, 20);
+        f.close();
+    }
+    EXPECT_TRUE(program.finish());
+}
+
+// The automatic run started from its window while the officer works on the grid: every Delete
+// pressed during the run is turned away with the run's name, the officer's lessons stay where
+// they are, and the run ends with no teacher, group or room twice in a cell.
+TEST(Together, TheGridTurnsHandEditsAwayWhileTheRunFromItsWindowWrites) {
+    TestFolder t;
+    sample::SampleOptions o;
+    o.size = sample::SchoolSize::Medium;
+    o.planted = 1.0;
+    ASSERT_TRUE(sample::GenerateSampleSchool(t.dict(), o));
+    ASSERT_TRUE(t.dict().loadSettings());
+    t.ui.otherwise = Yes;
+    Program program(t.dict());
+    program.start();
+    {
+        MainFrame f(t.dict());
+        f.resize(1280, 900);
+        f.show();
+        FileUse lessons(t.store(), FileId::Schedule);
+        auto* run =
+            qobject_cast<pivrel::AutoPivrel*>(f.startProcedure(QStringLiteral("AutoPivrel")));
+        ASSERT_NE(run, nullptr);
+        // The officer's own lessons: the first group, placed first.
+        run->tabs()->setCurrentIndex(2);
+        run->groups()->setCurrentIndex(0);
+        emit run->groups()->activated(0);
+        const Short group = run->code();
+        run->start();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !run->endText().isEmpty(); }, 20000));
+        std::vector<Schedule> officers;
+        for (const Schedule& l : t.dict().access<Schedule>().all(Schedule::TeacherKey))
+            if (!l.isUnplaced()) officers.push_back(l);
+        ASSERT_FALSE(officers.empty());
+
+        auto* grid = qobject_cast<pivrel::PivrelLessons*>(
+            f.startProcedure(QStringLiteral("PivrelLessons")));
+        ASSERT_TRUE(grid && grid->showObject(ObjectType::Group, group));
+        settle();
+        QTableView* cells = grid->blockViews().front();
+        int pressed = 0;
+        QTimer deleting;
+        deleting.setInterval(5);
+        QObject::connect(&deleting, &QTimer::timeout, [&] {
+            if (!run->running()) return;
+            cells->setFocus();
+            cells->setCurrentIndex(cells->model()->index(pressed % 2, 0));
+            QTest::keyClick(cells, Qt::Key_Delete);
+            ++pressed;
+        });
+        run->tabs()->setCurrentIndex(3);
+        t.ui.clear();
+        deleting.start();
+        QSignalSpy finished(run, &pivrel::AutoPivrel::runFinished);
+        run->start();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() > 0; }, 30000));
+        deleting.stop();
+        ASSERT_GT(pressed, 0) << "the run gave the user interface no turn";
+        const QString refusal = s("Расписание в папке «%1» сейчас изменяет автоматическая "
+                                  "расстановка уроков. Повторите, когда она закончит работу.")
+                                    .arg(QDir::toNativeSeparators(t.path()));
+        EXPECT_TRUE(t.ui.texts().contains(refusal)) << t.ui.texts().join(u'\n').toStdString();
+        for (const Schedule& mine : officers) {
+            const Schedule now = t.dict().access<Schedule>().byRowId(mine.rowId);
+            EXPECT_EQ(now.DaySeqNumber, mine.DaySeqNumber);
+            EXPECT_EQ(now.LessonNo, mine.LessonNo);
+        }
+        // No teacher or room in two sittings of one cell (a link's lessons are one sitting).
+        std::map<std::tuple<int, int, QString, int, int>, std::set<qint64>> sittings;
+        for (const Schedule& l : t.dict().access<Schedule>().all(Schedule::TeacherKey)) {
+            if (l.isUnplaced()) continue;
+            const qint64 sitting = l.LinkCode > 0 ? qint64(l.LinkCode) : -qint64(l.rowId);
+            const QString no = l.LessonNo.trimmed();
+            sittings[{l.Week, l.DaySeqNumber, no, ObjectType::Teacher, l.TeacherCode}].insert(
+                sitting);
+            if (l.RoomCode != 0)
+                sittings[{l.Week, l.DaySeqNumber, no, ObjectType::Room, int(l.RoomCode)}].insert(
+                    sitting);
+        }
+        for (const auto& [cell, in] : sittings)
+            EXPECT_EQ(in.size(), 1u) << "object " << std::get<4>(cell) << " of kind "
+                                     << std::get<3>(cell) << " twice on day "
+                                     << std::get<1>(cell);
         f.close();
     }
     EXPECT_TRUE(program.finish());
