@@ -5,6 +5,7 @@
 
 #include "MainFrame.h"
 #include "Program.h"
+#include "Scenario.h"
 
 #include "faldin/windows/DayList.h"
 #include "faldin/windows/GroupList.h"
@@ -34,18 +35,10 @@
 #include <gtest/gtest.h>
 
 using namespace korvel;
+using namespace korvel::scenario;
 using namespace tamsel;
 
 namespace {
-
-QString s(const char* text) {
-    return QString::fromUtf8(text);
-}
-
-void settle() {
-    for (int i = 0; i < 12; ++i)
-        QCoreApplication::processEvents();
-}
 
 /// Fills the next record form the way a person does: each value goes to the next editor in
 /// order (typed into a text field one key at a time, chosen in a drop list, set in a number

@@ -4,6 +4,7 @@
 
 #include "MainFrame.h"
 #include "Program.h"
+#include "Scenario.h"
 
 #include "ombrel/windows/LessonLinks.h"
 #include "ombrel/windows/UpdateLessonLink.h"
@@ -41,20 +42,10 @@
 #include <tuple>
 
 using namespace korvel;
+using namespace korvel::scenario;
 using namespace tamsel;
 
 namespace {
-
-QString s(const char* text) {
-    return QString::fromUtf8(text);
-}
-
-/// Lets posted events run: the relay's rounds, drops carried out after their drag.
-void settle() {
-    for (int i = 0; i < 12; ++i)
-        QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
 
 /// Two days of two lessons. Иванова teaches mathematics to 5-А (placed on Monday, lesson 1) and
 /// to 5-Б (placed on Monday, lesson 2); Петров teaches 5-А physics, not yet placed.
