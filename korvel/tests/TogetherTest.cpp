@@ -17,6 +17,8 @@
 #include "tamsel/widgets/ListWindow.h"
 #include "tamsel/widgets/RecordList.h"
 
+#include <QAccessible>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -476,6 +478,24 @@ TEST(Together, NoWindowOpensWithItsControlsCut) {
                         << name.toStdString() << mode.toStdString() << ": "
                         << c->metaObject()->className() << " \""
                         << c->property("text").toString().toStdString() << "\"";
+                }
+                // A screen reader names every field, drop list and list it lands on.
+                for (QWidget* c : w->findChildren<QWidget*>()) {
+                    if (!c->isVisibleTo(w) || !(qobject_cast<QComboBox*>(c) ||
+                                                qobject_cast<QLineEdit*>(c) ||
+                                                qobject_cast<QAbstractSpinBox*>(c) ||
+                                                qobject_cast<QAbstractItemView*>(c)) ||
+                        qobject_cast<QHeaderView*>(c))
+                        continue;
+                    if (qobject_cast<QLineEdit*>(c) && c->parentWidget() &&
+                        (qobject_cast<QComboBox*>(c->parentWidget()) ||
+                         qobject_cast<QAbstractSpinBox*>(c->parentWidget())))
+                        continue; // the drop list's or number box's own field
+                    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c);
+                    ASSERT_NE(a, nullptr);
+                    EXPECT_FALSE(a->text(QAccessible::Name).trimmed().isEmpty())
+                        << name.toStdString() << mode.toStdString() << ": a "
+                        << c->metaObject()->className() << " without a name";
                 }
                 // Fixed columns (the grids' days) are as wide as their titles ("Понедельник").
                 for (QHeaderView* h : w->findChildren<QHeaderView*>()) {

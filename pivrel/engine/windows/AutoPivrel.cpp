@@ -83,6 +83,7 @@ AutoPivrel::AutoPivrel(Dictionary& dict, std::function<void(int)> postToFrame, Q
     repair_->setChecked(dict_.settings().value(procedureName(), QStringLiteral("Repair")) ==
                         QLatin1String("1"));
     list_ = new QListWidget(this);
+    list_->setAccessibleName(QStringLiteral("Ход расстановки"));
     list_->setUniformItemSizes(true);
     QFont mono(QStringLiteral("DejaVu Sans Mono"));
     mono.setStyleHint(QFont::TypeWriter);
