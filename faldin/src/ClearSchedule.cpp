@@ -60,6 +60,7 @@ bool ClearSchedule(Dictionary& dict, Short clearTeachers,
             s.DaySeqNumber = 0;
             s.LessonNo.clear();
             s.RoomCode = 0;
+            s.Pinned = 0; // the officer asked for the whole timetable to go, pins with it
             if (clearTeachers) s.TeacherCode = 0;
             const Outcome o = sch.update(s);
             if (!o.ok()) {

@@ -30,6 +30,11 @@ public:
         return add(m, name, FieldType::String, width);
     }
     Builder& b(QByteArray R::*m, const char* name) { return add(m, name, FieldType::Blob, 0); }
+    /// The last field is one that older files lack.
+    Builder& later() {
+        def.fields.back().addedLater = true;
+        return *this;
+    }
 
     /// Components by field name; a leading "-" marks a descending component.
     Builder& key(const char* label, std::initializer_list<const char*> comps, unsigned flags,
@@ -62,7 +67,7 @@ public:
 
 private:
     template <class M> Builder& add(M m, const char* name, FieldType t, int width) {
-        def.fields.push_back(FieldDef{QString::fromLatin1(name), t, width, false});
+        def.fields.push_back(FieldDef{QString::fromLatin1(name), t, width, false, false});
         members.emplace_back(m);
         return *this;
     }
@@ -284,7 +289,9 @@ template <> const Builder<Schedule>& builder<Schedule>() {
             .f(&Schedule::RoomCode, "RoomCode")
             .f(&Schedule::TrainingCourseItemCode, "TrainingCourseItemCode")
             .f(&Schedule::CoupledLesson, "CoupledLesson")
-            .f(&Schedule::LinkCode, "LinkCode");
+            .f(&Schedule::LinkCode, "LinkCode")
+            .f(&Schedule::Pinned, "Pinned")
+            .later();
         x.key("Sch:DayLessonKey", {"DaySeqNumber", "LessonNo"}, Dup, u("по дням"));
         x.key("Sch:LessonDayKey", {"LessonNo", "DaySeqNumber"}, Dup, u("по номерам уроков"));
         x.key("Sch:TeacherKey", {"TeacherCode", "Week", "DaySeqNumber", "LessonNo"}, Dup,

@@ -154,7 +154,7 @@ Outcome CheckSnapshot(FileId id, const QByteArray& bytes) {
                         .toLower());
         sqlite3_finalize(st);
         for (const FieldDef& f : def.fields)
-            if (!columns.contains(f.name.toLower()))
+            if (!f.addedLater && !columns.contains(f.name.toLower()))
                 result = fileFailure(def.name, FileError::BadFileStructure,
                                      QStringLiteral(": ") + f.name);
     }

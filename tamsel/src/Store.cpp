@@ -65,17 +65,18 @@ int exec(sqlite3* db, const QString& sql) {
     return sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
 }
 
+QString columnSql(const FieldDef& f) {
+    switch (f.type) {
+    case FieldType::String: return quoted(f.name) + QStringLiteral(" TEXT NOT NULL DEFAULT ''");
+    case FieldType::Blob: return quoted(f.name) + QStringLiteral(" BLOB");
+    default: return quoted(f.name) + QStringLiteral(" INTEGER NOT NULL DEFAULT 0");
+    }
+}
+
 QString createTableSql(const FileDef& def) {
     QStringList cols;
-    for (const FieldDef& f : def.fields) {
-        switch (f.type) {
-        case FieldType::String:
-            cols << quoted(f.name) + QStringLiteral(" TEXT NOT NULL DEFAULT ''");
-            break;
-        case FieldType::Blob: cols << quoted(f.name) + QStringLiteral(" BLOB"); break;
-        default: cols << quoted(f.name) + QStringLiteral(" INTEGER NOT NULL DEFAULT 0"); break;
-        }
-    }
+    for (const FieldDef& f : def.fields)
+        cols << columnSql(f);
     for (const FieldDef& f : def.fields)
         if (f.isText() && f.inKey)
             cols << quoted(f.keyColumn()) + QStringLiteral(" TEXT NOT NULL DEFAULT ''");
@@ -278,6 +279,16 @@ bool DataFile::checkStructure() {
         while (st.valid() && st.step() == SQLITE_ROW) columns.insert(st.columnText(1).toLower());
     }
     for (const FieldDef& f : def_.fields) {
+        // A file written before a column existed gets it, with its default, in one step.
+        if (f.addedLater && !f.inKey && !columns.contains(f.name.toLower())) {
+            rc = exec(db_, QStringLiteral("ALTER TABLE ") + quoted(def_.name) +
+                               QStringLiteral(" ADD COLUMN ") + columnSql(f));
+            if (rc != SQLITE_OK) {
+                lastError_ = failure(Msg::OpenError, rc);
+                return false;
+            }
+            columns.insert(f.name.toLower());
+        }
         if (!columns.contains(f.name.toLower()) ||
             (f.isText() && f.inKey && !columns.contains(f.keyColumn().toLower()))) {
             lastError_ = failureText(Msg::OpenError, FileError::BadFileStructure,

@@ -1,3 +1,4 @@
+#include "tamsel/Snapshots.h"
 #include "tamsel/TestFolder.h"
 
 #include <QProcess>
@@ -292,4 +293,41 @@ TEST(Store, UseCountingAndDefaultNames) {
     EXPECT_TRUE(f.open());
     f.close();
     EXPECT_TRUE(QFile::exists(t.file(u("data/Учителя.dat"))));
+}
+
+// A timetable written before lessons could be pinned opens as it was, gains the column with
+// every lesson unpinned, and an archived image of it passes the restore's check.
+TEST(Store, AnOlderTimetableFileGainsThePinColumnAndKeepsItsLessons) {
+    TestFolder t;
+    const QString path = t.file(QStringLiteral("Schedule.db"));
+    {
+        FileUse use(t.store(), FileId::Schedule);
+        Schedule s;
+        s.Week = 1;
+        s.DaySeqNumber = 2;
+        s.LessonNo = QStringLiteral("3");
+        s.TeacherCode = 7;
+        ASSERT_TRUE(t.dict().access<Schedule>().insert(s).ok());
+    }
+    t.store().closeAll();
+    QProcess shell;
+    shell.start(QStringLiteral("sqlite3"),
+                {path, QStringLiteral("ALTER TABLE SCHEDULE DROP COLUMN Pinned")});
+    if (!shell.waitForStarted()) GTEST_SKIP() << "sqlite3 shell not installed";
+    shell.waitForFinished();
+    ASSERT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(CheckSnapshot(FileId::Schedule, old.readAll()).ok());
+    old.close();
+
+    FileUse use(t.store(), FileId::Schedule);
+    ASSERT_TRUE(use);
+    auto lessons = t.dict().access<Schedule>().all(Schedule::TeacherKey);
+    ASSERT_EQ(lessons.size(), 1u);
+    EXPECT_EQ(lessons[0].TeacherCode, 7);
+    EXPECT_EQ(lessons[0].Pinned, 0);
+    lessons[0].Pinned = 1;
+    ASSERT_TRUE(t.dict().access<Schedule>().update(lessons[0]).ok());
+    EXPECT_EQ(t.dict().access<Schedule>().byRowId(lessons[0].rowId).Pinned, 1);
 }

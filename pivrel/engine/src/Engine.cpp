@@ -253,6 +253,7 @@ long Engine::SetLessonTo(short Week, short DaySeqNumber, const QString& LessonNo
             found.DaySeqNumber = e.N.DaySeqNumber;
             found.LessonNo = e.N.LessonNo;
             found.RoomCode = e.N.RoomCode;
+            if (found.isUnplaced()) found.Pinned = 0; // a pin belongs to a cell
             const Outcome o = sch.update(found);
             if (!o.ok()) {
                 dict_.errors().report(o.msgNo, o.args);

@@ -208,6 +208,7 @@ QString TimetableGrid::entryLines(const Schedule& s, const QStringList& subjects
     }
     for (QString& l : lines)
         l = names::rtrim(l);
+    if (s.Pinned && !lines.isEmpty()) lines.front().prepend(PinMark);
     return lines.join(QLatin1Char('|'));
 }
 
@@ -420,9 +421,91 @@ bool TimetableGrid::mark(const std::vector<GridCell>& cells, Short level) {
     return true;
 }
 
+bool ConfirmPinnedChange(Dictionary& dict, const Schedule& lesson, bool removal) {
+    if (!lesson.Pinned || lesson.isUnplaced()) return true;
+    const QString where = names::rtrim(names::dayName(dict, lesson.DaySeqNumber)) +
+                          QStringLiteral(" урок № ") + lesson.LessonNo.trimmed();
+    return removal
+               ? dict.ui().ask(QStringLiteral("Снятие закреплённого урока"),
+                               QStringLiteral("Урок закреплён: ") + where +
+                                   QStringLiteral(". Снять его?"),
+                               Yes | No, No) == Yes
+               : dict.ui().ask(QStringLiteral("Перемещение закреплённого урока"),
+                               QStringLiteral("Урок закреплён: ") + where +
+                                   QStringLiteral(". Переместить его на новое место?"),
+                               Yes | No, No) == Yes;
+}
+
+bool TimetableGrid::pinnedAt(const GridCell& cell) const {
+    for (const Schedule& s : lessonsAt(cell))
+        if (s.Pinned) return true;
+    return false;
+}
+
+int TimetableGrid::pin(const std::vector<GridCell>& cells, bool on) {
+    std::vector<Schedule> lessons;
+    for (const GridCell& cell : cells)
+        for (const Schedule& s : lessonsAt(cell))
+            lessons.push_back(s);
+    return pinLessons(lessons, on);
+}
+
+int TimetableGrid::pinAll(bool on) {
+    if (type_ == 0 || code_ == 0) return 0;
+    Schedule from;
+    from.TeacherCode = static_cast<Short>(code_);
+    from.GroupCode = static_cast<Short>(code_);
+    from.RoomCode = code_;
+    // Every week of the cycle, not only the one shown.
+    return pinLessons(dict_.access<Schedule>().read(lessonKey(), from, 1), on);
+}
+
+int TimetableGrid::pinLessons(const std::vector<Schedule>& lessons, bool on) {
+    if (lessons.empty()) return 0;
+    WritingScope writing(dict_);
+    if (!writing) return 0;
+    Transaction tx(dict_.store(), {FileId::Schedule});
+    if (!tx.active()) {
+        dict_.errors().report(tx.error().msgNo, tx.error().args);
+        return 0;
+    }
+    auto sch = tx.access<Schedule>();
+    int changed = 0;
+    auto set = [&](Schedule s) {
+        if (s.isUnplaced() || s.Pinned == Byte(on)) return true;
+        s.Pinned = on ? 1 : 0;
+        const Outcome o = sch.update(s);
+        if (!o.ok()) dict_.errors().report(o.msgNo, o.args);
+        changed += o.ok();
+        return o.ok();
+    };
+    for (const Schedule& s : lessons) {
+        if (!set(sch.byRowId(s.rowId))) return 0;
+        // A link sits as one: its other lessons in the cell are pinned with it.
+        if (s.LinkCode <= 0 || s.isUnplaced()) continue;
+        Schedule key;
+        key.LinkCode = s.LinkCode;
+        std::vector<RowId> partners;
+        sch.forEach(Schedule::LinkCodeKey, key, 1, [&](const Schedule& other) {
+            if (other.sameCell(s) && other.rowId != s.rowId) partners.push_back(other.rowId);
+            return true;
+        });
+        for (RowId id : partners)
+            if (!set(sch.byRowId(id))) return 0;
+    }
+    if (const Outcome o = tx.commit(); !o.ok()) {
+        dict_.errors().report(o.msgNo, o.args);
+        return 0;
+    }
+    if (changed) dict_.windows.postToFrame(1024);
+    return changed;
+}
+
 int TimetableGrid::removeLessons(const GridCell& cell) {
     auto& glo = dict_.glo;
     glo.ScheduleRecord = Schedule{};
+    for (const Schedule& s : lessonsAt(cell))
+        if (!ConfirmPinnedChange(dict_, s, true)) return 0;
     int removed = 0;
     WritingScope writing(dict_);
     if (!writing) return 0;
@@ -474,6 +557,14 @@ long TimetableGrid::setLessonTo(const GridCell& cell) {
 TimetableGrid::Drop TimetableGrid::place(const GridCell& cell) {
     auto& glo = dict_.glo;
     if (glo.ScheduleRecord.rowId == 0) return Drop::Unchanged;
+    // The lesson as stored: a pin given since it was taken in hand counts too.
+    if (!ConfirmPinnedChange(dict_, dict_.access<Schedule>().byRowId(glo.ScheduleRecord.rowId),
+                             false)) {
+        glo.ScheduleRecord = Schedule{};
+        glo.MoveTargetsShown = 0;
+        dict_.windows.postToFrame(1024);
+        return Drop::Declined;
+    }
     const long r = setLessonTo(cell);
     glo.ScheduleRecord = Schedule{};
     glo.MoveTargetsShown = 0;

@@ -550,6 +550,62 @@ TEST(TimetableGrid, WhileTheAutomaticRunHoldsTheTimetableHandEditsAreTurnedAway)
     EXPECT_FALSE(f.t.dict().writingLock().held());
 }
 
+// A lesson pinned to its cell: marked there, moved or taken off by hand only after "Да" (and
+// pinned still where it was moved), left where it is by the automatic placement, and pinned or
+// freed all at once for the object shown.
+TEST(TimetableGrid, PinnedLessonsStayUnlessTheOfficerSaysOtherwise) {
+    Fixture f;
+    const Schedule math = f.placed(1, 1, 1, 1, 0, 1, 1, u("1"));  // Иванова, 5-А, Monday 1
+    const Schedule other = f.placed(2, 1, 1, 2, 0, 1, 2, u("1")); // Иванова, 5-Б, Tuesday 1
+    TimetableGrid g(f.t.dict(), false);
+    g.build();
+    g.setObject(ObjectType::Teacher, 1);
+    EXPECT_EQ(g.pin({cellAt(0, 0)}, true), 1);
+    g.refresh();
+    EXPECT_TRUE(g.pinnedAt(cellAt(0, 0)));
+    EXPECT_FALSE(g.pinnedAt(cellAt(1, 0)));
+    ASSERT_FALSE(g.lines(cellAt(0, 0)).isEmpty());
+    EXPECT_TRUE(g.lines(cellAt(0, 0)).front().startsWith(TimetableGrid::PinMark));
+
+    f.ui.answers = {No};
+    ASSERT_TRUE(g.startDrag(cellAt(0, 0)));
+    EXPECT_EQ(g.dropMoved(cellAt(0, 2)), TimetableGrid::Drop::Declined);
+    EXPECT_EQ(f.ui.shown.last().caption, u("Перемещение закреплённого урока"));
+    EXPECT_EQ(f.ui.shown.last().text,
+              u("Урок закреплён: Понедельник урок № 1. Переместить его на новое место?"));
+    EXPECT_EQ(f.s.byRow(math.rowId).LessonNo, u("1"));
+    f.ui.answers = {Yes};
+    ASSERT_TRUE(g.startDrag(cellAt(0, 0)));
+    EXPECT_EQ(g.dropMoved(cellAt(0, 2)), TimetableGrid::Drop::Placed);
+    EXPECT_EQ(f.s.byRow(math.rowId).LessonNo, u("3"));
+    EXPECT_EQ(f.s.byRow(math.rowId).Pinned, 1);
+
+    g.refresh();
+    f.ui.answers = {No};
+    EXPECT_EQ(g.removeLessons(cellAt(0, 2)), 0);
+    EXPECT_EQ(f.ui.shown.last().caption, u("Снятие закреплённого урока"));
+    EXPECT_FALSE(f.s.byRow(math.rowId).isUnplaced());
+    f.ui.answers = {Yes};
+    EXPECT_EQ(g.removeLessons(cellAt(0, 2)), 1);
+    EXPECT_TRUE(f.s.byRow(math.rowId).isUnplaced());
+    EXPECT_EQ(f.s.byRow(math.rowId).Pinned, 0) << "a pin belongs to a cell";
+
+    // Every placed lesson of the teacher at once; the automatic run places around them.
+    EXPECT_EQ(g.pinAll(true), 1);
+    EXPECT_EQ(f.s.byRow(other.rowId).Pinned, 1);
+    for (int i = 0; i < 3; ++i)
+        f.s.lesson(1, 1, 1, 2);
+    f.ui.otherwise = Yes;
+    RecordingRunHost host;
+    AutoPlacement run(f.t.dict());
+    f.t.glo().ProcessingDisabled = 0;
+    run.run(TaskKind::All, 0, host);
+    EXPECT_TRUE(f.s.byRow(other.rowId).sameCell(other));
+    EXPECT_GT(f.placedCount(), 2);
+    EXPECT_EQ(g.pinAll(false), 1);
+    EXPECT_EQ(f.s.byRow(other.rowId).Pinned, 0);
+}
+
 TEST(TimetableGrid, CandidatesForACellAndNoVariants) {
     Fixture f;
     f.s.restrict(ObjectType::Group, 1, 1, 2, u("3"), 2);
@@ -649,8 +705,11 @@ TEST(PivrelLessonsWindow, CellPopupsAndTheirStates) {
     for (QAction* a : menu->actions())
         if (!a->isSeparator()) texts << a->text();
     EXPECT_EQ(texts, (QStringList{u("Снять уроки"), u("\"Что сюда можно поставить?\""),
-                                  u("\"Куда можно подвинуть?\""), u("Печать расписания"),
+                                  u("\"Куда можно подвинуть?\""), u("Закрепить урок"),
+                                  u("Закрепить всё расписание учителя"),
+                                  u("Открепить всё расписание учителя"), u("Печать расписания"),
                                   u("Без ограничений"), u("Не желательно"), u("Уроки запрещены")}));
+    EXPECT_FALSE(action(menu.get(), u("Закрепить урок"))->isEnabled()) << "an empty cell";
     action(menu.get(), u("Уроки запрещены"))->trigger();
     QAbstractItemModel* m = w.blockViews()[0]->model();
     EXPECT_EQ(m->index(1, 1).data(Qt::BackgroundRole).value<QBrush>().color(),
@@ -671,6 +730,18 @@ TEST(PivrelLessonsWindow, CellPopupsAndTheirStates) {
         info << (a->isSeparator() ? u("---") : a->text());
     EXPECT_EQ(info.mid(0, 2), (QStringList{u("Понедельник"), u("1 : 09:00 - ")}));
     EXPECT_EQ(info.mid(2), (QStringList{u("---"), u("Математика"), u("5-А       101")}));
+    // Pinned from the menu, freed by Ctrl+L; the cell shows the mark meanwhile.
+    menu.reset(w.cellMenu(cellAt(0, 0), &w));
+    action(menu.get(), u("Закрепить урок"))->trigger();
+    EXPECT_EQ(f.s.byRow(lesson.rowId).Pinned, 1);
+    EXPECT_TRUE(m->index(0, 0).data().toString().startsWith(TimetableGrid::PinMark));
+    EXPECT_TRUE(m->index(0, 0).data(Qt::AccessibleTextRole).toString().startsWith(u("закреплён")));
+    menu.reset(w.cellMenu(cellAt(0, 0), &w));
+    ASSERT_NE(action(menu.get(), u("Открепить")), nullptr);
+    QTableView* view = w.blockViews()[0];
+    view->setCurrentIndex(m->index(0, 0));
+    QTest::keyClick(view, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(f.s.byRow(lesson.rowId).Pinned, 0);
     menu.reset(w.cellMenu(cellAt(0, 0), &w));
     action(menu.get(), u("Снять уроки"))->trigger();
     EXPECT_TRUE(f.s.byRow(lesson.rowId).isUnplaced());

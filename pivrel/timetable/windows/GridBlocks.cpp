@@ -47,7 +47,9 @@ public:
             return grid_.lines(cell).join(QLatin1Char('\n'));
         case Qt::AccessibleTextRole: {
             // A cell without lessons still says what its colour says.
-            const QString text = grid_.lines(cell).join(QLatin1Char('\n'));
+            // The pin's mark is read out in words.
+            QString text = grid_.lines(cell).join(QLatin1Char('\n'));
+            text.replace(TimetableGrid::PinMark, QStringLiteral("закреплён: "));
             return text.isEmpty() ? grid_.colourMeaning(cell) : text;
         }
         case Qt::AccessibleDescriptionRole:

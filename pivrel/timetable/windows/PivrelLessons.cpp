@@ -169,9 +169,12 @@ void PivrelLessons::popup(QMenu* menu, const QPoint& at) {
 bool PivrelLessons::cellKey(const GridCell& cell, QKeyEvent* e) {
     // The keyboard does what the mouse does: Delete takes the cell's lessons off,
     // Shift+Enter shows where they could go, Ctrl+X picks the lesson up and Ctrl+V puts it
-    // down in another cell, Escape puts it back.
+    // down in another cell, Escape puts it back, Ctrl+L pins the cell's lessons or frees them.
     if (e->key() == Qt::Key_Delete) {
         removeLessons(cell);
+    } else if (e->key() == Qt::Key_L && e->modifiers() == Qt::ControlModifier) {
+        grid_.pin({cell}, !grid_.pinnedAt(cell));
+        afterAction();
     } else if (e->matches(QKeySequence::Cut)) {
         // The focus stays on the grid: the arrows then lead the lesson to its new cell.
         pickUp(cell);
@@ -204,6 +207,17 @@ QMenu* PivrelLessons::cellMenu(const GridCell& cell, QWidget* parent) {
     menu->addAction(programIcon("restrictions"), QStringLiteral("\"Куда можно подвинуть?\""), this,
                     [this, cell] { cellClicked(cell, true); });
     menu->addSeparator();
+    const bool pinned = grid_.pinnedAt(cell);
+    QAction* pin = menu->addAction(
+        pinned ? QStringLiteral("Открепить") : QStringLiteral("Закрепить урок"), this,
+        [this, cell, pinned] {
+            grid_.pin({cell}, !pinned);
+            afterAction();
+        });
+    pin->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L)); // shown; the grid's key does it
+    pin->setEnabled(!grid_.lessonsAt(cell).empty());
+    addPinAll(menu);
+    menu->addSeparator();
     menu->addAction(programIcon("print"), QStringLiteral("Печать расписания"), this,
                     &PivrelLessons::print);
     menu->addSeparator();
@@ -223,9 +237,26 @@ QMenu* PivrelLessons::headerMenu(std::vector<GridCell> cells, QWidget* parent) {
                             afterAction();
                         });
     menu->addSeparator();
+    addPinAll(menu);
+    menu->addSeparator();
     menu->addAction(programIcon("print"), QStringLiteral("Печать расписания"), this,
                     &PivrelLessons::print);
     return menu;
+}
+
+void PivrelLessons::addPinAll(QMenu* menu) {
+    const QString whose = grid_.objectType() == ObjectType::Group  ? QStringLiteral("группы")
+                          : grid_.objectType() == ObjectType::Room ? QStringLiteral("кабинета")
+                                                                   : QStringLiteral("учителя");
+    for (bool on : {true, false})
+        menu->addAction((on ? QStringLiteral("Закрепить всё расписание ")
+                            : QStringLiteral("Открепить всё расписание ")) +
+                            whose,
+                        this, [this, on] {
+                            grid_.pinAll(on);
+                            afterAction();
+                        })
+            ->setEnabled(grid_.objectCode() != 0);
 }
 
 QMenu* PivrelLessons::dayMenu(int block, int day, QWidget* parent) {

@@ -1,6 +1,7 @@
 #include "pivrel/timetable/UnplacedLessons.h"
 
 #include "pivrel/engine/AutoPlacement.h"
+#include "pivrel/timetable/TimetableGrid.h"
 
 #include "tamsel/Events.h"
 #include "tamsel/WritingLock.h"
@@ -135,7 +136,7 @@ void UnplacedLessons::unplace(RowId id) {
     auto& glo = dict_.glo;
     const Schedule lesson = dict_.access<Schedule>().byRowId(id);
     glo.MoveTargetsShown = 0;
-    if (lesson.rowId != 0 && !lesson.isUnplaced()) {
+    if (lesson.rowId != 0 && !lesson.isUnplaced() && ConfirmPinnedChange(dict_, lesson, true)) {
         WritingScope writing(dict_);
         if (writing) {
             glo.ScheduleRecord = lesson;

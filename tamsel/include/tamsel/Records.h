@@ -216,6 +216,9 @@ struct Schedule {
     Byte CoupledLesson = 0;
     Short LinkCode = 0;
     RowId rowId = 0;
+    /// 1: the officer pinned the placed lesson to its cell; the automatic placement never moves
+    /// or removes it, and a move or removal by hand asks first. Always 0 for an unplaced lesson.
+    Byte Pinned = 0;
 
     /// Exactly week 0, day 0 and an empty lesson number.
     bool isUnplaced() const { return Week == 0 && DaySeqNumber == 0 && LessonNo.isEmpty(); }

@@ -20,6 +20,9 @@ struct FieldDef {
     FieldType type;
     int width = 0;  ///< characters of a STRING field
     bool inKey = false; ///< a string field used by a key carries a folded copy for ordering
+    /// A column that files written before it existed lack: opening such a file adds it with
+    /// its default (0 or empty), so old folders and archived snapshots stay readable.
+    bool addedLater = false;
 
     bool isText() const { return type == FieldType::String; }
     bool isInteger() const { return type != FieldType::String && type != FieldType::Blob; }

@@ -75,6 +75,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    /// "Закрепить всё расписание …" and "Открепить всё расписание …" of the shown object.
+    void addPinAll(QMenu* menu);
     void popup(QMenu* menu, const QPoint& at);
     /// The size the grid's cells ask for (its own cell size, compact or full), as far as the
     /// screen allows.

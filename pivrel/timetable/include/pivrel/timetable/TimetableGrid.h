@@ -27,8 +27,15 @@ struct GridCell {
 ///
 /// Every change of a lesson's place goes through the engine's SetLessonTo under the folder's
 /// writing lock; after a change the grid posts the refresh event 1024 to the frame.
+/// Asks before a lesson pinned to its cell is moved or taken off by hand; true for a lesson
+/// that is not pinned or when the officer answers "Да".
+bool ConfirmPinnedChange(tamsel::Dictionary& dict, const tamsel::Schedule& lesson, bool removal);
+
 class TimetableGrid {
 public:
+    /// Leads the first line of a pinned lesson in a cell.
+    static constexpr QChar PinMark = QChar(0x25C6);
+
     /// `small`: the compact cell size and texts.
     TimetableGrid(tamsel::Dictionary& dict, bool small);
     tamsel::Dictionary& dict() const { return dict_; }
@@ -101,6 +108,14 @@ public:
     /// The cells of a day column or a lesson row of a block.
     std::vector<GridCell> dayCells(int block, int day) const;
     std::vector<GridCell> rowCells(int block, int bell) const;
+    /// True when a lesson of the object in the cell is pinned.
+    bool pinnedAt(const GridCell& cell) const;
+    /// "Закрепить урок" / "Открепить": pins (or frees) the object's placed lessons in the cells,
+    /// with their link partners in the same cell; all in one transaction. Returns how many
+    /// lessons changed.
+    int pin(const std::vector<GridCell>& cells, bool on);
+    /// "Закрепить всё расписание …": every placed lesson of the shown object, in every week.
+    int pinAll(bool on);
     /// "Снять уроки": unplaces every lesson of the object in the cell with its linked lessons.
     /// Returns the number of lessons taken off.
     int removeLessons(const GridCell& cell);
@@ -136,6 +151,7 @@ private:
     QString roomNo(tamsel::Long code) const;
     QString groupId(tamsel::Short code) const;
     long setLessonTo(const GridCell& cell);
+    int pinLessons(const std::vector<tamsel::Schedule>& lessons, bool on);
 
     tamsel::Dictionary& dict_;
     bool small_;
