@@ -1,14 +1,18 @@
 // The data check before a placement: on a school built around a complete timetable it proves
 // nothing impossible; each impossibility put into such a school is found and named, and a
-// count over the data files in plain SQL (nothing of the engine) confirms it.
+// count over the data files in plain SQL (nothing of the engine) confirms it. After a run,
+// the reasons given for each lesson left agree with the engine's refusals cell by cell.
 
 #include "../../../testsupport/SqlRows.h"
 
 #include "SampleSchool.h"
+#include "pivrel/engine/AutoPlacement.h"
 #include "pivrel/engine/PlacementCheck.h"
+#include "pivrel/engine/UnplacedReasons.h"
 #include "tamsel/TestFolder.h"
 
 #include <QFile>
+#include <climits>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -284,5 +288,59 @@ TEST(PlacementCheck, EachInjectedImpossibilityIsFoundNamedAndConfirmedByCounting
             for (const CheckFinding& x : mine.findings)
                 EXPECT_NE(std::find(x.teachers.begin(), x.teachers.end(), code), x.teachers.end());
         }
+    }
+}
+
+TEST(UnplacedReasons, AfterARunEachLessonLeftHasTheEnginesReasonsOnEveryCell) {
+    TestFolder t;
+    plantedSchool(t, sample::SchoolSize::Medium);
+    // A few teachers lose cells, so that more lessons are left and links among them.
+    {
+        Quick use(t.store(), FileId::Restriction);
+        for (Short teacher = 1; teacher <= 30; teacher += 3)
+            for (Short day = 1; day <= 3; ++day)
+                for (const char* lesson : {"  1", "  2", "  3"})
+                    forbid(t.dict(), ObjectType::Teacher, teacher, day, QString::fromLatin1(lesson));
+    }
+    t.ui.otherwise = Yes;
+    RecordingRunHost host;
+    t.glo().ProcessingDisabled = 0;
+    const PlacementResult run = AutoPlacement(t.dict()).run(TaskKind::All, 0, host);
+    ASSERT_TRUE(run.complete());
+    ASSERT_GT(run.left, 0);
+
+    const std::vector<UnplacedLesson> why = ExplainUnplaced(t.dict());
+    Sql q(t.dict());
+    int unlinked = 0;
+    for (const UnplacedLesson& l : why)
+        if (l.lesson.LinkCode == 0) unlinked += l.count;
+    EXPECT_EQ(unlinked, q.num(QStringLiteral("SELECT count(*) FROM schedule.SCHEDULE WHERE "
+                                             "LinkCode = 0 AND Week = 0 AND DaySeqNumber = 0 "
+                                             "AND LessonNo = ''")));
+
+    std::vector<std::unique_ptr<FileUse>> uses;
+    for (FileId id : Engine::files()) uses.push_back(std::make_unique<FileUse>(t.store(), id));
+    Engine engine(t.dict());
+    for (const UnplacedLesson& l : why) {
+        SCOPED_TRACE(l.name.toStdString());
+        std::map<QString, int> expected;
+        int open = 0;
+        for (const Engine::Cell& c : engine.cells()) {
+            t.glo().ScheduleRecord = l.lesson;
+            const QStringList texts = engine.refusalsAt(c.week, c.day, c.lessonNo, 0, true);
+            open += texts.isEmpty() ? 1 : 0;
+            for (const QString& text : texts) ++expected[text];
+        }
+        std::map<QString, int> given;
+        int previous = INT_MAX;
+        for (const UnplacedLesson::Reason& r : l.reasons) {
+            given[r.text] = r.cells;
+            EXPECT_LE(r.cells, previous); // most cells first
+            previous = r.cells;
+            // A busy teacher, group or room is there because lessons are: they are named.
+            if (r.text.contains(QStringLiteral("занятости"))) EXPECT_FALSE(r.occupants.empty()) << r.text.toStdString();
+        }
+        EXPECT_EQ(given, expected);
+        EXPECT_EQ(l.openCells, open);
     }
 }
