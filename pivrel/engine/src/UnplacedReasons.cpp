@@ -67,7 +67,108 @@ Busy busyKind(const QString& text) {
     return Busy::None;
 }
 
+/// Counts the reasons of one kind of lesson over every cell (ScheduleRecord is used).
+void explain(Dictionary& dict, Engine& engine, Namer& n, const std::vector<Engine::Cell>& cells,
+             UnplacedLesson& l) {
+    auto sch = dict.access<Schedule>();
+    dict.glo.ScheduleRecord = l.lesson;
+    engine.BuildLinkLesQue();
+    std::vector<Schedule> members;
+    for (const LinkedLessonsEntry& e : dict.glo.LinkedLessonsQueue.items) members.push_back(e.O);
+    dict.glo.LinkedLessonsQueue.clear();
+    if (l.lesson.LinkCode > 0) {
+        LsnLink k;
+        k.LinkCode = l.lesson.LinkCode;
+        l.name = QStringLiteral("Связь «%1»")
+                     .arg(names::rtrim(dict.access<LsnLink>().fetch(LsnLink::CodeKey, k).LinkName));
+    } else {
+        l.name = n.lesson(l.lesson);
+    }
+    // Each member's listed rooms, for the lessons that hold them.
+    std::vector<std::vector<Long>> listed;
+    for (const Schedule& m : members) {
+        RoomList rf;
+        rf.TeacherCode = m.TeacherCode;
+        rf.ScienceCode = m.ScienceCode;
+        std::vector<Long> r;
+        for (const RoomList& x : dict.access<RoomList>().read(RoomList::TeacherScienceKey, rf, 2))
+            r.push_back(x.RoomCode);
+        listed.push_back(std::move(r));
+    }
+    std::map<QString, std::pair<int, std::map<QString, int>>> reasons;
+    for (const Engine::Cell& c : cells) {
+        dict.glo.ScheduleRecord = l.lesson;
+        const QStringList texts = engine.refusalsAt(c.week, c.day, c.lessonNo, 0, true);
+        if (texts.isEmpty()) ++l.openCells;
+        auto at = [&](Schedule::Key k, Schedule where) {
+            where.Week = c.week;
+            where.DaySeqNumber = c.day;
+            where.LessonNo = c.lessonNo;
+            return sch.read(k, where, 4);
+        };
+        for (const QString& text : texts) {
+            auto& [cellsRefused, occupants] = reasons[text];
+            ++cellsRefused;
+            std::set<RowId> seen;
+            auto add = [&](const std::vector<Schedule>& v) {
+                for (const Schedule& x : v)
+                    if (seen.insert(x.rowId).second) ++occupants[n.lesson(x)];
+            };
+            for (size_t i = 0; i < members.size(); ++i) {
+                const Schedule& m = members[i];
+                Schedule w;
+                switch (busyKind(text)) {
+                case Busy::Teacher:
+                    if (!text.contains(n.teacher(m.TeacherCode))) break;
+                    w.TeacherCode = m.TeacherCode;
+                    add(at(Schedule::TeacherKey, w));
+                    break;
+                case Busy::Group:
+                    if (!text.contains(n.group(m.GroupCode))) break;
+                    w.GroupCode = m.GroupCode;
+                    add(at(Schedule::GroupDayLessGrKey, w));
+                    break;
+                case Busy::Room:
+                    for (Long r : listed[i]) {
+                        const bool named = text.contains(QStringLiteral("№ ") + n.room(r)) ||
+                                           text.contains(n.teacher(m.TeacherCode));
+                        if (!named) continue;
+                        w.RoomCode = static_cast<Long>(r);
+                        add(at(Schedule::RoomKey, w));
+                    }
+                    break;
+                case Busy::None: break;
+                }
+            }
+        }
+    }
+    for (auto& [text, v] : reasons) {
+        UnplacedLesson::Reason r{text, v.first, {}};
+        for (const auto& [who, k] : v.second) r.occupants.push_back({who, k});
+        std::stable_sort(r.occupants.begin(), r.occupants.end(),
+                         [](const auto& a, const auto& b) { return a.second > b.second; });
+        l.reasons.push_back(std::move(r));
+    }
+    std::stable_sort(l.reasons.begin(), l.reasons.end(),
+                     [](const auto& a, const auto& b) { return a.cells > b.cells; });
+}
+
 } // namespace
+
+UnplacedLesson ExplainUnplacedLesson(Dictionary& dict, const Schedule& lesson) {
+    UnplacedLesson l{lesson, 1, {}, {}, 0};
+    std::vector<std::unique_ptr<FileUse>> uses;
+    for (FileId id : Engine::files()) {
+        uses.push_back(std::make_unique<FileUse>(dict.store(), id));
+        if (!*uses.back()) return l;
+    }
+    Engine engine(dict);
+    Namer n(dict);
+    const Schedule inHand = dict.glo.ScheduleRecord;
+    explain(dict, engine, n, engine.cells(), l);
+    dict.glo.ScheduleRecord = inHand;
+    return l;
+}
 
 std::vector<UnplacedLesson> ExplainUnplaced(Dictionary& dict, short kind, short code) {
     std::vector<UnplacedLesson> out;
@@ -113,88 +214,7 @@ std::vector<UnplacedLesson> ExplainUnplaced(Dictionary& dict, short kind, short 
 
     const Schedule inHand = dict.glo.ScheduleRecord;
     const std::vector<Engine::Cell> cells = engine.cells();
-    for (UnplacedLesson& l : out) {
-        dict.glo.ScheduleRecord = l.lesson;
-        engine.BuildLinkLesQue();
-        std::vector<Schedule> members;
-        for (const LinkedLessonsEntry& e : dict.glo.LinkedLessonsQueue.items) members.push_back(e.O);
-        dict.glo.LinkedLessonsQueue.clear();
-        if (l.lesson.LinkCode > 0) {
-            LsnLink k;
-            k.LinkCode = l.lesson.LinkCode;
-            l.name = QStringLiteral("Связь «%1»")
-                         .arg(names::rtrim(dict.access<LsnLink>().fetch(LsnLink::CodeKey, k).LinkName));
-        } else {
-            l.name = n.lesson(l.lesson);
-        }
-        // Each member's listed rooms, for the lessons that hold them.
-        std::vector<std::vector<Long>> listed;
-        for (const Schedule& m : members) {
-            RoomList rf;
-            rf.TeacherCode = m.TeacherCode;
-            rf.ScienceCode = m.ScienceCode;
-            std::vector<Long> r;
-            for (const RoomList& x : dict.access<RoomList>().read(RoomList::TeacherScienceKey, rf, 2))
-                r.push_back(x.RoomCode);
-            listed.push_back(std::move(r));
-        }
-        std::map<QString, std::pair<int, std::map<QString, int>>> reasons;
-        for (const Engine::Cell& c : cells) {
-            dict.glo.ScheduleRecord = l.lesson;
-            const QStringList texts = engine.refusalsAt(c.week, c.day, c.lessonNo, 0, true);
-            if (texts.isEmpty()) ++l.openCells;
-            auto at = [&](Schedule::Key k, Schedule where) {
-                where.Week = c.week;
-                where.DaySeqNumber = c.day;
-                where.LessonNo = c.lessonNo;
-                return sch.read(k, where, 4);
-            };
-            for (const QString& text : texts) {
-                auto& [cellsRefused, occupants] = reasons[text];
-                ++cellsRefused;
-                std::set<RowId> seen;
-                auto add = [&](const std::vector<Schedule>& v) {
-                    for (const Schedule& x : v)
-                        if (seen.insert(x.rowId).second) ++occupants[n.lesson(x)];
-                };
-                for (size_t i = 0; i < members.size(); ++i) {
-                    const Schedule& m = members[i];
-                    Schedule w;
-                    switch (busyKind(text)) {
-                    case Busy::Teacher:
-                        if (!text.contains(n.teacher(m.TeacherCode))) break;
-                        w.TeacherCode = m.TeacherCode;
-                        add(at(Schedule::TeacherKey, w));
-                        break;
-                    case Busy::Group:
-                        if (!text.contains(n.group(m.GroupCode))) break;
-                        w.GroupCode = m.GroupCode;
-                        add(at(Schedule::GroupDayLessGrKey, w));
-                        break;
-                    case Busy::Room:
-                        for (Long r : listed[i]) {
-                            const bool named = text.contains(QStringLiteral("№ ") + n.room(r)) ||
-                                               text.contains(n.teacher(m.TeacherCode));
-                            if (!named) continue;
-                            w.RoomCode = static_cast<Long>(r);
-                            add(at(Schedule::RoomKey, w));
-                        }
-                        break;
-                    case Busy::None: break;
-                    }
-                }
-            }
-        }
-        for (auto& [text, v] : reasons) {
-            UnplacedLesson::Reason r{text, v.first, {}};
-            for (const auto& [who, k] : v.second) r.occupants.push_back({who, k});
-            std::stable_sort(r.occupants.begin(), r.occupants.end(),
-                             [](const auto& a, const auto& b) { return a.second > b.second; });
-            l.reasons.push_back(std::move(r));
-        }
-        std::stable_sort(l.reasons.begin(), l.reasons.end(),
-                         [](const auto& a, const auto& b) { return a.cells > b.cells; });
-    }
+    for (UnplacedLesson& l : out) explain(dict, engine, n, cells, l);
     dict.glo.ScheduleRecord = inHand;
     return out;
 }

@@ -39,6 +39,9 @@ struct UnplacedLesson {
 std::vector<UnplacedLesson> ExplainUnplaced(tamsel::Dictionary& dict, short kind = 0,
                                             short code = 0);
 
+/// The reasons of one unplaced lesson (the unplaced lessons window's details).
+UnplacedLesson ExplainUnplacedLesson(tamsel::Dictionary& dict, const tamsel::Schedule& lesson);
+
 /// As the console and the window print them; `occupants` lessons at most per reason.
 QStringList unplacedReasonsLines(const std::vector<UnplacedLesson>& lessons, int occupants = 5);
 /// The details of one lesson.
