@@ -48,6 +48,9 @@ QString reasonOf(long code, const std::vector<LL>& q) {
     case Refusal::SameRoomInQueue: return QStringLiteral("в связи один кабинет дважды");
     case Refusal::RoomOccupied:
         for (const LL& l : q)
+            if (l.O.TeacherCode == 0)
+                return QStringLiteral("урок без учителя: нагрузка не распределена");
+        for (const LL& l : q)
             if (l.roomChoice->rooms.empty())
                 return QStringLiteral("нет списка кабинетов учителя для предмета");
         return QStringLiteral("все кабинеты из списка учителя заняты или запрещены");

@@ -92,7 +92,6 @@ AutoPivrel::AutoPivrel(Dictionary& dict, std::function<void(int)> postToFrame, Q
     QFont mono(QStringLiteral("DejaVu Sans Mono"));
     mono.setStyleHint(QFont::TypeWriter);
     list_->setFont(mono);
-    list_->setAccessibleName(QStringLiteral("Ход расстановки"));
     why_ = new QTreeWidget(this);
     why_->setHeaderLabels({QStringLiteral("Урок, причина, занимающие уроки"),
                            QStringLiteral("Клеток")});
