@@ -32,6 +32,9 @@ struct Unit {
     int nAdm = 0;
     std::map<QString, int> refused; ///< reason -> cells
     QString name;
+    /// A link whose members have unlike numbers of lessons: its later sittings gather fewer
+    /// members and may take cells the whole link does not.
+    bool uneven = false;
 };
 
 QString reasonOf(long code, const std::vector<LL>& q) {
@@ -94,19 +97,22 @@ public:
             }
             ++units[size_t(*at)].lessons;
         }
+        std::map<Short, std::set<int>> counts; // link -> lessons per member
+        for (const auto& [key, n] : perMember) counts[key.first].insert(n);
         for (Unit& u : units) {
-            if (u.first.LinkCode > 0)
+            if (u.first.LinkCode > 0) {
                 m.build(u.first, u.q);
-            else
-                u.q = {m.resolve(u.first)};
-            if (u.first.LinkCode > 0)
+                u.uneven = counts[u.first.LinkCode].size() > 1 ||
+                           u.q.size() != m.links.value(u.first.LinkCode).comps.size();
                 u.name = QStringLiteral("Связь «%1»").arg(m.links.value(u.first.LinkCode).name);
-            else
+            } else {
+                u.q = {m.resolve(u.first)};
                 u.name = group(u.first.GroupCode, u.first.SubGroupNum) + QLatin1Char(' ') +
                          names::rtrim(m.sci(u.first.ScienceCode).name) + QStringLiteral(" (") +
                          (u.first.TeacherCode ? teacher(u.first.TeacherCode)
                                               : QStringLiteral("без учителя")) +
                          QLatin1Char(')');
+            }
         }
     }
 
@@ -118,7 +124,13 @@ public:
                 continue;
             }
             for (int c = 0; c < m.nC; ++c) {
-                const long r = m.check(u.q, c);
+                long r = m.check(u.q, c);
+                // For an uneven link a cell counts when any member alone takes it: more than
+                // the run can use, so a count against it still proves what it proves.
+                for (size_t i = 0; r < 0 && u.uneven && i < u.q.size(); ++i) {
+                    std::vector<LL> alone{u.q[i]};
+                    if (m.check(alone, c) >= 0) r = 0;
+                }
                 if (r >= 0) {
                     u.adm[size_t(c)] = 1;
                     ++u.nAdm;
