@@ -119,6 +119,10 @@ public:
     void judge() {
         for (Unit& u : units) {
             u.adm.assign(size_t(m.nC), 0);
+            if (m.nC == 0) {
+                u.refused[QStringLiteral("в сетке нет клеток: не заданы дни или звонки")] = 0;
+                continue;
+            }
             if (u.q.empty()) {
                 u.refused[QStringLiteral("нет уроков участников связи")] = m.nC;
                 continue;
