@@ -332,8 +332,8 @@ void AutoPivrel::explain() {
 }
 
 void AutoPivrel::openCheck() {
-    // A window of its own beside this one; it only reads.
-    auto* w = new PlacementCheckWindow(dict_, this);
+    // A window of its own beside this one, about what the tabs would place; it only reads.
+    auto* w = new PlacementCheckWindow(dict_, this, kind_, code());
     w->setWindowFlag(Qt::Window);
     w->setAttribute(Qt::WA_DeleteOnClose);
     w->show();

@@ -18,8 +18,9 @@ using namespace tamsel;
 
 namespace pivrel {
 
-PlacementCheckWindow::PlacementCheckWindow(Dictionary& dict, QWidget* parent)
-    : QWidget(parent), dict_(dict) {
+PlacementCheckWindow::PlacementCheckWindow(Dictionary& dict, QWidget* parent, short kind,
+                                           short code)
+    : QWidget(parent), dict_(dict), kind_(kind), code_(code) {
     setWindowTitle(QStringLiteral("Проверка данных для расстановки"));
     setObjectName(procedureName());
     summary_ = new QLabel(this);
@@ -58,7 +59,7 @@ PlacementCheckWindow::PlacementCheckWindow(Dictionary& dict, QWidget* parent)
 
 void PlacementCheckWindow::check() {
     dict_.ui().setBusy(true);
-    result_ = CheckPlacementData(dict_);
+    result_ = CheckPlacementData(dict_, kind_, code_);
     dict_.ui().setBusy(false);
     list_->clear();
     details_->clear();

@@ -21,7 +21,10 @@ namespace pivrel {
 class PlacementCheckWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit PlacementCheckWindow(tamsel::Dictionary& dict, QWidget* parent = nullptr);
+    /// `kind` and `code` (a TaskKind and its object) keep the findings that concern that
+    /// teacher, group or subject, as the automatic placement's tabs choose them.
+    explicit PlacementCheckWindow(tamsel::Dictionary& dict, QWidget* parent = nullptr,
+                                  short kind = 0, short code = 0);
     static QString procedureName() { return QStringLiteral("PlacementCheck"); }
 
     QTreeWidget* list() const { return list_; }
@@ -39,6 +42,7 @@ private:
     void showDetails();
 
     tamsel::Dictionary& dict_;
+    short kind_ = 0, code_ = 0;
     PlacementCheckResult result_;
     QLabel* summary_;
     QTreeWidget* list_;
