@@ -77,7 +77,8 @@ int run(const QStringList& argv, Console& io) {
         io.err << u("korvel-cli check: проверка не выполнена: данные не удалось прочитать.\n");
         return Failure;
     }
-    for (const QString& line : pivrel::placementCheckLines(r)) io.out << line << '\n';
+    for (const QString& line : pivrel::placementCheckLines(r))
+        io.out << line << '\n';
     io.out.flush();
     if (!pdf.isEmpty()) {
         const trusko::ReportDocument doc = pivrel::placementCheckReport(r);

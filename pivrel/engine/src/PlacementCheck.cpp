@@ -39,16 +39,26 @@ struct Unit {
 
 QString reasonOf(long code, const std::vector<LL>& q) {
     switch (code) {
-    case Refusal::SubjectRestricted: return QStringLiteral("запрещено для предмета");
-    case Refusal::GroupRestricted: return QStringLiteral("запрещено для группы");
-    case Refusal::TeacherRestricted: return QStringLiteral("запрещено для учителя");
-    case Refusal::RoomRestricted: return QStringLiteral("запрещено для кабинета");
-    case Refusal::GroupBusy: return QStringLiteral("группа или подгруппа занята");
-    case Refusal::WholeGroupBusy: return QStringLiteral("занята вся группа");
-    case Refusal::TeacherBusy: return QStringLiteral("учитель занят");
-    case Refusal::SameGroupInQueue: return QStringLiteral("в связи одна (под)группа дважды");
-    case Refusal::SameTeacherInQueue: return QStringLiteral("в связи один учитель дважды");
-    case Refusal::SameRoomInQueue: return QStringLiteral("в связи один кабинет дважды");
+    case Refusal::SubjectRestricted:
+        return QStringLiteral("запрещено для предмета");
+    case Refusal::GroupRestricted:
+        return QStringLiteral("запрещено для группы");
+    case Refusal::TeacherRestricted:
+        return QStringLiteral("запрещено для учителя");
+    case Refusal::RoomRestricted:
+        return QStringLiteral("запрещено для кабинета");
+    case Refusal::GroupBusy:
+        return QStringLiteral("группа или подгруппа занята");
+    case Refusal::WholeGroupBusy:
+        return QStringLiteral("занята вся группа");
+    case Refusal::TeacherBusy:
+        return QStringLiteral("учитель занят");
+    case Refusal::SameGroupInQueue:
+        return QStringLiteral("в связи одна (под)группа дважды");
+    case Refusal::SameTeacherInQueue:
+        return QStringLiteral("в связи один учитель дважды");
+    case Refusal::SameRoomInQueue:
+        return QStringLiteral("в связи один кабинет дважды");
     case Refusal::RoomOccupied:
         for (const LL& l : q)
             if (l.O.TeacherCode == 0)
@@ -57,7 +67,8 @@ QString reasonOf(long code, const std::vector<LL>& q) {
             if (l.roomChoice->rooms.empty())
                 return QStringLiteral("нет списка кабинетов учителя для предмета");
         return QStringLiteral("все кабинеты из списка учителя заняты или запрещены");
-    default: return QStringLiteral("отказ %1").arg(code);
+    default:
+        return QStringLiteral("отказ %1").arg(code);
     }
 }
 
@@ -84,13 +95,14 @@ public:
                 auto [it, fresh] = byLink.try_emplace(s.LinkCode, int(units.size()));
                 if (fresh) units.push_back(Unit{s, {}, 0, 0, {}, 0, {}, {}});
                 at = &it->second;
-                const int n = ++perMember[{s.LinkCode, kindKey(s.TrainingCourseItemCode,
-                                                               s.GroupCode, s.SubGroupNum)}];
+                const int n = ++perMember[{
+                    s.LinkCode, kindKey(s.TrainingCourseItemCode, s.GroupCode, s.SubGroupNum)}];
                 units[size_t(*at)].sittings = std::max(units[size_t(*at)].sittings, n);
             } else {
-                auto [it, fresh] = byKind.try_emplace(
-                    std::tuple{s.ScienceCode, s.TeacherCode, s.GroupCode, s.SubGroupNum, s.RoomCode},
-                    int(units.size()));
+                auto [it, fresh] =
+                    byKind.try_emplace(std::tuple{s.ScienceCode, s.TeacherCode, s.GroupCode,
+                                                  s.SubGroupNum, s.RoomCode},
+                                       int(units.size()));
                 if (fresh) units.push_back(Unit{s, {}, 0, 0, {}, 0, {}, {}});
                 at = &it->second;
                 ++units[size_t(*at)].sittings;
@@ -98,7 +110,8 @@ public:
             ++units[size_t(*at)].lessons;
         }
         std::map<Short, std::set<int>> counts; // link -> lessons per member
-        for (const auto& [key, n] : perMember) counts[key.first].insert(n);
+        for (const auto& [key, n] : perMember)
+            counts[key.first].insert(n);
         for (Unit& u : units) {
             if (u.first.LinkCode > 0) {
                 m.build(u.first, u.q);
@@ -153,7 +166,8 @@ public:
     }
     QStringList reasonLines(const Unit& u) const {
         std::vector<std::pair<int, QString>> v;
-        for (const auto& [text, n] : u.refused) v.push_back({n, text});
+        for (const auto& [text, n] : u.refused)
+            v.push_back({n, text});
         std::stable_sort(v.begin(), v.end(), [](auto& a, auto& b) { return a.first > b.first; });
         QStringList out;
         for (const auto& [n, text] : v)
@@ -168,8 +182,8 @@ public:
         f.object = object;
         f.need = need;
         f.free = free;
-        f.severity = need > free ? CheckFinding::Severity::Impossible
-                                 : CheckFinding::Severity::Tight;
+        f.severity =
+            need > free ? CheckFinding::Severity::Impossible : CheckFinding::Severity::Tight;
         std::set<Short> t, g, s;
         for (int i : concerned) {
             const Unit& u = units[size_t(i)];
@@ -209,8 +223,10 @@ public:
             } else if (worthTelling(u.sittings, u.nAdm)) {
                 CheckFinding f =
                     finding(CheckFinding::Kind::Lessons, u.name, u.sittings, u.nAdm, {i});
-                f.text = QStringLiteral("%1: %2 ч. %3").arg(u.name).arg(u.sittings).arg(
-                    freeCellsText(u.nAdm));
+                f.text = QStringLiteral("%1: %2 ч. %3")
+                             .arg(u.name)
+                             .arg(u.sittings)
+                             .arg(freeCellsText(u.nAdm));
                 f.details << QStringLiteral("  Почему остальные клетки не подходят:")
                           << reasonLines(u);
                 place(f, u);
@@ -232,7 +248,8 @@ public:
         std::vector<char> any(size_t(m.nC), 0);
         for (int i : set) {
             need += units[size_t(i)].sittings;
-            for (int c = 0; c < m.nC; ++c) any[size_t(c)] |= units[size_t(i)].adm[size_t(c)];
+            for (int c = 0; c < m.nC; ++c)
+                any[size_t(c)] |= units[size_t(i)].adm[size_t(c)];
         }
         const int free = int(std::count(any.begin(), any.end(), 1));
         if (!worthTelling(need, free)) return;
@@ -299,7 +316,8 @@ public:
             for (const LL& l : u.q) {
                 if (l.lecture || l.roomChoice->rooms.empty()) continue;
                 std::vector<Long> r;
-                for (const RoomRef& rr : l.roomChoice->rooms) r.push_back(rr.code);
+                for (const RoomRef& rr : l.roomChoice->rooms)
+                    r.push_back(rr.code);
                 std::sort(r.begin(), r.end());
                 r.erase(std::unique(r.begin(), r.end()), r.end());
                 if (r.size() > FewRooms) continue;
@@ -316,7 +334,8 @@ public:
                 if (!std::includes(R.begin(), R.end(), mb.rooms.begin(), mb.rooms.end())) continue;
                 need += units[size_t(mb.unit)].sittings;
                 if (std::find(set.begin(), set.end(), mb.unit) == set.end()) set.push_back(mb.unit);
-                for (int c = 0; c < m.nC; ++c) any[size_t(c)] |= units[size_t(mb.unit)].adm[size_t(c)];
+                for (int c = 0; c < m.nC; ++c)
+                    any[size_t(c)] |= units[size_t(mb.unit)].adm[size_t(c)];
             }
             if (set.size() < 2) continue;
             std::sort(set.begin(), set.end());
@@ -331,18 +350,19 @@ public:
             }
             if (!worthTelling(need, free) || !told.insert(set).second) continue;
             QStringList nos;
-            for (Long r : R) nos << names::rtrim(names::roomNo(m.dict, r));
-            const QString object = (R.size() == 1 ? QStringLiteral("кабинет ")
-                                                  : QStringLiteral("кабинеты ")) +
-                                   nos.join(QStringLiteral(", "));
+            for (Long r : R)
+                nos << names::rtrim(names::roomNo(m.dict, r));
+            const QString object =
+                (R.size() == 1 ? QStringLiteral("кабинет ") : QStringLiteral("кабинеты ")) +
+                nos.join(QStringLiteral(", "));
             CheckFinding f = finding(CheckFinding::Kind::Rooms, object, need, free, set);
             f.objectType = ObjectType::Room;
             f.objectCode = R.front();
-            f.text = QStringLiteral("%1: %2 ч. на %3 кабинетов")
-                         .arg(object)
-                         .arg(need)
-                         .arg(plural(free, "свободную клетку", "свободные клетки",
-                                     "свободных клеток"));
+            f.text =
+                QStringLiteral("%1: %2 ч. на %3 кабинетов")
+                    .arg(object)
+                    .arg(need)
+                    .arg(plural(free, "свободную клетку", "свободные клетки", "свободных клеток"));
             out.push_back(f);
         }
     }
@@ -358,8 +378,7 @@ public:
             if (l.cycleMax > 0) of[{l.O.GroupCode, l.cycle}].push_back(i);
         }
         QHash<Short, QString> cycleNames;
-        for (const ScienceCycle& c :
-             m.dict.access<ScienceCycle>().all(ScienceCycle::CycleCodeKey))
+        for (const ScienceCycle& c : m.dict.access<ScienceCycle>().all(ScienceCycle::CycleCodeKey))
             cycleNames.insert(c.CycleCode, names::rtrim(c.CycleName));
         for (const auto& [key, set] : of) {
             const int max = units[size_t(set.front())].q.front().cycleMax;
@@ -393,10 +412,14 @@ bool concerns(const CheckFinding& f, short kind, short code) {
         return std::find(v.begin(), v.end(), code) != v.end();
     };
     switch (kind) {
-    case TaskKind::Teacher: return has(f.teachers);
-    case TaskKind::Group: return has(f.groups);
-    case TaskKind::Science: return has(f.subjects);
-    default: return true;
+    case TaskKind::Teacher:
+        return has(f.teachers);
+    case TaskKind::Group:
+        return has(f.groups);
+    case TaskKind::Science:
+        return has(f.subjects);
+    default:
+        return true;
     }
 }
 
@@ -437,9 +460,9 @@ PlacementCheckResult CheckPlacementData(Dictionary& dict, short kind, short code
     r.ok = dict.access<Schedule>().readOk();
     r.cells = k.m.nC;
     for (const Unit& u : k.units)
-        if (kind == TaskKind::All || concerns(k.finding(CheckFinding::Kind::Lessons, {}, 0, 0,
-                                                        {int(&u - k.units.data())}),
-                                              kind, code))
+        if (kind == TaskKind::All ||
+            concerns(k.finding(CheckFinding::Kind::Lessons, {}, 0, 0, {int(&u - k.units.data())}),
+                     kind, code))
             r.lessons += u.lessons;
     for (CheckFinding& f : k.out)
         if (kind == TaskKind::All || concerns(f, kind, code)) r.findings.push_back(std::move(f));
@@ -487,7 +510,8 @@ trusko::ReportDocument placementCheckReport(const PlacementCheckResult& r) {
     for (const CheckFinding& f : r.findings) {
         trusko::ReportRow row;
         QStringList details;
-        for (const QString& line : f.details) details << line.trimmed();
+        for (const QString& line : f.details)
+            details << line.trimmed();
         row.cells = {f.severityText(), f.object, QString::number(f.need), QString::number(f.free),
                      QStringList(QStringList{f.text} + details).join(trusko::CellLineBreak)};
         row.strong = {{0}, {}, {}, {}, {0}};

@@ -74,7 +74,8 @@ void explain(Dictionary& dict, Engine& engine, Namer& n, const std::vector<Engin
     dict.glo.ScheduleRecord = l.lesson;
     engine.BuildLinkLesQue();
     std::vector<Schedule> members;
-    for (const LinkedLessonsEntry& e : dict.glo.LinkedLessonsQueue.items) members.push_back(e.O);
+    for (const LinkedLessonsEntry& e : dict.glo.LinkedLessonsQueue.items)
+        members.push_back(e.O);
     dict.glo.LinkedLessonsQueue.clear();
     if (l.lesson.LinkCode > 0) {
         LsnLink k;
@@ -137,14 +138,16 @@ void explain(Dictionary& dict, Engine& engine, Namer& n, const std::vector<Engin
                         add(at(Schedule::RoomKey, w));
                     }
                     break;
-                case Busy::None: break;
+                case Busy::None:
+                    break;
                 }
             }
         }
     }
     for (auto& [text, v] : reasons) {
         UnplacedLesson::Reason r{text, v.first, {}};
-        for (const auto& [who, k] : v.second) r.occupants.push_back({who, k});
+        for (const auto& [who, k] : v.second)
+            r.occupants.push_back({who, k});
         std::stable_sort(r.occupants.begin(), r.occupants.end(),
                          [](const auto& a, const auto& b) { return a.second > b.second; });
         l.reasons.push_back(std::move(r));
@@ -186,25 +189,38 @@ std::vector<UnplacedLesson> ExplainUnplaced(Dictionary& dict, short kind, short 
     Schedule::Key key = Schedule::WeekDayLessonKey;
     int leading = 3;
     switch (kind) {
-    case TaskKind::Teacher: key = Schedule::TeacherKey; from.TeacherCode = code; leading = 1; break;
-    case TaskKind::Group: key = Schedule::GroupKey; from.GroupCode = code; leading = 1; break;
-    case TaskKind::Science: key = Schedule::ScienceKey; from.ScienceCode = code; leading = 1; break;
-    default: break;
+    case TaskKind::Teacher:
+        key = Schedule::TeacherKey;
+        from.TeacherCode = code;
+        leading = 1;
+        break;
+    case TaskKind::Group:
+        key = Schedule::GroupKey;
+        from.GroupCode = code;
+        leading = 1;
+        break;
+    case TaskKind::Science:
+        key = Schedule::ScienceKey;
+        from.ScienceCode = code;
+        leading = 1;
+        break;
+    default:
+        break;
     }
     std::map<std::tuple<Short, Short, Short, Short, Short, Long>, size_t> kinds;
     std::map<std::pair<Short, std::tuple<Short, Short, Short>>, int> perMember;
     sch.forEach(key, from, leading, [&](const Schedule& s) {
         if (!s.isUnplaced()) return true;
-        const auto k = s.LinkCode > 0 ? std::tuple{s.LinkCode, Short(0), Short(0), Short(0),
-                                                   Short(0), Long(0)}
-                                      : std::tuple{Short(0), s.ScienceCode, s.TeacherCode,
-                                                   s.GroupCode, s.SubGroupNum, s.RoomCode};
+        const auto k = s.LinkCode > 0
+                           ? std::tuple{s.LinkCode, Short(0), Short(0), Short(0), Short(0), Long(0)}
+                           : std::tuple{Short(0),    s.ScienceCode, s.TeacherCode,
+                                        s.GroupCode, s.SubGroupNum, s.RoomCode};
         auto [it, fresh] = kinds.try_emplace(k, out.size());
         if (fresh) out.push_back(UnplacedLesson{s, 0, {}, {}, 0});
         UnplacedLesson& l = out[it->second];
         if (s.LinkCode > 0) {
-            const int c = ++perMember[{s.LinkCode, {s.TrainingCourseItemCode, s.GroupCode,
-                                                     s.SubGroupNum}}];
+            const int c =
+                ++perMember[{s.LinkCode, {s.TrainingCourseItemCode, s.GroupCode, s.SubGroupNum}}];
             l.count = std::max(l.count, c);
         } else {
             ++l.count;
@@ -214,7 +230,8 @@ std::vector<UnplacedLesson> ExplainUnplaced(Dictionary& dict, short kind, short 
 
     const Schedule inHand = dict.glo.ScheduleRecord;
     const std::vector<Engine::Cell> cells = engine.cells();
-    for (UnplacedLesson& l : out) explain(dict, engine, n, cells, l);
+    for (UnplacedLesson& l : out)
+        explain(dict, engine, n, cells, l);
     dict.glo.ScheduleRecord = inHand;
     return out;
 }
@@ -228,7 +245,8 @@ QStringList unplacedReasonLines(const UnplacedLesson& l, int occupants) {
         int shown = 0;
         for (const auto& [who, k] : r.occupants) {
             if (shown++ == occupants) break;
-            out << QStringLiteral("      %1 — %2").arg(who, plural(k, "клетка", "клетки", "клеток"));
+            out << QStringLiteral("      %1 — %2")
+                       .arg(who, plural(k, "клетка", "клетки", "клеток"));
         }
     }
     if (l.openCells > 0)
@@ -239,7 +257,8 @@ QStringList unplacedReasonLines(const UnplacedLesson& l, int occupants) {
 QStringList unplacedReasonsLines(const std::vector<UnplacedLesson>& lessons, int occupants) {
     QStringList out;
     out << QStringLiteral("Почему не расставлено: видов уроков %1.").arg(lessons.size());
-    for (const UnplacedLesson& l : lessons) out << unplacedReasonLines(l, occupants);
+    for (const UnplacedLesson& l : lessons)
+        out << unplacedReasonLines(l, occupants);
     return out;
 }
 
@@ -255,7 +274,8 @@ trusko::ReportDocument unplacedReasonsReport(const std::vector<UnplacedLesson>& 
     for (const UnplacedLesson& l : lessons) {
         trusko::ReportRow row;
         QStringList lines = unplacedReasonLines(l, 3).mid(1);
-        for (QString& s : lines) s = s.trimmed();
+        for (QString& s : lines)
+            s = s.trimmed();
         row.cells = {l.name, QString::number(l.count), lines.join(trusko::CellLineBreak)};
         set.rows.push_back(std::move(row));
     }

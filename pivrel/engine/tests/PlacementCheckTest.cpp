@@ -217,14 +217,15 @@ TEST(PlacementCheck, EachInjectedImpossibilityIsFoundNamedAndConfirmedByCounting
                             cells[i].section(' ', 0, 0).toShort(), cells[i].section(' ', 1));
              }
              // No cell where none of the link's teachers is forbidden.
-             EXPECT_EQ(q.num(QStringLiteral(
-                               "SELECT count(*) FROM days.DAYS d, lessonbell.LESSONBELL b WHERE "
-                               "NOT EXISTS (SELECT 1 FROM restriction.RESTRICTION r JOIN "
-                               "schedule.SCHEDULE s ON s.LinkCode = %1 AND r.ObjectType = 4 AND "
-                               "r.ObjectCode = s.TeacherCode WHERE r.DaySeqNumber = "
-                               "d.DaySeqNumber AND r.LessonNo = b.LessonNo AND r.Restriction >= 2)")
-                               .arg(link)),
-                       0);
+             EXPECT_EQ(
+                 q.num(QStringLiteral(
+                           "SELECT count(*) FROM days.DAYS d, lessonbell.LESSONBELL b WHERE "
+                           "NOT EXISTS (SELECT 1 FROM restriction.RESTRICTION r JOIN "
+                           "schedule.SCHEDULE s ON s.LinkCode = %1 AND r.ObjectType = 4 AND "
+                           "r.ObjectCode = s.TeacherCode WHERE r.DaySeqNumber = "
+                           "d.DaySeqNumber AND r.LessonNo = b.LessonNo AND r.Restriction >= 2)")
+                           .arg(link)),
+                 0);
              *kind = CheckFinding::Kind::NoCell;
              *type = 0;
              *code = 0;
@@ -300,7 +301,8 @@ TEST(UnplacedReasons, AfterARunEachLessonLeftHasTheEnginesReasonsOnEveryCell) {
         for (Short teacher = 1; teacher <= 30; teacher += 3)
             for (Short day = 1; day <= 3; ++day)
                 for (const char* lesson : {"  1", "  2", "  3"})
-                    forbid(t.dict(), ObjectType::Teacher, teacher, day, QString::fromLatin1(lesson));
+                    forbid(t.dict(), ObjectType::Teacher, teacher, day,
+                           QString::fromLatin1(lesson));
     }
     t.ui.otherwise = Yes;
     RecordingRunHost host;
@@ -319,7 +321,8 @@ TEST(UnplacedReasons, AfterARunEachLessonLeftHasTheEnginesReasonsOnEveryCell) {
                                              "AND LessonNo = ''")));
 
     std::vector<std::unique_ptr<FileUse>> uses;
-    for (FileId id : Engine::files()) uses.push_back(std::make_unique<FileUse>(t.store(), id));
+    for (FileId id : Engine::files())
+        uses.push_back(std::make_unique<FileUse>(t.store(), id));
     Engine engine(t.dict());
     for (const UnplacedLesson& l : why) {
         SCOPED_TRACE(l.name.toStdString());
@@ -329,7 +332,8 @@ TEST(UnplacedReasons, AfterARunEachLessonLeftHasTheEnginesReasonsOnEveryCell) {
             t.glo().ScheduleRecord = l.lesson;
             const QStringList texts = engine.refusalsAt(c.week, c.day, c.lessonNo, 0, true);
             open += texts.isEmpty() ? 1 : 0;
-            for (const QString& text : texts) ++expected[text];
+            for (const QString& text : texts)
+                ++expected[text];
         }
         std::map<QString, int> given;
         int previous = INT_MAX;
@@ -338,7 +342,8 @@ TEST(UnplacedReasons, AfterARunEachLessonLeftHasTheEnginesReasonsOnEveryCell) {
             EXPECT_LE(r.cells, previous); // most cells first
             previous = r.cells;
             // A busy teacher, group or room is there because lessons are: they are named.
-            if (r.text.contains(QStringLiteral("занятости"))) EXPECT_FALSE(r.occupants.empty()) << r.text.toStdString();
+            if (r.text.contains(QStringLiteral("занятости")))
+                EXPECT_FALSE(r.occupants.empty()) << r.text.toStdString();
         }
         EXPECT_EQ(given, expected);
         EXPECT_EQ(l.openCells, open);

@@ -68,11 +68,10 @@ void PlacementCheckWindow::check() {
         return;
     }
     const int impossible = result_.impossible();
-    summary_->setText(
-        QStringLiteral("Уроков к расстановке: %1. Невозможно: %2, тесно: %3.")
-            .arg(result_.lessons)
-            .arg(impossible)
-            .arg(int(result_.findings.size()) - impossible));
+    summary_->setText(QStringLiteral("Уроков к расстановке: %1. Невозможно: %2, тесно: %3.")
+                          .arg(result_.lessons)
+                          .arg(impossible)
+                          .arg(int(result_.findings.size()) - impossible));
     for (const CheckFinding& f : result_.findings) {
         auto* item = new QTreeWidgetItem(list_, {f.severityText(), f.text});
         if (f.severity == CheckFinding::Severity::Impossible) {
@@ -91,9 +90,9 @@ void PlacementCheckWindow::showDetails() {
         return;
     }
     const CheckFinding& f = result_.findings[size_t(i)];
-    details_->setPlainText(QStringList(QStringList{f.severityText() + QStringLiteral(": ") + f.text} +
-                                       f.details)
-                               .join(QLatin1Char('\n')));
+    details_->setPlainText(
+        QStringList(QStringList{f.severityText() + QStringLiteral(": ") + f.text} + f.details)
+            .join(QLatin1Char('\n')));
 }
 
 void PlacementCheckWindow::goTo(int finding) {

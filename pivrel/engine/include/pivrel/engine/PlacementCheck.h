@@ -42,7 +42,7 @@ struct CheckFinding {
     int need = 0; ///< hours (sittings of a link) to place
     int free = 0; ///< cells (for rooms: room cells) where they could go
     QString text; ///< the finding in one line: "Иванова И.И.: 27 ч. на 24 свободные клетки"
-    QStringList details; ///< the lessons concerned, the reasons per refused cell
+    QStringList details;                   ///< the lessons concerned, the reasons per refused cell
     std::vector<tamsel::Schedule> lessons; ///< one lesson of each kind concerned
     std::vector<tamsel::Short> teachers, groups, subjects; ///< every object concerned
 

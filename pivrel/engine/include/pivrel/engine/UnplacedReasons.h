@@ -23,7 +23,7 @@ namespace pivrel {
 struct UnplacedLesson {
     tamsel::Schedule lesson; ///< the first unplaced lesson of its kind (or of its link)
     int count = 0;           ///< unplaced lessons of the kind (sittings of a link)
-    QString name;            ///< "5-А Математика (Иванова И.И.)", "Связь «…»"
+    QString name; ///< "5-А Математика (Иванова И.И.)", "Связь «…»"
     struct Reason {
         QString text; ///< the engine's own text
         int cells = 0;
