@@ -78,10 +78,11 @@ public:
     FastPlacement::Model m;
     std::vector<Unit> units;
     std::vector<CheckFinding> out;
+    QHash<Short, QString> groupNames; ///< as the lists show them ("5-А")
 
     QString teacher(Short c) const { return names::rtrim(m.teacherNames.value(c)); }
     QString group(Short g, Short sub) const {
-        return names::rtrim(m.groupIds.value(g)) + FormatSubGroup(m.dict.glo, sub);
+        return groupNames.value(g) + FormatSubGroup(m.dict.glo, sub);
     }
 
     void gather() {
@@ -444,12 +445,14 @@ int PlacementCheckResult::impossible() const {
 PlacementCheckResult CheckPlacementData(Dictionary& dict, short kind, short code) {
     PlacementCheckResult r;
     std::vector<std::unique_ptr<FileUse>> uses;
-    for (FileId id : {FileId::Room, FileId::ScienceCycle}) {
+    for (FileId id : {FileId::Room, FileId::ScienceCycle, FileId::Group}) {
         uses.push_back(std::make_unique<FileUse>(dict.store(), id));
         if (!*uses.back()) return r;
     }
     Checker k(dict);
     if (!k.m.loadData()) return r;
+    for (const Group& g : dict.access<Group>().all(Group::GroupCodeKey))
+        k.groupNames.insert(g.GroupCode, g.GroupId());
     k.gather();
     k.judge();
     k.kinds();

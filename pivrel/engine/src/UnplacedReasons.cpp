@@ -24,7 +24,7 @@ class Namer {
 public:
     explicit Namer(Dictionary& d) : dict(d) {}
     Dictionary& dict;
-    QHash<Short, QString> teachers, groups, sciences;
+    QHash<Short, QString> teachers, groups, padded, sciences;
     QHash<Long, QString> rooms;
     const QString& teacher(Short c) {
         auto it = teachers.find(c);
@@ -33,9 +33,20 @@ public:
                                       : QStringLiteral("без учителя"));
         return *it;
     }
+    /// As the lists show it ("5-А").
     const QString& group(Short c) {
         auto it = groups.find(c);
-        if (it == groups.end()) it = groups.insert(c, names::rtrim(names::groupId(dict, c)));
+        if (it == groups.end()) {
+            Group k;
+            k.GroupCode = c;
+            it = groups.insert(c, dict.access<Group>().fetch(Group::GroupCodeKey, k).GroupId());
+        }
+        return *it;
+    }
+    /// As the engine's texts write it (padded to its width, "5 -А").
+    const QString& groupInText(Short c) {
+        auto it = padded.find(c);
+        if (it == padded.end()) it = padded.insert(c, names::rtrim(names::groupId(dict, c)));
         return *it;
     }
     const QString& science(Short c) {
@@ -125,7 +136,7 @@ void explain(Dictionary& dict, Engine& engine, Namer& n, const std::vector<Engin
                     add(at(Schedule::TeacherKey, w));
                     break;
                 case Busy::Group:
-                    if (!text.contains(n.group(m.GroupCode))) break;
+                    if (!text.contains(n.groupInText(m.GroupCode))) break;
                     w.GroupCode = m.GroupCode;
                     add(at(Schedule::GroupDayLessGrKey, w));
                     break;
