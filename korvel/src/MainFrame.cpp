@@ -235,6 +235,8 @@ void MainFrame::buildMenus() {
     autoItem->setIcon(icon(QStringLiteral("auto")));
     autoItem->setObjectName(QStringLiteral("AutoPivrel"));
     placing->addAction(autoItem);
+    procedureItem(placing, u("Проверка данных для расстановки…"),
+                  QStringLiteral("PlacementCheck"));
     procedureItem(placing, u("Нерасставленные уроки ..."), QStringLiteral("UnplacedLessons"))
         ->setIcon(icon(QStringLiteral("unplaced")));
     procedureItem(placing, u("Расстановка уроков (компактная) ..."),

@@ -1,6 +1,7 @@
 #include "pivrel/Pivrel.h"
 
 #include "pivrel/engine/AutoPivrel.h"
+#include "pivrel/engine/PlacementCheckWindow.h"
 #include "pivrel/timetable/Overviews.h"
 #include "pivrel/timetable/PivrelLessons.h"
 #include "pivrel/timetable/UnplacedLessons.h"
@@ -18,6 +19,15 @@ void Init(tamsel::Dictionary& dict, tamsel::ErrorReporter*, tamsel::IniFile*) {
         return new AutoPivrel(d, [&d](int type) { d.windows.postToFrame(type); });
     };
     dict.procedures.add(AutoPivrel::procedureName(), autoPivrel);
+
+    tamsel::Procedure check;
+    check.kind = tamsel::Procedure::Window;
+    check.singleInstance = true;
+    check.wantsRefresh = false; // a check is a snapshot: "Проверить" counts again
+    check.start = [](tamsel::Dictionary& d, const tamsel::ProcedureCall&) -> QObject* {
+        return new PlacementCheckWindow(d);
+    };
+    dict.procedures.add(PlacementCheckWindow::procedureName(), check);
 
     // Several grids may be open at once, each on its own object and cell size.
     tamsel::Procedure grid;

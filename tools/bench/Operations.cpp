@@ -4,6 +4,7 @@
 #include "hestor/Archive.h"
 #include "hestor/ExportSchedule.h"
 #include "pivrel/engine/AutoPlacement.h"
+#include "pivrel/engine/PlacementCheck.h"
 #include "pivrel/timetable/Overviews.h"
 #include "pivrel/timetable/PivrelLessons.h"
 #include "tamsel/Dictionary.h"
@@ -198,6 +199,27 @@ bool smallOnly(const sample::SampleOptions& o) {
 /// The three phases and the repair phase after them.
 void placeAndRepair(RunContext& ctx) {
     placeAll(ctx, pivrel::EnginePath::Fast, true);
+}
+
+/// The check of the data before a placement, from opening the files to its findings.
+void checkData(RunContext& ctx) {
+    pivrel::PlacementCheckResult r;
+    ctx.start();
+    {
+        Dictionary dict(ctx.dir);
+        if (!openSample(dict, ctx)) return;
+        r = pivrel::CheckPlacementData(dict);
+        dict.store().closeAll();
+    }
+    ctx.stop();
+    if (!r.ok) {
+        ctx.error = u("данные не прочитаны");
+        return;
+    }
+    ctx.note = u("уроков %1, невозможно %2, тесно %3")
+                   .arg(r.lessons)
+                   .arg(r.impossible())
+                   .arg(int(r.findings.size()) - r.impossible());
 }
 
 bool extraLargeOnly(const sample::SampleOptions& o) {
@@ -470,6 +492,7 @@ const std::vector<Operation>& operations() {
          true},
         {"planted-repair", "Авторасстановка с доводкой, школа с решением", true, &placeAndRepair,
          nullptr, false, true},
+        {"check", "Проверка данных для расстановки", true, &checkData},
         {"variants", "ProcessNewLessonSelection (1 урок)", true, &lessonVariants},
         {"grid-open", "Открытие сетки (все недели)", true, &gridOpen, nullptr, true},
         {"grid-refresh", "Обновление всех ячеек сетки", true, &gridRefresh, nullptr, true},

@@ -10,7 +10,8 @@
 namespace cli {
 
 /// Exit statuses.
-enum Exit { Success = 0, Failure = 1, BadUsage = 2 };
+/// Impossible: the data check found what makes a complete timetable impossible.
+enum Exit { Success = 0, Failure = 1, BadUsage = 2, Impossible = 3 };
 
 /// Where a command writes: results to `out`, messages and errors to `err`.
 struct Console {
@@ -36,6 +37,7 @@ int dispatch(const QStringList& args, Console& io);
 const Command& sampleCommand();
 const Command& infoCommand();
 const Command& placeCommand();
+const Command& checkCommand();
 const Command& reportCommand();
 const Command& exportCommand();
 const Command& archiveCommand();

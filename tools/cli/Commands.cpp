@@ -7,6 +7,7 @@ const std::vector<Command>& commands() {
     static const std::vector<Command> table{
         sampleCommand(),
         infoCommand(),
+        checkCommand(),
         placeCommand(),
         reportCommand(),
         exportCommand(),

@@ -6,6 +6,7 @@
 #include "DataFiles.h"
 
 #include "pivrel/engine/AutoPlacement.h"
+#include "pivrel/engine/UnplacedReasons.h"
 #include "tamsel/Dictionary.h"
 
 #include <QDir>
@@ -107,7 +108,7 @@ bool objectExists(tamsel::Dictionary& dict, short kind, short code, bool* readab
 
 int run(const QStringList& argv, Console& io) {
     Args args(argv, {u("teacher"), u("group"), u("subject"), u("answer"), u("seconds")},
-              {u("repair")});
+              {u("repair"), u("why")});
     qint64 seconds = pivrel::AutoPlacement::DefaultRepairSeconds;
     if (args.ok()) args.integer(u("seconds"), seconds, 1, 3600, &seconds);
     QString problem = args.error();
@@ -196,6 +197,15 @@ int run(const QStringList& argv, Console& io) {
     dict.store().closeAll();
     using End = pivrel::PlacementResult::End;
     host.finish(r.end == End::Finished);
+    // Why each lesson left is left: read after the run, from what it wrote.
+    if (args.has(u("why")) && r.left > 0 && r.end != End::Failed && r.end != End::Aborted) {
+        io.out << '\n';
+        for (const QString& line : pivrel::unplacedReasonsLines(
+                 pivrel::ExplainUnplaced(dict, kind, static_cast<short>(code))))
+            io.out << line << '\n';
+        io.out.flush();
+        dict.store().closeAll();
+    }
     switch (r.end) {
     case End::Finished:
         return Success;
@@ -226,14 +236,16 @@ const Command& placeCommand() {
     static const Command c{
         "place", "автоматическая расстановка уроков",
         "Использование: korvel-cli place ПАПКА [--teacher КОД | --group КОД | --subject КОД]\n"
-        "                                [--answer yes|no] [--repair [--seconds N]]\n"
+        "                                [--answer yes|no] [--repair [--seconds N]] [--why]\n"
         "Расставляет нерасставленные уроки учителя, группы, предмета или все уроки, как окно\n"
         "«Автоматическая расстановка уроков», и печатает строки хода расстановки. Если не все\n"
         "уроки могут быть расставлены, вопрос о продолжении получает ответ --answer (без него —\n"
         "«Нет», как в окне). Тот же ответ получает предложение составить недостающие списки\n"
         "кабинетов учителей, без которых их уроки не расставить. С --repair оставшиеся уроки доводятся до места перестановкой\n"
         "уроков, расставленных этим запуском (не дольше N секунд, по умолчанию 10); уроки,\n"
-        "расставленные раньше, остаются на местах.\n",
+        "расставленные раньше, остаются на местах. С --why после итога печатается, почему не\n"
+        "расставлен каждый оставшийся урок: сколько клеток закрыла каждая причина и какие уроки\n"
+        "их занимают.\n",
         &run};
     return c;
 }

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <map>
@@ -466,4 +467,83 @@ TEST(Cli, EachCommandFailsWithItsStatusAndLastLine) {
                 << call << ": " << name.toStdString() << " was changed";
     }
     EXPECT_FALSE(QFileInfo::exists(tmp.filePath(u("r.pdf"))));
+}
+
+// The data check and the reasons after a placement, on a school built around a complete
+// timetable into which one subject forbidden everywhere was put.
+TEST(Cli, CheckProvesWhatCannotBePlacedAndPlaceWhySaysWhyItIsLeft) {
+    QTemporaryDir tmp;
+    const QString dir = tmp.filePath(QStringLiteral("school"));
+    ASSERT_EQ(korvelCli({QStringLiteral("sample"), QStringLiteral("--size"),
+                         QStringLiteral("small"), QStringLiteral("--planted"),
+                         QStringLiteral("1.0"), dir})
+                  .status,
+              cli::Success);
+    const CliRun clean = korvelCli({QStringLiteral("check"), dir});
+    EXPECT_EQ(clean.status, cli::Success) << clean.err.toStdString();
+    EXPECT_TRUE(clean.out.contains(u("Невозможно: 0, тесно: "))) << clean.out.toStdString();
+
+    const int subject = scalar(dir, "SELECT min(ScienceCode) FROM SCHEDULE WHERE LinkCode = 0");
+    const int hours =
+        scalar(dir, QByteArray("SELECT count(*) FROM SCHEDULE WHERE ScienceCode = ") +
+                        QByteArray::number(subject));
+    const int cells = scalar(dir, "SELECT count(*) FROM day.DAYS, bell.LESSONBELL");
+    exec(dir, "Restriction.db",
+         "ATTACH '" + QDir(dir).filePath(QStringLiteral("Days.db")).toUtf8() + "' AS d; ATTACH '" +
+             QDir(dir).filePath(QStringLiteral("LessonBell.db")).toUtf8() +
+             "' AS b; INSERT OR REPLACE INTO RESTRICTION (ObjectType, ObjectCode, Week, "
+             "DaySeqNumber, LessonNo, LessonNo_norm, Restriction) SELECT 3, " +
+             QByteArray::number(subject) +
+             ", 1, d.DaySeqNumber, b.LessonNo, b.LessonNo_norm, 2 FROM d.DAYS d, b.LESSONBELL b");
+    const QByteArray before = [&] {
+        QFile f(QDir(dir).filePath(QStringLiteral("Schedule.db")));
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+
+    // The PDF lays out text, which takes a GUI application, as the tool's own main makes one.
+    static int argc = 1;
+    static char name[] = "test";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication* gui = QCoreApplication::instance() ? nullptr : new QGuiApplication(argc, argv);
+    (void)gui;
+    const QString pdf = tmp.filePath(QStringLiteral("check.pdf"));
+    const CliRun found = korvelCli({QStringLiteral("check"), dir, QStringLiteral("--subject"),
+                                    QString::number(subject), QStringLiteral("--pdf"), pdf});
+    EXPECT_EQ(found.status, cli::Impossible);
+    const QStringList lines = found.out.split(QLatin1Char('\n'));
+    // Proven impossibilities first: the subject's kinds, each with no cell at all and why.
+    EXPECT_TRUE(lines.value(3).startsWith(u("невозможно "))) << found.out.toStdString();
+    EXPECT_TRUE(lines.value(3).contains(u(": нет ни одной допустимой клетки")));
+    EXPECT_TRUE(found.out.contains(u("    запрещено для предмета: %1 ").arg(cells)))
+        << found.out.toStdString();
+    EXPECT_TRUE(lastLine(found.err).startsWith(u("korvel-cli check: расставить все уроки невозможно: ")));
+    QFile written(pdf);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.read(5) == "%PDF-");
+    EXPECT_EQ(korvelCli({QStringLiteral("check"), dir, QStringLiteral("--pdf"),
+                         QDir(dir).filePath(QStringLiteral("Schedule.db"))})
+                  .status,
+              cli::Failure)
+        << "a data file is no output";
+    {
+        QFile f(QDir(dir).filePath(QStringLiteral("Schedule.db")));
+        f.open(QIODevice::ReadOnly);
+        EXPECT_TRUE(f.readAll() == before) << "the check only reads";
+    }
+
+    const CliRun placed = korvelCli(
+        {QStringLiteral("place"), dir, QStringLiteral("--answer"), QStringLiteral("yes"),
+         QStringLiteral("--why")});
+    EXPECT_EQ(placed.status, cli::Success) << placed.err.toStdString();
+    const QString after = placed.out.section(u("Итог: "), 1);
+    EXPECT_TRUE(after.contains(u("Почему не расставлено: видов уроков "))) << after.toStdString();
+    // Every lesson of the subject is left, each refused in every cell by the subject's cells.
+    EXPECT_GE(after.count(u("Размещение уроков невозможно из-за ограничений по предмету ")), 1);
+    EXPECT_EQ(after.count(QRegularExpression(u("ограничений по предмету [^:\n]+: %1 ").arg(cells))),
+              after.count(u("ограничений по предмету ")));
+    EXPECT_EQ(scalar(dir, QByteArray("SELECT count(*) FROM p WHERE ScienceCode = ") +
+                              QByteArray::number(subject)),
+              0);
+    EXPECT_GT(hours, 0);
 }

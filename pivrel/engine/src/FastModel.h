@@ -158,6 +158,8 @@ using namespace fast;
 struct FastPlacement::Model {
     Dictionary& dict;
     explicit Model(Dictionary& d) : dict(d) {}
+    /// Reads cells, reference data, restrictions and every lesson; false when a file fails.
+    bool loadData();
 
     // Cells
     int nW = 0, nD = 0, nL = 0, nC = 0;

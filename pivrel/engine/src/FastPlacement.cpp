@@ -9,31 +9,36 @@ FastPlacement::FastPlacement(Dictionary& dict, PlacementLog& log)
 
 FastPlacement::~FastPlacement() = default;
 
-bool FastPlacement::load() {
-    Model& m = *m_;
+bool FastPlacement::Model::loadData() {
     std::vector<std::unique_ptr<FileUse>> uses;
     for (FileId id : {FileId::Days, FileId::LessonBell, FileId::Group, FileId::ScienceCycle,
                       FileId::Science, FileId::Teacher, FileId::RoomList, FileId::Schedule,
                       FileId::Restriction, FileId::LsnLink, FileId::LsnLinkComp}) {
-        uses.push_back(std::make_unique<FileUse>(dict_.store(), id));
+        uses.push_back(std::make_unique<FileUse>(dict.store(), id));
         if (!*uses.back()) return false;
     }
-    m.loadCells();
-    m.loadReference();
-    for (const Restriction& r : dict_.access<Restriction>().all(Restriction::ObjectIdKey))
-        m.addRestriction(r);
+    loadCells();
+    loadReference();
+    for (const Restriction& r : dict.access<Restriction>().all(Restriction::ObjectIdKey))
+        addRestriction(r);
     // Row order, so that every per-kind list is in row order too.
-    const auto all = dict_.access<Schedule>().all(Schedule::LinkCodeKey);
+    const auto all = dict.access<Schedule>().all(Schedule::LinkCodeKey);
     std::vector<const Schedule*> byRow;
     byRow.reserve(all.size());
     for (const Schedule& s : all)
         byRow.push_back(&s);
     std::sort(byRow.begin(), byRow.end(),
               [](const Schedule* a, const Schedule* b) { return a->rowId < b->rowId; });
-    m.recs.reserve(all.size());
+    recs.reserve(all.size());
     for (const Schedule* s : byRow)
-        m.addRecord(*s);
-    m.placedByRun.assign(m.recs.size(), 0);
+        addRecord(*s);
+    placedByRun.assign(recs.size(), 0);
+    return true;
+}
+
+bool FastPlacement::load() {
+    Model& m = *m_;
+    if (!m.loadData()) return false;
 
     // Tasks from the queue as phase 1 left it: in link-code and kind order.
     const auto& tq = dict_.glo.TaskQueue.items;

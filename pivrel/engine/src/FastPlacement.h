@@ -39,8 +39,9 @@ public:
     /// Loads only what the variants of `lesson` need (its teacher, group, rooms, link).
     bool loadFor(const tamsel::Schedule& lesson);
 
+    struct Model; ///< the in-memory model (FastModel.h); the data check reads it too
+
 private:
-    struct Model;
     std::unique_ptr<Model> m_;
     tamsel::Dictionary& dict_;
     PlacementLog& log_;

@@ -6,6 +6,7 @@
 
 #include "pivrel/Pivrel.h"
 #include "pivrel/engine/AutoPivrel.h"
+#include "pivrel/engine/PlacementCheckWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,7 +17,9 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QPlainTextEdit>
 #include <QTest>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 using namespace tamsel;
@@ -164,4 +167,53 @@ TEST(AutoPivrelWindow, TheRepairBoxFinishesAPlantedSchoolAndIsKept) {
     // A window opened later starts with the box as it was left.
     AutoPivrel again(t.dict(), {});
     EXPECT_TRUE(again.repairBox()->isChecked());
+}
+
+TEST(AutoPivrelWindow, TheCheckNamesWhatCannotFitAndTheRunSaysWhyItIsLeft) {
+    app();
+    TestFolder t;
+    School s(t, 1, 2); // two cells
+    s.science(1, u("Математика"));
+    s.teacher(1, u("Иванова"));
+    s.group(1, u("10"), u("А"));
+    s.room(1, u("101"));
+    s.roomList(1, 1, 1, 10);
+    for (int h = 0; h < 3; ++h) s.lesson(1, 1, 1, 1);
+    t.ui.answers = {Yes};
+    AutoPivrel w(t.dict(), {});
+    w.show();
+    EXPECT_EQ(w.resultTabs()->tabText(1), u("Почему не расставлено"));
+
+    // Before the run: the check, from the window's button, proves that three hours cannot go
+    // into two cells and names the lessons.
+    QTest::mouseClick(w.checkButton(), Qt::LeftButton);
+    auto* check = w.findChild<PlacementCheckWindow*>();
+    ASSERT_TRUE(check);
+    EXPECT_EQ(check->windowTitle(), u("Проверка данных для расстановки"));
+    ASSERT_GE(check->list()->topLevelItemCount(), 1);
+    QTreeWidgetItem* first = check->list()->topLevelItem(0);
+    EXPECT_EQ(first->text(0), u("невозможно"));
+    EXPECT_EQ(first->text(1), u("10-А Математика (Иванова): 3 ч. на 2 свободные клетки"));
+    EXPECT_TRUE(check->details()->toPlainText().contains(u("допустимых клеток 2")));
+    // A double click takes the grids to the group: its lesson is in hand.
+    check->goTo(0);
+    EXPECT_EQ(t.glo().ScheduleRecord.GroupCode, 1);
+    check->close();
+
+    w.tabs()->setCurrentIndex(3);
+    w.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.endText().isEmpty(); }, 5000));
+    ASSERT_EQ(w.whyList()->topLevelItemCount(), 1);
+    QTreeWidgetItem* lesson = w.whyList()->topLevelItem(0);
+    EXPECT_EQ(lesson->text(0), u("10-А Математика (Иванова): 1 ч."));
+    QStringList reasons;
+    for (int i = 0; i < lesson->childCount(); ++i)
+        reasons << lesson->child(i)->text(0) + u(" | ") + lesson->child(i)->text(1) + u(" | ") +
+                       (lesson->child(i)->childCount() ? lesson->child(i)->child(0)->text(0) +
+                                                             u(" ") +
+                                                             lesson->child(i)->child(0)->text(1)
+                                                       : QString());
+    EXPECT_TRUE(reasons.contains(u("Размещение уроков невозможно из-за занятости учителя Иванова | "
+                                   "2 | 10-А Математика (Иванова) 2")))
+        << reasons.join(u("\n")).toStdString();
 }

@@ -1,6 +1,10 @@
 #include "pivrel/engine/AutoPivrel.h"
 
+#include "pivrel/engine/PlacementCheckWindow.h"
+#include "pivrel/engine/UnplacedReasons.h"
 #include "tamsel/Globals.h"
+#include "trusko/Printing.h"
+#include "trusko/Report.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -14,6 +18,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 using namespace tamsel;
@@ -88,6 +93,21 @@ AutoPivrel::AutoPivrel(Dictionary& dict, std::function<void(int)> postToFrame, Q
     QFont mono(QStringLiteral("DejaVu Sans Mono"));
     mono.setStyleHint(QFont::TypeWriter);
     list_->setFont(mono);
+    why_ = new QTreeWidget(this);
+    why_->setHeaderLabels({QStringLiteral("Урок, причина, занимающие уроки"),
+                           QStringLiteral("Клеток")});
+    why_->setAccessibleName(QStringLiteral("Почему не расставлено"));
+    auto* printWhy = new QPushButton(QStringLiteral("Печать..."), this);
+    auto* whyPage = new QWidget(this);
+    auto* whyLayout = new QVBoxLayout(whyPage);
+    whyLayout->setContentsMargins(0, 0, 0, 0);
+    whyLayout->addWidget(why_, 1);
+    whyLayout->addWidget(printWhy, 0, Qt::AlignRight);
+    results_ = new QTabWidget(this);
+    results_->addTab(list_, QStringLiteral("Ход расстановки"));
+    results_->addTab(whyPage, QStringLiteral("Почему не расставлено"));
+    check_ = new QPushButton(QStringLiteral("Проверка данных..."), this);
+    check_->setToolTip(QStringLiteral("Ничего не расставляя, найти, что мешает расставить все уроки"));
     bar_ = new QProgressBar(this);
     startLabel_ = new QLabel(this);
     endLabel_ = new QLabel(this);
@@ -105,12 +125,13 @@ AutoPivrel::AutoPivrel(Dictionary& dict, std::function<void(int)> postToFrame, Q
     auto* side = new QVBoxLayout;
     side->addLayout(clocks);
     side->addStretch();
+    side->addWidget(check_);
     side->addWidget(repair_);
     side->addWidget(start_);
     top->addLayout(side);
     auto* main = new QVBoxLayout(this);
     main->addLayout(top);
-    main->addWidget(list_, 1);
+    main->addWidget(results_, 1);
     main->addWidget(bar_);
 
     fillLists();
@@ -128,6 +149,11 @@ AutoPivrel::AutoPivrel(Dictionary& dict, std::function<void(int)> postToFrame, Q
         kind_ = TaskKind::Group;
     });
     connect(start_, &QPushButton::clicked, this, &AutoPivrel::start);
+    connect(check_, &QPushButton::clicked, this, &AutoPivrel::openCheck);
+    connect(printWhy, &QPushButton::clicked, this, [this] {
+        const trusko::ReportDocument doc = unplacedReasonsReport(reasons_);
+        trusko::PreviewReports(dict_, {&doc}, procedureName(), this);
+    });
     connect(repair_, &QCheckBox::toggled, this, [this](bool on) {
         dict_.settings().setValue(procedureName(), QStringLiteral("Repair"),
                                   on ? QStringLiteral("1") : QStringLiteral("0"));
@@ -255,12 +281,18 @@ void AutoPivrel::run() {
     start_->setEnabled(false);
     tabs_->setEnabled(false);
     list_->clear();
+    why_->clear();
+    reasons_.clear();
+    results_->setCurrentIndex(0);
 
     Host host(*this);
     AutoPlacement placement(dict_, windowHooks(dict_, post_));
     placement.setRepair(repair_->isChecked());
     try {
-        placement.run(kind_, code(), host);
+        const PlacementResult r = placement.run(kind_, code(), host);
+        if (r.left > 0 && r.end != PlacementResult::End::Failed &&
+            r.end != PlacementResult::End::Aborted)
+            explain();
     } catch (const std::exception& e) {
         dict_.ui().tell(procedureName(), QString::fromLocal8Bit(e.what()));
     }
@@ -279,6 +311,33 @@ void AutoPivrel::run() {
     running_ = false;
     emit runFinished();
     if (closeRequested_) close();
+}
+
+void AutoPivrel::explain() {
+    reasons_ = ExplainUnplaced(dict_, kind_, code());
+    for (const UnplacedLesson& l : reasons_) {
+        auto* top = new QTreeWidgetItem(
+            why_, {QStringLiteral("%1: %2 ч.").arg(l.name).arg(l.count), QString()});
+        for (const UnplacedLesson::Reason& r : l.reasons) {
+            auto* reason =
+                new QTreeWidgetItem(top, {r.text.simplified(), QString::number(r.cells)});
+            for (const auto& [who, n] : r.occupants)
+                new QTreeWidgetItem(reason, {who, QString::number(n)});
+        }
+        if (l.openCells > 0)
+            new QTreeWidgetItem(top, {QStringLiteral("Клеток, куда урок можно поставить вручную"),
+                                      QString::number(l.openCells)});
+        top->setExpanded(true);
+    }
+    why_->resizeColumnToContents(1);
+}
+
+void AutoPivrel::openCheck() {
+    // A window of its own beside this one, about what the tabs would place; it only reads.
+    auto* w = new PlacementCheckWindow(dict_, this, kind_, code());
+    w->setWindowFlag(Qt::Window);
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    w->show();
 }
 
 void AutoPivrel::closeEvent(QCloseEvent* e) {

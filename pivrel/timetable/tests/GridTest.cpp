@@ -26,6 +26,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
+#include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -869,6 +870,16 @@ TEST(UnplacedLessonsWindow, ShowAllAndTheLinkMark) {
     EXPECT_EQ(w.list(1)->model()->rowCount(), 2);
     EXPECT_EQ(w.list(2)->model()->rowCount(), 1); // the teacher list never shows it
     EXPECT_EQ(w.list(0)->model()->index(0, 0).data().toString(), u("Английский язык"));
+    // A pick shows why the lesson is left: the engine's reasons over every cell.
+    QTableView* view = w.list(0)->view();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      view->visualRect(view->model()->index(0, 0)).center());
+    EXPECT_EQ(w.why()->toPlainText(),
+              u("5-Б/1 Английский язык (без учителя): 1 ч. не расставлено\n"
+                "  Размещение уроков невозможно: у учителя нет списка кабинетов для предмета "
+                "Английский язык: 6 клеток\n"
+                "  Размещение уроков невозможно из-за занятости учебной группы5 -Б: 1 клетка\n"
+                "      5-Б Математика (Иванова) — 1 клетка"));
     // Columns by tab.
     EXPECT_EQ(w.list(1)->model()->index(0, 0).data().toString(), u("5-А"));
     EXPECT_EQ(w.list(2)->model()->index(0, 0).data().toString(), u("Иванова"));

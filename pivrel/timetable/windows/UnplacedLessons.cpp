@@ -1,6 +1,7 @@
 #include "pivrel/timetable/UnplacedLessons.h"
 
 #include "pivrel/engine/AutoPlacement.h"
+#include "pivrel/engine/UnplacedReasons.h"
 #include "pivrel/timetable/TimetableGrid.h"
 
 #include "tamsel/Events.h"
@@ -8,6 +9,8 @@
 #include "tamsel/widgets/LessonColumns.h"
 
 #include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
@@ -44,8 +47,17 @@ UnplacedLessons::UnplacedLessons(Dictionary& dict, QWidget* parent)
         list(1)->reload();
     });
     connect(tabs_, &QTabWidget::currentChanged, this, [this](int t) { selected(t); });
+    why_ = new QPlainTextEdit(this);
+    why_->setReadOnly(true);
+    why_->setAccessibleName(QStringLiteral("Почему не расставлено"));
+    why_->setPlaceholderText(QStringLiteral("Почему не расставлено"));
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(tabs_);
+    split->addWidget(why_);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(tabs_, 1);
+    layout->addWidget(split, 1);
     layout->addWidget(showAll_);
     setMinimumHeight(140);
     resize(520, 300);
@@ -129,6 +141,8 @@ void UnplacedLessons::selected(int tab) {
     EngineHooks hooks;
     hooks.postToFrame = [this](int type) { dict_.windows.postToFrame(type); };
     ProcessNewLessonSelection(dict_, goTo, lesson, hooks);
+    why_->setPlainText(
+        unplacedReasonLines(ExplainUnplacedLesson(dict_, lessonOf(*r))).join(QLatin1Char('\n')));
     if (dict_.glo.ShowLessonRestrictions) dict_.windows.postToFrame(UserEvent::RefreshGrid);
 }
 

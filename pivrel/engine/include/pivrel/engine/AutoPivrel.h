@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pivrel/engine/AutoPlacement.h"
+#include "pivrel/engine/UnplacedReasons.h"
 
 #include <QElapsedTimer>
 #include <QTime>
@@ -15,6 +16,7 @@ class QProgressBar;
 class QPushButton;
 class QTabWidget;
 class QTimer;
+class QTreeWidget;
 
 namespace pivrel {
 
@@ -48,6 +50,13 @@ public:
     /// "Доводить расстановку до конца".
     QCheckBox* repairBox() const { return repair_; }
     QProgressBar* progressBar() const { return bar_; }
+    /// "Ход расстановки" and "Почему не расставлено".
+    QTabWidget* resultTabs() const { return results_; }
+    /// Each lesson the last run left, with its reasons and the lessons in its way.
+    QTreeWidget* whyList() const { return why_; }
+    const std::vector<UnplacedLesson>& reasons() const { return reasons_; }
+    /// "Проверка данных...": opens the check of the data in a window of its own.
+    QPushButton* checkButton() const { return check_; }
 
     /// "Пуск": the run starts at the next timer tick.
     void start();
@@ -65,6 +74,8 @@ private:
     void applyTab(int index);
     void showClock();
     void fillLists();
+    void explain();
+    void openCheck();
 
     tamsel::Dictionary& dict_;
     std::function<void(int)> post_;
@@ -75,6 +86,10 @@ private:
     QPushButton* start_;
     QCheckBox* repair_;
     QListWidget* list_;
+    QTabWidget* results_;
+    QTreeWidget* why_;
+    QPushButton* check_;
+    std::vector<UnplacedLesson> reasons_;
     QProgressBar* bar_;
     QLabel* startLabel_;
     QLabel* endLabel_;

@@ -3,6 +3,7 @@
 #include "tamsel/widgets/ListWindow.h"
 
 class QCheckBox;
+class QPlainTextEdit;
 class QTabWidget;
 
 namespace pivrel {
@@ -19,6 +20,8 @@ public:
     QTabWidget* tabs() const { return tabs_; }
     QCheckBox* showAll() const { return showAll_; }
     tamsel::RecordList* list(int tab) const { return lists().at(static_cast<size_t>(tab)); }
+    /// Why the selected lesson is not placed: the engine's reasons over every cell.
+    QPlainTextEdit* why() const { return why_; }
 
     /// A lesson dragged from a grid cell and dropped here goes back to the unplaced ones.
     void unplace(tamsel::RowId lesson);
@@ -30,6 +33,7 @@ private:
 
     QTabWidget* tabs_ = nullptr;
     QCheckBox* showAll_ = nullptr;
+    QPlainTextEdit* why_ = nullptr;
     bool dragging_ = false;
     bool refreshMissed_ = false;
 };

@@ -1,0 +1,118 @@
+// korvel-cli check: the check of the data before a placement, printed and optionally as PDF.
+
+#include "Args.h"
+#include "Command.h"
+#include "ConsolePorts.h"
+#include "DataFiles.h"
+
+#include "pivrel/engine/AutoPlacement.h"
+#include "pivrel/engine/PlacementCheck.h"
+#include "trusko/Report.h"
+#include "trusko/ReportRenderer.h"
+
+#include "tamsel/Dictionary.h"
+#include "tamsel/OutputPath.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace cli {
+
+namespace {
+
+QString u(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+int run(const QStringList& argv, Console& io) {
+    Args args(argv, {u("teacher"), u("group"), u("subject"), u("pdf")});
+    QString problem = args.error();
+    if (problem.isEmpty() && args.positional.size() != 1)
+        problem =
+            args.positional.isEmpty() ? u("не указана папка") : u("указано больше одной папки");
+    short kind = pivrel::TaskKind::All;
+    qint64 code = 0;
+    int chosen = 0;
+    for (auto [opt, k] : {std::pair{u("teacher"), pivrel::TaskKind::Teacher},
+                          std::pair{u("group"), pivrel::TaskKind::Group},
+                          std::pair{u("subject"), pivrel::TaskKind::Science}}) {
+        if (!args.has(opt)) continue;
+        ++chosen;
+        kind = k;
+        if (problem.isEmpty() && !args.integer(opt, 0, 1, 32767, &code)) problem = args.error();
+    }
+    if (problem.isEmpty() && chosen > 1)
+        problem = u("укажите не больше одного из --teacher, --group, --subject");
+    if (problem.isEmpty() && args.has(u("pdf")) && args.value(u("pdf")).isEmpty())
+        problem = u("не указан файл --pdf");
+    if (!problem.isEmpty()) {
+        io.err << u("korvel-cli check: ") << problem << u("\nСправка: korvel-cli check --help\n");
+        return BadUsage;
+    }
+    const QString dir = QDir(args.positional.first()).absolutePath();
+    if (!isSchoolFolder(io.err, "check", dir)) return Failure;
+    ConsoleUserInterface ui(io.err);
+    tamsel::Dictionary dict(dir);
+    dict.setUserInterface(ui);
+    // Reading only: no writing lock, so a check runs beside the program.
+    if (!loadSchoolSettings(io.err, "check", dict)) return Failure;
+    std::vector<std::unique_ptr<tamsel::FileUse>> files;
+    QString damaged;
+    if (!openExistingDataFiles(dict, files, &damaged)) {
+        io.err << u("korvel-cli check: проверка не выполнена: файл данных «%1» не читается.\n")
+                      .arg(damaged);
+        return Failure;
+    }
+    QString pdf;
+    if (args.has(u("pdf"))) {
+        pdf = QFileInfo(args.value(u("pdf"))).absoluteFilePath();
+        if (const QString refused = tamsel::OutputPathRefusal(dict, pdf); !refused.isEmpty()) {
+            io.err << u("korvel-cli check: ") << refused << '\n';
+            return Failure;
+        }
+    }
+    const pivrel::PlacementCheckResult r =
+        pivrel::CheckPlacementData(dict, kind, static_cast<short>(code));
+    if (!r.ok) {
+        io.err << u("korvel-cli check: проверка не выполнена: данные не удалось прочитать.\n");
+        return Failure;
+    }
+    for (const QString& line : pivrel::placementCheckLines(r))
+        io.out << line << '\n';
+    io.out.flush();
+    if (!pdf.isEmpty()) {
+        const trusko::ReportDocument doc = pivrel::placementCheckReport(r);
+        QString error;
+        if (!trusko::writeReportsPdf({&doc}, pdf, &error)) {
+            io.err << u("korvel-cli check: ") << error << '\n';
+            return Failure;
+        }
+        io.out << u("Отчёт записан: %1\n").arg(QDir::toNativeSeparators(pdf));
+    }
+    if (r.impossible() > 0) {
+        io.err << u("korvel-cli check: расставить все уроки невозможно: %1.\n")
+                      .arg(r.findings.front().text);
+        return Impossible;
+    }
+    return Success;
+}
+
+} // namespace
+
+const Command& checkCommand() {
+    static const Command c{
+        "check", "проверка данных для расстановки",
+        "Использование: korvel-cli check ПАПКА [--teacher КОД | --group КОД | --subject КОД]\n"
+        "                                [--pdf ФАЙЛ]\n"
+        "Ничего не расставляя, считает часы нерасставленных уроков учителей, групп, подгрупп,\n"
+        "связей и групп кабинетов против клеток, куда их пустили бы правила расстановки, и\n"
+        "печатает найденное: «невозможно» — когда счёт доказывает, что все уроки не расставить,\n"
+        "«тесно» — когда свободных клеток почти не остаётся. С --teacher, --group, --subject\n"
+        "печатается только то, что касается этого объекта; с --pdf отчёт пишется в файл PDF.\n"
+        "Папка только читается. Код возврата 0 — невозможного не найдено, 3 — найдено,\n"
+        "1 — ошибка, 2 — неверные параметры.\n",
+        &run};
+    return c;
+}
+
+} // namespace cli
