@@ -38,6 +38,7 @@ const Command& infoCommand();
 const Command& placeCommand();
 const Command& reportCommand();
 const Command& exportCommand();
+const Command& publishCommand();
 const Command& archiveCommand();
 const Command& importCommand();
 const Command& legacyWriteCommand();

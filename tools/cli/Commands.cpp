@@ -10,6 +10,7 @@ const std::vector<Command>& commands() {
         placeCommand(),
         reportCommand(),
         exportCommand(),
+        publishCommand(),
         archiveCommand(),
         importCommand(),
         legacyWriteCommand(),
