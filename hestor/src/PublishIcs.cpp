@@ -9,6 +9,7 @@
 #include <libical/ical.h>
 
 #include <cstdlib>
+#include <map>
 #include <memory>
 
 namespace hestor::publish {
@@ -29,6 +30,14 @@ QByteArray text(icalcomponent* c) {
     QByteArray out(s);
     std::free(s);
     return out;
+}
+
+/// The component's properties without its own BEGIN and END lines.
+QByteArray properties(icalcomponent* c) {
+    QByteArray t = text(c);
+    const int begin = int(t.indexOf("\r\n")) + 2;
+    const int end = int(t.lastIndexOf("END:"));
+    return t.mid(begin, end - begin);
 }
 
 icaltimetype localTime(const QDate& date, Long time, icaltimezone* zone) {
@@ -83,27 +92,82 @@ bool writeIcs(const Context& c, const Sink& sink) {
     if (!zone || c.dates.empty()) return false; // the driver checks both first
     const QByteArray tzid = c.calendar.timeZone.toUtf8();
 
-    // The zone's rules over the published dates only: its whole history is a hundred lines.
+    // The zone's rules over the published years only: its whole history is a hundred lines.
     Component vtz{icalcomponent_new_clone(icaltimezone_get_component(zone))};
     if (icalproperty* id = icalcomponent_get_first_property(vtz.c, ICAL_TZID_PROPERTY))
         icalproperty_set_tzid(id, tzid.constData());
-    icaltimetype from = icaltime_from_day_of_year(1, c.dates.front().date.year());
-    icaltimetype to = icaltime_from_day_of_year(1, c.dates.back().date.year() + 1);
+    // From the first of January of the first year on; the end stays open (a cut end would
+    // add a TZUNTIL that some readers do not know).
+    icaltimetype from = icaltime_null_time();
+    from.year = c.dates.front().date.year();
+    from.month = 1;
+    from.day = 1;
+    from.is_date = 0;
     from = icaltime_set_timezone(&from, icaltimezone_get_utc_timezone());
-    to = icaltime_set_timezone(&to, icaltimezone_get_utc_timezone());
-    icaltimezone_truncate_vtimezone(vtz.c, from, to, 0);
+    icaltimezone_truncate_vtimezone(vtz.c, from, icaltime_null_time(), 0);
     const QByteArray zoneText = text(vtz.c);
 
-    const icaltimetype stamp = icaltime_current_time_with_zone(icaltimezone_get_utc_timezone());
+    // Every text of an event is written by libical. A school year has hundreds of thousands
+    // of events, and most of their lines repeat: the times of a bell on a date are the same in
+    // every calendar, a lesson's texts the same on every date. So each is made by libical
+    // once and reused; only the UID (letters, digits, '-' and '@', well under a line's 75
+    // octets: nothing to escape or fold) is put together here.
+    QByteArray stamp;
+    {
+        Component ev{icalcomponent_new_vevent()};
+        icalcomponent_add_property(ev.c, icalproperty_new_dtstamp(icaltime_current_time_with_zone(
+                                             icaltimezone_get_utc_timezone())));
+        stamp = properties(ev.c);
+    }
+    const size_t bells = c.t.bells.size();
+    std::vector<QByteArray> times(c.dates.size() * bells);
+    auto timesOf = [&](size_t date, int b) -> const QByteArray& {
+        QByteArray& cached = times[date * bells + size_t(b)];
+        if (!cached.isEmpty()) return cached;
+        const QDate& d = c.dates[date].date;
+        const LessonBell& bell = c.t.bells[size_t(b)];
+        Component ev{icalcomponent_new_vevent()};
+        if (bell.Begining > 0 && bell.Ending > bell.Begining) {
+            icalproperty* start = icalproperty_new_dtstart(localTime(d, bell.Begining, zone));
+            icalproperty_add_parameter(start, icalparameter_new_tzid(tzid.constData()));
+            icalcomponent_add_property(ev.c, start);
+            icalproperty* end = icalproperty_new_dtend(localTime(d, bell.Ending, zone));
+            icalproperty_add_parameter(end, icalparameter_new_tzid(tzid.constData()));
+            icalcomponent_add_property(ev.c, end);
+        } else {
+            // A bell without times still puts the lesson on its day.
+            icaltimetype day = icaltime_null_date();
+            day.year = d.year();
+            day.month = d.month();
+            day.day = d.day();
+            icalcomponent_add_property(ev.c, icalproperty_new_dtstart(day));
+        }
+        cached = properties(ev.c);
+        return cached;
+    };
+    std::vector<QByteArray> dateText;
+    for (const TeachingDate& d : c.dates) dateText.push_back(d.date.toString(QStringLiteral("yyyyMMdd")).toLatin1());
 
     // Lessons of an object by week and day, so each date finds its own at once.
     const int days = int(c.t.days.size());
     for (const auto* list : {&c.t.groups, &c.t.teachers, &c.t.rooms})
         for (const TimetableObject& o : *list) {
-            std::vector<std::vector<const PlacedLesson*>> byDay(size_t(c.t.weeks * days));
+            std::vector<std::vector<int>> byDay(size_t(c.t.weeks * days));
+            std::map<int, QByteArray> texts; // a lesson's summary, location and description
             for (int i : o.lessons) {
                 const PlacedLesson& l = c.t.lessons[i];
-                byDay[size_t((l.entry.Week - 1) * days + l.day)].push_back(&l);
+                byDay[size_t((l.entry.Week - 1) * days + l.day)].push_back(i);
+                Component ev{icalcomponent_new_vevent()};
+                icalcomponent_add_property(
+                    ev.c, icalproperty_new_summary(summary(l, o.kind).toUtf8().constData()));
+                if (!l.room.isEmpty())
+                    icalcomponent_add_property(
+                        ev.c, icalproperty_new_location(
+                                  (QStringLiteral("Кабинет № ") + l.room).toUtf8().constData()));
+                icalcomponent_add_property(
+                    ev.c, icalproperty_new_description(
+                              description(l, c.t.bells[size_t(l.bell)]).toUtf8().constData()));
+                texts[i] = properties(ev.c);
             }
             QByteArray out;
             out += "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Korvel//Расписание уроков//RU\r\n"
@@ -117,61 +181,31 @@ bool writeIcs(const Context& c, const Sink& sink) {
                 icalproperty* tz = icalproperty_new_x(tzid.constData());
                 icalproperty_set_x_name(tz, "X-WR-TIMEZONE");
                 icalcomponent_add_property(cal.c, tz);
-                QByteArray head = text(cal.c);
-                // Only the properties: the component's own BEGIN and END lines are ours.
-                head.replace("BEGIN:VCALENDAR\r\n", "");
-                head.replace("END:VCALENDAR\r\n", "");
-                out += head;
+                out += properties(cal.c);
             }
             out += zoneText;
+            const QByteArray objectPart =
+                QByteArray("BEGIN:VEVENT\r\nUID:") + kindWord(o.kind) + '-' + QByteArray::number(o.code) + '-';
             QSet<QByteArray> uids;
-            for (const TeachingDate& d : c.dates) {
-                for (const PlacedLesson* l : byDay[size_t((d.week - 1) * days + d.day)]) {
-                    const LessonBell& bell = c.t.bells[l->bell];
+            for (size_t di = 0; di < c.dates.size(); ++di) {
+                const TeachingDate& d = c.dates[di];
+                for (int i : byDay[size_t((d.week - 1) * days + d.day)]) {
+                    const PlacedLesson& l = c.t.lessons[i];
                     // Identity of the lesson, not of its record: a re-publication of the same
                     // lesson gives the same UID even after the file was rebuilt.
-                    QByteArray uid = QStringLiteral("%1-%2-%3-%4-%5-%6-%7@korvel")
-                                         .arg(QLatin1String(kindWord(o.kind)))
-                                         .arg(o.code)
-                                         .arg(d.date.toString(QStringLiteral("yyyyMMdd")))
-                                         .arg(lessonNumber(bell))
-                                         .arg(l->entry.GroupCode)
-                                         .arg(l->entry.SubGroupNum)
-                                         .arg(l->entry.ScienceCode)
-                                         .toUtf8();
-                    for (int n = 2; uids.contains(uid); ++n) uid += "-" + QByteArray::number(n);
+                    QByteArray uid = dateText[di] + '-' + lessonNumber(c.t.bells[size_t(l.bell)]).toUtf8() +
+                                     '-' + QByteArray::number(l.entry.GroupCode) + '-' +
+                                     QByteArray::number(l.entry.SubGroupNum) + '-' +
+                                     QByteArray::number(l.entry.ScienceCode);
+                    for (int n = 2; uids.contains(uid); ++n) uid += '-' + QByteArray::number(n);
                     uids.insert(uid);
-
-                    Component ev{icalcomponent_new_vevent()};
-                    icalcomponent_add_property(ev.c, icalproperty_new_uid(uid.constData()));
-                    icalcomponent_add_property(ev.c, icalproperty_new_dtstamp(stamp));
-                    if (bell.Begining > 0 && bell.Ending > bell.Begining) {
-                        icalproperty* start =
-                            icalproperty_new_dtstart(localTime(d.date, bell.Begining, zone));
-                        icalproperty_add_parameter(start, icalparameter_new_tzid(tzid.constData()));
-                        icalcomponent_add_property(ev.c, start);
-                        icalproperty* end =
-                            icalproperty_new_dtend(localTime(d.date, bell.Ending, zone));
-                        icalproperty_add_parameter(end, icalparameter_new_tzid(tzid.constData()));
-                        icalcomponent_add_property(ev.c, end);
-                    } else {
-                        // A bell without times still puts the lesson on its day.
-                        icaltimetype day = icaltime_null_date();
-                        day.year = d.date.year();
-                        day.month = d.date.month();
-                        day.day = d.date.day();
-                        icalcomponent_add_property(ev.c, icalproperty_new_dtstart(day));
-                    }
-                    icalcomponent_add_property(
-                        ev.c, icalproperty_new_summary(summary(*l, o.kind).toUtf8().constData()));
-                    if (!l->room.isEmpty())
-                        icalcomponent_add_property(
-                            ev.c, icalproperty_new_location(
-                                      (QStringLiteral("Кабинет № ") + l->room).toUtf8().constData()));
-                    icalcomponent_add_property(
-                        ev.c,
-                        icalproperty_new_description(description(*l, bell).toUtf8().constData()));
-                    out += text(ev.c);
+                    out += objectPart;
+                    out += uid;
+                    out += "@korvel\r\n";
+                    out += stamp;
+                    out += timesOf(di, l.bell);
+                    out += texts[i];
+                    out += "END:VEVENT\r\n";
                 }
             }
             out += "END:VCALENDAR\r\n";

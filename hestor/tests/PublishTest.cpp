@@ -5,6 +5,7 @@
 #include "tamsel/SchoolCalendar.h"
 #include "tamsel/TestFolder.h"
 
+#include <QApplication>
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
@@ -86,8 +87,8 @@ TEST(SchoolCalendar, TeachingDatesLeaveHolidaysOutAndCountTheCycleByCalendarWeek
     EXPECT_EQ(c.cycleWeek(QDate(2026, 9, 6), 2), 1);
     EXPECT_EQ(c.cycleWeek(QDate(2026, 9, 7), 2), 2);
     EXPECT_EQ(c.cycleWeek(QDate(2026, 11, 9), 2), 1);
-    EXPECT_EQ(c.cycleWeek(QDate(2026, 9, 21), 3), 3);
-    EXPECT_EQ(c.cycleWeek(QDate(2026, 9, 28), 3), 1);
+    EXPECT_EQ(c.cycleWeek(QDate(2026, 9, 14), 3), 3);
+    EXPECT_EQ(c.cycleWeek(QDate(2026, 9, 21), 3), 1);
     EXPECT_EQ(c.cycleWeek(QDate(2026, 9, 28), 1), 1);
 
     EXPECT_TRUE(c.isTeachingDate(QDate(2026, 9, 1), 6));
@@ -147,6 +148,10 @@ TEST(Publish, RefusesTheSchoolsOwnFilesAndAFileAsFolderAndWritesNothing) {
 }
 
 TEST(Publish, CalendarWindowShowsTheCycleWeekOfEachTeachingDateAndSavesIntoTheSettings) {
+    static int argc = 1;
+    static char name[] = "hestor_tests";
+    static char* argv[] = {name, nullptr};
+    if (!qApp) new QApplication(argc, argv);
     TestFolder t(2);
     school(t);
     hestor::SchoolCalendarWindow w(t.dict());
