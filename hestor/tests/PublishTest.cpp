@@ -1,4 +1,5 @@
 #include "hestor/PublishSchedule.h"
+#include "hestor/windows/PublishScheduleWindow.h"
 #include "hestor/windows/SchoolCalendarWindow.h"
 
 #include "tamsel/IniFile.h"
@@ -6,7 +7,9 @@
 #include "tamsel/TestFolder.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDateEdit>
+#include <QLineEdit>
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
@@ -145,6 +148,32 @@ TEST(Publish, RefusesTheSchoolsOwnFilesAndAFileAsFolderAndWritesNothing) {
     EXPECT_EQ(QString::fromUtf8(bytesOf(o.outDir + u("/schedule.csv"))),
               u("\uFEFFДата;День недели;Неделя цикла;Урок;Начало;Окончание;Класс;Подгруппа;"
                 "Предмет;Учитель;Кабинет\r\n;Вторник;1;1;08:30;09:15;5-А;;\"История; России\";;\r\n"));
+}
+
+TEST(Publish, TheWindowNamesWhatWasWrittenAndNeverCallsAFailureSuccess) {
+    static int argc = 1;
+    static char name[] = "hestor_tests";
+    static char* argv[] = {name, nullptr};
+    if (!qApp) new QApplication(argc, argv);
+    TestFolder t;
+    school(t);
+    hestor::PublishScheduleWindow w(t.dict());
+    w.folder()->setText(t.file(u("site")));
+    // No school year and no period: the calendars cannot be written, and it says so.
+    EXPECT_FALSE(w.publish());
+    EXPECT_EQ(t.ui.last(), u("Календари (.ics) не записаны: не задан календарь учебного года и не "
+                             "указан период."));
+    w.period()->setChecked(true);
+    w.from()->setDate(QDate(2026, 9, 1));
+    w.to()->setDate(QDate(2026, 9, 7));
+    ASSERT_TRUE(w.publish()) << t.ui.last().toStdString();
+    const QString site = QDir::toNativeSeparators(t.file(u("site")));
+    EXPECT_EQ(t.ui.last(), u("Расписание опубликовано:\n"
+                             "веб-страницы (7) — %1/index.html\n"
+                             "календари .ics (1) — %1/ics\n"
+                             "таблица CSV — %1/schedule.csv\n"
+                             "книга Excel — %1/schedule.xlsx").arg(site));
+    EXPECT_TRUE(t.progress.captions.contains(u("Публикация расписания")));
 }
 
 TEST(Publish, CalendarWindowShowsTheCycleWeekOfEachTeachingDateAndSavesIntoTheSettings) {
