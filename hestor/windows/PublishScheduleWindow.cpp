@@ -89,14 +89,14 @@ PublishScheduleWindow::PublishScheduleWindow(Dictionary& dict, QWidget* parent)
     auto* buttons = new QHBoxLayout;
     auto* go = new QPushButton(QStringLiteral("&Опубликовать"), this);
     go->setDefault(true);
-    auto* close = new QPushButton(QStringLiteral("&Закрыть"), this);
+    auto* closeButton = new QPushButton(QStringLiteral("&Закрыть"), this);
     connect(go, &QPushButton::clicked, this, [this] { publish(); });
-    connect(close, &QPushButton::clicked, this, [this] {
-        if (QWidget* w = window()) w->close();
+    connect(closeButton, &QPushButton::clicked, this, [this] {
+        close(); // the frame closes the child window around it too
     });
     buttons->addStretch();
     buttons->addWidget(go);
-    buttons->addWidget(close);
+    buttons->addWidget(closeButton);
     layout->addLayout(buttons);
 }
 

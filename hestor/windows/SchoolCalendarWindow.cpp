@@ -95,14 +95,14 @@ SchoolCalendarWindow::SchoolCalendarWindow(Dictionary& dict, QWidget* parent)
 
     auto* buttons = new QHBoxLayout;
     auto* saveButton = new QPushButton(QStringLiteral("&Сохранить"), this);
-    auto* close = new QPushButton(QStringLiteral("&Закрыть"), this);
+    auto* closeButton = new QPushButton(QStringLiteral("&Закрыть"), this);
     connect(saveButton, &QPushButton::clicked, this, [this] { save(); });
-    connect(close, &QPushButton::clicked, this, [this] {
-        if (QWidget* w = window()) w->close();
+    connect(closeButton, &QPushButton::clicked, this, [this] {
+        close(); // the frame closes the child window around it too
     });
     buttons->addStretch();
     buttons->addWidget(saveButton);
-    buttons->addWidget(close);
+    buttons->addWidget(closeButton);
     left->addLayout(buttons);
     layout->addLayout(left);
 
