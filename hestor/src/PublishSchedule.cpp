@@ -126,6 +126,12 @@ PublishResult PublishSchedule(Dictionary& dict, const PublishOptions& options,
             if (calendar.isTeachingDate(d, int(t.days.size())))
                 c.dates.push_back({d, calendar.cycleWeek(d, t.weeks), SchoolCalendar::dayIndex(d)});
 
+    if (options.ics && c.dates.empty())
+        return fail(QStringLiteral("Календари (.ics) не записаны: в периоде с %1 по %2 нет учебных "
+                                   "дней.")
+                        .arg(from.toString(QStringLiteral("dd.MM.yyyy")),
+                             to.toString(QStringLiteral("dd.MM.yyyy"))));
+
     // Every file is judged before the first is written: a refusal leaves the folder as it was.
     QStringList names;
     if (options.html) names += htmlNames(c);

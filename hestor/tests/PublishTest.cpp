@@ -140,8 +140,15 @@ TEST(Publish, RefusesTheSchoolsOwnFilesAndAFileAsFolderAndWritesNothing) {
                          "указан период."));
     EXPECT_FALSE(QFile::exists(o.outDir));
 
+    o.from = o.to = QDate(2026, 9, 6); // a Sunday
+    r = hestor::PublishSchedule(t.dict(), o, t.progress);
+    EXPECT_EQ(r.error, u("Календари (.ics) не записаны: в периоде с 06.09.2026 по 06.09.2026 нет "
+                         "учебных дней."));
+    EXPECT_FALSE(QFile::exists(o.outDir));
+
     // Without calendars the cycle is published: the CSV has a row per cycle cell.
     o.ics = false;
+    o.from = o.to = QDate();
     r = hestor::PublishSchedule(t.dict(), o, t.progress);
     ASSERT_TRUE(r.ok) << r.error.toStdString();
     EXPECT_EQ(r.written.size(), 3);
