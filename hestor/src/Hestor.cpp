@@ -4,6 +4,8 @@
 #include "hestor/windows/ArcSched.h"
 #include "hestor/windows/ExterierConfig.h"
 #include "hestor/windows/ImportFromLodra.h"
+#include "hestor/windows/PublishScheduleWindow.h"
+#include "hestor/windows/SchoolCalendarWindow.h"
 #include "tamsel/Dictionary.h"
 
 #include <QDir>
@@ -40,6 +42,22 @@ void Init(tamsel::Dictionary& dict, tamsel::ErrorReporter*, tamsel::IniFile*) {
         return new ExterierConfig(d);
     };
     dict.procedures.add(ExterierConfig::procedureName(), std::move(appearance));
+
+    tamsel::Procedure publish;
+    publish.kind = tamsel::Procedure::Window;
+    publish.wantsRefresh = false;
+    publish.start = [](tamsel::Dictionary& d, const tamsel::ProcedureCall&) -> QObject* {
+        return new PublishScheduleWindow(d);
+    };
+    dict.procedures.add(PublishScheduleWindow::procedureName(), std::move(publish));
+
+    tamsel::Procedure calendar;
+    calendar.kind = tamsel::Procedure::Window;
+    calendar.wantsRefresh = false;
+    calendar.start = [](tamsel::Dictionary& d, const tamsel::ProcedureCall&) -> QObject* {
+        return new SchoolCalendarWindow(d);
+    };
+    dict.procedures.add(SchoolCalendarWindow::procedureName(), std::move(calendar));
 
     for (LodraStage stage : {LodraStage::Reference, LodraStage::Plans}) {
         tamsel::Procedure import;

@@ -182,6 +182,8 @@ void MainFrame::buildMenus() {
     procedureItem(print, u("Учебный план"), QStringLiteral("PrintTrainingCourse"));
     procedureItem(print, u("Распределение нагрузки"), QStringLiteral("PrintTeacherLoad"));
     procedureItem(print, u("Сводное расписание"), QStringLiteral("PrintBriefSchedule"));
+    procedureItem(documents, u("Публикация расписания…"), QStringLiteral("PublishSchedule"),
+                  QString(), u("Веб-страницы, календари, таблицы Excel и CSV"));
     procedureItem(documents, u("&Принтер..."), QStringLiteral("PrinterSetup"), QString(),
                   u("Выбор и настройки принтера"));
     documents->addSeparator();
@@ -281,6 +283,7 @@ void MainFrame::buildMenus() {
         ->setObjectName(QStringLiteral("UseTextOverview"));
     settings->addSeparator();
     procedureItem(settings, u("Внешний вид расписания ..."), QStringLiteral("ExterierConfig"));
+    procedureItem(settings, u("Календарь учебного года"), QStringLiteral("SchoolCalendar"));
 
     QMenu* service = bar->addMenu(u("&Сервис"));
     QAction* archive = launcher(

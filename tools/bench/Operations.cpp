@@ -3,6 +3,8 @@
 #include "faldin/RoomLists.h"
 #include "hestor/Archive.h"
 #include "hestor/ExportSchedule.h"
+#include "hestor/PublishSchedule.h"
+#include "tamsel/SchoolCalendar.h"
 #include "pivrel/engine/AutoPlacement.h"
 #include "pivrel/engine/PlacementCheck.h"
 #include "pivrel/timetable/Overviews.h"
@@ -479,6 +481,27 @@ void exportSchedule(RunContext& ctx) {
     if (!ok) ctx.error = error;
 }
 
+/// All four formats of the placed sample over a school year (September to May, with the
+/// usual holidays), into a folder beside the school.
+void publishSchedule(RunContext& ctx) {
+    Dictionary dict(ctx.dir);
+    if (!openSample(dict, ctx)) return;
+    SchoolCalendar year;
+    year.first = QDate(2026, 9, 1);
+    year.last = QDate(2027, 5, 31);
+    year.holidays = {{QDate(2026, 10, 26), QDate(2026, 11, 4)},
+                     {QDate(2026, 12, 29), QDate(2027, 1, 11)},
+                     {QDate(2027, 3, 22), QDate(2027, 3, 29)}};
+    year.save(dict.settings());
+    hestor::PublishOptions options;
+    options.outDir = ctx.dir + QStringLiteral("/published");
+    SilentProgress progress;
+    ctx.start();
+    const hestor::PublishResult r = hestor::PublishSchedule(dict, options, progress);
+    ctx.stop();
+    if (!r.ok) ctx.error = r.error;
+}
+
 const std::vector<Operation>& operations() {
     static const std::vector<Operation> ops{
         {"generate", "Генерация примера школы", false, &generateSample},
@@ -502,6 +525,8 @@ const std::vector<Operation>& operations() {
         {"archive-save", "Запись снимка в архив", true, &archiveSave},
         {"archive-restore", "Восстановление снимка из архива", true, &archiveRestore},
         {"export", "Экспорт расписания", true, &exportSchedule},
+        {"publish", "Публикация: HTML, iCalendar, xlsx, CSV за учебный год", true, &publishSchedule,
+         nullptr, true},
     };
     return ops;
 }

@@ -40,6 +40,7 @@ const Command& placeCommand();
 const Command& checkCommand();
 const Command& reportCommand();
 const Command& exportCommand();
+const Command& publishCommand();
 const Command& archiveCommand();
 const Command& importCommand();
 const Command& legacyWriteCommand();

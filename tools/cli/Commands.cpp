@@ -11,6 +11,7 @@ const std::vector<Command>& commands() {
         placeCommand(),
         reportCommand(),
         exportCommand(),
+        publishCommand(),
         archiveCommand(),
         importCommand(),
         legacyWriteCommand(),

@@ -173,12 +173,15 @@ TEST_P(DamagedFolders, EveryCommandNamesTheFileFailsAndChangesNothing) {
 
     const QString pdf = tmp.filePath(QStringLiteral("report.pdf"));
     const QString exportFile = tmp.filePath(QStringLiteral("export.txt"));
+    const QString published = tmp.filePath(QStringLiteral("published"));
     const QList<QStringList> commands = {
         {QStringLiteral("info"), dir},
         {QStringLiteral("place"), dir, QStringLiteral("--answer"), QStringLiteral("yes")},
         {QStringLiteral("check"), dir, QStringLiteral("--pdf"), pdf},
         {QStringLiteral("report"), QStringLiteral("group"), dir, QStringLiteral("--pdf"), pdf},
         {QStringLiteral("export"), dir, exportFile},
+        {QStringLiteral("publish"), QStringLiteral("--formats"), QStringLiteral("html,csv"), dir,
+         published},
         {QStringLiteral("archive"), QStringLiteral("save"), dir, QStringLiteral("snapshot")},
         {QStringLiteral("archive"), QStringLiteral("list"), dir},
         {QStringLiteral("import"), QStringLiteral("stage2"), dir, legacy()},
@@ -191,6 +194,7 @@ TEST_P(DamagedFolders, EveryCommandNamesTheFileFailsAndChangesNothing) {
         EXPECT_TRUE(snapshot(dir) == before) << "the folder was changed";
         EXPECT_FALSE(QFileInfo::exists(pdf));
         EXPECT_FALSE(QFileInfo::exists(exportFile));
+        EXPECT_FALSE(QFileInfo::exists(published));
     }
     if (holder) {
         sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);

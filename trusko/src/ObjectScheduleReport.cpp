@@ -1,6 +1,7 @@
 #include "trusko/ReportBuilders.h"
 
 #include "ReportData.h"
+#include "trusko/PlacedTimetable.h"
 
 #include <set>
 
@@ -121,21 +122,16 @@ private:
 };
 
 QString objectTitle(ReportData& data, Short kind, Long code) {
-    QString title;
     switch (kind) {
     case ObjectType::Teacher:
-        title = data.teacherName(static_cast<Short>(code));
-        break;
+        return ObjectScheduleTitle(kind, data.teacherName(static_cast<Short>(code)));
     case ObjectType::Group:
-        title = data.group(static_cast<Short>(code)).GroupId();
-        break;
+        return ObjectScheduleTitle(kind, data.group(static_cast<Short>(code)).GroupId());
     case ObjectType::Room:
-        title = QStringLiteral("Кабинет № ") + data.roomNo(code);
-        break;
+        return ObjectScheduleTitle(kind, data.roomNo(code));
     default:
-        break;
+        return QString();
     }
-    return title.left(30);
 }
 
 } // namespace

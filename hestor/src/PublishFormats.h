@@ -1,0 +1,69 @@
+#pragma once
+
+// What the publishing formats share: the timetable read once, the teaching dates, the names
+// of the files, and the texts of one lesson.
+
+#include "tamsel/SchoolCalendar.h"
+#include "trusko/PlacedTimetable.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+namespace hestor::publish {
+
+/// A teaching date with the cycle's week and the timetable's day it falls on.
+struct TeachingDate {
+    QDate date;
+    int week = 1;
+    int day = 0; ///< index into PlacedTimetable::days
+};
+
+struct Context {
+    const trusko::PlacedTimetable& t;
+    tamsel::SchoolCalendar calendar;
+    std::vector<TeachingDate> dates; ///< empty: publish the cycle without dates
+    /// Called after each piece of work; false when the user cancelled.
+    std::function<bool()> step;
+};
+
+/// The file of an object without folder or extension ("group-12").
+QString objectStem(const trusko::TimetableObject& o);
+/// "5-А/1": the group's name with the subgroup mark, as the reports label a lesson.
+QString groupLabel(const trusko::PlacedLesson& l);
+/// The subgroup mark alone, trimmed ("/1" → "/1", " 1" → "1"); empty for a whole class.
+QString subGroupMark(const trusko::PlacedLesson& l);
+/// "08:30"; empty when the bell has no time.
+QString bellTime(tamsel::Long time);
+/// The lesson's number, trimmed ("1").
+QString lessonNumber(const tamsel::LessonBell& b);
+/// One line of a spreadsheet cell: what the lesson is, seen from an object of `kind`.
+QString lessonLine(const trusko::PlacedLesson& l, tamsel::Short kind);
+
+/// A whole file, its name relative to the publishing folder.
+struct File {
+    QString name;
+    QByteArray bytes;
+};
+
+/// Where the writers put their files: false when the file could not be written (the
+/// writer stops).
+using Sink = std::function<bool(const File&)>;
+
+/// The names the writers will use, so that all are checked before the first is written.
+QStringList htmlNames(const Context& c);
+QStringList icsNames(const Context& c);
+inline QString csvName() { return QStringLiteral("schedule.csv"); }
+inline QString xlsxName() { return QStringLiteral("schedule.xlsx"); }
+
+/// Each writer returns false when the sink failed or the user cancelled.
+bool writeHtml(const Context& c, const Sink& sink);
+bool writeIcs(const Context& c, const Sink& sink);
+bool writeCsv(const Context& c, const Sink& sink);
+/// The workbook is written by the library straight to `path`; false with `error`.
+bool writeXlsx(const Context& c, const QString& path, QString* error);
+
+} // namespace hestor::publish

@@ -1,0 +1,229 @@
+#include "hestor/PublishSchedule.h"
+
+#include "PublishFormats.h"
+
+#include "tamsel/Dictionary.h"
+#include "tamsel/OutputPath.h"
+#include "trusko/ReportBuilders.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <libical/ical.h>
+
+namespace hestor {
+
+using namespace tamsel;
+using namespace publish;
+
+QString PublishCaption() {
+    return QStringLiteral("Публикация расписания");
+}
+
+namespace publish {
+
+QString objectStem(const trusko::TimetableObject& o) {
+    const char* kind = o.kind == ObjectType::Group     ? "group"
+                       : o.kind == ObjectType::Teacher ? "teacher"
+                                                       : "room";
+    return QStringLiteral("%1-%2").arg(QLatin1String(kind)).arg(o.code);
+}
+
+QString subGroupMark(const trusko::PlacedLesson& l) {
+    return l.subGroup.trimmed();
+}
+
+QString groupLabel(const trusko::PlacedLesson& l) {
+    return (l.group + l.subGroup).trimmed();
+}
+
+QString bellTime(Long time) {
+    return trusko::formatLessonTime(time);
+}
+
+QString lessonNumber(const LessonBell& b) {
+    return b.LessonNo.trimmed();
+}
+
+QString lessonLine(const trusko::PlacedLesson& l, Short kind) {
+    QStringList parts;
+    if (kind == ObjectType::Teacher) {
+        parts << l.subject;
+        if (!l.group.isEmpty()) parts << groupLabel(l);
+    } else {
+        const QString mark = subGroupMark(l);
+        parts << (mark.isEmpty() ? l.subject : QStringLiteral("[%1] %2").arg(mark, l.subject));
+        if (!l.teacher.isEmpty()) parts << l.teacher;
+    }
+    if (!l.room.isEmpty()) parts << QStringLiteral("каб. ") + l.room;
+    return parts.join(QStringLiteral(" — "));
+}
+
+} // namespace publish
+
+namespace {
+
+QString native(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+PublishResult PublishSchedule(Dictionary& dict, const PublishOptions& options,
+                              ProgressPort& progress) {
+    PublishResult result;
+    auto fail = [&](const QString& text) {
+        result.error = text;
+        return result;
+    };
+    if (!options.html && !options.ics && !options.csv && !options.xlsx)
+        return fail(QStringLiteral("Не выбран ни один формат публикации."));
+    if (options.outDir.trimmed().isEmpty())
+        return fail(QStringLiteral("Не указана папка для публикации."));
+    const QString dir = QDir::cleanPath(QDir(dict.workDir()).absoluteFilePath(options.outDir));
+    const QFileInfo dirInfo(dir);
+    if (dirInfo.exists() && !dirInfo.isDir())
+        return fail(QStringLiteral("Публикация не выполнена: «%1» — это файл, а не папка.")
+                        .arg(native(dir)));
+
+    QString calendarProblem;
+    SchoolCalendar calendar = SchoolCalendar::load(dict.settings(), &calendarProblem);
+    if (!calendarProblem.isEmpty())
+        return fail(QStringLiteral("Публикация не выполнена: в календаре учебного года не "
+                                   "читается значение «%1».")
+                        .arg(calendarProblem));
+    QDate from = calendar.first, to = calendar.last;
+    if (options.from.isValid() || options.to.isValid()) {
+        if (!options.from.isValid() || !options.to.isValid() || options.to < options.from)
+            return fail(QStringLiteral("Публикация не выполнена: период задан неверно."));
+        from = options.from;
+        to = options.to;
+        // Without a school year the cycle starts with the period.
+        if (!calendar.isSet()) {
+            calendar.first = from;
+            calendar.last = to;
+        }
+    }
+    const bool dated = from.isValid() && to.isValid() && from <= to;
+    if (options.ics) {
+        if (!dated)
+            return fail(QStringLiteral("Календари (.ics) не записаны: не задан календарь учебного "
+                                       "года и не указан период."));
+        if (!icaltimezone_get_builtin_timezone(calendar.timeZone.toUtf8().constData()))
+            return fail(QStringLiteral("Публикация не выполнена: часовой пояс «%1» неизвестен.")
+                            .arg(calendar.timeZone));
+    }
+
+    trusko::PlacedTimetable t;
+    if (!ReadPlacedTimetable(dict, &t))
+        return fail(QStringLiteral("Публикация не выполнена: файлы расписания не читаются."));
+
+    Context c{t, calendar, {}, {}};
+    if (dated)
+        for (QDate d = from; d <= to; d = d.addDays(1))
+            if (calendar.isTeachingDate(d, int(t.days.size())))
+                c.dates.push_back({d, calendar.cycleWeek(d, t.weeks), SchoolCalendar::dayIndex(d)});
+
+    if (options.ics && c.dates.empty())
+        return fail(QStringLiteral("Календари (.ics) не записаны: в периоде с %1 по %2 нет учебных "
+                                   "дней.")
+                        .arg(from.toString(QStringLiteral("dd.MM.yyyy")),
+                             to.toString(QStringLiteral("dd.MM.yyyy"))));
+
+    // Every file is judged before the first is written: a refusal leaves the folder as it was.
+    QStringList names;
+    if (options.html) names += htmlNames(c);
+    if (options.ics) names += icsNames(c);
+    if (options.csv) names << csvName();
+    if (options.xlsx) names << xlsxName();
+    for (const QString& name : names)
+        if (const QString refused = OutputPathRefusal(dict, dir + QLatin1Char('/') + name);
+            !refused.isEmpty())
+            return fail(QStringLiteral("Публикация не выполнена. ") + refused);
+
+    const int total = int(t.groups.size() + t.teachers.size() + t.rooms.size()) *
+                          (int(options.html) + int(options.ics)) +
+                      int(options.csv) + 2 * int(options.xlsx);
+    int done = 0;
+    progress.start(PublishCaption());
+    c.step = [&] {
+        ++done;
+        progress.setPercent(trusko::percentOf(done, total));
+        if (progress.cancelled()) result.cancelled = true;
+        return !result.cancelled;
+    };
+    QString writeError;
+    int count = 0;
+    const Sink sink = [&](const File& f) {
+        const QString path = dir + QLatin1Char('/') + f.name;
+        if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+            writeError = QStringLiteral("Папка %1 не может быть создана.")
+                             .arg(native(QFileInfo(path).absolutePath()));
+            return false;
+        }
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(f.bytes) != f.bytes.size() ||
+            !file.commit()) {
+            writeError = QStringLiteral("Файл %1 не записан: %2.").arg(native(path), file.errorString());
+            return false;
+        }
+        ++count;
+        return true;
+    };
+    auto stopped = [&] {
+        progress.finish();
+        if (result.cancelled) {
+            result.error = QStringLiteral("Публикация прервана.");
+            if (!result.written.isEmpty())
+                result.error += QStringLiteral(" Записано до этого: ") +
+                                result.written.join(QStringLiteral("; ")) + QLatin1Char('.');
+        } else {
+            result.error = QStringLiteral("Публикация не выполнена. ") + writeError;
+        }
+        return result;
+    };
+
+    if (options.html) {
+        count = 0;
+        if (!writeHtml(c, sink)) return stopped();
+        result.written << QStringLiteral("веб-страницы (%1) — %2")
+                              .arg(count)
+                              .arg(native(dir + QStringLiteral("/index.html")));
+    }
+    if (options.ics) {
+        count = 0;
+        if (!writeIcs(c, sink)) return stopped();
+        result.written << QStringLiteral("календари .ics (%1) — %2")
+                              .arg(count)
+                              .arg(native(dir + QStringLiteral("/ics")));
+    }
+    if (options.csv) {
+        if (!writeCsv(c, sink)) return stopped();
+        result.written << QStringLiteral("таблица CSV — %1").arg(native(dir + QLatin1Char('/') + csvName()));
+    }
+    if (options.xlsx) {
+        const QString path = dir + QLatin1Char('/') + xlsxName();
+        const QString part = path + QStringLiteral(".part");
+        if (!QDir().mkpath(dir)) {
+            writeError = QStringLiteral("Папка %1 не может быть создана.").arg(native(dir));
+            return stopped();
+        }
+        QString error;
+        const bool written = writeXlsx(c, part, &error);
+        // The old workbook goes only when the new one is complete.
+        if (!written || (QFile::exists(path) && !QFile::remove(path)) || !QFile::rename(part, path)) {
+            QFile::remove(part);
+            writeError = QStringLiteral("Файл %1 не записан%2.")
+                             .arg(native(path), error.isEmpty() ? QString() : QStringLiteral(": ") + error);
+            return stopped();
+        }
+        result.written << QStringLiteral("книга Excel — %1").arg(native(path));
+    }
+    progress.finish();
+    result.ok = true;
+    return result;
+}
+
+} // namespace hestor

@@ -1,0 +1,227 @@
+#include "hestor/PublishSchedule.h"
+#include "hestor/windows/PublishScheduleWindow.h"
+#include "hestor/windows/SchoolCalendarWindow.h"
+
+#include "tamsel/IniFile.h"
+#include "tamsel/SchoolCalendar.h"
+#include "tamsel/TestFolder.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QTableWidget>
+#include <gtest/gtest.h>
+
+using namespace tamsel;
+
+namespace {
+
+QString u(const char* s) {
+    return QString::fromUtf8(s);
+}
+
+QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+/// Monday to Friday, one bell, one placed lesson on Tuesday of week 1.
+void school(TestFolder& t) {
+    FileUse a(t.store(), FileId::Days), b(t.store(), FileId::LessonBell),
+        c(t.store(), FileId::Group), d(t.store(), FileId::Science), e(t.store(), FileId::Teacher),
+        f(t.store(), FileId::Room), g(t.store(), FileId::Schedule), h(t.store(), FileId::Speciality);
+    const char* names[] = {"Понедельник", "Вторник", "Среда", "Четверг", "Пятница"};
+    t.records<Days>(5, [&](Days& r, int i) {
+        r.DaySeqNumber = Short(i);
+        r.DayName = u(names[i - 1]);
+    });
+    LessonBell bell;
+    bell.LessonNo = u("  1");
+    bell.Begining = timeOf(8, 30);
+    bell.Ending = timeOf(9, 15);
+    ASSERT_TRUE(t.dict().access<LessonBell>().insert(bell).ok());
+    Group grp;
+    grp.GroupCode = 1;
+    grp.Course = u("5");
+    grp.Defis = u("-");
+    grp.Literal = u("А");
+    ASSERT_TRUE(t.dict().access<Group>().insert(grp).ok());
+    Science sci;
+    sci.ScienceCode = 1;
+    sci.Science = u("История; России");
+    ASSERT_TRUE(t.dict().access<Science>().insert(sci).ok());
+    Schedule s;
+    s.GroupCode = 1;
+    s.ScienceCode = 1;
+    s.Week = 1;
+    s.DaySeqNumber = 2;
+    s.LessonNo = u("  1");
+    ASSERT_TRUE(t.dict().access<Schedule>().insert(s).ok());
+}
+
+} // namespace
+
+TEST(SchoolCalendar, TeachingDatesLeaveHolidaysOutAndCountTheCycleByCalendarWeeks) {
+    IniFile ini;
+    ini.setValue(u("SchoolCalendar"), u("FirstDay"), u("2026-09-01"));
+    ini.setValue(u("SchoolCalendar"), u("LastDay"), u("2027-05-31"));
+    ini.setValue(u("SchoolCalendar"), u("Holidays"), u("2026-10-26..2026-11-03, 2026-11-04, 2027-13-01"));
+    QString problem;
+    SchoolCalendar c = SchoolCalendar::load(ini, &problem);
+    EXPECT_EQ(problem, u("2027-13-01")) << "a date that does not read is named, not dropped silently";
+    ASSERT_EQ(c.holidays.size(), 2);
+    EXPECT_EQ(c.timeZone, u("Europe/Moscow"));
+
+    // Written and read back the same.
+    IniFile again;
+    c.save(again);
+    const SchoolCalendar d = SchoolCalendar::load(again, &problem);
+    EXPECT_EQ(d.first, c.first);
+    EXPECT_EQ(d.holidays, c.holidays);
+    EXPECT_EQ(again.value(u("SchoolCalendar"), u("Holidays")), u("2026-10-26..2026-11-03, 2026-11-04"));
+
+    // Tuesday 1 September starts week 1; the Monday after is week 2; the holidays do not stop
+    // the cycle (2 November, a holiday Monday, is in week 2 and 9 November in week 1).
+    EXPECT_EQ(c.cycleWeek(QDate(2026, 9, 1), 2), 1);
+    EXPECT_EQ(c.cycleWeek(QDate(2026, 9, 6), 2), 1);
+    EXPECT_EQ(c.cycleWeek(QDate(2026, 9, 7), 2), 2);
+    EXPECT_EQ(c.cycleWeek(QDate(2026, 11, 9), 2), 1);
+    EXPECT_EQ(c.cycleWeek(QDate(2026, 9, 14), 3), 3);
+    EXPECT_EQ(c.cycleWeek(QDate(2026, 9, 21), 3), 1);
+    EXPECT_EQ(c.cycleWeek(QDate(2026, 9, 28), 1), 1);
+
+    EXPECT_TRUE(c.isTeachingDate(QDate(2026, 9, 1), 6));
+    EXPECT_FALSE(c.isTeachingDate(QDate(2026, 8, 31), 6)) << "before the year";
+    EXPECT_FALSE(c.isTeachingDate(QDate(2026, 10, 28), 6)) << "in the holidays";
+    EXPECT_FALSE(c.isTeachingDate(QDate(2026, 11, 4), 6)) << "a single holiday";
+    EXPECT_TRUE(c.isTeachingDate(QDate(2026, 11, 5), 6));
+    EXPECT_TRUE(c.isTeachingDate(QDate(2026, 9, 5), 6)) << "Saturday in a six-day week";
+    EXPECT_FALSE(c.isTeachingDate(QDate(2026, 9, 5), 5)) << "Saturday in a five-day week";
+    EXPECT_FALSE(c.isTeachingDate(QDate(2026, 9, 6), 6)) << "Sunday";
+}
+
+TEST(Publish, RefusesTheSchoolsOwnFilesAndAFileAsFolderAndWritesNothing) {
+    TestFolder t;
+    school(t);
+    const QString out = t.file(u("site"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    // A page name that is a link to the settings file: nothing may go through it.
+    ASSERT_TRUE(QFile::link(t.file(u("Korvel.ini")), out + u("/group-1.html")));
+    const QByteArray settings = bytesOf(t.file(u("Korvel.ini")));
+    hestor::PublishOptions o;
+    o.outDir = out;
+    o.from = QDate(2026, 9, 1);
+    o.to = QDate(2026, 9, 30);
+    hestor::PublishResult r = hestor::PublishSchedule(t.dict(), o, t.progress);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.error.startsWith(u("Публикация не выполнена."))) << r.error.toStdString();
+    EXPECT_TRUE(r.error.contains(u("group-1.html"))) << r.error.toStdString();
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot),
+              QStringList{u("group-1.html")});
+    EXPECT_EQ(bytesOf(t.file(u("Korvel.ini"))), settings);
+
+    QFile plain(t.file(u("notes.txt")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    o.outDir = plain.fileName();
+    r = hestor::PublishSchedule(t.dict(), o, t.progress);
+    EXPECT_EQ(r.error, u("Публикация не выполнена: «%1» — это файл, а не папка.")
+                           .arg(QDir::toNativeSeparators(plain.fileName())));
+
+    // Calendars need dates: without a school year or a period nothing is written.
+    o.outDir = t.file(u("other"));
+    o.from = o.to = QDate();
+    r = hestor::PublishSchedule(t.dict(), o, t.progress);
+    EXPECT_EQ(r.error, u("Календари (.ics) не записаны: не задан календарь учебного года и не "
+                         "указан период."));
+    EXPECT_FALSE(QFile::exists(o.outDir));
+
+    o.from = o.to = QDate(2026, 9, 6); // a Sunday
+    r = hestor::PublishSchedule(t.dict(), o, t.progress);
+    EXPECT_EQ(r.error, u("Календари (.ics) не записаны: в периоде с 06.09.2026 по 06.09.2026 нет "
+                         "учебных дней."));
+    EXPECT_FALSE(QFile::exists(o.outDir));
+
+    // Without calendars the cycle is published: the CSV has a row per cycle cell.
+    o.ics = false;
+    o.from = o.to = QDate();
+    r = hestor::PublishSchedule(t.dict(), o, t.progress);
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    EXPECT_EQ(r.written.size(), 3);
+    EXPECT_EQ(QString::fromUtf8(bytesOf(o.outDir + u("/schedule.csv"))),
+              u("\uFEFFДата;День недели;Неделя цикла;Урок;Начало;Окончание;Класс;Подгруппа;"
+                "Предмет;Учитель;Кабинет\r\n;Вторник;1;1;08:30;09:15;5-А;;\"История; России\";;\r\n"));
+}
+
+TEST(Publish, TheWindowNamesWhatWasWrittenAndNeverCallsAFailureSuccess) {
+    static int argc = 1;
+    static char name[] = "hestor_tests";
+    static char* argv[] = {name, nullptr};
+    if (!qApp) new QApplication(argc, argv);
+    TestFolder t;
+    school(t);
+    hestor::PublishScheduleWindow w(t.dict());
+    w.folder()->setText(t.file(u("site")));
+    // No school year and no period: the calendars cannot be written, and it says so.
+    EXPECT_FALSE(w.publish());
+    EXPECT_EQ(t.ui.last(), u("Календари (.ics) не записаны: не задан календарь учебного года и не "
+                             "указан период."));
+    w.period()->setChecked(true);
+    w.from()->setDate(QDate(2026, 9, 1));
+    w.to()->setDate(QDate(2026, 9, 7));
+    ASSERT_TRUE(w.publish()) << t.ui.last().toStdString();
+    const QString site = QDir::toNativeSeparators(t.file(u("site")));
+    EXPECT_EQ(t.ui.last(), u("Расписание опубликовано:\n"
+                             "веб-страницы (7) — %1/index.html\n"
+                             "календари .ics (1) — %1/ics\n"
+                             "таблица CSV — %1/schedule.csv\n"
+                             "книга Excel — %1/schedule.xlsx").arg(site));
+    EXPECT_TRUE(t.progress.captions.contains(u("Публикация расписания")));
+}
+
+TEST(Publish, CalendarWindowShowsTheCycleWeekOfEachTeachingDateAndSavesIntoTheSettings) {
+    static int argc = 1;
+    static char name[] = "hestor_tests";
+    static char* argv[] = {name, nullptr};
+    if (!qApp) new QApplication(argc, argv);
+    TestFolder t(2);
+    school(t);
+    hestor::SchoolCalendarWindow w(t.dict());
+    w.first()->setDate(QDate(2026, 9, 1));
+    w.last()->setDate(QDate(2026, 9, 30));
+    w.holidayFrom()->setDate(QDate(2026, 9, 14));
+    w.holidayTo()->setDate(QDate(2026, 9, 18));
+    w.addHoliday();
+    EXPECT_EQ(w.holidays()->item(0)->text(), u("14.09.2026 – 18.09.2026"));
+    ASSERT_EQ(w.dates()->rowCount(), 17) << "22 weekdays of September less five of holidays";
+    EXPECT_EQ(w.dates()->item(0, 0)->text(), u("01.09.2026"));
+    EXPECT_EQ(w.dates()->item(0, 1)->text(), u("Вторник"));
+    EXPECT_EQ(w.dates()->item(0, 2)->text(), u("1-я неделя"));
+    EXPECT_EQ(w.dates()->item(4, 0)->text(), u("07.09.2026"));
+    EXPECT_EQ(w.dates()->item(4, 2)->text(), u("2-я неделя"));
+    EXPECT_EQ(w.dates()->item(9, 0)->text(), u("21.09.2026")) << "the holiday week is left out";
+    EXPECT_EQ(w.dates()->item(9, 2)->text(), u("2-я неделя"));
+
+    ASSERT_TRUE(w.save());
+    IniFile disk(t.file(u("Korvel.ini")));
+    ASSERT_TRUE(disk.load());
+    EXPECT_EQ(disk.value(u("SchoolCalendar"), u("Holidays")), u("2026-09-14..2026-09-18"));
+    EXPECT_EQ(disk.value(u("SchoolCalendar"), u("FirstDay")), u("2026-09-01"));
+
+    // The publication takes the saved year: the one lesson (Tuesday, week 1) falls on
+    // 1, 15 (a holiday) and 29 September; two events remain.
+    hestor::PublishOptions o;
+    o.outDir = t.file(u("site"));
+    o.html = o.csv = o.xlsx = false;
+    const hestor::PublishResult r = hestor::PublishSchedule(t.dict(), o, t.progress);
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    const QByteArray ics = bytesOf(o.outDir + u("/ics/group-1.ics"));
+    EXPECT_EQ(ics.count("BEGIN:VEVENT"), 2);
+    EXPECT_TRUE(ics.contains("DTSTART;TZID=Europe/Moscow:20260901T083000"));
+    EXPECT_TRUE(ics.contains("DTSTART;TZID=Europe/Moscow:20260929T083000"));
+    EXPECT_TRUE(ics.contains("UID:group-1-20260901-1-1-0-1@korvel"));
+}

@@ -1,0 +1,132 @@
+#include "hestor/windows/PublishScheduleWindow.h"
+
+#include "hestor/PublishSchedule.h"
+#include "tamsel/SchoolCalendar.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace hestor {
+
+using namespace tamsel;
+
+namespace {
+const QString Section = QStringLiteral("PublishSchedule");
+} // namespace
+
+PublishScheduleWindow::PublishScheduleWindow(Dictionary& dict, QWidget* parent)
+    : QWidget(parent), dict_(dict) {
+    setWindowTitle(PublishCaption());
+    auto* layout = new QVBoxLayout(this);
+
+    auto* formats = new QGroupBox(QStringLiteral("Что опубликовать"), this);
+    auto* f = new QVBoxLayout(formats);
+    html_ = new QCheckBox(QStringLiteral("Веб-страницы (HTML) для сайта школы"), formats);
+    ics_ = new QCheckBox(QStringLiteral("Календари (.ics) для телефонов"), formats);
+    xlsx_ = new QCheckBox(QStringLiteral("Книга Excel (.xlsx) со сводным расписанием"), formats);
+    csv_ = new QCheckBox(QStringLiteral("Таблица CSV"), formats);
+    const QString chosen =
+        dict.settings().value(Section, QStringLiteral("Formats"), QStringLiteral("html,ics,xlsx,csv"));
+    for (auto [box, key] : {std::pair{html_, "html"}, std::pair{ics_, "ics"},
+                            std::pair{xlsx_, "xlsx"}, std::pair{csv_, "csv"}}) {
+        box->setChecked(chosen.split(QLatin1Char(',')).contains(QLatin1String(key)));
+        f->addWidget(box);
+    }
+    layout->addWidget(formats);
+
+    auto* form = new QFormLayout;
+    auto* folderRow = new QHBoxLayout;
+    folder_ = new QLineEdit(dict.settings().value(Section, QStringLiteral("Folder")), this);
+    folder_->setAccessibleName(QStringLiteral("Папка"));
+    auto* browse = new QPushButton(QStringLiteral("Обзор…"), this);
+    browse->setAccessibleName(QStringLiteral("Выбрать папку"));
+    connect(browse, &QPushButton::clicked, this, [this] {
+        const QString dir = QFileDialog::getExistingDirectory(
+            this, QStringLiteral("Папка для публикации"), folder_->text());
+        if (!dir.isEmpty()) folder_->setText(QDir::toNativeSeparators(dir));
+    });
+    folderRow->addWidget(folder_);
+    folderRow->addWidget(browse);
+    auto* folderLabel = new QLabel(QStringLiteral("&Папка:"), this);
+    folderLabel->setBuddy(folder_);
+    form->addRow(folderLabel, folderRow);
+
+    const SchoolCalendar calendar = SchoolCalendar::load(dict.settings());
+    period_ = new QCheckBox(QStringLiteral("Только за период (иначе — весь учебный год)"), this);
+    from_ = new QDateEdit(calendar.first.isValid() ? calendar.first : QDate::currentDate(), this);
+    to_ = new QDateEdit(calendar.last.isValid() ? calendar.last : QDate::currentDate(), this);
+    for (QDateEdit* e : {from_, to_}) {
+        e->setCalendarPopup(true);
+        e->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+        e->setEnabled(false);
+        connect(period_, &QCheckBox::toggled, e, &QWidget::setEnabled);
+    }
+    from_->setAccessibleName(QStringLiteral("Начало периода"));
+    to_->setAccessibleName(QStringLiteral("Конец периода"));
+    auto* periodRow = new QHBoxLayout;
+    periodRow->addWidget(new QLabel(QStringLiteral("с"), this));
+    periodRow->addWidget(from_);
+    periodRow->addWidget(new QLabel(QStringLiteral("по"), this));
+    periodRow->addWidget(to_);
+    periodRow->addStretch();
+    form->addRow(period_);
+    form->addRow(periodRow);
+    layout->addLayout(form);
+    if (!calendar.isSet())
+        layout->addWidget(new QLabel(QStringLiteral("Календарь учебного года не задан: календари "
+                                                    "(.ics) можно записать только за период."),
+                                     this));
+
+    auto* buttons = new QHBoxLayout;
+    auto* go = new QPushButton(QStringLiteral("&Опубликовать"), this);
+    go->setDefault(true);
+    auto* closeButton = new QPushButton(QStringLiteral("&Закрыть"), this);
+    connect(go, &QPushButton::clicked, this, [this] { publish(); });
+    connect(closeButton, &QPushButton::clicked, this, [this] {
+        close(); // the frame closes the child window around it too
+    });
+    buttons->addStretch();
+    buttons->addWidget(go);
+    buttons->addWidget(closeButton);
+    layout->addLayout(buttons);
+}
+
+bool PublishScheduleWindow::publish() {
+    PublishOptions o;
+    o.outDir = folder_->text().trimmed();
+    o.html = html_->isChecked();
+    o.ics = ics_->isChecked();
+    o.csv = csv_->isChecked();
+    o.xlsx = xlsx_->isChecked();
+    if (period_->isChecked()) {
+        o.from = from_->date();
+        o.to = to_->date();
+    }
+    QStringList formats;
+    for (auto [on, key] : {std::pair{o.html, "html"}, std::pair{o.ics, "ics"},
+                           std::pair{o.xlsx, "xlsx"}, std::pair{o.csv, "csv"}})
+        if (on) formats << QLatin1String(key);
+    dict_.settings().setValue(Section, QStringLiteral("Folder"), o.outDir);
+    dict_.settings().setValue(Section, QStringLiteral("Formats"), formats.join(QLatin1Char(',')));
+
+    dict_.ui().setBusy(true);
+    const PublishResult r = PublishSchedule(dict_, o, dict_.progress());
+    dict_.ui().setBusy(false);
+    if (r.ok)
+        dict_.ui().tell(PublishCaption(), QStringLiteral("Расписание опубликовано:\n") +
+                                              r.written.join(QLatin1Char('\n')));
+    else
+        dict_.ui().tell(PublishCaption(), r.error);
+    return r.ok;
+}
+
+} // namespace hestor
