@@ -41,5 +41,8 @@ const Command& exportCommand();
 const Command& archiveCommand();
 const Command& importCommand();
 const Command& legacyWriteCommand();
+const Command& importFetCommand();
+const Command& exportFetCommand();
+const Command& importCsvCommand();
 
 } // namespace cli

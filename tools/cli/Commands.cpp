@@ -13,6 +13,9 @@ const std::vector<Command>& commands() {
         archiveCommand(),
         importCommand(),
         legacyWriteCommand(),
+        importFetCommand(),
+        exportFetCommand(),
+        importCsvCommand(),
     };
     return table;
 }
