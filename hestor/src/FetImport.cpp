@@ -149,6 +149,15 @@ bool bellTimes(const QString& name, Long* begin, Long* end) {
     return true;
 }
 
+/// A group's letter holds two characters: numbers up to 99, then a letter and a digit
+/// ("А0" … "Я9") for years with more sets.
+const QString LiteralLetters = QStringLiteral("АБВГДЕЖЗИКЛМНОПРСТУФХЦЧШЭЮЯ");
+const int MaxLiteral = 99 + 10 * 27;
+QString literalOf(int n) {
+    if (n <= 99) return QString::number(n);
+    return LiteralLetters[(n - 100) / 10] + QString::number((n - 100) % 10);
+}
+
 struct Activity {
     int id = 0;
     int teacher = -1; ///< index into the teachers; -1 none
@@ -263,7 +272,7 @@ QString Importer::read(const fet::Node& root) {
             auto leaf = [&](const QString& name) -> QString {
                 const auto f = leafByName.find(name);
                 if (f != leafByName.end()) return {};
-                if (++literal > 99) return u("в годе «%1» больше 99 групп").arg(y->value(QStringLiteral("Name")));
+                if (++literal > MaxLiteral) return u("в годе «%1» больше %2 групп").arg(y->value(QStringLiteral("Name"))).arg(MaxLiteral);
                 leafByName[name] = static_cast<int>(leaves_.size());
                 leaves_.push_back({name, year, literal});
                 return {};
@@ -449,7 +458,7 @@ bool Importer::write(Dictionary& t) {
         if (a.teacher < 0) {
             const int leaf = a.leaves.front();
             auto [it, fresh] = standIn.emplace(leaf, static_cast<int>(teacherNames.size()));
-            if (fresh) teacherNames.push_back(u("б/у %1-%2").arg(leaves_[size_t(leaf)].year).arg(leaves_[size_t(leaf)].literal));
+            if (fresh) teacherNames.push_back(u("б/у %1-%2").arg(leaves_[size_t(leaf)].year).arg(literalOf(leaves_[size_t(leaf)].literal)));
             a.teacher = it->second;
         }
         const int linkTeacher = a.leaves.size() > 1 ? a.teacher : -1;
@@ -515,7 +524,7 @@ bool Importer::write(Dictionary& t) {
         g.ObjectType = ObjectType::Group;
         g.Course = QString::number(leaves_[i].year);
         g.Defis = QStringLiteral("-");
-        g.Literal = QString::number(leaves_[i].literal);
+        g.Literal = literalOf(leaves_[i].literal);
         g.StreamCode = s.StreamCode;
         if (!stored(rel.insert(g), u("Группа «%1»").arg(leaves_[i].name))) return false;
         groupCode[i] = g.GroupCode;
