@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -222,6 +224,19 @@ TEST(FetImport, SmallSchoolMapsEveryPartAndComesBackTheSame) {
         EXPECT_EQ(result.left, 0);
     }
     EXPECT_TRUE(enginetest::sound(enginetest::checkTimetable(dict)));
+
+    // FET's own solver takes the school written back with one-hour activities.
+    const QString fetCl = QStandardPaths::findExecutable(u("fet-cl"));
+    if (fetCl.isEmpty()) GTEST_SKIP() << "fet-cl is not installed";
+    const QString split = t.file(u("split.fet"));
+    ASSERT_EQ(hestor::ExportFet(dict, split, {true}), QString());
+    QProcess fetRun;
+    fetRun.start(fetCl, {u("--inputfile=") + split, u("--outputdir=") + t.file(u("fet-out")),
+                         u("--timelimitseconds=20")});
+    ASSERT_TRUE(fetRun.waitForFinished(40000));
+    QFile result(t.file(u("fet-out/logs/result.txt")));
+    ASSERT_TRUE(result.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(result.readAll().contains("Simulation successful"));
 }
 
 TEST(FetImport, RefusalsLeaveTheFolderAsItWas) {

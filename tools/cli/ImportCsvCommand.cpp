@@ -66,6 +66,15 @@ int run(const QStringList& argv, Console& io) {
         return Failure;
     }
     if (!loadSchoolSettings(io.err, "import-csv", dict)) return Failure;
+    {
+        // No import into half a school: every data file must be usable.
+        std::vector<std::unique_ptr<tamsel::FileUse>> files;
+        QString damaged;
+        if (!openExistingDataFiles(dict, files, &damaged)) {
+            io.err << u("korvel-cli import-csv: импорт не выполнен: файл данных «%1» не читается.\n").arg(damaged);
+            return Failure;
+        }
+    }
     const hestor::TableImportResult result = hestor::ImportTable(dict, *table, rows);
     for (const QString& line : result.refused) io.err << u("Не принята ") << line << '\n';
     if (!result.done) {
