@@ -2,6 +2,8 @@
 // way back through export-fet, and a placement of the imported school without a broken rule.
 
 #include "hestor/FetImport.h"
+#include "hestor/windows/ImportFromFet.h"
+#include "hestor/windows/ImportTables.h"
 
 #include "LessonChecker.h"
 #include "TimetableChecker.h"
@@ -9,7 +11,12 @@
 #include "tamsel/Relations.h"
 #include "tamsel/TestFolder.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTableWidget>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -269,4 +276,36 @@ TEST(FetImport, RefusalsLeaveTheFolderAsItWas) {
     EXPECT_FALSE(r.done);
     EXPECT_TRUE(r.reason.contains(u("уже есть данные школы")));
     EXPECT_EQ(schoolText(dict), before);
+}
+
+TEST(DataInWindows, FetAndTableImportShowWhatWasNotTaken) {
+    static int argc = 1;
+    static char name[] = "test";
+    static char* argv[] = {name, nullptr};
+    if (!qApp) new QApplication(argc, argv);
+    TestFolder t;
+    const QString fet = t.file(u("school.fet"));
+    write(fet, smallSchool());
+    hestor::ImportFromFet fetWindow(t.dict());
+    fetWindow.fileEdit()->setText(QDir::toNativeSeparators(fet));
+    ASSERT_TRUE(fetWindow.startImport().done);
+    QStringList notes;
+    for (int i = 0; i < fetWindow.notesList()->count(); ++i) notes << fetWindow.notesList()->item(i)->text();
+    EXPECT_TRUE(notes.contains(u("не перенесено: 2 ограничений «минимум дней между уроками»")));
+    EXPECT_EQ(t.ui.last(), u("Импорт из FET выполнен: уроков 10."));
+
+    // Into the imported school: a preview under the columns found, then the refused line.
+    const QString csv = t.file(u("rooms.csv"));
+    write(csv, u("Номер;Этаж\n101;1\nR2;2\n"));
+    hestor::ImportTables tables(t.dict());
+    tables.tableChoice()->setCurrentIndex(3);
+    tables.fileEdit()->setText(csv);
+    ASSERT_TRUE(tables.showPreview());
+    EXPECT_EQ(tables.preview()->horizontalHeaderItem(0)->text(), u("Кабинет"));
+    EXPECT_EQ(tables.preview()->horizontalHeaderItem(1)->text(), u("Тип кабинета (нет)"));
+    EXPECT_EQ(tables.preview()->item(1, 0)->text(), u("R2"));
+    const hestor::TableImportResult r = tables.startImport();
+    EXPECT_FALSE(r.done); // R2 came from the FET file
+    ASSERT_EQ(tables.refusedList()->count(), 1);
+    EXPECT_TRUE(tables.refusedList()->item(0)->text().startsWith(u("строка 3: ")));
 }
