@@ -514,7 +514,7 @@ bool Importer::write(Dictionary& t) {
         c.Course = QString::number(y);
         if (!stored(rel.insert(c), u("Курс %1").arg(y))) return false;
     }
-    Names streamNames(StreamWidth, u("Группа учеников"), changed);
+    Names streamNames(StreamWidth, u("Поток (набор учеников)"), changed);
     std::vector<Short> groupCode(leaves_.size());
     for (size_t i = 0; i < leaves_.size(); ++i) {
         Stream s = t.access<Stream>(false).prime();
