@@ -3,9 +3,11 @@
 #include "hestor/ExportSchedule.h"
 #include "hestor/windows/ArcSched.h"
 #include "hestor/windows/ExterierConfig.h"
+#include "hestor/windows/ImportFromFet.h"
 #include "hestor/windows/ImportFromLodra.h"
 #include "hestor/windows/PublishScheduleWindow.h"
 #include "hestor/windows/SchoolCalendarWindow.h"
+#include "hestor/windows/ImportTables.h"
 #include "tamsel/Dictionary.h"
 
 #include <QDir>
@@ -68,6 +70,22 @@ void Init(tamsel::Dictionary& dict, tamsel::ErrorReporter*, tamsel::IniFile*) {
         };
         dict.procedures.add(ImportFromLodra::procedureName(stage), std::move(import));
     }
+
+    tamsel::Procedure fet;
+    fet.kind = tamsel::Procedure::Window;
+    fet.wantsRefresh = false;
+    fet.start = [](tamsel::Dictionary& d, const tamsel::ProcedureCall&) -> QObject* {
+        return new ImportFromFet(d);
+    };
+    dict.procedures.add(ImportFromFet::procedureName(), std::move(fet));
+
+    tamsel::Procedure tables;
+    tables.kind = tamsel::Procedure::Window;
+    tables.wantsRefresh = false;
+    tables.start = [](tamsel::Dictionary& d, const tamsel::ProcedureCall&) -> QObject* {
+        return new ImportTables(d);
+    };
+    dict.procedures.add(ImportTables::procedureName(), std::move(tables));
 }
 
 void Kill(tamsel::Dictionary& dict) {

@@ -305,6 +305,23 @@ void MainFrame::buildMenus() {
         item->setObjectName(procedure);
         import->addAction(item);
     }
+    {
+        // Builds the whole school in the folder: no other window may hold its files open.
+        QAction* fet = launcher(
+            u("Импорт из FET…"), [] { return QStringLiteral("ImportFromFet"); },
+            [this] {
+                if (closeOtherWindows()) startProcedure(QStringLiteral("ImportFromFet"));
+            });
+        fet->setObjectName(QStringLiteral("ImportFromFet"));
+        service->addAction(fet);
+        QAction* tables = launcher(
+            u("Импорт исходных данных…"), [] { return QStringLiteral("ImportTables"); },
+            [this] {
+                if (closeOtherWindows()) startProcedure(QStringLiteral("ImportTables"));
+            });
+        tables->setObjectName(QStringLiteral("ImportTables"));
+        service->addAction(tables);
+    }
     procedureItem(service, u("Экспорт расписания"), QStringLiteral("ExportSchedule"));
 
     QMenu* window = bar->addMenu(u("&Окно"));

@@ -6,6 +6,10 @@
 
 #include "SampleSchool.h"
 
+namespace tamsel {
+class Dictionary;
+}
+
 #include <QElapsedTimer>
 #include <QString>
 #include <vector>
@@ -26,6 +30,9 @@ struct RunContext {
     QString error;
     /// A remark printed beside the figures (the share of lessons placed); one line, short.
     QString note;
+    /// korvel-bench --fet: the FET file to import, and where to write it back (every activity
+    /// of one hour) for fet-cl; empty for none.
+    QString fetFile, fetOut;
 
 private:
     QElapsedTimer clock_;
@@ -50,5 +57,14 @@ struct Operation {
 void placeSample(RunContext& ctx);
 
 const std::vector<Operation>& operations();
+
+/// Imports ctx.fetFile into the empty ctx.dir, places every lesson with the repair phase
+/// (timed) and writes ctx.fetOut; the note holds, tab-separated: lessons, placed per cent,
+/// hard violations, import ms, and a remark when the placement did not reach its end.
+void placeFet(RunContext& ctx);
+
+/// Placed lessons that break a rule the placement must keep: a teacher, room or group twice in
+/// a cell (a lecture's lessons share teacher and room), a forbidden cell, a lesson without a room.
+int hardViolations(tamsel::Dictionary& dict);
 
 } // namespace bench

@@ -8,6 +8,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -92,6 +97,70 @@ Outcome runOnce(const bench::Operation& op, bench::RunContext ctx) {
     return result;
 }
 
+/// korvel-bench --fet: per file, Korvel's import and placement with the repair phase, and
+/// fet-cl on the same school written back with every activity of one hour.
+int benchFet(const QStringList& files, int fetSeconds, const QString& root, QTextStream& out,
+             QTextStream& err) {
+    QTemporaryDir tmp(root.isEmpty() ? QDir::tempPath() + QStringLiteral("/korvel-bench-XXXXXX")
+                                     : QDir(root).filePath(QStringLiteral("korvel-bench-XXXXXX")));
+    if (!tmp.isValid()) {
+        err << u("korvel-bench: временная папка не создана\n");
+        return 1;
+    }
+    const QString fetCl = QStandardPaths::findExecutable(QStringLiteral("fet-cl"));
+    if (fetCl.isEmpty()) err << u("korvel-bench: fet-cl не установлен, его время не замеряется\n");
+    out << u("Файл\tУроков\tРасставлено, %\tНарушений\tИмпорт, мс\tKorvel, мс\tПик памяти, МБ\tfet-cl, мс\tПримечание\n");
+    out.flush();
+    bool anyFailed = false;
+    static const bench::Operation op{"fet", "", false, &bench::placeFet};
+    for (int i = 0; i < files.size(); ++i) {
+        bench::RunContext ctx;
+        ctx.dir = tmp.filePath(QStringLiteral("school-%1").arg(i));
+        ctx.fetFile = QFileInfo(files[i]).absoluteFilePath();
+        ctx.fetOut = tmp.filePath(QStringLiteral("split-%1.fet").arg(i));
+        QDir().mkpath(ctx.dir);
+        const Outcome o = runOnce(op, ctx);
+        const QString name = QFileInfo(files[i]).fileName();
+        if (!o.error.isEmpty()) {
+            out << name << u("\t—\t—\t—\t—\t—\t—\t—\tошибка: ") << o.error << '\n';
+            out.flush();
+            anyFailed = true;
+            continue;
+        }
+        QStringList note = o.note.split(QLatin1Char('\t'));
+        while (note.size() < 5) note << QString();
+        if (note[2] != QLatin1String("0")) anyFailed = true;
+        QString fetTime = u("—");
+        QString remark = note[4];
+        if (!fetCl.isEmpty() && QFileInfo::exists(ctx.fetOut)) {
+            QProcess fet;
+            const QString outDir = tmp.filePath(QStringLiteral("fet-%1").arg(i));
+            QElapsedTimer clock;
+            clock.start();
+            fet.start(fetCl, {QStringLiteral("--inputfile=") + ctx.fetOut,
+                              QStringLiteral("--outputdir=") + outDir,
+                              QStringLiteral("--timelimitseconds=%1").arg(fetSeconds)});
+            fet.waitForFinished(-1);
+            const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+            // fet-cl writes its timetables only when it placed every activity.
+            bool solved = false;
+            QDirIterator it(outDir, {QStringLiteral("*_data_and_timetable.fet")}, QDir::Files,
+                            QDirIterator::Subdirectories);
+            solved = it.hasNext();
+            fetTime = QString::number(ms, 'f', 0);
+            if (!solved)
+                remark += (remark.isEmpty() ? QString() : u("; ")) +
+                          u("fet-cl не расставил всё за %1 с").arg(fetSeconds);
+        }
+        out << name << '\t' << note[0] << '\t' << note[1] << '\t' << note[2] << '\t' << note[3]
+            << '\t' << QString::number(o.ms, 'f', 0) << '\t'
+            << (o.peakMb < 0 ? u("—") : QString::number(o.peakMb, 'f', 1)) << '\t' << fetTime
+            << '\t' << remark << '\n';
+        out.flush();
+    }
+    return anyFailed ? 1 : 0;
+}
+
 void printHelp(QTextStream& s) {
     s << u("Использование: korvel-bench [--sizes small,medium,large,xl] [--weeks 1,20] [--runs N]\n"
            "                    [--ops СПИСОК] [--planted ДОЛИ] [--dir ПАПКА] [--format text|tsv]\n"
@@ -106,7 +175,12 @@ void printHelp(QTextStream& s) {
           << '\n';
     s << u("  --dir    папка для временных данных; по умолчанию временная папка системы\n\n"
            "Эталонный путь расстановки замеряется только на школе small. В примечании —\n"
-           "доля расставленных уроков и число вариантов урока.\n");
+           "доля расставленных уроков и число вариантов урока.\n\n"
+           "korvel-bench [--dir ПАПКА] [--fet-seconds N] --fet ФАЙЛ.fet…\n"
+           "Каждый файл FET импортируется, его уроки расставляются с доводкой; печатаются уроки,\n"
+           "доля расставленных, нарушения жестких правил, время и память, а если установлен\n"
+           "fet-cl — его время на той же школе, записанной с часовыми уроками (предел N с,\n"
+           "по умолчанию 300).\n");
 }
 
 } // namespace
@@ -124,7 +198,22 @@ int main(int argc, char** argv) {
     bool tsv = false;
     QList<double> plantedShares{0.85, 0.95, 1.0};
 
-    const QStringList args = app.arguments().mid(1);
+    QStringList args = app.arguments().mid(1);
+    if (const int fetAt = static_cast<int>(args.indexOf(QStringLiteral("--fet"))); fetAt >= 0) {
+        QStringList files = args.mid(fetAt + 1);
+        args = args.mid(0, fetAt);
+        int fetSeconds = 300;
+        QString fetRoot;
+        for (int i = 0; i + 1 < args.size(); i += 2) {
+            if (args[i] == QStringLiteral("--fet-seconds")) fetSeconds = args[i + 1].toInt();
+            else if (args[i] == QStringLiteral("--dir")) fetRoot = args[i + 1];
+        }
+        if (files.isEmpty() || fetSeconds < 1 || args.size() % 2) {
+            err << u("korvel-bench: после --fet нужны файлы FET; справка: korvel-bench --help\n");
+            return 2;
+        }
+        return benchFet(files, fetSeconds, fetRoot, out, err);
+    }
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == QStringLiteral("--help") || a == QStringLiteral("-h")) {

@@ -44,5 +44,8 @@ const Command& publishCommand();
 const Command& archiveCommand();
 const Command& importCommand();
 const Command& legacyWriteCommand();
+const Command& importFetCommand();
+const Command& exportFetCommand();
+const Command& importCsvCommand();
 
 } // namespace cli

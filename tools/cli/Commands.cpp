@@ -15,6 +15,9 @@ const std::vector<Command>& commands() {
         archiveCommand(),
         importCommand(),
         legacyWriteCommand(),
+        importFetCommand(),
+        exportFetCommand(),
+        importCsvCommand(),
     };
     return table;
 }

@@ -174,6 +174,13 @@ TEST_P(DamagedFolders, EveryCommandNamesTheFileFailsAndChangesNothing) {
     const QString pdf = tmp.filePath(QStringLiteral("report.pdf"));
     const QString exportFile = tmp.filePath(QStringLiteral("export.txt"));
     const QString published = tmp.filePath(QStringLiteral("published"));
+    const QString fetFile = tmp.filePath(QStringLiteral("school.fet"));
+    const QString csvFile = tmp.filePath(QStringLiteral("teachers.csv"));
+    {
+        QFile csv(csvFile);
+        ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+        csv.write(QStringLiteral("Учитель\nНовиков\n").toUtf8());
+    }
     const QList<QStringList> commands = {
         {QStringLiteral("info"), dir},
         {QStringLiteral("place"), dir, QStringLiteral("--answer"), QStringLiteral("yes")},
@@ -185,6 +192,8 @@ TEST_P(DamagedFolders, EveryCommandNamesTheFileFailsAndChangesNothing) {
         {QStringLiteral("archive"), QStringLiteral("save"), dir, QStringLiteral("snapshot")},
         {QStringLiteral("archive"), QStringLiteral("list"), dir},
         {QStringLiteral("import"), QStringLiteral("stage2"), dir, legacy()},
+        {QStringLiteral("export-fet"), dir, fetFile},
+        {QStringLiteral("import-csv"), dir, QStringLiteral("teachers"), csvFile},
     };
     for (const QStringList& command : commands) {
         SCOPED_TRACE(command.first().toStdString());
@@ -195,6 +204,7 @@ TEST_P(DamagedFolders, EveryCommandNamesTheFileFailsAndChangesNothing) {
         EXPECT_FALSE(QFileInfo::exists(pdf));
         EXPECT_FALSE(QFileInfo::exists(exportFile));
         EXPECT_FALSE(QFileInfo::exists(published));
+        EXPECT_FALSE(QFileInfo::exists(fetFile));
     }
     if (holder) {
         sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
