@@ -1,6 +1,26 @@
 #include "Args.h"
 
+#include "pivrel/engine/Engine.h"
+
 namespace cli {
+
+QString Args::taskScope(short* kind, qint64* code) {
+    *kind = pivrel::TaskKind::All;
+    *code = 0;
+    int chosen = 0;
+    QString problem;
+    for (auto [opt, k] : {std::pair{QStringLiteral("teacher"), pivrel::TaskKind::Teacher},
+                          std::pair{QStringLiteral("group"), pivrel::TaskKind::Group},
+                          std::pair{QStringLiteral("subject"), pivrel::TaskKind::Science}}) {
+        if (!has(opt)) continue;
+        ++chosen;
+        *kind = k;
+        if (problem.isEmpty() && !integer(opt, 0, 1, 32767, code)) problem = error();
+    }
+    if (problem.isEmpty() && chosen > 1)
+        problem = QString::fromUtf8("укажите не больше одного из --teacher, --group, --subject");
+    return problem;
+}
 
 Args::Args(const QStringList& args, const QStringList& valueOptions, const QStringList& switches) {
     for (int i = 0; i < args.size() && error_.isEmpty(); ++i) {

@@ -24,6 +24,11 @@ public:
     /// value returns false and sets error().
     bool integer(const QString& option, qint64 fallback, qint64 min, qint64 max, qint64* out);
 
+    /// --teacher, --group or --subject CODE, the scope of a placement or check: sets `kind`
+    /// (a TaskKind: 0 for all when none is given) and `code`. Returns the problem to tell the
+    /// user (two of them, a bad code), empty when there is none.
+    QString taskScope(short* kind, qint64* code);
+
     QStringList positional;
 
 private:

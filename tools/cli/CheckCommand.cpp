@@ -32,17 +32,7 @@ int run(const QStringList& argv, Console& io) {
             args.positional.isEmpty() ? u("не указана папка") : u("указано больше одной папки");
     short kind = pivrel::TaskKind::All;
     qint64 code = 0;
-    int chosen = 0;
-    for (auto [opt, k] : {std::pair{u("teacher"), pivrel::TaskKind::Teacher},
-                          std::pair{u("group"), pivrel::TaskKind::Group},
-                          std::pair{u("subject"), pivrel::TaskKind::Science}}) {
-        if (!args.has(opt)) continue;
-        ++chosen;
-        kind = k;
-        if (problem.isEmpty() && !args.integer(opt, 0, 1, 32767, &code)) problem = args.error();
-    }
-    if (problem.isEmpty() && chosen > 1)
-        problem = u("укажите не больше одного из --teacher, --group, --subject");
+    if (const QString scope = args.taskScope(&kind, &code); problem.isEmpty()) problem = scope;
     if (problem.isEmpty() && args.has(u("pdf")) && args.value(u("pdf")).isEmpty())
         problem = u("не указан файл --pdf");
     if (!problem.isEmpty()) {

@@ -27,6 +27,24 @@ QString Engine::taskDescription(const TaskQueueEntry& t) {
            QLatin1Char(' ') + names::science(dict_, l.ScienceCode);
 }
 
+Schedule::Key TaskScopeKey(short kind, short code, Schedule& from, int& leading, int allLeading) {
+    leading = 1;
+    switch (kind) {
+    case TaskKind::Teacher:
+        from.TeacherCode = code;
+        return Schedule::TeacherKey;
+    case TaskKind::Group:
+        from.GroupCode = code;
+        return Schedule::GroupKey;
+    case TaskKind::Science:
+        from.ScienceCode = code;
+        return Schedule::ScienceKey;
+    default:
+        leading = allLeading;
+        return Schedule::WeekDayLessonKey;
+    }
+}
+
 void Engine::PrepareTask(short Kind, short Code, RunHost& host) {
     auto& glo = dict_.glo;
     auto& tq = glo.TaskQueue;
@@ -36,27 +54,8 @@ void Engine::PrepareTask(short Kind, short Code, RunHost& host) {
 
     std::vector<Schedule> lessons;
     Schedule from;
-    Schedule::Key key = Schedule::WeekDayLessonKey;
     int leading = 0;
-    switch (Kind) {
-    case TaskKind::Teacher:
-        key = Schedule::TeacherKey;
-        from.TeacherCode = Code;
-        leading = 1;
-        break;
-    case TaskKind::Group:
-        key = Schedule::GroupKey;
-        from.GroupCode = Code;
-        leading = 1;
-        break;
-    case TaskKind::Science:
-        key = Schedule::ScienceKey;
-        from.ScienceCode = Code;
-        leading = 1;
-        break;
-    default:
-        break;
-    }
+    const Schedule::Key key = TaskScopeKey(Kind, Code, from, leading, 0);
     sch.forEach(key, from, leading, [&](const Schedule& s) {
         if (s.isUnplaced()) {
             lessons.push_back(s);

@@ -197,27 +197,9 @@ std::vector<UnplacedLesson> ExplainUnplaced(Dictionary& dict, short kind, short 
 
     // The unplaced lessons of the scope, each kind (or link) once, in key order.
     Schedule from;
-    Schedule::Key key = Schedule::WeekDayLessonKey;
-    int leading = 3;
-    switch (kind) {
-    case TaskKind::Teacher:
-        key = Schedule::TeacherKey;
-        from.TeacherCode = code;
-        leading = 1;
-        break;
-    case TaskKind::Group:
-        key = Schedule::GroupKey;
-        from.GroupCode = code;
-        leading = 1;
-        break;
-    case TaskKind::Science:
-        key = Schedule::ScienceKey;
-        from.ScienceCode = code;
-        leading = 1;
-        break;
-    default:
-        break;
-    }
+    int leading = 0;
+    // The whole school: week 0, day 0 and no lesson number lead to the unplaced ones.
+    const Schedule::Key key = TaskScopeKey(kind, code, from, leading, 3);
     std::map<std::tuple<Short, Short, Short, Short, Short, Long>, size_t> kinds;
     std::map<std::pair<Short, std::tuple<Short, Short, Short>>, int> perMember;
     sch.forEach(key, from, leading, [&](const Schedule& s) {

@@ -35,6 +35,12 @@ constexpr short Science = 3;
 constexpr short Teacher = 4;
 } // namespace TaskKind
 
+/// Where the lessons of a task's scope start in SCHEDULE: the key, the record to read from
+/// (the teacher's, group's or subject's code set) and how many leading fields must match
+/// (`allLeading` when the whole school is the scope, on the week, day and lesson key).
+tamsel::Schedule::Key TaskScopeKey(short kind, short code, tamsel::Schedule& from, int& leading,
+                                   int allLeading);
+
 /// The placement engine as the rules read: every check reads the data files through their
 /// keys. Interactive placements (the grid, the unplaced lessons) use it directly; the
 /// automatic placement uses it as its reference path and whenever diagnostics are on.
