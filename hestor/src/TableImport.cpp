@@ -1,5 +1,6 @@
 #include "hestor/TableImport.h"
 
+#include "tamsel/Csv.h"
 #include "tamsel/Dictionary.h"
 #include "tamsel/ErrorReporter.h"
 #include "tamsel/Relations.h"
@@ -24,56 +25,6 @@ QString u(const char* text) {
     return QString::fromUtf8(text);
 }
 
-/// CSV fields of one text: quoted fields may hold the separator, doubled quotes and line
-/// breaks.
-std::vector<QStringList> parseCsv(const QString& text, QChar sep) {
-    std::vector<QStringList> rows;
-    QStringList row;
-    QString field;
-    bool quoted = false, any = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == QLatin1Char('"')) {
-                if (i + 1 < text.size() && text[i + 1] == QLatin1Char('"')) {
-                    field += c;
-                    ++i;
-                } else {
-                    quoted = false;
-                }
-            } else {
-                field += c;
-            }
-        } else if (c == QLatin1Char('"')) {
-            quoted = true;
-            any = true;
-        } else if (c == sep) {
-            row << field;
-            field.clear();
-            any = true;
-        } else if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
-            if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) ++i;
-            if (any || !field.isEmpty()) {
-                row << field;
-                rows.push_back(row);
-            } else {
-                rows.push_back({}); // an empty line keeps the line numbers right
-            }
-            row.clear();
-            field.clear();
-            any = false;
-        } else {
-            field += c;
-            any = true;
-        }
-    }
-    if (any || !field.isEmpty()) {
-        row << field;
-        rows.push_back(row);
-    }
-    return rows;
-}
-
 bool readCsv(const QString& path, TableRows* out, QString* error) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
@@ -93,7 +44,8 @@ bool readCsv(const QString& path, TableRows* out, QString* error) {
     if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
     const QString first = text.section(QLatin1Char('\n'), 0, 0);
     out->separator = first.count(QLatin1Char(';')) >= first.count(QLatin1Char(',')) ? QLatin1Char(';') : QLatin1Char(',');
-    auto rows = parseCsv(text, out->separator);
+    std::vector<QStringList> rows;
+    if (!ParseCsv(text, out->separator, &rows, error)) return false;
     if (rows.empty()) {
         *error = u("файл пуст");
         return false;

@@ -4,6 +4,7 @@
 #include "Args.h"
 #include "Command.h"
 
+#include "tamsel/Csv.h"
 #include "tamsel/LegacyFiles.h"
 
 #include <QDir>
@@ -17,56 +18,6 @@ namespace {
 
 QString u(const char* text) {
     return QString::fromUtf8(text);
-}
-
-/// The rows of a CSV text: fields separated by `sep`, quoted with '"' where they hold the
-/// separator, quotes or line breaks ("" is a quote inside quotes). Blank lines are skipped.
-bool parseCsv(const QString& text, QChar sep, std::vector<QStringList>* rows, QString* error) {
-    QStringList row;
-    QString field;
-    bool quoted = false, wasQuoted = false;
-    int line = 1;
-    auto endRow = [&] {
-        row << field;
-        if (!(row.size() == 1 && row.first().trimmed().isEmpty() && !wasQuoted))
-            rows->push_back(row);
-        row.clear();
-        field.clear();
-        wasQuoted = false;
-    };
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == QLatin1Char('"')) {
-                if (i + 1 < text.size() && text[i + 1] == QLatin1Char('"')) {
-                    field += c;
-                    ++i;
-                } else {
-                    quoted = false;
-                }
-            } else {
-                if (c == QLatin1Char('\n')) ++line;
-                field += c;
-            }
-        } else if (c == QLatin1Char('"') && field.trimmed().isEmpty()) {
-            quoted = wasQuoted = true;
-            field.clear();
-        } else if (c == sep) {
-            row << field;
-            field.clear();
-        } else if (c == QLatin1Char('\n')) {
-            endRow();
-            ++line;
-        } else if (c != QLatin1Char('\r')) {
-            field += c;
-        }
-    }
-    if (quoted) {
-        *error = u("кавычка не закрыта (строка %1)").arg(line);
-        return false;
-    }
-    if (!field.isEmpty() || !row.isEmpty() || wasQuoted) endRow();
-    return true;
 }
 
 /// Writes the legacy file `target` from the CSV file `source`; false with the reason in `error`.
@@ -84,10 +35,14 @@ bool convert(tamsel::LegacyFileId id, const QString& source, const QString& targ
     const QChar sep = firstLine.contains(QLatin1Char(';')) ? QLatin1Char(';') : QLatin1Char(',');
     std::vector<QStringList> rows;
     QString why;
-    if (!parseCsv(text, sep, &rows, &why)) {
+    if (!tamsel::ParseCsv(text, sep, &rows, &why)) {
         *error = u("%1: %2").arg(source, why);
         return false;
     }
+    // Blank lines carry no record.
+    std::erase_if(rows, [](const QStringList& r) {
+        return r.isEmpty() || (r.size() == 1 && r.first().trimmed().isEmpty());
+    });
     QStringList expected;
     for (const tamsel::LegacyField& f : layout.fields)
         expected << QLatin1String(f.name);
