@@ -317,6 +317,12 @@ struct FastPlacement::Model {
     // placed lessons of every cell.
     std::vector<char> placedByRun;           ///< per record
     std::vector<std::vector<int>> recordsAt; ///< per cell, while the repair runs
+    /// Lessons placed before the run that a re-run with minimal changes lets the repair move
+    /// (never a pinned one). Each one moved counts: the repair keeps them few.
+    std::vector<char> movableEarlier; ///< per record
+    /// Filled by the repair: the earlier lessons it moved, each with the place it had.
+    std::vector<std::pair<int, Schedule>> movedEarlier;
+    bool mayMove(int i) const { return placedByRun[size_t(i)] || movableEarlier[size_t(i)]; }
 
     /// Takes a stored lesson out of the occupancy of its cell and day (the inverse of
     /// occupy); the teacher's cell is recomputed from the other lessons of the cell.

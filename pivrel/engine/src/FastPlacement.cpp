@@ -33,6 +33,8 @@ bool FastPlacement::Model::loadData() {
     for (const Schedule* s : byRow)
         addRecord(*s);
     placedByRun.assign(recs.size(), 0);
+    movableEarlier.assign(recs.size(), 0);
+    movedEarlier.clear();
     return true;
 }
 

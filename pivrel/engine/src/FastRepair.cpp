@@ -134,7 +134,7 @@ void FastPlacement::Repair(RunHost& host, int seconds) {
                             if (m.recs[size_t(i)].RoomCode == e.roomChoice->rooms.front().code)
                                 block(i);
                 if (blockers.empty() || std::any_of(blockers.begin(), blockers.end(), [&](int i) {
-                        return !m.placedByRun[size_t(i)];
+                        return !m.mayMove(i);
                     }))
                     continue;
                 for (int i : blockers)
@@ -228,6 +228,12 @@ void FastPlacement::Repair(RunHost& host, int seconds) {
             }
             for (int i : targets)
                 m.placedByRun[size_t(i)] = 1;
+            // An earlier lesson moved is reported with the first place it had.
+            for (const Change& ch : changes)
+                if (m.movableEarlier[size_t(ch.record)] && !ch.before.isUnplaced() &&
+                    std::none_of(m.movedEarlier.begin(), m.movedEarlier.end(),
+                                 [&](const auto& e) { return e.first == ch.record; }))
+                    m.movedEarlier.emplace_back(ch.record, ch.before);
             changes.clear();
             // The placed lessons leave their task, as in the placing phase.
             for (const LL& e : q) {
