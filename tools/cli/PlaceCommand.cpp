@@ -108,7 +108,7 @@ bool objectExists(tamsel::Dictionary& dict, short kind, short code, bool* readab
 
 int run(const QStringList& argv, Console& io) {
     Args args(argv, {u("teacher"), u("group"), u("subject"), u("answer"), u("seconds")},
-              {u("repair"), u("why")});
+              {u("repair"), u("why"), u("minimal")});
     qint64 seconds = pivrel::AutoPlacement::DefaultRepairSeconds;
     if (args.ok()) args.integer(u("seconds"), seconds, 1, 3600, &seconds);
     QString problem = args.error();
@@ -128,8 +128,10 @@ int run(const QStringList& argv, Console& io) {
         else
             problem = u("--answer принимает yes или no");
     }
-    if (problem.isEmpty() && args.has(u("seconds")) && !args.has(u("repair")))
-        problem = u("--seconds задает время доводки и нужен только вместе с --repair");
+    if (problem.isEmpty() && args.has(u("seconds")) && !args.has(u("repair")) &&
+        !args.has(u("minimal")))
+        problem =
+            u("--seconds задает время доводки и нужен только вместе с --repair или --minimal");
     if (!problem.isEmpty()) {
         io.err << u("korvel-cli place: ") << problem << u("\nСправка: korvel-cli place --help\n");
         return BadUsage;
@@ -182,6 +184,8 @@ int run(const QStringList& argv, Console& io) {
     dict.glo.ProcessingDisabled = 0;
     pivrel::AutoPlacement placement(dict);
     placement.setRepair(args.has(u("repair")), static_cast<int>(seconds));
+    // The moved list and its summary end the progress list.
+    placement.setMinimal(args.has(u("minimal")));
     ui.firstMessage.clear();
     const pivrel::PlacementResult r = placement.run(kind, static_cast<short>(code), host);
     dict.store().closeAll();
@@ -226,14 +230,20 @@ const Command& placeCommand() {
     static const Command c{
         "place", "автоматическая расстановка уроков",
         "Использование: korvel-cli place ПАПКА [--teacher КОД | --group КОД | --subject КОД]\n"
-        "                                [--answer yes|no] [--repair [--seconds N]] [--why]\n"
+        "                                [--answer yes|no] [--repair | --minimal] [--seconds N]\n"
+        "                                [--why]\n"
         "Расставляет нерасставленные уроки учителя, группы, предмета или все уроки, как окно\n"
         "«Автоматическая расстановка уроков», и печатает строки хода расстановки. Если не все\n"
         "уроки могут быть расставлены, вопрос о продолжении получает ответ --answer (без него —\n"
         "«Нет», как в окне). Тот же ответ получает предложение составить недостающие списки\n"
-        "кабинетов учителей, без которых их уроки не расставить. С --repair оставшиеся уроки доводятся до места перестановкой\n"
-        "уроков, расставленных этим запуском (не дольше N секунд, по умолчанию 10); уроки,\n"
-        "расставленные раньше, остаются на местах. С --why после итога печатается, почему не\n"
+        "кабинетов учителей, без которых их уроки не расставить. С --repair оставшиеся уроки\n"
+        "доводятся до места перестановкой уроков, расставленных этим запуском (не дольше N\n"
+        "секунд, по умолчанию 10); уроки, расставленные раньше, остаются на местах.\n"
+        "С --minimal — перерасстановка с минимальными изменениями: уроки, нарушающие правила\n"
+        "после изменения данных, снимаются, затем расставляются все нерасставленные, а уроки,\n"
+        "расставленные раньше (кроме закрепленных), перемещаются только там, где без этого\n"
+        "нельзя; в конце печатается список перемещенных уроков (было → стало) и итог\n"
+        "«Итог: перемещено уроков: N, …». С --why после итога печатается, почему не\n"
         "расставлен каждый оставшийся урок: сколько клеток закрыла каждая причина и какие уроки\n"
         "их занимают.\n",
         &run};

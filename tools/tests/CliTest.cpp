@@ -547,3 +547,48 @@ TEST(Cli, CheckProvesWhatCannotBePlacedAndPlaceWhySaysWhyItIsLeft) {
               0);
     EXPECT_GT(hours, 0);
 }
+
+// place --minimal: after no change it moves nothing; after a teacher's day is forbidden it
+// takes that day's lessons off, places them elsewhere within the rules and prints what moved.
+TEST(Cli, PlaceMinimalMovesOnlyWhatAChangeRequiresAndSaysWhat) {
+    QTemporaryDir tmp;
+    const QString dir = tmp.filePath(QStringLiteral("school"));
+    ASSERT_EQ(korvelCli({u("sample"), u("--size"), u("small"), u("--planted"), u("0.9"), dir})
+                  .status,
+              cli::Success);
+    ASSERT_EQ(korvelCli({u("place"), dir, u("--answer"), u("yes"), u("--repair")}).status,
+              cli::Success);
+    const CliRun still = korvelCli({u("place"), dir, u("--minimal")});
+    EXPECT_EQ(still.status, cli::Success) << still.err.toStdString();
+    EXPECT_TRUE(still.out.trimmed().endsWith(u("Ни один расставленный ранее урок не перемещен.\n"
+                                               "Итог: перемещено уроков: 0, из них снято из-за "
+                                               "нарушения правил: 0, не размещено снова: 0.")))
+        << still.out.toStdString();
+
+    const int teacher = scalar(dir, "SELECT TeacherCode FROM p WHERE DaySeqNumber = 1 AND "
+                                    "LinkCode = 0 AND TeacherCode > 0 ORDER BY id LIMIT 1");
+    const int dayLessons = scalar(
+        dir, "SELECT count(*) FROM p WHERE DaySeqNumber = 1 AND TeacherCode = " +
+                 QByteArray::number(teacher));
+    exec(dir, "Restriction.db",
+         "ATTACH '" + QDir(dir).filePath(QStringLiteral("LessonBell.db")).toUtf8() +
+             "' AS b; INSERT OR REPLACE INTO RESTRICTION (ObjectType, ObjectCode, Week, "
+             "DaySeqNumber, LessonNo, LessonNo_norm, Restriction) SELECT 4, " +
+             QByteArray::number(teacher) + ", 1, 1, b.LessonNo, b.LessonNo_norm, 2 FROM "
+             "b.LESSONBELL b");
+    const CliRun r = korvelCli({u("place"), dir, u("--minimal")});
+    EXPECT_EQ(r.status, cli::Success) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(u("\nПеремещенные уроки:\n"))) << r.out.toStdString();
+    EXPECT_GE(r.out.count(u(" (снят: запрещенное время учителя)")), 1);
+    const QRegularExpressionMatch summary =
+        QRegularExpression(u("\nИтог: перемещено уроков: (\\d+), из них снято из-за нарушения "
+                             "правил: (\\d+), не размещено снова: (\\d+)\\.\n$"))
+            .match(r.out);
+    ASSERT_TRUE(summary.hasMatch()) << r.out.toStdString();
+    EXPECT_GE(summary.captured(1).toInt(), dayLessons);
+    EXPECT_GE(summary.captured(2).toInt(), dayLessons);
+    EXPECT_EQ(scalar(dir, "SELECT count(*) FROM p WHERE DaySeqNumber = 1 AND TeacherCode = " +
+                              QByteArray::number(teacher)),
+              0);
+    expectSoundTimetable(dir, 1);
+}

@@ -24,11 +24,12 @@ using namespace enginetest;
 
 namespace {
 
-/// A medium school with its planted timetable placed, every ninth unlinked lesson pinned.
-void placedSchool(TestFolder& t) {
+/// A medium school with its planted timetable (filling `share` of each group's week) placed,
+/// every ninth unlinked lesson pinned.
+void placedSchool(TestFolder& t, double share = 0.9) {
     sample::SampleOptions o;
     o.size = sample::SchoolSize::Medium;
-    o.planted = 0.9;
+    o.planted = share;
     o.placePlanted = true;
     QString error;
     ASSERT_TRUE(sample::GenerateSampleSchool(t.dict(), o, nullptr, &error)) << error.toStdString();
@@ -203,20 +204,25 @@ TEST(MinimalRerun, AForbiddenTeacherDayIsClearedKeepingEveryRuleAndEveryPin) {
     EXPECT_EQ(rows(t), after);
 }
 
-TEST(MinimalRerun, AStopAfterTheTakingOffLeavesASoundTimetable) {
-    TestFolder t;
-    placedSchool(t);
-    forbidBusiestTeacherDay(t);
-    const auto before = rows(t);
-    Rerun r;
-    r.host.onYield = [&](int) {
-        if (r.host.lines.contains(u("Размещение уроков"))) t.glo().ProcessingDisabled = 1;
-    };
-    rerun(t, r);
-    EXPECT_EQ(r.result.end, PlacementResult::End::Stopped);
-    expectPinsKept(before, rows(t));
-    // Only the pinned lesson breaks a rule; the ones taken off are off or placed soundly.
-    EXPECT_EQ(checkTimetable(t.dict()).size(), 1);
-    EXPECT_EQ(r.host.lines.last(), minimalChangesSummary(r.changes));
-    EXPECT_GE(r.changes.takenOff(), 1);
+TEST(MinimalRerun, AStopInThePlacingOrTheRepairLeavesASoundTimetable) {
+    // "Стоп!" once the placing phase has begun, and right after the repair's first step.
+    for (const QString& at : {u("Размещение уроков"), u("  Урок размещен с перестановкой")}) {
+        TestFolder t;
+        placedSchool(t, 1.0); // full weeks: the day's lessons need the repair
+        forbidBusiestTeacherDay(t);
+        const auto before = rows(t);
+        Rerun r;
+        r.host.onYield = [&](int) {
+            if (std::any_of(r.host.lines.begin(), r.host.lines.end(),
+                            [&](const QString& l) { return l.startsWith(at); }))
+                t.glo().ProcessingDisabled = 1;
+        };
+        rerun(t, r);
+        ASSERT_EQ(r.result.end, PlacementResult::End::Stopped) << at.toStdString();
+        expectPinsKept(before, rows(t));
+        // Only the pinned lesson breaks a rule; the ones taken off are off or placed soundly.
+        EXPECT_EQ(checkTimetable(t.dict()).size(), 1) << at.toStdString();
+        EXPECT_EQ(r.host.lines.last(), minimalChangesSummary(r.changes));
+        EXPECT_GE(r.changes.takenOff(), 1);
+    }
 }
