@@ -576,13 +576,24 @@ TEST(Cli, PlaceMinimalMovesOnlyWhatAChangeRequiresAndSaysWhat) {
              "DaySeqNumber, LessonNo, LessonNo_norm, Restriction) SELECT 4, " +
              QByteArray::number(teacher) + ", 1, 1, b.LessonNo, b.LessonNo_norm, 2 FROM "
              "b.LESSONBELL b");
-    const CliRun r = korvelCli({u("place"), dir, u("--minimal")});
+    // The PDF lays out text, which takes a GUI application, as the tool's own main makes one.
+    static int argc = 1;
+    static char name[] = "test";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication* gui =
+        QCoreApplication::instance() ? nullptr : new QGuiApplication(argc, argv);
+    (void)gui;
+    const QString pdf = tmp.filePath(u("moved.pdf"));
+    const CliRun r = korvelCli({u("place"), dir, u("--minimal"), u("--pdf"), pdf});
     EXPECT_EQ(r.status, cli::Success) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains(u("\nПеремещенные уроки:\n"))) << r.out.toStdString();
+    QFile report(pdf);
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(report.read(5) == "%PDF-");
     EXPECT_GE(r.out.count(u(" (снят: запрещенное время учителя)")), 1);
     const QRegularExpressionMatch summary =
         QRegularExpression(u("\nИтог: перемещено уроков: (\\d+), из них снято из-за нарушения "
-                             "правил: (\\d+), не размещено снова: (\\d+)\\.\n$"))
+                             "правил: (\\d+), не размещено снова: (\\d+)\\.\nОтчёт записан: "))
             .match(r.out);
     ASSERT_TRUE(summary.hasMatch()) << r.out.toStdString();
     EXPECT_GE(summary.captured(1).toInt(), dayLessons);

@@ -378,12 +378,18 @@ int MinimalChanges::notPlacedAgain() const {
     }));
 }
 
-QString minimalChangesSummary(const MinimalChanges& c) {
-    return QStringLiteral("Итог: перемещено уроков: %1, из них снято из-за нарушения правил: %2, "
-                          "не размещено снова: %3.")
+namespace {
+QString counts(const MinimalChanges& c) {
+    return QStringLiteral("перемещено уроков: %1, из них снято из-за нарушения правил: %2, не "
+                          "размещено снова: %3.")
         .arg(c.moved.size())
         .arg(c.takenOff())
         .arg(c.notPlacedAgain());
+}
+} // namespace
+
+QString minimalChangesSummary(const MinimalChanges& c) {
+    return QStringLiteral("Итог: ") + counts(c);
 }
 
 namespace {
@@ -415,7 +421,8 @@ QStringList minimalChangesLines(const MinimalChanges& c) {
 trusko::ReportDocument minimalChangesReport(const MinimalChanges& c) {
     trusko::ReportDocument d;
     d.caption = QStringLiteral("Перемещенные уроки");
-    d.title = minimalChangesSummary(c).mid(QStringLiteral("Итог: ").size());
+    const QString n = counts(c);
+    d.title = n.left(1).toUpper() + n.mid(1);
     d.layout.widths = {4, 3, 3, 3};
     d.layout.align = {trusko::Align::Left, trusko::Align::Left, trusko::Align::Left,
                       trusko::Align::Left};
