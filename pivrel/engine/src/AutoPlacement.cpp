@@ -189,9 +189,10 @@ PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, Engin
     }
     std::vector<Schedule> placedBefore;
     QHash<RowId, QString> takenOff;
+    std::vector<Schedule> againstPlan;
     if (minimal_) {
         placedBefore = rerun::placedLessons(dict_);
-        if (!rerun::takeOffBroken(dict_, kind, code, host, changes_, takenOff))
+        if (!rerun::takeOffBroken(dict_, kind, code, host, changes_, takenOff, againstPlan))
             return finish(PlacementResult::End::Failed);
     }
     const int before = countUnplaced(dict_, kind, code);
@@ -203,6 +204,7 @@ PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, Engin
     engine.CompletePartlyPlacedLinks(kind, kind == TaskKind::All ? 0 : code, host);
     host.addLine(QStringLiteral("Подготовка задания на расстановку"));
     engine.PrepareTask(kind, kind == TaskKind::All ? 0 : code, host);
+    if (minimal_) rerun::keepOffTask(glo.TaskQueue, againstPlan, host);
 
     std::unique_ptr<FastPlacement> fast;
     bool declined = false;

@@ -39,6 +39,7 @@ public:
     struct Broken {
         tamsel::Schedule lesson;
         QString reason;
+        bool plan = false; ///< against the plan: its lessons are not to be placed again
     };
     /// For a re-run with minimal changes, on a FastPlacement of its own before the run: the
     /// placed lessons for which `inScope` holds that break a rule now (their plan item gone or

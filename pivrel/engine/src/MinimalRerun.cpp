@@ -9,6 +9,7 @@
 #include "trusko/Report.h"
 
 #include <map>
+#include <set>
 #include <tuple>
 
 using namespace tamsel;
@@ -69,6 +70,7 @@ bool FastPlacement::findBroken(const std::function<bool(const Schedule&)>& inSco
     // The plan: an item gone, or more placed lessons of a group than its hours. A school
     // without any plan (lessons entered by hand) has nothing to hold them against.
     std::vector<QString> reason(static_cast<size_t>(n));
+    std::vector<char> againstPlan(static_cast<size_t>(n), 0);
     if (!plan.isEmpty()) {
         std::map<std::tuple<Short, Short, Short, bool>, int> placed;
         for (int i : order) {
@@ -77,12 +79,15 @@ bool FastPlacement::findBroken(const std::function<bool(const Schedule&)>& inSco
             const auto it = plan.constFind(s.TrainingCourseItemCode);
             if (it == plan.constEnd()) {
                 reason[size_t(i)] = QStringLiteral("пункта учебного плана больше нет");
+                againstPlan[size_t(i)] = 1;
                 continue;
             }
             const bool paired = s.CoupledLesson != 0;
             const int hours = paired ? it->CoupledHours : it->SingleHours;
-            if (++placed[{s.TrainingCourseItemCode, s.GroupCode, s.SubGroupNum, paired}] > hours)
+            if (++placed[{s.TrainingCourseItemCode, s.GroupCode, s.SubGroupNum, paired}] > hours) {
                 reason[size_t(i)] = QStringLiteral("уроков больше, чем часов в учебном плане");
+                againstPlan[size_t(i)] = 1;
+            }
         }
     }
 
@@ -127,11 +132,11 @@ bool FastPlacement::findBroken(const std::function<bool(const Schedule&)>& inSco
         }
         if (why.isEmpty()) continue;
         if (s.Pinned) {
-            pinned.push_back({s, why});
+            pinned.push_back({s, why, false});
             continue;
         }
         off[size_t(i)] = 1;
-        unpinned.push_back({s, why});
+        unpinned.push_back({s, why, againstPlan[size_t(i)] != 0});
         // A link is placed whole: the rest of its sitting comes off with it.
         if (s.LinkCode > 0 && c >= 0)
             for (int j : std::vector<int>(m.recordsAt[size_t(c)])) {
@@ -139,7 +144,7 @@ bool FastPlacement::findBroken(const std::function<bool(const Schedule&)>& inSco
                 if (o.LinkCode != s.LinkCode || o.Pinned || off[size_t(j)]) continue;
                 takeOut(j, c);
                 off[size_t(j)] = 1;
-                unpinned.push_back({o, QStringLiteral("снят урок той же связи")});
+                unpinned.push_back({o, QStringLiteral("снят урок той же связи"), false});
             }
     }
     m.recordsAt.clear();
@@ -247,7 +252,8 @@ std::vector<Schedule> placedLessons(Dictionary& dict) {
 }
 
 bool takeOffBroken(Dictionary& dict, short kind, short code, RunHost& host,
-                   MinimalChanges& changes, QHash<RowId, QString>& takenOff) {
+                   MinimalChanges& changes, QHash<RowId, QString>& takenOff,
+                   std::vector<Schedule>& againstPlan) {
     host.addLine(QStringLiteral("Снятие уроков, нарушающих правила"));
     std::vector<FastPlacement::Broken> unpinned, pinned;
     {
@@ -288,6 +294,7 @@ bool takeOffBroken(Dictionary& dict, short kind, short code, RunHost& host,
         }
         for (const FastPlacement::Broken& b : unpinned) {
             takenOff.insert(b.lesson.rowId, b.reason);
+            if (b.plan) againstPlan.push_back(b.lesson);
             host.addLine(QStringLiteral("  Снят урок: %1, %2 — %3")
                              .arg(n.lesson(b.lesson), n.place(b.lesson), b.reason));
         }
@@ -295,6 +302,22 @@ bool takeOffBroken(Dictionary& dict, short kind, short code, RunHost& host,
     host.addLine(QStringLiteral("Снято уроков, нарушающих правила: %1").arg(unpinned.size()));
     host.addLine(QString());
     return true;
+}
+
+void keepOffTask(TaskQueue& tq, const std::vector<Schedule>& againstPlan, RunHost& host) {
+    if (againstPlan.empty()) return;
+    std::set<std::tuple<Short, Short, Short, bool>> kinds;
+    for (const Schedule& s : againstPlan)
+        kinds.insert({s.TrainingCourseItemCode, s.GroupCode, s.SubGroupNum, s.CoupledLesson != 0});
+    const size_t before = tq.items.size();
+    std::erase_if(tq.items, [&](const TaskQueueEntry& e) {
+        const Schedule& s = e.lesson;
+        return kinds.count({s.TrainingCourseItemCode, s.GroupCode, s.SubGroupNum,
+                            s.CoupledLesson != 0}) > 0;
+    });
+    queues::CountSuchLessons(tq);
+    host.addLine(QStringLiteral("    Из них не расставляются уроки сверх учебного плана: %1.")
+                     .arg(before - tq.items.size()));
 }
 
 void compare(Dictionary& dict, const std::vector<Schedule>& before,

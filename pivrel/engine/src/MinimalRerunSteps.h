@@ -7,6 +7,7 @@
 #include "pivrel/engine/RunHost.h"
 
 #include "tamsel/Dictionary.h"
+#include "tamsel/EngineQueues.h"
 
 #include <QHash>
 
@@ -16,11 +17,18 @@ namespace pivrel::rerun {
 std::vector<tamsel::Schedule> placedLessons(tamsel::Dictionary& dict);
 
 /// Takes off, in one transaction, the unpinned placed lessons of the scope (`kind`, `code` as
-/// for a run) that break a rule now, noting each one's reason in `takenOff`; the pinned ones
-/// that break a rule go into `changes` only. Says what it did in the progress list. False when
-/// a file could not be read or written (the message has been shown).
+/// for a run) that break a rule now, noting each one's reason in `takenOff` and those against
+/// the plan in `againstPlan`; the pinned ones that break a rule go into `changes` only. Says
+/// what it did in the progress list. False when a file could not be read or written (the
+/// message has been shown).
 bool takeOffBroken(tamsel::Dictionary& dict, short kind, short code, RunHost& host,
-                   MinimalChanges& changes, QHash<tamsel::RowId, QString>& takenOff);
+                   MinimalChanges& changes, QHash<tamsel::RowId, QString>& takenOff,
+                   std::vector<tamsel::Schedule>& againstPlan);
+
+/// Takes out of the prepared task the lessons of the plan item, group, subgroup and pair half
+/// of each lesson taken off against the plan: placed again, they would break it again.
+void keepOffTask(tamsel::TaskQueue& tq, const std::vector<tamsel::Schedule>& againstPlan,
+                 RunHost& host);
 
 /// Fills `changes.moved` from the placed lessons before the re-run and as they are now. A
 /// lesson is its kind (plan item, group, subgroup, teacher, subject, pair half, link), not its
