@@ -149,11 +149,16 @@ AutoPivrel::AutoPivrel(Dictionary& dict, std::function<void(int)> postToFrame, Q
     side->addStretch();
     side->addWidget(check_);
     side->addWidget(repair_);
-    side->addWidget(start_);
-    side->addWidget(minimal_);
     top->addLayout(side);
+    // The two ways to start side by side under the tabs: the long caption in the narrow side
+    // column would widen the whole window.
+    auto* starts = new QHBoxLayout;
+    starts->addStretch();
+    starts->addWidget(minimal_);
+    starts->addWidget(start_);
     auto* main = new QVBoxLayout(this);
     main->addLayout(top);
+    main->addLayout(starts);
     main->addWidget(results_, 1);
     main->addWidget(bar_);
 
