@@ -112,7 +112,11 @@ bool FastPlacement::findBroken(const std::function<bool(const Schedule&)>& inSco
         e.room = room->code;
         e.roomRef = room;
         std::vector<LL> q{e};
-        const long r = m.sell(q, 0, c);
+        long r = m.sell(q, 0, c);
+        // Lessons without a teacher share the empty teacher's cells: no teacher is taken twice,
+        // and only the group check after it is left to judge.
+        if (r == Refusal::TeacherBusy && s.TeacherCode == 0)
+            r = std::min(0L, m.groupRefusal(q[0], c));
         return r < 0 ? refusalText(r) : QString();
     };
     for (int i : order) {
@@ -168,14 +172,12 @@ public:
     Dictionary& dict;
     QHash<Short, QString> teachers, groups, sciences, days;
     QHash<Long, QString> rooms;
-    template <class F>
-    const QString& cached(QHash<Long, QString>& h, Long code, F make) {
+    template <class F> const QString& cached(QHash<Long, QString>& h, Long code, F make) {
         auto it = h.find(code);
         if (it == h.end()) it = h.insert(code, make());
         return *it;
     }
-    template <class F>
-    const QString& cached(QHash<Short, QString>& h, Short code, F make) {
+    template <class F> const QString& cached(QHash<Short, QString>& h, Short code, F make) {
         auto it = h.find(code);
         if (it == h.end()) it = h.insert(code, make());
         return *it;
@@ -205,8 +207,8 @@ public:
         const QString& room = cached(rooms, s.RoomCode, [&] {
             return s.RoomCode ? names::rtrim(names::roomNo(dict, s.RoomCode)) : QString();
         });
-        QString text = dict.glo.WeeksInCycle > 1 ? QStringLiteral("%1 нед., ").arg(s.Week)
-                                                 : QString();
+        QString text =
+            dict.glo.WeeksInCycle > 1 ? QStringLiteral("%1 нед., ").arg(s.Week) : QString();
         text += day + QStringLiteral(", урок ") + s.LessonNo.trimmed();
         if (!room.isEmpty()) text += QStringLiteral(", каб. ") + room;
         return text;
@@ -228,8 +230,8 @@ bool inScope(const Schedule& s, short kind, short code) {
 
 using KindKey = std::tuple<Short, Short, Short, Short, Short, Byte, Short>;
 KindKey kindOf(const Schedule& s) {
-    return {s.TrainingCourseItemCode, s.GroupCode, s.SubGroupNum, s.TeacherCode,
-            s.ScienceCode,            s.CoupledLesson, s.LinkCode};
+    return {s.TrainingCourseItemCode, s.GroupCode, s.SubGroupNum, s.TeacherCode, s.ScienceCode,
+            s.CoupledLesson,          s.LinkCode};
 }
 auto placeOf(const Schedule& s) {
     return std::make_tuple(s.Week, s.DaySeqNumber, s.LessonNo, s.RoomCode);
@@ -251,16 +253,15 @@ std::vector<Schedule> placedLessons(Dictionary& dict) {
     return out;
 }
 
-bool takeOffBroken(Dictionary& dict, short kind, short code, RunHost& host,
-                   MinimalChanges& changes, QHash<RowId, QString>& takenOff,
-                   std::vector<Schedule>& againstPlan) {
+bool takeOffBroken(Dictionary& dict, short kind, short code, RunHost& host, MinimalChanges& changes,
+                   QHash<RowId, QString>& takenOff, std::vector<Schedule>& againstPlan) {
     host.addLine(QStringLiteral("Снятие уроков, нарушающих правила"));
     std::vector<FastPlacement::Broken> unpinned, pinned;
     {
         PlacementLog log(dict);
         FastPlacement judge(dict, log);
-        if (!judge.findBroken([&](const Schedule& s) { return inScope(s, kind, code); },
-                              unpinned, pinned))
+        if (!judge.findBroken([&](const Schedule& s) { return inScope(s, kind, code); }, unpinned,
+                              pinned))
             return false;
     }
     Namer n(dict);
@@ -396,9 +397,8 @@ int MinimalChanges::takenOff() const {
 }
 
 int MinimalChanges::notPlacedAgain() const {
-    return static_cast<int>(std::count_if(moved.begin(), moved.end(), [](const MovedLesson& m) {
-        return m.to.isUnplaced();
-    }));
+    return static_cast<int>(std::count_if(moved.begin(), moved.end(),
+                                          [](const MovedLesson& m) { return m.to.isUnplaced(); }));
 }
 
 namespace {

@@ -77,19 +77,19 @@ void rerun(TestFolder& t, Rerun& r) {
 /// The teacher with the most unlinked lessons on day 1 gets that day forbidden; the first of
 /// those lessons is pinned, the others not. Returns the teacher and those lessons' row ids.
 std::pair<int, QStringList> forbidBusiestTeacherDay(TestFolder& t) {
-    const QString teacher =
-        sql(t, FileId::Schedule, "SELECT TeacherCode FROM SCHEDULE WHERE DaySeqNumber = 1 AND "
-                                 "LinkCode = 0 GROUP BY 1 ORDER BY count(*) DESC, 1 LIMIT 1")
-            .value(0);
-    const QByteArray where = "WHERE DaySeqNumber = 1 AND LinkCode = 0 AND TeacherCode = " +
-                             teacher.toUtf8();
+    const QString teacher = sql(t, FileId::Schedule,
+                                "SELECT TeacherCode FROM SCHEDULE WHERE DaySeqNumber = 1 AND "
+                                "LinkCode = 0 GROUP BY 1 ORDER BY count(*) DESC, 1 LIMIT 1")
+                                .value(0);
+    const QByteArray where =
+        "WHERE DaySeqNumber = 1 AND LinkCode = 0 AND TeacherCode = " + teacher.toUtf8();
     sql(t, FileId::Schedule, "UPDATE SCHEDULE SET Pinned = 0 " + where);
     QStringList ids = sql(t, FileId::Schedule, "SELECT rowid FROM SCHEDULE " + where);
     sql(t, FileId::Schedule, "UPDATE SCHEDULE SET Pinned = 1 WHERE rowid = " + ids[0].toUtf8());
     sql(t, FileId::Restriction,
         "INSERT OR REPLACE INTO RESTRICTION (ObjectType, ObjectCode, Week, DaySeqNumber, "
-        "LessonNo, LessonNo_norm, Restriction) SELECT 4, " + teacher.toUtf8() +
-            ", 1, 1, LessonNo, LessonNo_norm, 2 FROM b.LESSONBELL");
+        "LessonNo, LessonNo_norm, Restriction) SELECT 4, " +
+            teacher.toUtf8() + ", 1, 1, LessonNo, LessonNo_norm, 2 FROM b.LESSONBELL");
     return {teacher.toInt(), ids};
 }
 
