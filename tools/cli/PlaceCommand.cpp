@@ -8,6 +8,9 @@
 #include "pivrel/engine/AutoPlacement.h"
 #include "pivrel/engine/UnplacedReasons.h"
 #include "tamsel/Dictionary.h"
+#include "tamsel/OutputPath.h"
+#include "trusko/Report.h"
+#include "trusko/ReportRenderer.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -107,8 +110,9 @@ bool objectExists(tamsel::Dictionary& dict, short kind, short code, bool* readab
 }
 
 int run(const QStringList& argv, Console& io) {
-    Args args(argv, {u("teacher"), u("group"), u("subject"), u("answer"), u("seconds")},
-              {u("repair"), u("why")});
+    Args args(argv,
+              {u("teacher"), u("group"), u("subject"), u("answer"), u("seconds"), u("pdf")},
+              {u("repair"), u("why"), u("minimal")});
     qint64 seconds = pivrel::AutoPlacement::DefaultRepairSeconds;
     if (args.ok()) args.integer(u("seconds"), seconds, 1, 3600, &seconds);
     QString problem = args.error();
@@ -128,8 +132,14 @@ int run(const QStringList& argv, Console& io) {
         else
             problem = u("--answer принимает yes или no");
     }
-    if (problem.isEmpty() && args.has(u("seconds")) && !args.has(u("repair")))
-        problem = u("--seconds задает время доводки и нужен только вместе с --repair");
+    if (problem.isEmpty() && args.has(u("seconds")) && !args.has(u("repair")) &&
+        !args.has(u("minimal")))
+        problem =
+            u("--seconds задает время доводки и нужен только вместе с --repair или --minimal");
+    if (problem.isEmpty() && args.has(u("pdf")) && !args.has(u("minimal")))
+        problem = u("--pdf пишет список перемещенных уроков и нужен только вместе с --minimal");
+    if (problem.isEmpty() && args.has(u("pdf")) && args.value(u("pdf")).isEmpty())
+        problem = u("не указан файл --pdf");
     if (!problem.isEmpty()) {
         io.err << u("korvel-cli place: ") << problem << u("\nСправка: korvel-cli place --help\n");
         return BadUsage;
@@ -178,10 +188,21 @@ int run(const QStringList& argv, Console& io) {
         io.err << u("korvel-cli place: %1 с кодом %2 нет.\n").arg(u(what)).arg(code);
         return Failure;
     }
+    // The report's file is checked before anything is placed.
+    QString pdf;
+    if (args.has(u("pdf"))) {
+        pdf = QFileInfo(args.value(u("pdf"))).absoluteFilePath();
+        if (const QString refused = tamsel::OutputPathRefusal(dict, pdf); !refused.isEmpty()) {
+            io.err << u("korvel-cli place: ") << refused << '\n';
+            return Failure;
+        }
+    }
     PrintingHost host(io.out);
     dict.glo.ProcessingDisabled = 0;
     pivrel::AutoPlacement placement(dict);
     placement.setRepair(args.has(u("repair")), static_cast<int>(seconds));
+    // The moved list and its summary end the progress list.
+    placement.setMinimal(args.has(u("minimal")));
     ui.firstMessage.clear();
     const pivrel::PlacementResult r = placement.run(kind, static_cast<short>(code), host);
     dict.store().closeAll();
@@ -195,6 +216,16 @@ int run(const QStringList& argv, Console& io) {
             io.out << line << '\n';
         io.out.flush();
         dict.store().closeAll();
+    }
+    if (!pdf.isEmpty() && r.end != End::Failed && r.end != End::Aborted) {
+        const trusko::ReportDocument doc = pivrel::minimalChangesReport(placement.changes());
+        QString error;
+        if (!trusko::writeReportsPdf({&doc}, pdf, &error)) {
+            io.err << u("korvel-cli place: ") << error << '\n';
+            return Failure;
+        }
+        io.out << u("Отчёт записан: %1\n").arg(QDir::toNativeSeparators(pdf));
+        io.out.flush();
     }
     switch (r.end) {
     case End::Finished:
@@ -226,16 +257,22 @@ const Command& placeCommand() {
     static const Command c{
         "place", "автоматическая расстановка уроков",
         "Использование: korvel-cli place ПАПКА [--teacher КОД | --group КОД | --subject КОД]\n"
-        "                                [--answer yes|no] [--repair [--seconds N]] [--why]\n"
+        "                                [--answer yes|no] [--repair | --minimal [--pdf ФАЙЛ]]\n"
+        "                                [--seconds N] [--why]\n"
         "Расставляет нерасставленные уроки учителя, группы, предмета или все уроки, как окно\n"
         "«Автоматическая расстановка уроков», и печатает строки хода расстановки. Если не все\n"
         "уроки могут быть расставлены, вопрос о продолжении получает ответ --answer (без него —\n"
         "«Нет», как в окне). Тот же ответ получает предложение составить недостающие списки\n"
-        "кабинетов учителей, без которых их уроки не расставить. С --repair оставшиеся уроки доводятся до места перестановкой\n"
-        "уроков, расставленных этим запуском (не дольше N секунд, по умолчанию 10); уроки,\n"
-        "расставленные раньше, остаются на местах. С --why после итога печатается, почему не\n"
-        "расставлен каждый оставшийся урок: сколько клеток закрыла каждая причина и какие уроки\n"
-        "их занимают.\n",
+        "кабинетов учителей, без которых их уроки не расставить. С --repair оставшиеся уроки\n"
+        "доводятся до места перестановкой уроков, расставленных этим запуском (не дольше N\n"
+        "секунд, по умолчанию 10); уроки, расставленные раньше, остаются на местах.\n"
+        "С --minimal — перерасстановка с минимальными изменениями: уроки, нарушающие правила\n"
+        "после изменения данных, снимаются, затем расставляются все нерасставленные, а уроки,\n"
+        "расставленные раньше (кроме закрепленных), перемещаются только там, где без этого\n"
+        "нельзя; в конце печатается список перемещенных уроков (было → стало) и итог\n"
+        "«Итог: перемещено уроков: N, …»; с --pdf этот список пишется и в файл PDF. С --why\n"
+        "после итога печатается, почему не расставлен каждый оставшийся урок: сколько клеток\n"
+        "закрыла каждая причина и какие уроки их занимают.\n",
         &run};
     return c;
 }

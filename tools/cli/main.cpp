@@ -13,7 +13,9 @@ int main(int argc, char** argv) {
     // Reports lay out text, which takes Qt's fonts and so a GUI application; the offscreen
     // platform needs no display.
     bool paints = argc > 1 && std::strcmp(argv[1], "report") == 0;
-    for (int i = 2; argc > 1 && std::strcmp(argv[1], "check") == 0 && i < argc; ++i)
+    const bool mayPrint =
+        argc > 1 && (std::strcmp(argv[1], "check") == 0 || std::strcmp(argv[1], "place") == 0);
+    for (int i = 2; mayPrint && i < argc; ++i)
         paints |= std::strncmp(argv[i], "--pdf", 5) == 0;
     if (paints && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -547,3 +547,52 @@ TEST(Cli, CheckProvesWhatCannotBePlacedAndPlaceWhySaysWhyItIsLeft) {
               0);
     EXPECT_GT(hours, 0);
 }
+
+// place --minimal after a teacher's day is forbidden: that day's lessons come off and go
+// elsewhere within the rules, and what moved is printed and written as a PDF report.
+TEST(Cli, PlaceMinimalMovesWhatAChangeRequiresAndSaysWhat) {
+    QTemporaryDir tmp;
+    const QString dir = tmp.filePath(QStringLiteral("school"));
+    ASSERT_EQ(korvelCli({u("sample"), u("--size"), u("small"), u("--planted"), u("0.9"), dir})
+                  .status,
+              cli::Success);
+    ASSERT_EQ(korvelCli({u("place"), dir, u("--answer"), u("yes"), u("--repair")}).status,
+              cli::Success);
+    const int teacher = scalar(dir, "SELECT TeacherCode FROM p WHERE DaySeqNumber = 1 AND "
+                                    "LinkCode = 0 AND TeacherCode > 0 ORDER BY id LIMIT 1");
+    const int dayLessons = scalar(
+        dir, "SELECT count(*) FROM p WHERE DaySeqNumber = 1 AND TeacherCode = " +
+                 QByteArray::number(teacher));
+    exec(dir, "Restriction.db",
+         "ATTACH '" + QDir(dir).filePath(QStringLiteral("LessonBell.db")).toUtf8() +
+             "' AS b; INSERT OR REPLACE INTO RESTRICTION (ObjectType, ObjectCode, Week, "
+             "DaySeqNumber, LessonNo, LessonNo_norm, Restriction) SELECT 4, " +
+             QByteArray::number(teacher) + ", 1, 1, b.LessonNo, b.LessonNo_norm, 2 FROM "
+             "b.LESSONBELL b");
+    // The PDF lays out text, which takes a GUI application, as the tool's own main makes one.
+    static int argc = 1;
+    static char name[] = "test";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication* gui =
+        QCoreApplication::instance() ? nullptr : new QGuiApplication(argc, argv);
+    (void)gui;
+    const QString pdf = tmp.filePath(u("moved.pdf"));
+    const CliRun r = korvelCli({u("place"), dir, u("--minimal"), u("--pdf"), pdf});
+    EXPECT_EQ(r.status, cli::Success) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(u("\nПеремещенные уроки:\n"))) << r.out.toStdString();
+    QFile report(pdf);
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(report.read(5) == "%PDF-");
+    EXPECT_GE(r.out.count(u(" (снят: запрещенное время учителя)")), 1);
+    const QRegularExpressionMatch summary =
+        QRegularExpression(u("\nИтог: перемещено уроков: (\\d+), из них снято из-за нарушения "
+                             "правил: (\\d+), не размещено снова: (\\d+)\\.\nОтчёт записан: "))
+            .match(r.out);
+    ASSERT_TRUE(summary.hasMatch()) << r.out.toStdString();
+    EXPECT_GE(summary.captured(1).toInt(), dayLessons);
+    EXPECT_GE(summary.captured(2).toInt(), dayLessons);
+    EXPECT_EQ(scalar(dir, "SELECT count(*) FROM p WHERE DaySeqNumber = 1 AND TeacherCode = " +
+                              QByteArray::number(teacher)),
+              0);
+    expectSoundTimetable(dir, 1);
+}

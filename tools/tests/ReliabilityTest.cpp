@@ -184,6 +184,7 @@ TEST_P(DamagedFolders, EveryCommandNamesTheFileFailsAndChangesNothing) {
     const QList<QStringList> commands = {
         {QStringLiteral("info"), dir},
         {QStringLiteral("place"), dir, QStringLiteral("--answer"), QStringLiteral("yes")},
+        {QStringLiteral("place"), dir, QStringLiteral("--minimal")},
         {QStringLiteral("check"), dir, QStringLiteral("--pdf"), pdf},
         {QStringLiteral("report"), QStringLiteral("group"), dir, QStringLiteral("--pdf"), pdf},
         {QStringLiteral("export"), dir, exportFile},

@@ -1,6 +1,7 @@
 #include "pivrel/engine/AutoPlacement.h"
 
 #include "FastPlacement.h"
+#include "MinimalRerunSteps.h"
 
 #include "pivrel/engine/RoomLists.h"
 
@@ -161,7 +162,9 @@ bool offerRoomLists(Dictionary& dict, short kind, short code, RunHost& host) {
 PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, EnginePath path) {
     auto& glo = dict_.glo;
     auto stopped = [&] { return glo.ProcessingDisabled.load() == 1; };
-    usedReference_ = path == EnginePath::Reference || EngineDiagnosticsOn(dict_);
+    // The minimal re-run needs the fast path's model (the repair and its move count).
+    usedReference_ = !minimal_ && (path == EnginePath::Reference || EngineDiagnosticsOn(dict_));
+    changes_ = MinimalChanges{};
     PlacementResult result;
     StopWatchingHost host(outer, glo, dict_.writingLock());
     const int failuresBefore = dict_.errors().failuresShown();
@@ -184,6 +187,14 @@ PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, Engin
         uses.push_back(std::make_unique<FileUse>(dict_.store(), id));
         if (!*uses.back()) return finish(PlacementResult::End::Failed);
     }
+    std::vector<Schedule> placedBefore;
+    QHash<RowId, QString> takenOff;
+    std::vector<Schedule> againstPlan;
+    if (minimal_) {
+        placedBefore = rerun::placedLessons(dict_);
+        if (!rerun::takeOffBroken(dict_, kind, code, host, changes_, takenOff, againstPlan))
+            return finish(PlacementResult::End::Failed);
+    }
     const int before = countUnplaced(dict_, kind, code);
     if (!offerRoomLists(dict_, kind, code, host)) return finish(PlacementResult::End::Failed);
 
@@ -193,6 +204,7 @@ PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, Engin
     engine.CompletePartlyPlacedLinks(kind, kind == TaskKind::All ? 0 : code, host);
     host.addLine(QStringLiteral("Подготовка задания на расстановку"));
     engine.PrepareTask(kind, kind == TaskKind::All ? 0 : code, host);
+    if (minimal_) rerun::keepOffTask(glo.TaskQueue, againstPlan, host);
 
     std::unique_ptr<FastPlacement> fast;
     bool declined = false;
@@ -205,6 +217,7 @@ PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, Engin
         } else {
             fast = std::make_unique<FastPlacement>(dict_, engine.log());
             if (fast->load()) {
+                if (minimal_) fast->allowMovingEarlier();
                 fast->EvaluateSituation(host);
                 declined = fast->declined();
             } else {
@@ -251,6 +264,13 @@ PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, Engin
     host.addLine(QStringLiteral("Итог: размещено уроков: %1, осталось нерасставленных: %2.")
                      .arg(result.placed)
                      .arg(result.left));
+    // What moved, also after a stop: every step done is kept, so it is what the officer finds.
+    if (minimal_ && end != PlacementResult::End::Failed) {
+        rerun::compare(dict_, placedBefore, takenOff, changes_);
+        host.addLine(QString());
+        for (const QString& line : minimalChangesLines(changes_))
+            host.addLine(line);
+    }
     return finish(end);
 }
 

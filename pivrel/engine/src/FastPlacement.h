@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -33,6 +34,24 @@ public:
     void Repair(RunHost& host, int seconds);
     /// Writes TaskQueue and VariantQueue back into the dictionary in the reference order.
     void materialize();
+
+    /// A placed lesson that breaks a rule, and which.
+    struct Broken {
+        tamsel::Schedule lesson;
+        QString reason;
+        bool plan = false; ///< against the plan: its lessons are not to be placed again
+    };
+    /// For a re-run with minimal changes, on a FastPlacement of its own before the run: the
+    /// placed lessons for which `inScope` holds that break a rule now (their plan item gone or
+    /// exceeded, their cell gone, or refused by the run's own cell check with the lesson itself
+    /// taken out). Judged one by one, pinned lessons first, and a lesson found breaking stays
+    /// out for the next, so of two lessons in one teacher's cell only one is named; the rest
+    /// of a link's sitting goes with a broken lesson. Pinned ones go to `pinned`. False when a
+    /// file could not be read.
+    bool findBroken(const std::function<bool(const tamsel::Schedule&)>& inScope,
+                    std::vector<Broken>& unpinned, std::vector<Broken>& pinned);
+    /// After load(): lets the repair move every unpinned lesson placed before the run.
+    void allowMovingEarlier();
 
     /// Variants of one lesson for every cell (the interactive selection); fills VariantQueue.
     void variantsOf(const tamsel::Schedule& lesson);

@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
@@ -216,4 +217,41 @@ TEST(AutoPivrelWindow, TheCheckNamesWhatCannotFitAndTheRunSaysWhyItIsLeft) {
     EXPECT_TRUE(reasons.contains(u("Размещение уроков невозможно из-за занятости учителя Иванова | "
                                    "2 | 10-А Математика (Иванова) 2")))
         << reasons.join(u("\n")).toStdString();
+}
+
+TEST(AutoPivrelWindow, TheMinimalRerunButtonShowsWhatMoved) {
+    app();
+    TestFolder t;
+    School s(t, 2, 2);
+    s.science(1, u("Математика"));
+    s.teacher(1, u("Иванова"));
+    s.group(1, u("10"), u("А"));
+    s.room(1, u("101"));
+    s.roomList(1, 1, 1, 10);
+    s.lesson(1, 1, 1, 1, 0, 0, 0, 1, 1, 1, u("1"));
+    s.lesson(1, 1, 1, 1, 0, 0, 0, 1, 1, 1, u("2"));
+    // A new forbidden cell under the first lesson.
+    s.restrict(ObjectType::Teacher, 1, 1, 1, u("1"), RestrictionLevel::Forbidden);
+    AutoPivrel w(t.dict(), {});
+    w.show();
+    w.tabs()->setCurrentIndex(3);
+    EXPECT_EQ(w.minimalButton()->text(), u("Перерасставить с минимальными изменениями"));
+    QTest::mouseClick(w.minimalButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.endText().isEmpty(); }, 5000));
+    EXPECT_EQ(w.resultTabs()->tabText(w.resultTabs()->currentIndex()), u("Перемещенные уроки"));
+    ASSERT_EQ(w.movedList()->topLevelItemCount(), 1);
+    const QTreeWidgetItem* moved = w.movedList()->topLevelItem(0);
+    EXPECT_EQ(moved->text(0), u("10-А Математика (Иванова)"));
+    EXPECT_EQ(moved->text(1), u("Понедельник, урок 1, каб. 101"));
+    EXPECT_TRUE(moved->text(2).startsWith(u("Вторник, урок "))) << moved->text(2).toStdString();
+    EXPECT_EQ(moved->text(3), u("запрещенное время учителя"));
+    EXPECT_EQ(w.movedSummary()->text(), u("Итог: перемещено уроков: 1, из них снято из-за "
+                                          "нарушения правил: 1, не размещено снова: 0."));
+    // The second lesson stayed, and a plain start afterwards clears the tab.
+    const auto lessons = s.schedule();
+    EXPECT_TRUE(std::any_of(lessons.begin(), lessons.end(), [](const Schedule& l) {
+        return l.DaySeqNumber == 1 && l.LessonNo == u("2");
+    }));
+    w.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.movedList()->topLevelItemCount() == 0; }, 5000));
 }

@@ -80,6 +80,11 @@ AutoPivrel::AutoPivrel(Dictionary& dict, std::function<void(int)> postToFrame, Q
 
     start_ = new QPushButton(QStringLiteral("Пуск"), this);
     start_->setDefault(true);
+    minimal_ = new QPushButton(QStringLiteral("Перерасставить с минимальными изменениями"), this);
+    minimal_->setToolTip(QStringLiteral(
+        "Снять уроки, нарушающие правила после изменения данных, и расставить нерасставленные, "
+        "перемещая расставленные раньше уроки только там, где без этого нельзя; закрепленные "
+        "уроки остаются на местах"));
     // Off unless asked for; the choice is kept with the window's place.
     repair_ = new QCheckBox(QStringLiteral("Доводить расстановку до конца"), this);
     repair_->setToolTip(QStringLiteral(
@@ -106,6 +111,23 @@ AutoPivrel::AutoPivrel(Dictionary& dict, std::function<void(int)> postToFrame, Q
     results_ = new QTabWidget(this);
     results_->addTab(list_, QStringLiteral("Ход расстановки"));
     results_->addTab(whyPage, QStringLiteral("Почему не расставлено"));
+    moved_ = new QTreeWidget(this);
+    moved_->setRootIsDecorated(false);
+    moved_->setHeaderLabels({QStringLiteral("Урок"), QStringLiteral("Было"),
+                             QStringLiteral("Стало"), QStringLiteral("Причина")});
+    moved_->setAccessibleName(QStringLiteral("Перемещенные уроки"));
+    movedSummary_ = new QLabel(this);
+    auto* printMoved = new QPushButton(QStringLiteral("Печать..."), this);
+    printMoved->setAccessibleName(QStringLiteral("Печать перемещенных уроков"));
+    movedPage_ = new QWidget(this);
+    auto* movedLayout = new QVBoxLayout(movedPage_);
+    movedLayout->setContentsMargins(0, 0, 0, 0);
+    movedLayout->addWidget(moved_, 1);
+    auto* movedBottom = new QHBoxLayout;
+    movedBottom->addWidget(movedSummary_, 1);
+    movedBottom->addWidget(printMoved);
+    movedLayout->addLayout(movedBottom);
+    results_->addTab(movedPage_, QStringLiteral("Перемещенные уроки"));
     check_ = new QPushButton(QStringLiteral("Проверка данных..."), this);
     check_->setToolTip(QStringLiteral("Ничего не расставляя, найти, что мешает расставить все уроки"));
     bar_ = new QProgressBar(this);
@@ -127,10 +149,16 @@ AutoPivrel::AutoPivrel(Dictionary& dict, std::function<void(int)> postToFrame, Q
     side->addStretch();
     side->addWidget(check_);
     side->addWidget(repair_);
-    side->addWidget(start_);
     top->addLayout(side);
+    // The two ways to start side by side under the tabs: the long caption in the narrow side
+    // column would widen the whole window.
+    auto* starts = new QHBoxLayout;
+    starts->addStretch();
+    starts->addWidget(minimal_);
+    starts->addWidget(start_);
     auto* main = new QVBoxLayout(this);
     main->addLayout(top);
+    main->addLayout(starts);
     main->addWidget(results_, 1);
     main->addWidget(bar_);
 
@@ -149,6 +177,11 @@ AutoPivrel::AutoPivrel(Dictionary& dict, std::function<void(int)> postToFrame, Q
         kind_ = TaskKind::Group;
     });
     connect(start_, &QPushButton::clicked, this, &AutoPivrel::start);
+    connect(minimal_, &QPushButton::clicked, this, &AutoPivrel::startMinimal);
+    connect(printMoved, &QPushButton::clicked, this, [this] {
+        const trusko::ReportDocument doc = minimalChangesReport(changes_);
+        trusko::PreviewReports(dict_, {&doc}, procedureName(), this);
+    });
     connect(check_, &QPushButton::clicked, this, &AutoPivrel::openCheck);
     connect(printWhy, &QPushButton::clicked, this, [this] {
         const trusko::ReportDocument doc = unplacedReasonsReport(reasons_);
@@ -244,6 +277,13 @@ QString AutoPivrel::durationText() const {
 
 void AutoPivrel::start() {
     if (running_) return;
+    minimalNext_ = false;
+    dict_.glo.ProcessingDisabled = 0;
+}
+
+void AutoPivrel::startMinimal() {
+    if (running_) return;
+    minimalNext_ = true;
     dict_.glo.ProcessingDisabled = 0;
 }
 
@@ -279,20 +319,31 @@ void AutoPivrel::run() {
     bar_->setValue(0);
     timer_->stop();
     start_->setEnabled(false);
+    minimal_->setEnabled(false);
     tabs_->setEnabled(false);
     list_->clear();
     why_->clear();
     reasons_.clear();
+    moved_->clear();
+    movedSummary_->clear();
+    changes_ = MinimalChanges{};
+    const bool minimal = minimalNext_;
+    minimalNext_ = false;
     results_->setCurrentIndex(0);
 
     Host host(*this);
     AutoPlacement placement(dict_, windowHooks(dict_, post_));
     placement.setRepair(repair_->isChecked());
+    placement.setMinimal(minimal);
     try {
         const PlacementResult r = placement.run(kind_, code(), host);
         if (r.left > 0 && r.end != PlacementResult::End::Failed &&
             r.end != PlacementResult::End::Aborted)
             explain();
+        if (minimal && r.end != PlacementResult::End::Failed) {
+            changes_ = placement.changes();
+            showChanges();
+        }
     } catch (const std::exception& e) {
         dict_.ui().tell(procedureName(), QString::fromLocal8Bit(e.what()));
     }
@@ -307,6 +358,7 @@ void AutoPivrel::run() {
     durationMs_ = elapsed.elapsed() + 10; // the clock counts in hundredths, plus one
     showClock();
     start_->setEnabled(true);
+    minimal_->setEnabled(true);
     tabs_->setEnabled(true);
     running_ = false;
     emit runFinished();
@@ -330,6 +382,20 @@ void AutoPivrel::explain() {
         top->setExpanded(true);
     }
     why_->resizeColumnToContents(1);
+}
+
+void AutoPivrel::showChanges() {
+    for (const MovedLesson& m : changes_.moved)
+        new QTreeWidgetItem(moved_, {m.lesson, m.fromText, m.toText,
+                                     m.takenOff ? m.reason
+                                                : QStringLiteral("перемещен при расстановке")});
+    for (const MinimalChanges::Broken& b : changes_.pinnedBroken)
+        new QTreeWidgetItem(moved_,
+                            {b.name, b.place, QStringLiteral("закреплен, оставлен"), b.reason});
+    for (int c = 0; c < 3; ++c)
+        moved_->resizeColumnToContents(c);
+    movedSummary_->setText(minimalChangesSummary(changes_));
+    results_->setCurrentWidget(movedPage_);
 }
 
 void AutoPivrel::openCheck() {

@@ -47,6 +47,8 @@ public:
     QComboBox* teachers() const { return teachers_; }
     QComboBox* groups() const { return groups_; }
     QPushButton* startButton() const { return start_; }
+    /// "Перерасставить с минимальными изменениями".
+    QPushButton* minimalButton() const { return minimal_; }
     /// "Доводить расстановку до конца".
     QCheckBox* repairBox() const { return repair_; }
     QProgressBar* progressBar() const { return bar_; }
@@ -55,11 +57,19 @@ public:
     /// Each lesson the last run left, with its reasons and the lessons in its way.
     QTreeWidget* whyList() const { return why_; }
     const std::vector<UnplacedLesson>& reasons() const { return reasons_; }
+    /// "Перемещенные уроки": what the last re-run with minimal changes moved.
+    QTreeWidget* movedList() const { return moved_; }
+    /// The summary under it, "Итог: перемещено уроков: N …".
+    QLabel* movedSummary() const { return movedSummary_; }
+    const MinimalChanges& changes() const { return changes_; }
     /// "Проверка данных...": opens the check of the data in a window of its own.
     QPushButton* checkButton() const { return check_; }
 
     /// "Пуск": the run starts at the next timer tick.
     void start();
+    /// "Перерасставить с минимальными изменениями": a re-run that keeps placed lessons where
+    /// it can, started as "Пуск" is.
+    void startMinimal();
 
 signals:
     void runFinished();
@@ -75,6 +85,7 @@ private:
     void showClock();
     void fillLists();
     void explain();
+    void showChanges();
     void openCheck();
 
     tamsel::Dictionary& dict_;
@@ -84,12 +95,18 @@ private:
     QComboBox* teachers_;
     QComboBox* groups_;
     QPushButton* start_;
+    QPushButton* minimal_;
     QCheckBox* repair_;
     QListWidget* list_;
     QTabWidget* results_;
     QTreeWidget* why_;
     QPushButton* check_;
     std::vector<UnplacedLesson> reasons_;
+    QTreeWidget* moved_;
+    QWidget* movedPage_;
+    QLabel* movedSummary_;
+    MinimalChanges changes_;
+    bool minimalNext_ = false;
     QProgressBar* bar_;
     QLabel* startLabel_;
     QLabel* endLabel_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pivrel/engine/Engine.h"
+#include "pivrel/engine/MinimalRerun.h"
 
 namespace pivrel {
 
@@ -50,12 +51,27 @@ public:
     }
     static constexpr int DefaultRepairSeconds = 10;
 
+    /// Asks for a re-run with minimal changes ("Перерасставить с минимальными изменениями"):
+    /// first the placed lessons of the scope that break a rule now are taken off (pinned ones
+    /// are only listed), then the phases place what is unplaced and the repair phase (implied)
+    /// may move any unpinned lesson placed earlier, each such move counted and kept few. The
+    /// progress list ends with what moved and "Итог: перемещено уроков: N …"; changes() holds it.
+    /// Always the fast path.
+    void setMinimal(bool on) {
+        minimal_ = on;
+        if (on) repair_ = true;
+    }
+    /// What the last minimal re-run moved (empty for any other run).
+    const MinimalChanges& changes() const { return changes_; }
+
 private:
     tamsel::Dictionary& dict_;
     EngineHooks hooks_;
     bool usedReference_ = false;
     bool repair_ = false;
     int repairSeconds_ = DefaultRepairSeconds;
+    bool minimal_ = false;
+    MinimalChanges changes_;
 };
 
 /// True when GLO:DebugProc names any procedure of the engine: their diagnostics live in the

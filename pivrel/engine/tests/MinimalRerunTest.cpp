@@ -1,0 +1,180 @@
+// The re-run with minimal changes on a planted school placed whole: after a teacher's day is
+// forbidden it takes that day's lessons off, keeps every rule by the independent checker,
+// leaves pinned lessons (one of them now breaking the rule) where they were and reports what
+// moved; run again without a change it moves nothing (the file's bytes stay); a stop leaves a
+// sound timetable.
+
+#include "School.h"
+#include "TimetableChecker.h"
+
+#include "../../../testsupport/SqlRows.h"
+#include "SampleSchool.h"
+#include "pivrel/engine/AutoPlacement.h"
+#include "tamsel/TestFolder.h"
+
+#include <QFile>
+#include <map>
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+using namespace tamsel;
+using namespace pivrel;
+using namespace enginetest;
+
+namespace {
+
+/// Plain SQL on one data file (the bells attached as "b"): its rows as "column column …".
+QStringList sql(TestFolder& t, FileId file, const QByteArray& query) {
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(t.store().diskName(file)).constData(), &db);
+    const QByteArray bells = QFile::encodeName(t.store().diskName(FileId::LessonBell));
+    sqlite3_exec(db, ("ATTACH '" + bells + "' AS b").constData(), nullptr, nullptr, nullptr);
+    const QStringList out = testsupport::sqlRows(db, query.constData());
+    sqlite3_close(db);
+    return out;
+}
+
+/// A medium school with its planted timetable (filling `share` of each group's week) placed,
+/// every ninth unlinked lesson pinned.
+void placedSchool(TestFolder& t, double share = 0.9) {
+    sample::SampleOptions o;
+    o.size = sample::SchoolSize::Medium;
+    o.planted = share;
+    o.placePlanted = true;
+    ASSERT_TRUE(sample::GenerateSampleSchool(t.dict(), o));
+    ASSERT_TRUE(t.dict().loadSettings());
+    t.store().closeAll();
+    sql(t, FileId::Schedule,
+        "UPDATE SCHEDULE SET Pinned = 1 WHERE Week <> 0 AND LinkCode = 0 AND rowid % 9 = 0");
+}
+
+/// The timetable's rows: row id → "week/day/lesson/room pinned".
+std::map<QString, QString> rows(TestFolder& t) {
+    std::map<QString, QString> out;
+    for (const QString& r : sql(t, FileId::Schedule,
+                                "SELECT rowid, Week || '/' || DaySeqNumber || '/' || LessonNo || "
+                                "'/' || RoomCode, Pinned FROM SCHEDULE"))
+        out[r.section(QLatin1Char(' '), 0, 0)] = r.section(QLatin1Char(' '), 1);
+    return out;
+}
+
+struct Rerun {
+    PlacementResult result;
+    MinimalChanges changes;
+    RecordingRunHost host;
+};
+
+void rerun(TestFolder& t, Rerun& r) {
+    t.ui.answers = {Yes};
+    t.glo().ProcessingDisabled = 0;
+    AutoPlacement placement(t.dict());
+    placement.setMinimal(true);
+    r.result = placement.run(TaskKind::All, 0, r.host);
+    r.changes = placement.changes();
+}
+
+/// The teacher with the most unlinked lessons on day 1 gets that day forbidden; the first of
+/// those lessons is pinned, the others not. Returns the teacher and those lessons' row ids.
+std::pair<int, QStringList> forbidBusiestTeacherDay(TestFolder& t) {
+    const QString teacher = sql(t, FileId::Schedule,
+                                "SELECT TeacherCode FROM SCHEDULE WHERE DaySeqNumber = 1 AND "
+                                "LinkCode = 0 GROUP BY 1 ORDER BY count(*) DESC, 1 LIMIT 1")
+                                .value(0);
+    const QByteArray where =
+        "WHERE DaySeqNumber = 1 AND LinkCode = 0 AND TeacherCode = " + teacher.toUtf8();
+    sql(t, FileId::Schedule, "UPDATE SCHEDULE SET Pinned = 0 " + where);
+    QStringList ids = sql(t, FileId::Schedule, "SELECT rowid FROM SCHEDULE " + where);
+    sql(t, FileId::Schedule, "UPDATE SCHEDULE SET Pinned = 1 WHERE rowid = " + ids[0].toUtf8());
+    sql(t, FileId::Restriction,
+        "INSERT OR REPLACE INTO RESTRICTION (ObjectType, ObjectCode, Week, DaySeqNumber, "
+        "LessonNo, LessonNo_norm, Restriction) SELECT 4, " +
+            teacher.toUtf8() + ", 1, 1, LessonNo, LessonNo_norm, 2 FROM b.LESSONBELL");
+    return {teacher.toInt(), ids};
+}
+
+/// Every pinned lesson before is pinned in the same place after.
+void expectPinsKept(const std::map<QString, QString>& before,
+                    const std::map<QString, QString>& after) {
+    int pins = 0;
+    for (const auto& [id, where] : before)
+        if (where.endsWith(QStringLiteral(" 1"))) {
+            ++pins;
+            EXPECT_EQ(after.at(id), where) << "pinned lesson " << id.toStdString() << " moved";
+        }
+    EXPECT_GT(pins, 10);
+}
+
+} // namespace
+
+TEST(MinimalRerun, AForbiddenTeacherDayIsClearedKeepingEveryRuleAndPinThenNothingMoves) {
+    TestFolder t;
+    placedSchool(t);
+    const auto [teacher, dayLessons] = forbidBusiestTeacherDay(t);
+    ASSERT_GE(dayLessons.size(), 2);
+    const auto before = rows(t);
+    Rerun r;
+    rerun(t, r);
+    EXPECT_EQ(r.result.end, PlacementResult::End::Finished);
+    const auto after = rows(t);
+    expectPinsKept(before, after);
+    // The one rule still broken is the pinned lesson's, listed and left.
+    for (const QString& p : checkTimetable(t.dict()))
+        EXPECT_TRUE(p.startsWith(u("lesson in a forbidden cell: ") + dayLessons[0] + u(" ")))
+            << p.toStdString();
+    ASSERT_EQ(r.changes.pinnedBroken.size(), 1u);
+    EXPECT_EQ(QString::number(r.changes.pinnedBroken[0].lesson.rowId), dayLessons[0]);
+    EXPECT_EQ(r.changes.pinnedBroken[0].reason, u("запрещенное время учителя"));
+    // The others left that day and are reported as moved.
+    for (const QString& id : dayLessons.mid(1))
+        EXPECT_NE(after.at(id), before.at(id));
+    EXPECT_EQ(r.changes.takenOff(), dayLessons.size() - 1);
+    for (const MovedLesson& m : r.changes.moved) {
+        EXPECT_FALSE(m.from.Pinned);
+        EXPECT_TRUE(!m.takenOff || (m.from.TeacherCode == teacher && m.from.DaySeqNumber == 1));
+    }
+    EXPECT_EQ(r.host.lines.last(),
+              u("Итог: перемещено уроков: %1, из них снято из-за нарушения правил: %2, не "
+                "размещено снова: %3.")
+                  .arg(r.changes.moved.size())
+                  .arg(r.changes.takenOff())
+                  .arg(r.changes.notPlacedAgain()));
+
+    // Again, with nothing changed since: nothing moves, the timetable file is not written.
+    t.store().closeAll();
+    QFile file(t.store().diskName(FileId::Schedule));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    file.close();
+    Rerun again;
+    rerun(t, again);
+    EXPECT_TRUE(again.changes.moved.empty());
+    EXPECT_EQ(again.host.lines.last(), u("Итог: перемещено уроков: 0, из них снято из-за "
+                                         "нарушения правил: 0, не размещено снова: 0."));
+    t.store().closeAll();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll() == bytes) << "the timetable file was written";
+}
+
+TEST(MinimalRerun, AStopInThePlacingOrTheRepairLeavesASoundTimetable) {
+    // "Стоп!" once the placing phase has begun, and right after the repair's first step.
+    for (const QString& at : {u("Размещение уроков"), u("  Урок размещен с перестановкой")}) {
+        TestFolder t;
+        placedSchool(t, 1.0); // full weeks: the day's lessons need the repair
+        forbidBusiestTeacherDay(t);
+        const auto before = rows(t);
+        Rerun r;
+        r.host.onYield = [&](int) {
+            if (std::any_of(r.host.lines.begin(), r.host.lines.end(),
+                            [&](const QString& l) { return l.startsWith(at); }))
+                t.glo().ProcessingDisabled = 1;
+        };
+        rerun(t, r);
+        ASSERT_EQ(r.result.end, PlacementResult::End::Stopped) << at.toStdString();
+        expectPinsKept(before, rows(t));
+        // Only the pinned lesson breaks a rule; the ones taken off are off or placed soundly.
+        EXPECT_EQ(checkTimetable(t.dict()).size(), 1) << at.toStdString();
+        EXPECT_EQ(r.host.lines.last(), minimalChangesSummary(r.changes));
+        EXPECT_GE(r.changes.takenOff(), 1);
+    }
+}
