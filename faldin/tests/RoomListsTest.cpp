@@ -40,13 +40,9 @@ protected:
     }
 
     void addScience(Short code, const char* name, Short main, Short additional) {
-        Science sc;
-        sc.ObjectType = ObjectType::Science;
-        sc.ScienceCode = code;
-        sc.Science = QString::fromUtf8(name);
-        sc.MainRoomTypeCode = main;
-        sc.AdditionalRoomTypeCode = additional;
-        ASSERT_TRUE(t.dict().access<Science>().insert(sc));
+        ASSERT_TRUE(t.put(Science{.ObjectType = ObjectType::Science, .ScienceCode = code,
+                                  .Science = QString::fromUtf8(name), .MainRoomTypeCode = main,
+                                  .AdditionalRoomTypeCode = additional}).rowId);
     }
 
     Short addTeacher(const char* name, Short mainRoom, Short additionalRoom) {
@@ -63,11 +59,8 @@ protected:
 
     void addLesson(Short teacher, Short science) {
         FileUse use(t.store(), FileId::Schedule);
-        Schedule s;
-        s.TeacherCode = teacher;
-        s.ScienceCode = science;
-        s.GroupCode = 1;
-        ASSERT_TRUE(t.dict().access<Schedule>().insert(s));
+        ASSERT_TRUE(t.put(Schedule{.ScienceCode = science, .TeacherCode = teacher,
+                                   .GroupCode = 1}).rowId);
     }
 
     void addEntry(Short teacher, Short science, Short room, Short priority) {

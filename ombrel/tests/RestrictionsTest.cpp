@@ -54,30 +54,16 @@ struct School {
             t.dict().access<Days>().insert(r);
         }
         for (int l = 1; l <= 4; ++l) {
-            LessonBell b;
-            b.LessonNo = QString::number(l);
-            t.dict().access<LessonBell>().insert(b);
+            t.put(LessonBell{.LessonNo = QString::number(l)});
         }
         for (int i = 1; i <= 2; ++i) {
-            Teacher r;
-            r.ObjectType = ObjectType::Teacher;
-            r.TeacherCode = static_cast<Short>(i);
-            r.TableNo = static_cast<Short>(i);
-            r.TeacherName = i == 1 ? u("Иванова") : u("Петров");
-            t.dict().access<Teacher>().insert(r);
+            t.put(Teacher{.ObjectType = ObjectType::Teacher, .TeacherCode = static_cast<Short>(i),
+                          .TableNo = static_cast<Short>(i),
+                          .TeacherName = i == 1 ? u("Иванова") : u("Петров")});
         }
-        Group g;
-        g.ObjectType = ObjectType::Group;
-        g.GroupCode = 1;
-        g.Course = u("5");
-        g.Defis = u("-");
-        g.Literal = u("А");
-        t.dict().access<Group>().insert(g);
-        Room room;
-        room.ObjectType = ObjectType::Room;
-        room.RoomCode = 1;
-        room.RoomNo = u("101");
-        t.dict().access<Room>().insert(room);
+        t.put(Group{.ObjectType = ObjectType::Group, .GroupCode = 1, .Course = u("5"),
+                    .Defis = u("-"), .Literal = u("А")});
+        t.put(Room{.ObjectType = ObjectType::Room, .RoomCode = 1, .RoomNo = u("101")});
         Science s;
         s.ObjectType = ObjectType::Science;
         s.ScienceCode = 1;
@@ -206,13 +192,7 @@ TEST(TimeRestrictionsWindow, TheAutomaticPlacementKeepsToAForbiddenDay) {
         std::unique_ptr<QMenu> m(w.marksMenu(w.grid().dayCells(0, 0), &w));
         choose(m.get(), u("Уроки запрещены"));
     }
-    class Host final : public pivrel::RunHost {
-    public:
-        void addLine(const QString&) override {}
-        void setProgressRange(int) override {}
-        void setProgressValue(int) override {}
-        void yield() override {}
-    } host;
+    pivrel::RecordingRunHost host;
     s.t.ui.answers = {Yes, Yes, Yes};
     s.t.glo().ProcessingDisabled = 0;
     const pivrel::PlacementResult r =
