@@ -243,13 +243,7 @@ TEST(LessonLinksWindow, ALectureLinkedInItsFormIsPlacedInOneCell) {
     ASSERT_EQ(links(p).size(), 1u);
     EXPECT_EQ(links(p).front().IsLecture, 1);
 
-    class Host final : public pivrel::RunHost {
-    public:
-        void addLine(const QString&) override {}
-        void setProgressRange(int) override {}
-        void setProgressValue(int) override {}
-        void yield() override {}
-    } host;
+    pivrel::RecordingRunHost host;
     p.t.ui.answers = {Yes, Yes, Yes};
     p.t.glo().ProcessingDisabled = 0;
     const pivrel::PlacementResult r =

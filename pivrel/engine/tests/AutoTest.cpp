@@ -24,12 +24,7 @@ struct Fixture {
     explicit Fixture(int days = 2, int lessons = 2, short weeks = 1) : s(t, days, lessons, weeks) {
         s.science(1, u("Математика"));
         s.science(2, u("Физика"));
-        s.teacher(1, u("Иванова"));
-        s.teacher(2, u("Петров"));
-        s.group(1, u("10"), u("А"));
-        s.group(2, u("10"), u("Б"));
-        s.room(1, u("101"));
-        s.room(2, u("102"));
+        s.twoOfEach("10");
     }
     RecordingRunHost run(short kind = TaskKind::All, short code = 0,
                          EnginePath path = EnginePath::Fast) {
