@@ -118,7 +118,7 @@ TEST(Calendar, AGeneratorAsksBeforeDeletingPlacedLessonsAndNoChangesNothing) {
                                        .ScienceCode = static_cast<Short>(i + 1),
                                        .GroupCode = 1}).rowId);
         }
-        ASSERT_TRUE(t.put(Schedule{.ScienceCode = 9, .GroupCode = 1}).rowId);
+        ASSERT_TRUE(t.put(Schedule{.LessonNo = {}, .ScienceCode = 9, .GroupCode = 1}).rowId);
     }
     EXPECT_EQ(LessonsOnDays(t.dict()), 3);
     EXPECT_EQ(LessonsOnDay(t.dict(), 2), 3);

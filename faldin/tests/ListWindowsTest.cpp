@@ -220,7 +220,8 @@ void roomsAndSubjects(TestFolder& t) {
                               .Science = u("Физика"), .CycleCode = 1}).rowId);
     ASSERT_TRUE(t.put(Teacher{.ObjectType = ObjectType::Teacher, .TeacherCode = 1, .TableNo = 1,
                               .TeacherName = u("Петров")}).rowId);
-    ASSERT_TRUE(t.put(Schedule{.ScienceCode = 1, .TeacherCode = 1, .GroupCode = 1}).rowId);
+    ASSERT_TRUE(t.put(Schedule{.LessonNo = {}, .ScienceCode = 1, .TeacherCode = 1,
+                               .GroupCode = 1}).rowId);
     t.glo().CommonTypeRoomCode = 1;
 }
 
@@ -339,11 +340,12 @@ void teachersSchool(TestFolder& t) {
     FileUse a(t.store(), FileId::Speciality), b(t.store(), FileId::Teacher),
         c(t.store(), FileId::Schedule);
     for (auto [code, name] : {std::pair{1, "Физика"}, std::pair{2, "Математика"}}) {
-        ASSERT_TRUE(t.put(Speciality{.SpecialityCode = code, .Speciality = u(name)}).rowId);
+        ASSERT_TRUE(t.put(Speciality{.SpecialityCode = Short(code), .Speciality = u(name)}).rowId);
     }
     ASSERT_TRUE(t.put(Teacher{.ObjectType = ObjectType::Teacher, .TeacherCode = 2, .TableNo = 2,
                               .TeacherName = u("Андреева"), .SpecialityCode = 2}).rowId);
-    ASSERT_TRUE(t.put(Schedule{.ScienceCode = 1, .TeacherCode = 2, .GroupCode = 1}).rowId);
+    ASSERT_TRUE(t.put(Schedule{.LessonNo = {}, .ScienceCode = 1, .TeacherCode = 2,
+                               .GroupCode = 1}).rowId);
 }
 } // namespace
 
@@ -559,7 +561,7 @@ TEST(ListWindows, ANewSchoolEnteredByHand) {
         ASSERT_EQ(teachers.size(), 3u);
         ASSERT_EQ(subjects.size(), 2u);
         for (size_t i = 0; i < teachers.size(); ++i) {
-            ASSERT_TRUE(t.put(Schedule{.ScienceCode = subjects[i % 2].ScienceCode,
+            ASSERT_TRUE(t.put(Schedule{.LessonNo = {}, .ScienceCode = subjects[i % 2].ScienceCode,
                                        .TeacherCode = teachers[i].TeacherCode,
                                        .GroupCode = groups[i % 2].GroupCode}).rowId);
         }
@@ -616,13 +618,9 @@ TEST(ListWindows, DeletingADayOrABellThatHoldsLessonsAsksAndNoKeepsEverything) {
         // Two lessons on Tuesday at the first bell, one on Wednesday at the second, one unplaced.
         for (const auto& [day, bell] : std::vector<std::pair<Short, const char*>>{
                  {2, "  1"}, {2, "  1"}, {3, "  2"}, {0, ""}}) {
-            Schedule s;
-            s.GroupCode = 1;
-            s.ScienceCode = 1;
-            s.Week = day ? 1 : 0;
-            s.DaySeqNumber = day;
-            s.LessonNo = u(bell);
-            ASSERT_TRUE(t.dict().access<Schedule>().insert(s).ok());
+            ASSERT_TRUE(t.put(Schedule{.Week = Short(day ? 1 : 0), .DaySeqNumber = day,
+                                       .LessonNo = u(bell), .ScienceCode = 1, .GroupCode = 1})
+                            .rowId);
         }
     }
     const auto lessons = [&t] {

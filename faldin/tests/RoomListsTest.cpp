@@ -59,7 +59,7 @@ protected:
 
     void addLesson(Short teacher, Short science) {
         FileUse use(t.store(), FileId::Schedule);
-        ASSERT_TRUE(t.put(Schedule{.ScienceCode = science, .TeacherCode = teacher,
+        ASSERT_TRUE(t.put(Schedule{.LessonNo = {}, .ScienceCode = science, .TeacherCode = teacher,
                                    .GroupCode = 1}).rowId);
     }
 

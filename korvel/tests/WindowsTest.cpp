@@ -329,11 +329,7 @@ std::vector<std::unique_ptr<tamsel::FileUse>> smallSchool(tamsel::TestFolder& t)
     t.put(Room{.RoomCode = 1, .RoomNo = s("101")});
     t.put(Science{.ScienceCode = 1, .Science = s("Математика")});
     t.put(RoomList{.TeacherCode = 1, .ScienceCode = 1, .RoomCode = 1});
-    Schedule lesson;
-    lesson.ScienceCode = 1;
-    lesson.TeacherCode = 1;
-    lesson.GroupCode = 1;
-    t.dict().access<Schedule>().insert(lesson);
+    t.put(Schedule{.LessonNo = {}, .ScienceCode = 1, .TeacherCode = 1, .GroupCode = 1});
 
     return files;
 }

@@ -173,19 +173,10 @@ TEST(TimeRestrictionsWindow, DoubleClicksStepAndHeadersMarkOneObjectsDayOrRow) {
 TEST(TimeRestrictionsWindow, TheAutomaticPlacementKeepsToAForbiddenDay) {
     app();
     School s(1);
-    RoomList rl;
-    rl.TeacherCode = 1;
-    rl.ScienceCode = 1;
-    rl.RoomCode = 1;
-    s.t.dict().access<RoomList>().insert(rl);
-    for (int i = 0; i < 4; ++i) {
-        Schedule e;
-        e.TrainingCourseItemCode = 1;
-        e.ScienceCode = 1;
-        e.TeacherCode = 1;
-        e.GroupCode = 1;
-        s.t.dict().access<Schedule>().insert(e);
-    }
+    s.t.put(RoomList{.TeacherCode = 1, .ScienceCode = 1, .RoomCode = 1});
+    for (int i = 0; i < 4; ++i)
+        s.t.put(Schedule{.LessonNo = {}, .ScienceCode = 1, .TeacherCode = 1, .GroupCode = 1,
+                         .TrainingCourseItemCode = 1});
     {
         TimeRestrictions w(s.t.dict());
         ASSERT_TRUE(w.tabs()->choose(ObjectType::Teacher, 1));
