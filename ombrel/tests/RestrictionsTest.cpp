@@ -1,5 +1,7 @@
 // The restrictions editor driven as the officer drives it, and what the placement makes of it.
 
+#include "PlanSchool.h"
+
 #include "ombrel/windows/TimeRestrictions.h"
 
 #include "pivrel/engine/AutoPlacement.h"
@@ -18,19 +20,10 @@ using namespace tamsel;
 using namespace ombrel;
 using pivrel::GridCell;
 
+using plantest::app;
+using plantest::u;
+
 namespace {
-
-QString u(const char* s) {
-    return QString::fromUtf8(s);
-}
-
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
-}
 
 /// Three days of four lessons; teachers Иванова (1) and Петров (2), group 5-А (1), room 101.
 struct School {
