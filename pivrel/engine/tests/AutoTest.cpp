@@ -87,11 +87,7 @@ TEST(Auto, TasksOfOneKindAndWholeLinksOfAGroup) {
     // Three unlinked lessons of one kind: one task, three lessons, code -1.
     for (int i = 0; i < 3; ++i) f.s.lesson(1, 1, 1, 1);
     // 10-Б's lesson linked with 10-А's: planning 10-А takes the whole link.
-    f.s.link(5, u("Лекция 10-А, 10-Б"), true);
-    f.s.comp(5, 3, 1, 0);
-    f.s.comp(5, 4, 2, 0);
-    f.s.lesson(3, 2, 2, 1, 0, 5);
-    f.s.lesson(4, 2, 2, 2, 0, 5);
+    f.s.linked(5, {{3, 2, 2, 1, 0}, {4, 2, 2, 2, 0}}, 1, true);
     f.s.lesson(6, 1, 2, 2); // 10-Б alone: not planned
     Engine e(f.t.dict());
     RecordingRunHost host;
