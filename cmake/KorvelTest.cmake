@@ -15,7 +15,7 @@ set(KORVEL_WIDGET_FREE_LIBS tamsel SQLite::SQLite3 Qt6::Core)
 set(KORVEL_TEST_TIMEOUT 60)
 # Programs that come near the timeout on a loaded machine, as NAME:ENTRIES: each entry runs
 # its share of the program's tests (GoogleTest's own sharding), so new tests spread over them.
-set(KORVEL_TEST_SHARDS pivrel_engine_tests:4 hestor_tests:3 tools_reliability_tests:2 tamsel_tests:2)
+set(KORVEL_TEST_SHARDS pivrel_engine_tests:4 tools_reliability_tests:2 tamsel_tests:2)
 
 # Test folders go to a memory file system where there is one: the tests check what the files
 # hold, never whether they reached the disk, and each commit's sync to a real disk would make
