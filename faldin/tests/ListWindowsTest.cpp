@@ -208,12 +208,8 @@ void roomsAndSubjects(TestFolder& t) {
         ASSERT_TRUE(t.put(RoomType{.SysCode = code, .RoomType = u(name)}).rowId);
     }
     for (auto [code, type] : {std::pair{101, 1}, std::pair{102, 1}, std::pair{201, 2}}) {
-        Room r;
-        r.ObjectType = ObjectType::Room;
-        r.RoomCode = code;
-        r.RoomTypePtr = type;
-        r.RoomNo = QString::number(code);
-        ASSERT_TRUE(t.dict().access<Room>().insert(r).ok());
+        ASSERT_TRUE(t.put(Room{.ObjectType = ObjectType::Room, .RoomCode = code, .RoomTypePtr = type,
+                               .RoomNo = QString::number(code)}).rowId);
     }
     ASSERT_TRUE(t.put(ScienceCycle{.CycleCode = 1, .CycleName = u("Естественные")}).rowId);
     ASSERT_TRUE(t.put(Science{.ObjectType = ObjectType::Science, .ScienceCode = 1,

@@ -41,10 +41,7 @@ struct School {
         glo.HeavyRestrictionColor = StandardColor::HeavyRestriction;
         const char* days[] = {"Понедельник", "Вторник", "Среда"};
         for (int d = 1; d <= 3; ++d) {
-            Days r;
-            r.DaySeqNumber = static_cast<Short>(d);
-            r.DayName = u(days[d - 1]);
-            t.dict().access<Days>().insert(r);
+            t.put(Days{.DaySeqNumber = static_cast<Short>(d), .DayName = u(days[d - 1])});
         }
         for (int l = 1; l <= 4; ++l) {
             t.put(LessonBell{.LessonNo = QString::number(l)});
@@ -57,11 +54,8 @@ struct School {
         t.put(Group{.ObjectType = ObjectType::Group, .GroupCode = 1, .Course = u("5"),
                     .Defis = u("-"), .Literal = u("А")});
         t.put(Room{.ObjectType = ObjectType::Room, .RoomCode = 1, .RoomNo = u("101")});
-        Science s;
-        s.ObjectType = ObjectType::Science;
-        s.ScienceCode = 1;
-        s.Science = u("Математика");
-        t.dict().access<Science>().insert(s);
+        t.put(Science{.ObjectType = ObjectType::Science, .ScienceCode = 1,
+                      .Science = u("Математика")});
     }
     Short level(Short type, Short code, Short week, Short day, const QString& lesson,
                 bool* found = nullptr) {
@@ -147,14 +141,9 @@ TEST(TimeRestrictionsWindow, DoubleClicksStepAndHeadersMarkOneObjectsDayOrRow) {
         EXPECT_EQ(s.level(ObjectType::Group, 1, 1, d, u("4")), 1);
 
     // A stored value outside 0 to 2 shows as forbidden; subjects have their tab.
-    Restriction odd;
-    odd.ObjectType = ObjectType::Science;
-    odd.ObjectCode = 1;
-    odd.Week = 1;
-    odd.DaySeqNumber = 3;
-    odd.LessonNo = u("2");
-    odd.Restriction = 7;
-    ASSERT_TRUE(s.t.dict().access<Restriction>().insert(odd).ok());
+    ASSERT_TRUE(s.t.put(Restriction{.ObjectType = ObjectType::Science, .ObjectCode = 1, .Week = 1,
+                                    .DaySeqNumber = 3, .LessonNo = u("2"),
+                                    .Restriction = 7}).rowId);
     ASSERT_TRUE(w.tabs()->choose(ObjectType::Science, 1));
     EXPECT_EQ(colourOf(w.blockViews()[0], 1, 2), colorOf(StandardColor::DontUseRestriction));
     EXPECT_EQ(w.blockViews()[0]->model()->index(1, 2).data(Qt::AccessibleTextRole).toString(),
