@@ -24,9 +24,8 @@ std::vector<LsnLink> links(Plan& p) {
     return p.t.dict().access<LsnLink>().all(LsnLink::NameKey);
 }
 std::vector<LsnLinkComp> members(Plan& p, Short link) {
-    LsnLinkComp from;
-    from.LinkCode = link;
-    return p.t.dict().access<LsnLinkComp>().read(LsnLinkComp::LinkCodeKey, from, 1);
+    return p.t.dict().access<LsnLinkComp>().read(LsnLinkComp::LinkCodeKey,
+                                                 LsnLinkComp{.LinkCode = link}, 1);
 }
 
 /// No lesson is half in a link: an entry carries a code exactly when its member is in that link.
