@@ -114,18 +114,11 @@ TEST(Calendar, AGeneratorAsksBeforeDeletingPlacedLessonsAndNoChangesNothing) {
     {
         FileUse use(t.store(), FileId::Schedule);
         for (int i = 0; i < 3; ++i) {
-            Schedule s;
-            s.GroupCode = 1;
-            s.ScienceCode = static_cast<Short>(i + 1);
-            s.Week = 1;
-            s.DaySeqNumber = 2;
-            s.LessonNo = u("  1");
-            ASSERT_TRUE(t.dict().access<Schedule>().insert(s).ok());
+            ASSERT_TRUE(t.put(Schedule{.Week = 1, .DaySeqNumber = 2, .LessonNo = u("  1"),
+                                       .ScienceCode = static_cast<Short>(i + 1),
+                                       .GroupCode = 1}).rowId);
         }
-        Schedule unplaced;
-        unplaced.GroupCode = 1;
-        unplaced.ScienceCode = 9;
-        ASSERT_TRUE(t.dict().access<Schedule>().insert(unplaced).ok());
+        ASSERT_TRUE(t.put(Schedule{.LessonNo = {}, .ScienceCode = 9, .GroupCode = 1}).rowId);
     }
     EXPECT_EQ(LessonsOnDays(t.dict()), 3);
     EXPECT_EQ(LessonsOnDay(t.dict(), 2), 3);

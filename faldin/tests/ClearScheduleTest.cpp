@@ -73,14 +73,9 @@ void placedSchool(TestFolder& t, int n) {
         }
         ASSERT_TRUE(sch.insert(x).ok());
     }
-    Restriction rst;
-    rst.ObjectType = ObjectType::Teacher;
-    rst.ObjectCode = 1;
-    rst.Week = 1;
-    rst.DaySeqNumber = 1;
-    rst.LessonNo = QStringLiteral("1");
-    rst.Restriction = 2;
-    ASSERT_TRUE(t.dict().access<Restriction>().insert(rst).ok());
+    ASSERT_TRUE(t.put(Restriction{.ObjectType = ObjectType::Teacher, .ObjectCode = 1, .Week = 1,
+                                  .DaySeqNumber = 1, .LessonNo = QStringLiteral("1"),
+                                  .Restriction = 2}).rowId);
 }
 
 std::vector<Schedule> lessons(TestFolder& t) {

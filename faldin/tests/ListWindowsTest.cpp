@@ -205,40 +205,19 @@ void roomsAndSubjects(TestFolder& t) {
         c(t.store(), FileId::Science), d(t.store(), FileId::Teacher),
         e(t.store(), FileId::Schedule), f(t.store(), FileId::ScienceCycle);
     for (auto [code, name] : {std::pair{1, "Общий"}, std::pair{2, "Физика"}}) {
-        RoomType rt;
-        rt.SysCode = code;
-        rt.RoomType = u(name);
-        ASSERT_TRUE(t.dict().access<RoomType>().insert(rt).ok());
+        ASSERT_TRUE(t.put(RoomType{.SysCode = code, .RoomType = u(name)}).rowId);
     }
     for (auto [code, type] : {std::pair{101, 1}, std::pair{102, 1}, std::pair{201, 2}}) {
-        Room r;
-        r.ObjectType = ObjectType::Room;
-        r.RoomCode = code;
-        r.RoomTypePtr = type;
-        r.RoomNo = QString::number(code);
-        ASSERT_TRUE(t.dict().access<Room>().insert(r).ok());
+        ASSERT_TRUE(t.put(Room{.ObjectType = ObjectType::Room, .RoomCode = code, .RoomTypePtr = type,
+                               .RoomNo = QString::number(code)}).rowId);
     }
-    ScienceCycle cycle;
-    cycle.CycleCode = 1;
-    cycle.CycleName = u("Естественные");
-    ASSERT_TRUE(t.dict().access<ScienceCycle>().insert(cycle).ok());
-    Science s;
-    s.ObjectType = ObjectType::Science;
-    s.ScienceCode = 1;
-    s.Science = u("Физика");
-    s.CycleCode = 1;
-    ASSERT_TRUE(t.dict().access<Science>().insert(s).ok());
-    Teacher tch;
-    tch.ObjectType = ObjectType::Teacher;
-    tch.TeacherCode = 1;
-    tch.TableNo = 1;
-    tch.TeacherName = u("Петров");
-    ASSERT_TRUE(t.dict().access<Teacher>().insert(tch).ok());
-    Schedule l;
-    l.GroupCode = 1;
-    l.ScienceCode = 1;
-    l.TeacherCode = 1;
-    ASSERT_TRUE(t.dict().access<Schedule>().insert(l).ok());
+    ASSERT_TRUE(t.put(ScienceCycle{.CycleCode = 1, .CycleName = u("Естественные")}).rowId);
+    ASSERT_TRUE(t.put(Science{.ObjectType = ObjectType::Science, .ScienceCode = 1,
+                              .Science = u("Физика"), .CycleCode = 1}).rowId);
+    ASSERT_TRUE(t.put(Teacher{.ObjectType = ObjectType::Teacher, .TeacherCode = 1, .TableNo = 1,
+                              .TeacherName = u("Петров")}).rowId);
+    ASSERT_TRUE(t.put(Schedule{.LessonNo = {}, .ScienceCode = 1, .TeacherCode = 1,
+                               .GroupCode = 1}).rowId);
     t.glo().CommonTypeRoomCode = 1;
 }
 
@@ -315,12 +294,8 @@ TEST(ListWindows, ANewMainRoomTypeRebuildsTheSubjectsTeachersAndANewNameDoesNot)
     // Room 201 was made common by hand: a new name alone leaves the list as it was.
     {
         FileUse use(t.store(), FileId::RoomList);
-        tamsel::RoomList extra;
-        extra.TeacherCode = 1;
-        extra.ScienceCode = 1;
-        extra.RoomCode = 201;
-        extra.Priority = 99;
-        ASSERT_TRUE(t.dict().access<tamsel::RoomList>().insert(extra).ok());
+        ASSERT_TRUE(t.put(tamsel::RoomList{.TeacherCode = 1, .ScienceCode = 1, .RoomCode = 201,
+                                           .Priority = 99}).rowId);
     }
     ASSERT_TRUE(subjects->model()->setData(subjects->model()->index(0, 0), u("Физика и астрономия"),
                                            Qt::EditRole));
@@ -361,23 +336,12 @@ void teachersSchool(TestFolder& t) {
     FileUse a(t.store(), FileId::Speciality), b(t.store(), FileId::Teacher),
         c(t.store(), FileId::Schedule);
     for (auto [code, name] : {std::pair{1, "Физика"}, std::pair{2, "Математика"}}) {
-        Speciality s;
-        s.SpecialityCode = code;
-        s.Speciality = u(name);
-        ASSERT_TRUE(t.dict().access<Speciality>().insert(s).ok());
+        ASSERT_TRUE(t.put(Speciality{.SpecialityCode = Short(code), .Speciality = u(name)}).rowId);
     }
-    Teacher x;
-    x.ObjectType = ObjectType::Teacher;
-    x.TeacherCode = 2;
-    x.TableNo = 2;
-    x.TeacherName = u("Андреева");
-    x.SpecialityCode = 2;
-    ASSERT_TRUE(t.dict().access<Teacher>().insert(x).ok());
-    Schedule l;
-    l.GroupCode = 1;
-    l.ScienceCode = 1;
-    l.TeacherCode = 2;
-    ASSERT_TRUE(t.dict().access<Schedule>().insert(l).ok());
+    ASSERT_TRUE(t.put(Teacher{.ObjectType = ObjectType::Teacher, .TeacherCode = 2, .TableNo = 2,
+                              .TeacherName = u("Андреева"), .SpecialityCode = 2}).rowId);
+    ASSERT_TRUE(t.put(Schedule{.LessonNo = {}, .ScienceCode = 1, .TeacherCode = 2,
+                               .GroupCode = 1}).rowId);
 }
 } // namespace
 
@@ -400,12 +364,8 @@ TEST(ListWindows, TeacherRoomsInPlaceRebuildTheListsAndANewTableNumberDoesNot) {
     // A new table number alone leaves the room list alone (an extra room stays in it).
     {
         FileUse use(t.store(), FileId::RoomList);
-        tamsel::RoomList extra;
-        extra.TeacherCode = 1;
-        extra.ScienceCode = 1;
-        extra.RoomCode = 201;
-        extra.Priority = 99;
-        ASSERT_TRUE(t.dict().access<tamsel::RoomList>().insert(extra).ok());
+        ASSERT_TRUE(t.put(tamsel::RoomList{.TeacherCode = 1, .ScienceCode = 1, .RoomCode = 201,
+                                           .Priority = 99}).rowId);
     }
     ASSERT_TRUE(teachers->model()->setData(teachers->model()->index(1, 3), 77, Qt::EditRole));
     EXPECT_EQ(roomListOf(t, 1, 1), (std::vector<Short>{101, 102, 201}));
@@ -446,23 +406,12 @@ TEST(ListWindows, GroupsNeedStreamAndCourseAndShowTheirLessons) {
     {
         FileUse a(t.store(), FileId::Stream), b(t.store(), FileId::Course),
             c(t.store(), FileId::Group);
-        Stream s;
-        s.StreamCode = 1;
-        s.Stream = u("Общий");
-        ASSERT_TRUE(t.dict().access<Stream>().insert(s).ok());
+        ASSERT_TRUE(t.put(Stream{.StreamCode = 1, .Stream = u("Общий")}).rowId);
         for (const char* c : {"10", "11", "5"}) {
-            Course x;
-            x.Course = u(c);
-            ASSERT_TRUE(t.dict().access<Course>().insert(x).ok());
+            ASSERT_TRUE(t.put(Course{.Course = u(c)}).rowId);
         }
-        Group g;
-        g.ObjectType = ObjectType::Group;
-        g.GroupCode = 1;
-        g.Course = u("10");
-        g.Defis = u("-");
-        g.Literal = u("А");
-        g.StreamCode = 1;
-        ASSERT_TRUE(t.dict().access<Group>().insert(g).ok());
+        ASSERT_TRUE(t.put(Group{.ObjectType = ObjectType::Group, .GroupCode = 1, .Course = u("10"),
+                                .Defis = u("-"), .Literal = u("А"), .StreamCode = 1}).rowId);
     }
     GroupList w(t.dict());
     w.show();
@@ -608,11 +557,9 @@ TEST(ListWindows, ANewSchoolEnteredByHand) {
         ASSERT_EQ(teachers.size(), 3u);
         ASSERT_EQ(subjects.size(), 2u);
         for (size_t i = 0; i < teachers.size(); ++i) {
-            Schedule l;
-            l.GroupCode = groups[i % 2].GroupCode;
-            l.ScienceCode = subjects[i % 2].ScienceCode;
-            l.TeacherCode = teachers[i].TeacherCode;
-            ASSERT_TRUE(t.dict().access<Schedule>().insert(l).ok());
+            ASSERT_TRUE(t.put(Schedule{.LessonNo = {}, .ScienceCode = subjects[i % 2].ScienceCode,
+                                       .TeacherCode = teachers[i].TeacherCode,
+                                       .GroupCode = groups[i % 2].GroupCode}).rowId);
         }
     }
     {
@@ -667,13 +614,9 @@ TEST(ListWindows, DeletingADayOrABellThatHoldsLessonsAsksAndNoKeepsEverything) {
         // Two lessons on Tuesday at the first bell, one on Wednesday at the second, one unplaced.
         for (const auto& [day, bell] : std::vector<std::pair<Short, const char*>>{
                  {2, "  1"}, {2, "  1"}, {3, "  2"}, {0, ""}}) {
-            Schedule s;
-            s.GroupCode = 1;
-            s.ScienceCode = 1;
-            s.Week = day ? 1 : 0;
-            s.DaySeqNumber = day;
-            s.LessonNo = u(bell);
-            ASSERT_TRUE(t.dict().access<Schedule>().insert(s).ok());
+            ASSERT_TRUE(t.put(Schedule{.Week = Short(day ? 1 : 0), .DaySeqNumber = day,
+                                       .LessonNo = u(bell), .ScienceCode = 1, .GroupCode = 1})
+                            .rowId);
         }
     }
     const auto lessons = [&t] {

@@ -27,12 +27,8 @@ protected:
         FileUse r(t.store(), FileId::Room), s(t.store(), FileId::Science);
         for (auto [code, type] : std::vector<std::pair<Long, Long>>{
                  {101, Common}, {102, Common}, {201, Physics}, {202, Physics}, {301, Lab}}) {
-            Room room;
-            room.ObjectType = ObjectType::Room;
-            room.RoomCode = code;
-            room.RoomTypePtr = type;
-            room.RoomNo = QString::number(code);
-            ASSERT_TRUE(t.dict().access<Room>().insert(room));
+            ASSERT_TRUE(t.put(Room{.ObjectType = ObjectType::Room, .RoomCode = code,
+                                   .RoomTypePtr = type, .RoomNo = QString::number(code)}).rowId);
         }
         addScience(Maths, "Математика", 0, 0);
         addScience(PhysicsSubject, "Физика", Physics, Lab);
@@ -40,13 +36,9 @@ protected:
     }
 
     void addScience(Short code, const char* name, Short main, Short additional) {
-        Science sc;
-        sc.ObjectType = ObjectType::Science;
-        sc.ScienceCode = code;
-        sc.Science = QString::fromUtf8(name);
-        sc.MainRoomTypeCode = main;
-        sc.AdditionalRoomTypeCode = additional;
-        ASSERT_TRUE(t.dict().access<Science>().insert(sc));
+        ASSERT_TRUE(t.put(Science{.ObjectType = ObjectType::Science, .ScienceCode = code,
+                                  .Science = QString::fromUtf8(name), .MainRoomTypeCode = main,
+                                  .AdditionalRoomTypeCode = additional}).rowId);
     }
 
     Short addTeacher(const char* name, Short mainRoom, Short additionalRoom) {
@@ -63,21 +55,14 @@ protected:
 
     void addLesson(Short teacher, Short science) {
         FileUse use(t.store(), FileId::Schedule);
-        Schedule s;
-        s.TeacherCode = teacher;
-        s.ScienceCode = science;
-        s.GroupCode = 1;
-        ASSERT_TRUE(t.dict().access<Schedule>().insert(s));
+        ASSERT_TRUE(t.put(Schedule{.LessonNo = {}, .ScienceCode = science, .TeacherCode = teacher,
+                                   .GroupCode = 1}).rowId);
     }
 
     void addEntry(Short teacher, Short science, Short room, Short priority) {
         FileUse use(t.store(), FileId::RoomList);
-        RoomList r{};
-        r.TeacherCode = teacher;
-        r.ScienceCode = science;
-        r.RoomCode = room;
-        r.Priority = priority;
-        ASSERT_TRUE(t.dict().access<RoomList>().insert(r));
+        ASSERT_TRUE(t.put(RoomList{.TeacherCode = teacher, .ScienceCode = science, .RoomCode = room,
+                                   .Priority = priority}).rowId);
     }
 
     /// The list of a teacher and subject in the order the engine reads it.

@@ -26,53 +26,20 @@ void school(TestFolder& t) {
     FileUse a(t.store(), FileId::Days), b(t.store(), FileId::LessonBell),
         c(t.store(), FileId::Group), d(t.store(), FileId::Science), e(t.store(), FileId::Teacher),
         f(t.store(), FileId::Room), g(t.store(), FileId::Schedule);
-    Days day;
-    day.DaySeqNumber = 2;
-    day.DayName = u("Вторник");
-    ASSERT_TRUE(t.dict().access<Days>().insert(day).ok());
-    LessonBell bell;
-    bell.LessonNo = u("3");
-    bell.Begining = timeOf(10, 20);
-    bell.Ending = timeOf(11, 5);
-    ASSERT_TRUE(t.dict().access<LessonBell>().insert(bell).ok());
-    Group grp;
-    grp.GroupCode = 1;
-    grp.Course = u("10");
-    grp.Defis = u("-");
-    grp.Literal = u("А");
-    ASSERT_TRUE(t.dict().access<Group>().insert(grp).ok());
-    Science sci;
-    sci.ScienceCode = 1;
-    sci.Science = u("Алгебра и начала ана");
-    ASSERT_TRUE(t.dict().access<Science>().insert(sci).ok());
-    Teacher tch;
-    tch.TeacherCode = 1;
-    tch.TableNo = 1;
-    tch.TeacherName = u("Иванова М.П.");
-    ASSERT_TRUE(t.dict().access<Teacher>().insert(tch).ok());
-    Room room;
-    room.RoomCode = 5;
-    room.RoomNo = u("214-б");
-    ASSERT_TRUE(t.dict().access<Room>().insert(room).ok());
-    Schedule placed;
-    placed.GroupCode = 1;
-    placed.SubGroupNum = 2;
-    placed.ScienceCode = 1;
-    placed.TeacherCode = 1;
-    placed.RoomCode = 5;
-    placed.Week = 1;
-    placed.DaySeqNumber = 2;
-    placed.LessonNo = u("3");
-    ASSERT_TRUE(t.dict().access<Schedule>().insert(placed).ok());
-    Schedule unplaced = placed;
-    unplaced.rowId = 0;
-    unplaced.Week = 0;
-    unplaced.DaySeqNumber = 0;
-    unplaced.LessonNo.clear();
-    unplaced.RoomCode = 0;
-    unplaced.TeacherCode = 0;
-    unplaced.SubGroupNum = 0;
-    ASSERT_TRUE(t.dict().access<Schedule>().insert(unplaced).ok());
+    ASSERT_TRUE(t.put(Days{.DaySeqNumber = 2, .DayName = u("Вторник")}).rowId);
+    ASSERT_TRUE(t.put(LessonBell{.LessonNo = u("3"), .Begining = timeOf(10, 20),
+                                 .Ending = timeOf(11, 5)}).rowId);
+    ASSERT_TRUE(t.put(Group{.GroupCode = 1, .Course = u("10"), .Defis = u("-"),
+                            .Literal = u("А")}).rowId);
+    ASSERT_TRUE(t.put(Science{.ScienceCode = 1, .Science = u("Алгебра и начала ана")}).rowId);
+    ASSERT_TRUE(t.put(Teacher{.TeacherCode = 1, .TableNo = 1,
+                              .TeacherName = u("Иванова М.П.")}).rowId);
+    ASSERT_TRUE(t.put(Room{.RoomCode = 5, .RoomNo = u("214-б")}).rowId);
+    ASSERT_TRUE(t.put(Schedule{.Week = 1, .DaySeqNumber = 2, .LessonNo = u("3"), .ScienceCode = 1,
+                               .TeacherCode = 1, .GroupCode = 1, .SubGroupNum = 2, .RoomCode = 5})
+                    .rowId);
+    // The same lesson unplaced, with neither teacher nor room.
+    ASSERT_TRUE(t.put(Schedule{.LessonNo = {}, .ScienceCode = 1, .GroupCode = 1}).rowId);
 }
 
 QStringList exported(const QString& path) {

@@ -214,13 +214,7 @@ TEST(FetImport, SmallSchoolMapsEveryPartAndComesBackTheSame) {
     EXPECT_EQ(schoolText(second), school);
 
     // Placed with the repair phase: every lesson, no rule broken.
-    class Host final : public pivrel::RunHost {
-    public:
-        void addLine(const QString&) override {}
-        void setProgressRange(int) override {}
-        void setProgressValue(int) override {}
-        void yield() override {}
-    } host;
+    pivrel::RecordingRunHost host;
     t.ui.otherwise = Yes;
     {
         dict.glo.ProcessingDisabled = 0;

@@ -147,9 +147,8 @@ struct Import : testing::Test {
         halves.SgrpTyp = u("Половина класса");
         halves.NumbOfSubGroups = 2;
         ASSERT_TRUE(rel.insert(halves).ok());
-        Science k;
-        k.Science = u(subject);
-        Science s = t.dict().access<Science>().fetch(Science::ScienceKey, k);
+        Science s =
+            t.dict().access<Science>().fetch(Science::ScienceKey, Science{.Science = u(subject)});
         s.SgrpTypCode = 1;
         ASSERT_TRUE(rel.update(s).ok());
         rel.close(FileId::Science);

@@ -39,28 +39,13 @@ void school(TestFolder& t) {
         r.DaySeqNumber = Short(i);
         r.DayName = u(names[i - 1]);
     });
-    LessonBell bell;
-    bell.LessonNo = u("  1");
-    bell.Begining = timeOf(8, 30);
-    bell.Ending = timeOf(9, 15);
-    ASSERT_TRUE(t.dict().access<LessonBell>().insert(bell).ok());
-    Group grp;
-    grp.GroupCode = 1;
-    grp.Course = u("5");
-    grp.Defis = u("-");
-    grp.Literal = u("А");
-    ASSERT_TRUE(t.dict().access<Group>().insert(grp).ok());
-    Science sci;
-    sci.ScienceCode = 1;
-    sci.Science = u("История; России");
-    ASSERT_TRUE(t.dict().access<Science>().insert(sci).ok());
-    Schedule s;
-    s.GroupCode = 1;
-    s.ScienceCode = 1;
-    s.Week = 1;
-    s.DaySeqNumber = 2;
-    s.LessonNo = u("  1");
-    ASSERT_TRUE(t.dict().access<Schedule>().insert(s).ok());
+    ASSERT_TRUE(t.put(LessonBell{.LessonNo = u("  1"), .Begining = timeOf(8, 30),
+                                 .Ending = timeOf(9, 15)}).rowId);
+    ASSERT_TRUE(t.put(Group{.GroupCode = 1, .Course = u("5"), .Defis = u("-"),
+                            .Literal = u("А")}).rowId);
+    ASSERT_TRUE(t.put(Science{.ScienceCode = 1, .Science = u("История; России")}).rowId);
+    ASSERT_TRUE(t.put(Schedule{.Week = 1, .DaySeqNumber = 2, .LessonNo = u("  1"), .ScienceCode = 1,
+                               .GroupCode = 1}).rowId);
 }
 
 } // namespace

@@ -3,8 +3,6 @@
 // automatic placement started from its window. Nobody has pressed "Составить список кабинетов
 // всех учителей": the run must say so and offer it, and then place every lesson.
 
-#include "MainFrame.h"
-#include "Program.h"
 #include "Scenario.h"
 
 #include "faldin/windows/DayList.h"
@@ -100,13 +98,7 @@ template <class W> W* open(MainFrame& f, const char* procedure) {
 
 TEST(FirstSchool, EnteredThroughTheWindowsItPlacesCompletely) {
     TestFolder t;
-    Program program(t.dict());
-    program.start();
-    {
-        MainFrame f(t.dict());
-        f.resize(1280, 900);
-        f.show();
-
+    inFrame(t.dict(), QSize(1280, 900), [&](MainFrame& f) {
         auto* days = open<faldin::DayList>(f, "DayList");
         ASSERT_TRUE(days);
         for (QAction* a : days->variants()->actions())
@@ -195,8 +187,8 @@ TEST(FirstSchool, EnteredThroughTheWindowsItPlacesCompletely) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !run->endText().isEmpty(); }, 20000));
         bool offered = false;
         for (const auto& shown : t.ui.shown)
-            offered = offered || (shown.text.contains(s("Иванова")) &&
-                                  shown.text.contains(s("Петров")));
+            offered =
+                offered || (shown.text.contains(s("Иванова")) && shown.text.contains(s("Петров")));
         EXPECT_TRUE(offered) << "the teachers without room lists were not named";
         EXPECT_EQ(run->progressLines().last(),
                   s("Итог: размещено уроков: 12, осталось нерасставленных: 0."))
@@ -205,7 +197,5 @@ TEST(FirstSchool, EnteredThroughTheWindowsItPlacesCompletely) {
             EXPECT_FALSE(e.isUnplaced());
             EXPECT_NE(e.RoomCode, 0);
         }
-        f.close();
-    }
-    EXPECT_TRUE(program.finish());
+    });
 }

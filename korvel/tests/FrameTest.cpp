@@ -520,15 +520,9 @@ TEST(Frame, FullClearingAnsweredYesUnplacesEveryLessonAndKeepsItsTeacher) {
     faldin::Init(t.dict(), nullptr, nullptr);
     {
         tamsel::FileUse use(t.store(), tamsel::FileId::Schedule);
-        tamsel::Schedule s;
-        s.GroupCode = 1;
-        s.ScienceCode = 2;
-        s.TeacherCode = 3;
-        s.Week = 1;
-        s.DaySeqNumber = 1;
-        s.LessonNo = QStringLiteral("1");
-        s.RoomCode = 5;
-        ASSERT_TRUE(t.dict().access<tamsel::Schedule>().insert(s).ok());
+        ASSERT_TRUE(t.put(tamsel::Schedule{.Week = 1, .DaySeqNumber = 1, .LessonNo = QStringLiteral("1"),
+                                   .ScienceCode = 2, .TeacherCode = 3, .GroupCode = 1,
+                                   .RoomCode = 5}).rowId);
     }
     MainFrame f(t.dict());
     QAction* clear = menuAction(f, {u("Расстановка уроков"), u("Полная очистка расписания")});

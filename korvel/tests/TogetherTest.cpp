@@ -2,13 +2,11 @@
 // frame's relay running, keys and clicks sent to the widgets, drags from one window into
 // another, questions answered through the recording port.
 
-#include "MainFrame.h"
-#include "Program.h"
 #include "Scenario.h"
 
+#include "SampleSchool.h"
 #include "ombrel/windows/LessonLinks.h"
 #include "ombrel/windows/UpdateLessonLink.h"
-#include "SampleSchool.h"
 #include "pivrel/engine/AutoPivrel.h"
 #include "pivrel/timetable/PivrelLessons.h"
 #include "pivrel/timetable/UnplacedLessons.h"
@@ -17,24 +15,24 @@
 #include "tamsel/widgets/ListWindow.h"
 #include "tamsel/widgets/RecordList.h"
 
-#include <QAccessible>
 #include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
-#include <QDir>
 #include <QComboBox>
-#include <QHeaderView>
-#include <QLabel>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QFile>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
-#include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -56,65 +54,33 @@ struct School {
         for (FileId id : {FileId::Days, FileId::LessonBell, FileId::Teacher, FileId::Group,
                           FileId::Room, FileId::Science, FileId::RoomList, FileId::Schedule})
             files.push_back(std::make_unique<FileUse>(t.store(), id));
-        for (auto [no, name] : {std::pair{1, "Понедельник"}, std::pair{2, "Вторник"}}) {
-            Days d;
-            d.DaySeqNumber = static_cast<Short>(no);
-            d.DayName = s(name);
-            t.dict().access<Days>().insert(d);
-        }
-        for (const char* no : {"1", "2"}) {
-            LessonBell b;
-            b.LessonNo = QString::fromLatin1(no);
-            t.dict().access<LessonBell>().insert(b);
-        }
-        for (auto [code, name] : {std::pair{1, "Иванова"}, std::pair{2, "Петров"}}) {
-            Teacher teacher;
-            teacher.TeacherCode = static_cast<Short>(code);
-            teacher.TeacherName = s(name);
-            teacher.TableNo = static_cast<Short>(code); // a unique key: 0 twice is refused
-            EXPECT_TRUE(t.dict().access<Teacher>().insert(teacher));
-        }
-        for (auto [code, letter] : {std::pair{1, "А"}, std::pair{2, "Б"}}) {
-            Group g;
-            g.GroupCode = static_cast<Short>(code);
-            g.Course = s("5");
-            g.Defis = s("-");
-            g.Literal = s(letter);
-            t.dict().access<Group>().insert(g);
-        }
-        for (auto [code, no] : {std::pair{1, "101"}, std::pair{2, "102"}}) {
-            Room room;
-            room.RoomCode = static_cast<Short>(code);
-            room.RoomNo = s(no);
-            t.dict().access<Room>().insert(room);
-        }
-        for (auto [code, name] : {std::pair{1, "Математика"}, std::pair{2, "Физика"}}) {
-            Science sci;
-            sci.ScienceCode = static_cast<Short>(code);
-            sci.Science = s(name);
-            t.dict().access<Science>().insert(sci);
-            RoomList rl;
-            rl.TeacherCode = static_cast<Short>(code);
-            rl.ScienceCode = static_cast<Short>(code);
-            rl.RoomCode = static_cast<Short>(code);
-            t.dict().access<RoomList>().insert(rl);
-        }
+        t.put(Days{.DaySeqNumber = 1, .DayName = s("Понедельник")});
+        t.put(Days{.DaySeqNumber = 2, .DayName = s("Вторник")});
+        t.put(LessonBell{.LessonNo = QStringLiteral("1")});
+        t.put(LessonBell{.LessonNo = QStringLiteral("2")});
+        // TableNo is a unique key: 0 twice is refused.
+        EXPECT_TRUE(
+            t.put(Teacher{.TeacherCode = 1, .TableNo = 1, .TeacherName = s("Иванова")}).rowId);
+        EXPECT_TRUE(
+            t.put(Teacher{.TeacherCode = 2, .TableNo = 2, .TeacherName = s("Петров")}).rowId);
+        t.put(Group{.GroupCode = 1, .Course = s("5"), .Defis = s("-"), .Literal = s("А")});
+        t.put(Group{.GroupCode = 2, .Course = s("5"), .Defis = s("-"), .Literal = s("Б")});
+        t.put(Room{.RoomCode = 1, .RoomNo = s("101")});
+        t.put(Room{.RoomCode = 2, .RoomNo = s("102")});
+        t.put(Science{.ScienceCode = 1, .Science = s("Математика")});
+        t.put(Science{.ScienceCode = 2, .Science = s("Физика")});
+        t.put(RoomList{.TeacherCode = 1, .ScienceCode = 1, .RoomCode = 1});
+        t.put(RoomList{.TeacherCode = 2, .ScienceCode = 2, .RoomCode = 2});
         mathA = lesson(1, 1, 1, 1, "1", 1);
         mathB = lesson(1, 1, 2, 1, "2", 1);
         physicsA = lesson(2, 2, 1, 0, "", 0);
     }
 
     RowId lesson(Short science, Short teacher, Short group, Short day, const char* no, Long room) {
-        Schedule l;
-        l.ScienceCode = science;
-        l.TeacherCode = teacher;
-        l.GroupCode = group;
-        l.Week = day ? 1 : 0;
-        l.DaySeqNumber = day;
-        l.LessonNo = QString::fromLatin1(no);
-        l.RoomCode = room;
-        t.dict().access<Schedule>().insert(l);
-        return t.dict().access<Schedule>().all(Schedule::TeacherKey).back().rowId;
+        const Schedule l{.Week = Short(day ? 1 : 0), .DaySeqNumber = day,
+                         .LessonNo = QString::fromLatin1(no), .ScienceCode = science,
+                         .TeacherCode = teacher, .GroupCode = group, .RoomCode = room};
+        return t.put(l).rowId;
     }
     Schedule stored(RowId id) { return t.dict().access<Schedule>().byRowId(id); }
 
@@ -162,13 +128,7 @@ int rowOf(RecordList* list, RowId lesson) {
 TEST(Together, EditKeysReachTheListAndTheGridOnce) {
     TestFolder t;
     School school(t);
-    Program program(t.dict());
-    program.start();
-    {
-        MainFrame f(t.dict());
-        f.show();
-        QApplication::setActiveWindow(&f);
-
+    inFrame(t.dict(), [&](MainFrame& f) {
         auto* days = qobject_cast<ListWindow*>(f.startProcedure(QStringLiteral("DayList")));
         ASSERT_NE(days, nullptr);
         QTableView* list = days->lists().front()->view();
@@ -178,8 +138,8 @@ TEST(Together, EditKeysReachTheListAndTheGridOnce) {
         QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
         EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("2"));
 
-        auto* grid = qobject_cast<pivrel::PivrelLessons*>(
-            f.startProcedure(QStringLiteral("PivrelLessons")));
+        auto* grid =
+            qobject_cast<pivrel::PivrelLessons*>(f.startProcedure(QStringLiteral("PivrelLessons")));
         ASSERT_NE(grid, nullptr);
         ASSERT_TRUE(grid->showObject(ObjectType::Group, 1));
         QTableView* cells = grid->blockViews().front();
@@ -195,9 +155,7 @@ TEST(Together, EditKeysReachTheListAndTheGridOnce) {
         EXPECT_EQ(moved.DaySeqNumber, 2);
         EXPECT_EQ(moved.LessonNo, QStringLiteral("1"));
         EXPECT_TRUE(school.stored(school.physicsA).isUnplaced());
-        f.close();
-    }
-    EXPECT_TRUE(program.finish());
+    });
 }
 
 // The lesson in hand changes only when the user picks one. With the lesson's restrictions shown
@@ -207,18 +165,13 @@ TEST(Together, EditKeysReachTheListAndTheGridOnce) {
 TEST(Together, TheLessonInHandChangesOnlyWhenTheUserPicksOne) {
     TestFolder t;
     School school(t);
-    Program program(t.dict());
-    program.start();
-    {
-        MainFrame f(t.dict());
-        f.show();
-        QApplication::setActiveWindow(&f);
+    inFrame(t.dict(), [&](MainFrame& f) {
         item(f, "ShowLessonRestrictions")->setChecked(true);
         item(f, "GoToSelectedObject")->setChecked(true);
-        auto* byGroup = qobject_cast<pivrel::PivrelLessons*>(
-            f.startProcedure(QStringLiteral("PivrelLessons")));
-        auto* byTeacher = qobject_cast<pivrel::PivrelLessons*>(f.startProcedure(
-            QStringLiteral("PivrelLessons"), QStringLiteral("Small")));
+        auto* byGroup =
+            qobject_cast<pivrel::PivrelLessons*>(f.startProcedure(QStringLiteral("PivrelLessons")));
+        auto* byTeacher = qobject_cast<pivrel::PivrelLessons*>(
+            f.startProcedure(QStringLiteral("PivrelLessons"), QStringLiteral("Small")));
         auto* unplaced = qobject_cast<pivrel::UnplacedLessons*>(
             f.startProcedure(QStringLiteral("UnplacedLessons")));
         ASSERT_TRUE(byGroup && byTeacher && unplaced);
@@ -267,9 +220,7 @@ TEST(Together, TheLessonInHandChangesOnlyWhenTheUserPicksOne) {
         EXPECT_EQ(moved.LessonNo, QStringLiteral("2"));
         EXPECT_TRUE(school.stored(school.physicsA).isUnplaced());
         EXPECT_EQ(byTeacher->grid().objectCode(), 2);
-        f.close();
-    }
-    EXPECT_TRUE(program.finish());
+    });
 }
 
 // A drop the rules refuse, then "Выход": the program ends normally and keeps its settings.
@@ -281,8 +232,8 @@ TEST(Together, ExitAfterARefusedDropKeepsTheSettings) {
     {
         MainFrame f(t.dict());
         f.show();
-        auto* grid = qobject_cast<pivrel::PivrelLessons*>(
-            f.startProcedure(QStringLiteral("PivrelLessons")));
+        auto* grid =
+            qobject_cast<pivrel::PivrelLessons*>(f.startProcedure(QStringLiteral("PivrelLessons")));
         ASSERT_NE(grid, nullptr);
         ASSERT_TRUE(grid->showObject(ObjectType::Group, 1));
         f.startProcedure(QStringLiteral("UnplacedLessons"));
@@ -309,11 +260,7 @@ TEST(Together, ExitAfterARefusedDropKeepsTheSettings) {
 TEST(Together, LessonsAreDraggedIntoAnOpenLinkForm) {
     TestFolder t;
     School school(t);
-    Program program(t.dict());
-    program.start();
-    {
-        MainFrame f(t.dict());
-        f.show();
+    inFrame(t.dict(), [&](MainFrame& f) {
         auto* links =
             qobject_cast<ombrel::LessonLinks*>(f.startProcedure(QStringLiteral("LessonLinks")));
         auto* unplaced = qobject_cast<pivrel::UnplacedLessons*>(
@@ -355,9 +302,7 @@ TEST(Together, LessonsAreDraggedIntoAnOpenLinkForm) {
         const auto stored = t.dict().access<LsnLink>().all(LsnLink::CodeKey);
         ASSERT_EQ(stored.size(), 1u);
         EXPECT_NE(school.stored(school.physicsA).LinkCode, 0);
-        f.close();
-    }
-    EXPECT_TRUE(program.finish());
+    });
 }
 
 namespace {
@@ -393,25 +338,15 @@ TEST(Together, AnEditInPlaceChangesOnlyItsFieldAndTellsTheOtherWindows) {
     {
         FileUse streams(t.store(), FileId::Stream), courses(t.store(), FileId::Course),
             plan(t.store(), FileId::TrainingCourse);
-        Stream st;
-        st.StreamCode = 1;
-        st.Stream = s("Общий");
-        ASSERT_TRUE(t.dict().access<Stream>().insert(st).ok());
-        Course c;
-        c.Course = s("5");
-        ASSERT_TRUE(t.dict().access<Course>().insert(c).ok());
-        TrainingCourse item;
-        item.TrainingCourseItemCode = 1;
-        item.ScienceCode = 1;
-        item.Course = s("5");
-        item.StreamCode = 1;
-        ASSERT_TRUE(t.dict().access<TrainingCourse>().insert(item).ok());
+        ASSERT_TRUE(t.put(Stream{.StreamCode = 1, .Stream = s("Общий")}).rowId);
+        ASSERT_TRUE(t.put(Course{.Course = s("5")}).rowId);
+        ASSERT_TRUE(t.put(TrainingCourse{.TrainingCourseItemCode = 1,
+                                         .ScienceCode = 1,
+                                         .Course = s("5"),
+                                         .StreamCode = 1})
+                        .rowId);
     }
-    Program program(t.dict());
-    program.start();
-    {
-        MainFrame f(t.dict());
-        f.show();
+    inFrame(t.dict(), [&](MainFrame& f) {
         auto* groups = qobject_cast<ListWindow*>(f.startProcedure(QStringLiteral("GroupList")));
         auto* plan = qobject_cast<ListWindow*>(f.startProcedure(QStringLiteral("TrainingPlan")));
         ASSERT_TRUE(groups && plan);
@@ -433,9 +368,7 @@ TEST(Together, AnEditInPlaceChangesOnlyItsFieldAndTellsTheOtherWindows) {
         // Both edits reached the other window.
         settle();
         EXPECT_EQ(plan->lists().at(1)->model()->index(0, 0).data().toString(), s("6"));
-        f.close();
-    }
-    EXPECT_TRUE(program.finish());
+    });
 }
 
 // Every window the frame opens, even at a small kept size: no button, drop list or label is
@@ -446,12 +379,7 @@ TEST(Together, NoWindowOpensWithItsControlsCut) {
     TestFolder t;
     School school(t);
     t.ui.otherwise = No;
-    Program program(t.dict());
-    program.start();
-    {
-        MainFrame f(t.dict());
-        f.resize(1280, 900);
-        f.show();
+    inFrame(t.dict(), QSize(1280, 900), [&](MainFrame& f) {
         QStringList names = t.dict().procedures.names();
         names.sort();
         int opened = 0;
@@ -469,10 +397,9 @@ TEST(Together, NoWindowOpensWithItsControlsCut) {
                 settle();
                 for (QWidget* c : w->findChildren<QWidget*>()) {
                     if (!c->isVisibleTo(w)) continue;
-                    const bool control = qobject_cast<QAbstractButton*>(c) ||
-                                         qobject_cast<QComboBox*>(c) ||
-                                         (qobject_cast<QLabel*>(c) &&
-                                          !qobject_cast<QLabel*>(c)->wordWrap());
+                    const bool control =
+                        qobject_cast<QAbstractButton*>(c) || qobject_cast<QComboBox*>(c) ||
+                        (qobject_cast<QLabel*>(c) && !qobject_cast<QLabel*>(c)->wordWrap());
                     if (!control) continue;
                     EXPECT_GE(c->width(), c->minimumSizeHint().width())
                         << name.toStdString() << mode.toStdString() << ": "
@@ -481,10 +408,10 @@ TEST(Together, NoWindowOpensWithItsControlsCut) {
                 }
                 // A screen reader names every field, drop list and list it lands on.
                 for (QWidget* c : w->findChildren<QWidget*>()) {
-                    if (!c->isVisibleTo(w) || !(qobject_cast<QComboBox*>(c) ||
-                                                qobject_cast<QLineEdit*>(c) ||
-                                                qobject_cast<QAbstractSpinBox*>(c) ||
-                                                qobject_cast<QAbstractItemView*>(c)) ||
+                    if (!c->isVisibleTo(w) ||
+                        !(qobject_cast<QComboBox*>(c) || qobject_cast<QLineEdit*>(c) ||
+                          qobject_cast<QAbstractSpinBox*>(c) ||
+                          qobject_cast<QAbstractItemView*>(c)) ||
                         qobject_cast<QHeaderView*>(c))
                         continue;
                     if (qobject_cast<QLineEdit*>(c) && c->parentWidget() &&
@@ -502,8 +429,7 @@ TEST(Together, NoWindowOpensWithItsControlsCut) {
                     if (!h->isVisibleTo(w) || h->orientation() != Qt::Horizontal) continue;
                     for (int i = 0; i < h->count(); ++i) {
                         if (h->sectionResizeMode(i) != QHeaderView::Fixed) continue;
-                        const QString title =
-                            h->model()->headerData(i, Qt::Horizontal).toString();
+                        const QString title = h->model()->headerData(i, Qt::Horizontal).toString();
                         EXPECT_GE(h->sectionSize(i),
                                   h->fontMetrics().horizontalAdvance(title.trimmed()))
                             << name.toStdString() << mode.toStdString() << ": column \""
@@ -516,9 +442,7 @@ TEST(Together, NoWindowOpensWithItsControlsCut) {
             }
         }
         EXPECT_GE(opened, 20);
-        f.close();
-    }
-    EXPECT_TRUE(program.finish());
+    });
 }
 
 // The automatic run started from its window while the officer works on the grid: every Delete
@@ -532,12 +456,7 @@ TEST(Together, TheGridTurnsHandEditsAwayWhileTheRunFromItsWindowWrites) {
     ASSERT_TRUE(sample::GenerateSampleSchool(t.dict(), o));
     ASSERT_TRUE(t.dict().loadSettings());
     t.ui.otherwise = Yes;
-    Program program(t.dict());
-    program.start();
-    {
-        MainFrame f(t.dict());
-        f.resize(1280, 900);
-        f.show();
+    inFrame(t.dict(), QSize(1280, 900), [&](MainFrame& f) {
         FileUse lessons(t.store(), FileId::Schedule);
         auto* run =
             qobject_cast<pivrel::AutoPivrel*>(f.startProcedure(QStringLiteral("AutoPivrel")));
@@ -554,8 +473,8 @@ TEST(Together, TheGridTurnsHandEditsAwayWhileTheRunFromItsWindowWrites) {
             if (!l.isUnplaced()) officers.push_back(l);
         ASSERT_FALSE(officers.empty());
 
-        auto* grid = qobject_cast<pivrel::PivrelLessons*>(
-            f.startProcedure(QStringLiteral("PivrelLessons")));
+        auto* grid =
+            qobject_cast<pivrel::PivrelLessons*>(f.startProcedure(QStringLiteral("PivrelLessons")));
         ASSERT_TRUE(grid && grid->showObject(ObjectType::Group, group));
         settle();
         QTableView* cells = grid->blockViews().front();
@@ -600,9 +519,6 @@ TEST(Together, TheGridTurnsHandEditsAwayWhileTheRunFromItsWindowWrites) {
         }
         for (const auto& [cell, in] : sittings)
             EXPECT_EQ(in.size(), 1u) << "object " << std::get<4>(cell) << " of kind "
-                                     << std::get<3>(cell) << " twice on day "
-                                     << std::get<1>(cell);
-        f.close();
-    }
-    EXPECT_TRUE(program.finish());
+                                     << std::get<3>(cell) << " twice on day " << std::get<1>(cell);
+    });
 }

@@ -320,43 +320,16 @@ std::vector<std::unique_ptr<tamsel::FileUse>> smallSchool(tamsel::TestFolder& t)
     for (FileId id : {FileId::Days, FileId::LessonBell, FileId::Teacher, FileId::Group,
                       FileId::Room, FileId::Science, FileId::RoomList, FileId::Schedule})
         files.push_back(std::make_unique<FileUse>(t.store(), id));
-    Days d;
-    d.DaySeqNumber = 1;
-    d.DayName = s("Понедельник");
-    t.dict().access<Days>().insert(d);
+    t.put(Days{.DaySeqNumber = 1, .DayName = s("Понедельник")});
     for (const char* no : {"1", "2"}) {
-        LessonBell b;
-        b.LessonNo = QString::fromLatin1(no);
-        t.dict().access<LessonBell>().insert(b);
+        t.put(LessonBell{.LessonNo = QString::fromLatin1(no)});
     }
-    Teacher teacher;
-    teacher.TeacherCode = 1;
-    teacher.TeacherName = s("Иванова");
-    t.dict().access<Teacher>().insert(teacher);
-    Group g;
-    g.GroupCode = 1;
-    g.Course = s("5");
-    g.Defis = s("-");
-    g.Literal = s("А");
-    t.dict().access<Group>().insert(g);
-    Room room;
-    room.RoomCode = 1;
-    room.RoomNo = s("101");
-    t.dict().access<Room>().insert(room);
-    Science sci;
-    sci.ScienceCode = 1;
-    sci.Science = s("Математика");
-    t.dict().access<Science>().insert(sci);
-    tamsel::RoomList rl;
-    rl.TeacherCode = 1;
-    rl.ScienceCode = 1;
-    rl.RoomCode = 1;
-    t.dict().access<tamsel::RoomList>().insert(rl);
-    Schedule lesson;
-    lesson.ScienceCode = 1;
-    lesson.TeacherCode = 1;
-    lesson.GroupCode = 1;
-    t.dict().access<Schedule>().insert(lesson);
+    t.put(Teacher{.TeacherCode = 1, .TeacherName = s("Иванова")});
+    t.put(Group{.GroupCode = 1, .Course = s("5"), .Defis = s("-"), .Literal = s("А")});
+    t.put(Room{.RoomCode = 1, .RoomNo = s("101")});
+    t.put(Science{.ScienceCode = 1, .Science = s("Математика")});
+    t.put(RoomList{.TeacherCode = 1, .ScienceCode = 1, .RoomCode = 1});
+    t.put(Schedule{.LessonNo = {}, .ScienceCode = 1, .TeacherCode = 1, .GroupCode = 1});
 
     return files;
 }

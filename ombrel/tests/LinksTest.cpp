@@ -24,9 +24,8 @@ std::vector<LsnLink> links(Plan& p) {
     return p.t.dict().access<LsnLink>().all(LsnLink::NameKey);
 }
 std::vector<LsnLinkComp> members(Plan& p, Short link) {
-    LsnLinkComp from;
-    from.LinkCode = link;
-    return p.t.dict().access<LsnLinkComp>().read(LsnLinkComp::LinkCodeKey, from, 1);
+    return p.t.dict().access<LsnLinkComp>().read(LsnLinkComp::LinkCodeKey,
+                                                 LsnLinkComp{.LinkCode = link}, 1);
 }
 
 /// No lesson is half in a link: an entry carries a code exactly when its member is in that link.
@@ -243,13 +242,7 @@ TEST(LessonLinksWindow, ALectureLinkedInItsFormIsPlacedInOneCell) {
     ASSERT_EQ(links(p).size(), 1u);
     EXPECT_EQ(links(p).front().IsLecture, 1);
 
-    class Host final : public pivrel::RunHost {
-    public:
-        void addLine(const QString&) override {}
-        void setProgressRange(int) override {}
-        void setProgressValue(int) override {}
-        void yield() override {}
-    } host;
+    pivrel::RecordingRunHost host;
     p.t.ui.answers = {Yes, Yes, Yes};
     p.t.glo().ProcessingDisabled = 0;
     const pivrel::PlacementResult r =

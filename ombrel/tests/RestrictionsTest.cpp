@@ -1,5 +1,7 @@
 // The restrictions editor driven as the officer drives it, and what the placement makes of it.
 
+#include "PlanSchool.h"
+
 #include "ombrel/windows/TimeRestrictions.h"
 
 #include "pivrel/engine/AutoPlacement.h"
@@ -18,19 +20,10 @@ using namespace tamsel;
 using namespace ombrel;
 using pivrel::GridCell;
 
+using plantest::app;
+using plantest::u;
+
 namespace {
-
-QString u(const char* s) {
-    return QString::fromUtf8(s);
-}
-
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
-}
 
 /// Three days of four lessons; teachers Иванова (1) and Петров (2), group 5-А (1), room 101.
 struct School {
@@ -48,41 +41,21 @@ struct School {
         glo.HeavyRestrictionColor = StandardColor::HeavyRestriction;
         const char* days[] = {"Понедельник", "Вторник", "Среда"};
         for (int d = 1; d <= 3; ++d) {
-            Days r;
-            r.DaySeqNumber = static_cast<Short>(d);
-            r.DayName = u(days[d - 1]);
-            t.dict().access<Days>().insert(r);
+            t.put(Days{.DaySeqNumber = static_cast<Short>(d), .DayName = u(days[d - 1])});
         }
         for (int l = 1; l <= 4; ++l) {
-            LessonBell b;
-            b.LessonNo = QString::number(l);
-            t.dict().access<LessonBell>().insert(b);
+            t.put(LessonBell{.LessonNo = QString::number(l)});
         }
         for (int i = 1; i <= 2; ++i) {
-            Teacher r;
-            r.ObjectType = ObjectType::Teacher;
-            r.TeacherCode = static_cast<Short>(i);
-            r.TableNo = static_cast<Short>(i);
-            r.TeacherName = i == 1 ? u("Иванова") : u("Петров");
-            t.dict().access<Teacher>().insert(r);
+            t.put(Teacher{.ObjectType = ObjectType::Teacher, .TeacherCode = static_cast<Short>(i),
+                          .TableNo = static_cast<Short>(i),
+                          .TeacherName = i == 1 ? u("Иванова") : u("Петров")});
         }
-        Group g;
-        g.ObjectType = ObjectType::Group;
-        g.GroupCode = 1;
-        g.Course = u("5");
-        g.Defis = u("-");
-        g.Literal = u("А");
-        t.dict().access<Group>().insert(g);
-        Room room;
-        room.ObjectType = ObjectType::Room;
-        room.RoomCode = 1;
-        room.RoomNo = u("101");
-        t.dict().access<Room>().insert(room);
-        Science s;
-        s.ObjectType = ObjectType::Science;
-        s.ScienceCode = 1;
-        s.Science = u("Математика");
-        t.dict().access<Science>().insert(s);
+        t.put(Group{.ObjectType = ObjectType::Group, .GroupCode = 1, .Course = u("5"),
+                    .Defis = u("-"), .Literal = u("А")});
+        t.put(Room{.ObjectType = ObjectType::Room, .RoomCode = 1, .RoomNo = u("101")});
+        t.put(Science{.ObjectType = ObjectType::Science, .ScienceCode = 1,
+                      .Science = u("Математика")});
     }
     Short level(Short type, Short code, Short week, Short day, const QString& lesson,
                 bool* found = nullptr) {
@@ -168,14 +141,9 @@ TEST(TimeRestrictionsWindow, DoubleClicksStepAndHeadersMarkOneObjectsDayOrRow) {
         EXPECT_EQ(s.level(ObjectType::Group, 1, 1, d, u("4")), 1);
 
     // A stored value outside 0 to 2 shows as forbidden; subjects have their tab.
-    Restriction odd;
-    odd.ObjectType = ObjectType::Science;
-    odd.ObjectCode = 1;
-    odd.Week = 1;
-    odd.DaySeqNumber = 3;
-    odd.LessonNo = u("2");
-    odd.Restriction = 7;
-    ASSERT_TRUE(s.t.dict().access<Restriction>().insert(odd).ok());
+    ASSERT_TRUE(s.t.put(Restriction{.ObjectType = ObjectType::Science, .ObjectCode = 1, .Week = 1,
+                                    .DaySeqNumber = 3, .LessonNo = u("2"),
+                                    .Restriction = 7}).rowId);
     ASSERT_TRUE(w.tabs()->choose(ObjectType::Science, 1));
     EXPECT_EQ(colourOf(w.blockViews()[0], 1, 2), colorOf(StandardColor::DontUseRestriction));
     EXPECT_EQ(w.blockViews()[0]->model()->index(1, 2).data(Qt::AccessibleTextRole).toString(),
@@ -187,32 +155,17 @@ TEST(TimeRestrictionsWindow, DoubleClicksStepAndHeadersMarkOneObjectsDayOrRow) {
 TEST(TimeRestrictionsWindow, TheAutomaticPlacementKeepsToAForbiddenDay) {
     app();
     School s(1);
-    RoomList rl;
-    rl.TeacherCode = 1;
-    rl.ScienceCode = 1;
-    rl.RoomCode = 1;
-    s.t.dict().access<RoomList>().insert(rl);
-    for (int i = 0; i < 4; ++i) {
-        Schedule e;
-        e.TrainingCourseItemCode = 1;
-        e.ScienceCode = 1;
-        e.TeacherCode = 1;
-        e.GroupCode = 1;
-        s.t.dict().access<Schedule>().insert(e);
-    }
+    s.t.put(RoomList{.TeacherCode = 1, .ScienceCode = 1, .RoomCode = 1});
+    for (int i = 0; i < 4; ++i)
+        s.t.put(Schedule{.LessonNo = {}, .ScienceCode = 1, .TeacherCode = 1, .GroupCode = 1,
+                         .TrainingCourseItemCode = 1});
     {
         TimeRestrictions w(s.t.dict());
         ASSERT_TRUE(w.tabs()->choose(ObjectType::Teacher, 1));
         std::unique_ptr<QMenu> m(w.marksMenu(w.grid().dayCells(0, 0), &w));
         choose(m.get(), u("Уроки запрещены"));
     }
-    class Host final : public pivrel::RunHost {
-    public:
-        void addLine(const QString&) override {}
-        void setProgressRange(int) override {}
-        void setProgressValue(int) override {}
-        void yield() override {}
-    } host;
+    pivrel::RecordingRunHost host;
     s.t.ui.answers = {Yes, Yes, Yes};
     s.t.glo().ProcessingDisabled = 0;
     const pivrel::PlacementResult r =

@@ -78,17 +78,14 @@ TEST(Failure, ZeroLengthFile) {
 
 TEST(Failure, TruncatedFile) {
     TestFolder t;
-    {
-        FileUse use(t.store(), FileId::Schedule);
-        auto sch = t.dict().access<Schedule>();
-        for (int i = 0; i < 3000; ++i) {
-            Schedule s;
-            s.GroupCode = static_cast<Short>(i % 40);
-            s.ScienceCode = static_cast<Short>(i);
-            s.LessonNo = QString::number(i % 8);
-            sch.insert(s);
-        }
-    }
+    ASSERT_EQ(t.records<Schedule>(3000,
+                                  [](Schedule& s, int i) {
+                                      s.GroupCode = static_cast<Short>(i % 40);
+                                      s.ScienceCode = static_cast<Short>(i);
+                                      s.LessonNo = QString::number(i % 8);
+                                  })
+                  .size(),
+              3000u);
     t.store().closeAll();
     const QString path = t.store().diskName(FileId::Schedule);
     QByteArray bytes = contents(path);
@@ -158,7 +155,10 @@ TEST(Failure, LockedFileIsReportedAfterOneRetry) {
     RecordingUserInterface ui;
     ErrorReporter errors(ui);
     Store store(glo, errors, t.path());
+    // Each of the two tries waits its busy time; the test need not wait the program's two seconds.
+    qputenv("KORVEL_BUSY_WAIT_MS", "100");
     EXPECT_FALSE(store.file(FileId::Stream).open());
+    qunsetenv("KORVEL_BUSY_WAIT_MS");
     ASSERT_EQ(ui.shown.size(), 1);
     EXPECT_EQ(ui.shown[0].text, u("Файл (") + path +
                                     u(") не может быть открыт.  Ошибка: Файл уже заблокирован."));

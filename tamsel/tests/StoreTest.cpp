@@ -302,12 +302,8 @@ TEST(Store, AnOlderTimetableFileGainsThePinColumnAndKeepsItsLessons) {
     const QString path = t.file(QStringLiteral("Schedule.db"));
     {
         FileUse use(t.store(), FileId::Schedule);
-        Schedule s;
-        s.Week = 1;
-        s.DaySeqNumber = 2;
-        s.LessonNo = QStringLiteral("3");
-        s.TeacherCode = 7;
-        ASSERT_TRUE(t.dict().access<Schedule>().insert(s).ok());
+        ASSERT_TRUE(t.put(Schedule{.Week = 1, .DaySeqNumber = 2, .LessonNo = QStringLiteral("3"),
+                                   .TeacherCode = 7}).rowId);
     }
     t.store().closeAll();
     QProcess shell;

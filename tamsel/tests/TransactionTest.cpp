@@ -18,13 +18,9 @@ QByteArray digest(const QString& path) {
 
 void addLessons(TestFolder& t, int n) {
     FileUse use(t.store(), FileId::Schedule);
-    auto sch = t.dict().access<Schedule>();
-    for (int i = 0; i < n; ++i) {
-        Schedule s;
-        s.GroupCode = 1;
-        s.ScienceCode = static_cast<Short>(i + 1);
-        ASSERT_TRUE(sch.insert(s));
-    }
+    for (int i = 0; i < n; ++i)
+        ASSERT_TRUE(t.put(Schedule{.LessonNo = {}, .ScienceCode = Short(i + 1),
+                                   .GroupCode = 1}).rowId);
 }
 } // namespace
 

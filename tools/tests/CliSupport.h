@@ -33,6 +33,17 @@ inline QString u(const char* text) {
     return QString::fromUtf8(text);
 }
 
+/// Runs the command whose words `line` gives, each "%" standing for the next of `values`
+/// (folders and other texts with spaces): `cliRun("place % --answer yes", {dir})`.
+inline CliRun cliRun(const char* line, const QStringList& values = {}) {
+    QStringList args;
+    int next = 0;
+    for (const QString& word : u(line).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        args << (word == QLatin1String("%") ? values.value(next++) : word);
+    EXPECT_EQ(next, values.size()) << line;
+    return korvelCli(args);
+}
+
 /// The first column of the first row of `sql`, over Schedule.db with the files it needs attached
 /// as rst, lnk, sci, day and bell: the stock SQLite library alone, not the engine's idea of a
 /// conflict.

@@ -20,8 +20,7 @@ TEST(Cli, HelpForTheToolAndEveryCommand) {
         EXPECT_TRUE(help.out.startsWith(u("Использование: korvel-cli ") + QLatin1String(c.name)))
             << c.name;
     }
-    EXPECT_TRUE(korvelCli({QStringLiteral("sample"), QStringLiteral("--help")})
-                    .out.contains(QStringLiteral("--weeks")));
+    EXPECT_TRUE(cliRun("sample --help").out.contains(QStringLiteral("--weeks")));
 
     const CliRun none = korvelCli({});
     EXPECT_EQ(none.status, cli::BadUsage);
@@ -61,10 +60,7 @@ TEST(Cli, SampleRefusesBadArgumentsWithAClearMessage) {
 TEST(Cli, SampleThenInfo) {
     QTemporaryDir tmp;
     const QString dir = tmp.filePath(QStringLiteral("new/school"));
-    const CliRun made =
-        korvelCli({QStringLiteral("sample"), QStringLiteral("--size"), QStringLiteral("small"),
-                   QStringLiteral("--weeks"), QStringLiteral("2"), QStringLiteral("--seed"),
-                   QStringLiteral("4"), dir});
+    const CliRun made = cliRun("sample --size small --weeks 2 --seed 4 %", {dir});
     ASSERT_EQ(made.status, cli::Success) << made.err.toStdString();
     EXPECT_TRUE(made.out.contains(u("групп: 10")));
     EXPECT_TRUE(made.err.isEmpty()) << made.err.toStdString();
@@ -124,11 +120,7 @@ TEST(Cli, InfoFailsOnMissingFoldersAndUnreadableFiles) {
 TEST(Cli, PlaceRunsTheAutomaticPlacementOnASampleSchool) {
     QTemporaryDir tmp;
     const QString dir = tmp.filePath(QStringLiteral("school"));
-    ASSERT_EQ(korvelCli({QStringLiteral("sample"), QStringLiteral("--size"),
-                         QStringLiteral("small"), QStringLiteral("--weeks"), QStringLiteral("2"),
-                         QStringLiteral("--seed"), QStringLiteral("5"), dir})
-                  .status,
-              cli::Success);
+    ASSERT_EQ(cliRun("sample --size small --weeks 2 --seed 5 %", {dir}).status, cli::Success);
     // One subject forbidden in every cell, so that not every lesson can be placed and the
     // run asks whether to go on.
     const int forbidden = scalar(dir, "SELECT min(ScienceCode) FROM SCHEDULE WHERE LinkCode = 0");
@@ -474,11 +466,7 @@ TEST(Cli, EachCommandFailsWithItsStatusAndLastLine) {
 TEST(Cli, CheckProvesWhatCannotBePlacedAndPlaceWhySaysWhyItIsLeft) {
     QTemporaryDir tmp;
     const QString dir = tmp.filePath(QStringLiteral("school"));
-    ASSERT_EQ(korvelCli({QStringLiteral("sample"), QStringLiteral("--size"),
-                         QStringLiteral("small"), QStringLiteral("--planted"),
-                         QStringLiteral("1.0"), dir})
-                  .status,
-              cli::Success);
+    ASSERT_EQ(cliRun("sample --size small --planted 1.0 %", {dir}).status, cli::Success);
     const CliRun clean = korvelCli({QStringLiteral("check"), dir});
     EXPECT_EQ(clean.status, cli::Success) << clean.err.toStdString();
     EXPECT_TRUE(clean.out.contains(u("Невозможно: 0, тесно: "))) << clean.out.toStdString();
@@ -508,8 +496,8 @@ TEST(Cli, CheckProvesWhatCannotBePlacedAndPlaceWhySaysWhyItIsLeft) {
     static QGuiApplication* gui = QCoreApplication::instance() ? nullptr : new QGuiApplication(argc, argv);
     (void)gui;
     const QString pdf = tmp.filePath(QStringLiteral("check.pdf"));
-    const CliRun found = korvelCli({QStringLiteral("check"), dir, QStringLiteral("--subject"),
-                                    QString::number(subject), QStringLiteral("--pdf"), pdf});
+    const CliRun found =
+        cliRun("check % --subject % --pdf %", {dir, QString::number(subject), pdf});
     EXPECT_EQ(found.status, cli::Impossible);
     const QStringList lines = found.out.split(QLatin1Char('\n'));
     // Proven impossibilities first: the subject's kinds, each with no cell at all and why.
@@ -521,10 +509,9 @@ TEST(Cli, CheckProvesWhatCannotBePlacedAndPlaceWhySaysWhyItIsLeft) {
     QFile written(pdf);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_TRUE(written.read(5) == "%PDF-");
-    EXPECT_EQ(korvelCli({QStringLiteral("check"), dir, QStringLiteral("--pdf"),
-                         QDir(dir).filePath(QStringLiteral("Schedule.db"))})
-                  .status,
-              cli::Failure)
+    EXPECT_EQ(
+        cliRun("check % --pdf %", {dir, QDir(dir).filePath(QStringLiteral("Schedule.db"))}).status,
+        cli::Failure)
         << "a data file is no output";
     {
         QFile f(QDir(dir).filePath(QStringLiteral("Schedule.db")));

@@ -85,11 +85,7 @@ public:
     static void SetUpTestSuite() {
         base_ = new QTemporaryDir;
         const QString dir = base_->filePath(QStringLiteral("school"));
-        ASSERT_EQ(
-            korvelCli({QStringLiteral("sample"), QStringLiteral("--size"), QStringLiteral("small"),
-                       QStringLiteral("--seed"), QStringLiteral("3"), dir})
-                .status,
-            cli::Success);
+        ASSERT_EQ(cliRun("sample --size small --seed 3 %", {dir}).status, cli::Success);
         // The older product's files of the second import stage, sound and empty.
         QDir().mkpath(legacy());
         for (tamsel::LegacyFileId id :
@@ -163,7 +159,7 @@ TEST_P(DamagedFolders, EveryCommandNamesTheFileFailsAndChangesNothing) {
         break;
     case Damage::Locked:
         // The store's wait for a lock is what this case would spend its time on.
-        qputenv("KORVEL_BUSY_WAIT_MS", "150");
+        qputenv("KORVEL_BUSY_WAIT_MS", "20");
         ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &holder), SQLITE_OK);
         ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
         break;
@@ -238,11 +234,10 @@ INSTANTIATE_TEST_SUITE_P(AllFilesAndDamages, DamagedFolders, testing::ValuesIn(c
 
 QString sampleSchool(QTemporaryDir& tmp, const char* size, const char* weeks) {
     const QString dir = tmp.filePath(QStringLiteral("school"));
-    EXPECT_EQ(
-        korvelCli({QStringLiteral("sample"), QStringLiteral("--size"), QString::fromLatin1(size),
-                   QStringLiteral("--weeks"), QString::fromLatin1(weeks), dir})
-            .status,
-        cli::Success);
+    EXPECT_EQ(cliRun("sample --size % --weeks % %",
+                     {QString::fromLatin1(size), QString::fromLatin1(weeks), dir})
+                  .status,
+              cli::Success);
     return dir;
 }
 
@@ -463,10 +458,7 @@ TEST(ArchiveCommand, SaveSpoilRestoreGivesTheSavedFilesBack) {
     Snapshot saved = snapshot(dir);
     saved.erase(QStringLiteral("Archive.db"));
     saved.erase(QStringLiteral("Korvel.ini"));
-    ASSERT_EQ(
-        korvelCli({QStringLiteral("place"), dir, QStringLiteral("--answer"), QStringLiteral("yes")})
-            .status,
-        cli::Success);
+    ASSERT_EQ(cliRun("place % --answer yes", {dir}).status, cli::Success);
     const CliRun list = cli({QStringLiteral("list"), dir});
     EXPECT_EQ(list.status, cli::Success);
     EXPECT_TRUE(list.out.contains(QStringLiteral("Начало")));

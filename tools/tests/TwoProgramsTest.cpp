@@ -98,19 +98,12 @@ struct Known {
 
     Known() {
         school = tmp.filePath(QStringLiteral("school"));
-        EXPECT_EQ(korvelCli({QStringLiteral("sample"), QStringLiteral("--size"),
-                             QStringLiteral("medium"), QStringLiteral("--weeks"),
-                             QStringLiteral("1"), school})
-                      .status,
-                  cli::Success);
+        EXPECT_EQ(cliRun("sample --size medium --weeks 1 %", {school}).status, cli::Success);
         u = dataOf(school);
         commonU = settingOf(school, "GLO:CommonTypeRoomCode");
         archive("save", "пусто");
         const QString group = QString::number(scalarIn("Group.db", "SELECT min(GroupCode) FROM \"GROUP\""));
-        EXPECT_EQ(korvelCli({QStringLiteral("place"), school, QStringLiteral("--group"), group,
-                             QStringLiteral("--answer"), QStringLiteral("yes")})
-                      .status,
-                  cli::Success);
+        EXPECT_EQ(cliRun("place % --group % --answer yes", {school, group}).status, cli::Success);
         tamsel::IniFile ini(QDir(school).filePath(QStringLiteral("Korvel.ini")));
         EXPECT_TRUE(ini.load());
         commonS = QString::number(scalarIn("RoomType.db", "SELECT max(SysCode) FROM ROOMTYPE"));

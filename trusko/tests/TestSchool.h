@@ -24,10 +24,7 @@ public:
     Globals& glo() { return folder.glo(); }
 
     void day(Short seq, const QString& name) {
-        Days d;
-        d.DaySeqNumber = seq;
-        d.DayName = name;
-        dict().access<Days>().insert(d);
+        folder.put(Days{.DaySeqNumber = seq, .DayName = name});
     }
     /// Days 1..n named "День 1"...; the usual week when n <= 6.
     void days(int n) {
@@ -38,11 +35,7 @@ public:
                 i <= 6 ? QString::fromUtf8(names[i - 1]) : QStringLiteral("День %1").arg(i));
     }
     void bell(const QString& no, Long begin, Long end) {
-        LessonBell b;
-        b.LessonNo = no;
-        b.Begining = begin;
-        b.Ending = end;
-        dict().access<LessonBell>().insert(b);
+        folder.put(LessonBell{.LessonNo = no, .Begining = begin, .Ending = end});
     }
     void bells(int n) {
         for (int i = 1; i <= n; ++i)
@@ -94,16 +87,9 @@ public:
     /// A lesson placed in (week, day, lesson number); week 0 leaves it unplaced.
     void lesson(Short week, Short day, const QString& lessonNo, Short science, Short teacher,
                 Short group, Short subGroup = 0, Long room = 0) {
-        Schedule s;
-        s.Week = week;
-        s.DaySeqNumber = day;
-        s.LessonNo = lessonNo;
-        s.ScienceCode = science;
-        s.TeacherCode = teacher;
-        s.GroupCode = group;
-        s.SubGroupNum = subGroup;
-        s.RoomCode = room;
-        dict().access<Schedule>().insert(s);
+        folder.put(Schedule{.Week = week, .DaySeqNumber = day, .LessonNo = lessonNo,
+                            .ScienceCode = science, .TeacherCode = teacher, .GroupCode = group,
+                            .SubGroupNum = subGroup, .RoomCode = room});
     }
     void plan(Short science, const QString& course, Short stream, Short single, Short coupled) {
         auto a = dict().access<TrainingCourse>();

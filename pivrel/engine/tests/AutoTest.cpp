@@ -24,12 +24,7 @@ struct Fixture {
     explicit Fixture(int days = 2, int lessons = 2, short weeks = 1) : s(t, days, lessons, weeks) {
         s.science(1, u("Математика"));
         s.science(2, u("Физика"));
-        s.teacher(1, u("Иванова"));
-        s.teacher(2, u("Петров"));
-        s.group(1, u("10"), u("А"));
-        s.group(2, u("10"), u("Б"));
-        s.room(1, u("101"));
-        s.room(2, u("102"));
+        s.twoOfEach("10");
     }
     RecordingRunHost run(short kind = TaskKind::All, short code = 0,
                          EnginePath path = EnginePath::Fast) {
@@ -92,11 +87,7 @@ TEST(Auto, TasksOfOneKindAndWholeLinksOfAGroup) {
     // Three unlinked lessons of one kind: one task, three lessons, code -1.
     for (int i = 0; i < 3; ++i) f.s.lesson(1, 1, 1, 1);
     // 10-Б's lesson linked with 10-А's: planning 10-А takes the whole link.
-    f.s.link(5, u("Лекция 10-А, 10-Б"), true);
-    f.s.comp(5, 3, 1, 0);
-    f.s.comp(5, 4, 2, 0);
-    f.s.lesson(3, 2, 2, 1, 0, 5);
-    f.s.lesson(4, 2, 2, 2, 0, 5);
+    f.s.linked(5, {{3, 2, 2, 1, 0}, {4, 2, 2, 2, 0}}, 1, true);
     f.s.lesson(6, 1, 2, 2); // 10-Б alone: not planned
     Engine e(f.t.dict());
     RecordingRunHost host;

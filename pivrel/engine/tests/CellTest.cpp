@@ -166,11 +166,7 @@ TEST(Cell, SubgroupsOfSameAndOtherTypesAndWholeGroup) {
 TEST(Cell, LinkChecksAndRoomsOfALink) {
     Fixture f;
     // A link of the two English subgroups of 10-А, two teachers.
-    f.s.link(1, u("Английский в 10-А/1, 10-А/2"));
-    f.s.comp(1, 5, 1, 1);
-    f.s.comp(1, 5, 1, 2);
-    const Schedule a = f.s.lesson(5, 2, 1, 1, 1, 1);
-    const Schedule b = f.s.lesson(5, 2, 2, 1, 2, 1);
+    const auto [a, b] = two(f.s.linked(1, {{5, 2, 1, 1, 1}, {5, 2, 2, 1, 2}}));
     f.s.roomList(1, 2, 1, 10);
     f.s.roomList(2, 2, 1, 10);
     f.s.roomList(2, 2, 2, 20);
@@ -192,21 +188,13 @@ TEST(Cell, LinkChecksAndRoomsOfALink) {
 
 TEST(Cell, SameTeacherAndSameGroupInALink) {
     Fixture f;
-    f.s.link(1, u("Связь"));
-    f.s.comp(1, 5, 1, 0);
-    f.s.comp(1, 6, 2, 0);
-    const Schedule a = f.s.lesson(5, 1, 1, 1, 0, 1);
-    f.s.lesson(6, 1, 1, 2, 0, 1);
+    const Schedule a = f.s.linked(1, {{5, 1, 1, 1, 0}, {6, 1, 1, 2, 0}}).at(0);
     f.s.roomList(1, 1, 1, 10);
     f.s.roomList(1, 1, 2, 20);
     EXPECT_EQ(f.place(a, 1, 1, u("1"), 0, true, 0), Refusal::SameTeacherInQueue);
     EXPECT_EQ(f.t.ui.last(), u("В очереди два одинаковых учителя Иванова              !"));
 
-    f.s.link(2, u("Связь 2"));
-    f.s.comp(2, 7, 1, 0);
-    f.s.comp(2, 8, 1, 0);
-    const Schedule c = f.s.lesson(7, 1, 2, 1, 0, 2);
-    f.s.lesson(8, 1, 3, 1, 0, 2);
+    const Schedule c = f.s.linked(2, {{7, 1, 2, 1, 0}, {8, 1, 3, 1, 0}}).at(0);
     f.t.ui.clear();
     // Same room 0 and same group: both shown in order, the last code returned.
     EXPECT_EQ(f.place(c, 1, 1, u("1"), 0, false, 0), Refusal::SameGroupInQueue);
@@ -216,11 +204,7 @@ TEST(Cell, SameTeacherAndSameGroupInALink) {
 
 TEST(Cell, LectureSharesTeacherAndRoom) {
     Fixture f;
-    f.s.link(1, u("Лекция"), true);
-    f.s.comp(1, 5, 1, 0);
-    f.s.comp(1, 6, 2, 0);
-    const Schedule a = f.s.lesson(5, 1, 1, 1, 0, 1);
-    const Schedule b = f.s.lesson(6, 1, 1, 2, 0, 1);
+    const auto [a, b] = two(f.s.linked(1, {{5, 1, 1, 1, 0}, {6, 1, 1, 2, 0}}, 1, true));
     f.s.roomList(1, 1, 1, 10);
     EXPECT_GE(f.place(a, 1, 1, u("1"), 0, true, 1), 0);
     EXPECT_EQ(f.s.byRow(a.rowId).RoomCode, 1);

@@ -64,11 +64,7 @@ TEST(Estimate, MainEstimateBySubjectAndCycle) {
 
 TEST(Estimate, AdditionalEstimateSumsTheLinkAndNoRoomListMeansNoVariants) {
     Fixture f;
-    f.s.link(1, u("Связь"));
-    f.s.comp(1, 1, 1, 0);
-    f.s.comp(1, 2, 2, 0);
-    const Schedule a = f.s.lesson(1, 1, 1, 1, 0, 1);
-    f.s.lesson(2, 2, 2, 2, 0, 1);
+    const Schedule a = f.s.linked(1, {{1, 1, 1, 1, 0}, {2, 2, 2, 2, 0}}).at(0);
     f.s.roomList(1, 1, 1, 10);
     f.s.roomList(2, 2, 2, 10);
     f.s.restrict(ObjectType::Teacher, 1, 1, 1, u("1"), 1);

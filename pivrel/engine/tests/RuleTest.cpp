@@ -28,12 +28,7 @@ struct Rules {
         s.science(1, u("Математика"));
         s.science(2, u("Английский"), 0, 1);
         s.science(3, u("Информатика"), 0, 2);
-        s.teacher(1, u("Иванова"));
-        s.teacher(2, u("Петров"));
-        s.group(1, u("5"), u("А"));
-        s.group(2, u("5"), u("Б"));
-        s.room(1, u("101"));
-        s.room(2, u("102"));
+        s.twoOfEach("5");
         for (Short t : {Short(1), Short(2)})
             for (Short sci : {Short(1), Short(2), Short(3)})
                 s.roomList(t, sci, t, 10);
@@ -143,11 +138,7 @@ TEST_P(RuleTest, SubgroupsShareACellOnlyWithTheirOwnType) {
 TEST_P(RuleTest, ALinkGoesWholeOrNotAtAll) {
     {
         Rules r; // one member's teacher is busy at lesson 1: the whole link goes to 2
-        r.s.link(5, u("Английский в 5-А/1, 5-А/2"));
-        r.s.comp(5, 1, 1, 1);
-        r.s.comp(5, 1, 1, 2);
-        const Schedule a = r.s.lesson(1, 2, 1, 1, 1, 5);
-        const Schedule b = r.s.lesson(1, 2, 2, 1, 2, 5);
+        const auto [a, b] = two(r.s.linked(5, {{1, 2, 1, 1, 1}, {1, 2, 2, 1, 2}}));
         r.s.lesson(9, 1, 2, 2, 0, 0, 0, 2, 1, 1, u("1"));
         r.place(GetParam());
         EXPECT_EQ(r.cellOf(a), u("2"));
@@ -155,22 +146,14 @@ TEST_P(RuleTest, ALinkGoesWholeOrNotAtAll) {
     }
     {
         Rules r; // two members with one teacher (not a lecture): no cell takes them
-        r.s.link(5, u("Связь"));
-        r.s.comp(5, 1, 1, 0);
-        r.s.comp(5, 2, 2, 0);
-        const Schedule a = r.s.lesson(1, 1, 1, 1, 0, 5);
-        const Schedule b = r.s.lesson(2, 1, 1, 2, 0, 5);
+        const auto [a, b] = two(r.s.linked(5, {{1, 1, 1, 1, 0}, {2, 1, 1, 2, 0}}));
         r.place(GetParam());
         EXPECT_EQ(r.cellOf(a), u("-"));
         EXPECT_EQ(r.cellOf(b), u("-"));
     }
     {
         Rules r; // two members of one group: never, not even as a lecture
-        r.s.link(5, u("Лекция"), true);
-        r.s.comp(5, 1, 1, 0);
-        r.s.comp(5, 2, 1, 0);
-        const Schedule a = r.s.lesson(1, 1, 1, 1, 0, 5);
-        const Schedule b = r.s.lesson(2, 3, 2, 1, 0, 5);
+        const auto [a, b] = two(r.s.linked(5, {{1, 1, 1, 1, 0}, {2, 3, 2, 1, 0}}, 1, true));
         r.place(GetParam());
         EXPECT_EQ(r.cellOf(a), u("-"));
         EXPECT_EQ(r.cellOf(b), u("-"));
@@ -228,11 +211,7 @@ TEST_P(RuleTest, ALinkPartlyPlacedBeforeTheRunIsCompletedInItsOwnCell) {
 TEST_P(RuleTest, ALectureSharesItsTeacherAndRoomButNotWithAnOrdinaryLesson) {
     {
         Rules r; // one teacher, one room, two groups together
-        r.s.link(5, u("Лекция"), true);
-        r.s.comp(5, 1, 1, 0);
-        r.s.comp(5, 2, 2, 0);
-        const Schedule a = r.s.lesson(1, 1, 1, 1, 0, 5);
-        const Schedule b = r.s.lesson(2, 1, 1, 2, 0, 5);
+        const auto [a, b] = two(r.s.linked(5, {{1, 1, 1, 1, 0}, {2, 1, 1, 2, 0}}, 1, true));
         r.place(GetParam());
         EXPECT_EQ(r.cellOf(a), u("1"));
         EXPECT_EQ(r.cellOf(b), u("1"));
@@ -241,11 +220,7 @@ TEST_P(RuleTest, ALectureSharesItsTeacherAndRoomButNotWithAnOrdinaryLesson) {
         Rules r; // the teacher has an ordinary lesson at 1 (a third group): the lecture goes to 2
         r.s.group(3, u("6"), u("А"));
         r.s.lesson(9, 1, 1, 3, 0, 0, 0, 2, 1, 1, u("1"));
-        r.s.link(5, u("Лекция"), true);
-        r.s.comp(5, 1, 1, 0);
-        r.s.comp(5, 2, 2, 0);
-        const Schedule a = r.s.lesson(1, 1, 1, 1, 0, 5);
-        const Schedule b = r.s.lesson(2, 1, 1, 2, 0, 5);
+        const auto [a, b] = two(r.s.linked(5, {{1, 1, 1, 1, 0}, {2, 1, 1, 2, 0}}, 1, true));
         r.place(GetParam());
         EXPECT_EQ(r.cellOf(a), u("2"));
         EXPECT_EQ(r.cellOf(b), u("2"));

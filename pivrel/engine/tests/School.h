@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 #include <sqlite3.h>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace enginetest {
@@ -28,28 +29,18 @@ public:
                          nullptr, nullptr);
         }
         t.glo().WeeksInCycle = weeks;
-        static const char* names[] = {"Понедельник", "Вторник", "Среда", "Четверг", "Пятница", "Суббота"};
-        for (int d = 1; d <= days; ++d) {
-            Days r;
-            r.DaySeqNumber = static_cast<Short>(d);
-            r.DayName = u(names[(d - 1) % 6]);
-            t.dict().access<Days>().insert(r);
-        }
-        for (int l = 1; l <= lessons; ++l) {
-            LessonBell b;
-            b.LessonNo = QString::number(l);
-            b.Begining = timeOf(8 + l, 0);
-            t.dict().access<LessonBell>().insert(b);
-        }
+        static const char* names[] = {"Понедельник", "Вторник", "Среда",
+                                      "Четверг",     "Пятница", "Суббота"};
+        for (int d = 1; d <= days; ++d)
+            t.put(Days{.DaySeqNumber = Short(d), .DayName = u(names[(d - 1) % 6])});
+        for (int l = 1; l <= lessons; ++l)
+            t.put(LessonBell{.LessonNo = QString::number(l), .Begining = timeOf(8 + l, 0)});
     }
     Dictionary& dict() { return t_.dict(); }
 
     void cycle(Short code, int max) {
-        ScienceCycle c;
-        c.CycleCode = code;
-        c.CycleName = QStringLiteral("Цикл %1").arg(code);
-        c.LessonsPerDayMax = static_cast<Byte>(max);
-        t_.dict().access<ScienceCycle>().insert(c);
+        t_.put(ScienceCycle{.CycleCode = code, .CycleName = QStringLiteral("Цикл %1").arg(code),
+                            .LessonsPerDayMax = static_cast<Byte>(max)});
     }
     void subgroupType(Short code, int n) {
         SubGroupType s;
@@ -59,13 +50,8 @@ public:
         t_.dict().access<SubGroupType>().insert(s);
     }
     void science(Short code, const QString& name, Short cycle = 0, Short sgrpType = 0) {
-        Science s;
-        s.ObjectType = ObjectType::Science;
-        s.ScienceCode = code;
-        s.Science = name;
-        s.CycleCode = cycle;
-        s.SgrpTypCode = sgrpType;
-        t_.dict().access<Science>().insert(s);
+        t_.put(Science{.ObjectType = ObjectType::Science, .ScienceCode = code, .Science = name,
+                       .CycleCode = cycle, .SgrpTypCode = sgrpType});
     }
     void teacher(Short code, const QString& name) {
         Teacher r;
@@ -76,13 +62,8 @@ public:
         t_.dict().access<Teacher>().insert(r);
     }
     void group(Short code, const QString& course, const QString& literal) {
-        Group g;
-        g.ObjectType = ObjectType::Group;
-        g.GroupCode = code;
-        g.Course = course;
-        g.Defis = QStringLiteral("-");
-        g.Literal = literal;
-        t_.dict().access<Group>().insert(g);
+        t_.put(Group{.ObjectType = ObjectType::Group, .GroupCode = code, .Course = course,
+                     .Defis = QStringLiteral("-"), .Literal = literal});
     }
     void room(Long code, const QString& no) {
         Room r;
@@ -100,19 +81,21 @@ public:
         t_.dict().access<RoomList>().insert(r);
     }
     void link(Short code, const QString& name, bool lecture = false) {
-        LsnLink l;
-        l.LinkCode = code;
-        l.LinkName = name;
-        l.IsLecture = lecture ? 1 : 0;
-        t_.dict().access<LsnLink>().insert(l);
+        t_.put(LsnLink{.LinkCode = code, .LinkName = name, .IsLecture = Byte(lecture ? 1 : 0)});
     }
     void comp(Short link, Short item, Short group, Short sub) {
-        LsnLinkComp c;
-        c.LinkCode = link;
-        c.TrainingCourseItemCode = item;
-        c.GroupCode = group;
-        c.SubGroupNum = sub;
-        t_.dict().access<LsnLinkComp>().insert(c);
+        t_.put(LsnLinkComp{.LinkCode = link, .TrainingCourseItemCode = item, .GroupCode = group,
+                           .SubGroupNum = sub});
+    }
+    /// The usual two of each: teachers Иванова (1) and Петров (2), groups А (1) and Б (2) of
+    /// `course`, rooms 101 (1) and 102 (2).
+    void twoOfEach(const char* course) {
+        teacher(1, u("Иванова"));
+        teacher(2, u("Петров"));
+        group(1, u(course), u("А"));
+        group(2, u(course), u("Б"));
+        room(1, u("101"));
+        room(2, u("102"));
     }
     /// One member of a link: the plan item and the lessons' subject, teacher, group, subgroup.
     struct Member {
@@ -131,34 +114,19 @@ public:
         }
         return out;
     }
-    void restrict(Short type, Short code, Short week, Short day, const QString& lesson, Short level) {
-        Restriction r;
-        r.ObjectType = type;
-        r.ObjectCode = code;
-        r.Week = week;
-        r.DaySeqNumber = day;
-        r.LessonNo = lesson;
-        r.Restriction = level;
-        t_.dict().access<Restriction>().insert(r);
+    void restrict(Short type, Short code, Short week, Short day, const QString& lesson,
+                  Short level) {
+        t_.put(Restriction{.ObjectType = type, .ObjectCode = code, .Week = week, .DaySeqNumber = day,
+                           .LessonNo = lesson, .Restriction = level});
     }
     /// A lesson (unplaced unless a cell is given).
     Schedule lesson(Short item, Short science, Short teacher, Short group, Short sub = 0,
                     Short link = 0, Byte coupled = 0, Long room = 0, Short week = 0, Short day = 0,
                     const QString& lessonNo = {}) {
-        Schedule s;
-        s.TrainingCourseItemCode = item;
-        s.ScienceCode = science;
-        s.TeacherCode = teacher;
-        s.GroupCode = group;
-        s.SubGroupNum = sub;
-        s.LinkCode = link;
-        s.CoupledLesson = coupled;
-        s.RoomCode = room;
-        s.Week = week;
-        s.DaySeqNumber = day;
-        s.LessonNo = lessonNo;
-        t_.dict().access<Schedule>().insert(s);
-        return s;
+        return t_.put(Schedule{.Week = week, .DaySeqNumber = day, .LessonNo = lessonNo,
+                               .ScienceCode = science, .TeacherCode = teacher, .GroupCode = group,
+                               .SubGroupNum = sub, .RoomCode = room, .TrainingCourseItemCode = item,
+                               .CoupledLesson = coupled, .LinkCode = link});
     }
     std::vector<Schedule> schedule() {
         return t_.dict().access<Schedule>().all(Schedule::ItemCode);
@@ -176,6 +144,11 @@ private:
     TestFolder& t_;
     std::vector<std::unique_ptr<FileUse>> uses_;
 };
+
+/// The two lessons of a link of two members, one hour each.
+inline std::pair<Schedule, Schedule> two(const std::vector<Schedule>& lessons) {
+    return {lessons.at(0), lessons.at(1)};
+}
 
 /// A random but reproducible school: groups with subgroup lessons linked pairwise, lectures
 /// shared by two groups, teachers with one to three rooms, restrictions of both levels.
@@ -253,12 +226,8 @@ inline void randomSchool(School& s, quint32 seed, int groups, int teachers, int 
         const Short w = static_cast<Short>(1 + rnd.bounded(weeks));
         const Short d = static_cast<Short>(1 + rnd.bounded(days));
         const QString l = QString::number(1 + rnd.bounded(lessons));
-        Restriction key;
-        key.ObjectType = type;
-        key.ObjectCode = code;
-        key.Week = w;
-        key.DaySeqNumber = d;
-        key.LessonNo = l;
+        const Restriction key{
+            .ObjectType = type, .ObjectCode = code, .Week = w, .DaySeqNumber = d, .LessonNo = l};
         if (s.dict().access<Restriction>(false).exists(Restriction::ObjectIdKey, key)) continue;
         s.restrict(type, code, w, d, l, static_cast<Short>(1 + rnd.bounded(2)));
     }

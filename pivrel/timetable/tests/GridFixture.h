@@ -68,12 +68,7 @@ struct Fixture {
         s.subgroupType(1, 2);
         s.science(1, u("Математика"));
         s.science(2, u("Английский язык"), 0, 1);
-        s.teacher(1, u("Иванова"));
-        s.teacher(2, u("Петров"));
-        s.group(1, u("5"), u("А"));
-        s.group(2, u("5"), u("Б"));
-        s.room(1, u("101"));
-        s.room(2, u("102"));
+        s.twoOfEach("5");
         s.roomList(1, 1, 1, 10);
         s.roomList(1, 1, 2, 20);
         s.roomList(1, 2, 1, 10);

@@ -5,6 +5,7 @@
 //
 // The school a test needs is asked for in a line each:
 //   TestFolder t(2);                                  // a cycle of two weeks
+//   t.put(Room{.RoomCode = 1, .RoomNo = "101"});      // one record
 //   t.records<Teacher>(300, [](Teacher& r, int i) {}); // a list longer than a page
 //   t.ui.otherwise = No;                              // every question answered "Нет"
 
@@ -31,6 +32,13 @@ public:
     Globals& glo() { return dict_.glo; }
     QString path() const { return dir_.path(); }
     QString file(const QString& name) const { return dir_.filePath(name); }
+
+    /// Stores one record written as a literal, `t.put(Days{.DaySeqNumber = 1})`, and returns it
+    /// as stored: with its row id, or 0 there when the file refused it (and said why).
+    template <class R> R put(R record) {
+        dict_.access<R>().insert(record);
+        return record;
+    }
 
     /// Stores `count` records of R, record i (from 1) as `fill` makes it from a primed record
     /// (automatic numbers given), all in one transaction so that hundreds cost no more than
