@@ -40,6 +40,8 @@ public:
     bool loadFor(const tamsel::Schedule& lesson);
 
     struct Model; ///< the in-memory model (FastModel.h); the data check reads it too
+    /// For a caller that lets the repair move earlier lessons and reads which ones it moved.
+    Model& model() { return *m_; }
 
 private:
     std::unique_ptr<Model> m_;
