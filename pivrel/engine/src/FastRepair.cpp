@@ -44,6 +44,7 @@ public:
         seen_.assign(m.recs.size(), 0);
         tabu_.assign(m.recs.size() * size_t(m.nC), 0);
         unitOf_.assign(m.recs.size(), -1);
+        bumped_.assign(m.recs.size(), 0);
     }
 
     std::vector<char> own;  ///< per record: this run's lesson (by the phases or a closed chain)
@@ -82,13 +83,14 @@ public:
             ++tick_;
             const int c = choose(unit, q, out);
             if (c < 0) {
-                hopeless = steps == 1;
+                hopeless = steps == 1 && !open_;
                 undo(mark);
                 return false;
             }
             const size_t local = log_.size();
             for (int x : out) {
                 apply(x, unplaced(x));
+                ++bumped_[size_t(x)];
                 tabu_[size_t(x) * size_t(m_.nC) + size_t(c)] = tick_ + 7 + long(rng_() % 8);
             }
             if (m_.check(q, c) < 0) { // the weighing missed a rule: never this cell for a while
@@ -159,6 +161,10 @@ private:
     long tick_ = 0;             ///< one per lesson placed in a chain
     std::vector<int> unitOf_;   ///< per record: the tick it was last grouped into a unit
     std::vector<int> blocked_;  ///< the weighing's result
+    /// Per record: how often a chain took it out. Lessons pushed about again and again
+    /// weigh more, so that chains try other ways round instead of circling.
+    std::vector<int> bumped_;
+    bool open_ = false;         ///< the last choice found a cell that takes the lessons
     std::mt19937 rng_{20261210u};
 
     /// Puts record i into state `to`, keeping the occupancy and the cell index in step.
@@ -289,25 +295,31 @@ private:
     /// The lessons in the way of `q` in cell c, into blocked_ (links whole): those of its
     /// teachers and groups, and the holders of the cheapest room of each lesson's list when
     /// none is free. The number of lessons in the way, with 1000 for each costly one; -1 when
-    /// the cell is closed to it or something in the way may not move.
-    long weigh(const std::vector<LL>& q, int c) {
+    /// the cell is closed to it or something in the way may not move, -2 as soon as the
+    /// weight passes `limit` (the cell is no better than one already found).
+    long weigh(const std::vector<LL>& q, int c, long limit = LONG_MAX) {
         blocked_.clear();
         ++stamp_;
+        long weight = 0;
         for (const LL& e : q)
             if (Model::level(e.rTeacher, c) >= RestrictionLevel::Forbidden ||
                 Model::level(e.rScience, c) >= RestrictionLevel::Forbidden ||
                 Model::level(e.rGroup, c) >= RestrictionLevel::Forbidden)
                 return -1;
         const std::vector<int>& here = m_.recordsAt[size_t(c)];
+        auto take = [&](int j) {
+            if (!movable(j)) return false;
+            seen_[size_t(j)] = stamp_;
+            blocked_.push_back(j);
+            weight += costly(j) ? 1001 : 1 + bumped_[size_t(j)] / 2;
+            return true;
+        };
         auto block = [&](int x) {
             if (seen_[size_t(x)] == stamp_) return true;
             const Short link = m_.recs[size_t(x)].LinkCode;
+            if (link <= 0) return take(x);
             for (int j : here)
-                if (j == x || (link > 0 && m_.recs[size_t(j)].LinkCode == link)) {
-                    if (!movable(j)) return false;
-                    seen_[size_t(j)] = stamp_;
-                    blocked_.push_back(j);
-                }
+                if (m_.recs[size_t(j)].LinkCode == link && !take(j)) return false;
             return true;
         };
         for (int x : here) {
@@ -321,6 +333,7 @@ private:
                      s.SubGroupNum == e.O.SubGroupNum || m_.sci(s.ScienceCode).type != e.sgrpType);
                 if (!teacher && !group) continue;
                 if (!block(x)) return -1;
+                if (weight > limit) return -2;
                 break;
             }
         }
@@ -357,9 +370,6 @@ private:
                 for (int x : here)
                     if (m_.recs[size_t(x)].RoomCode == best->code && !block(x)) return -1;
         }
-        long weight = 0;
-        for (int x : blocked_)
-            weight += costly(x) ? 1001 : 1;
         return weight;
     }
 
@@ -370,8 +380,22 @@ private:
         int best = -1;
         long bestScore = LONG_MAX;
         unsigned ties = 0;
+        open_ = false;
         for (int c = 0; c < m_.nC; ++c) {
-            long w = weigh(q, c);
+            // An earlier lesson going back to the cell it had costs nothing.
+            long bonus = 0;
+            for (int i : unit)
+                if (!own[size_t(i)] && m_.movableEarlier[size_t(i)]) {
+                    const auto it = original.find(i);
+                    if (it != original.end() &&
+                        m_.cellOf(it->second.Week, it->second.DaySeqNumber, it->second.LessonNo) ==
+                            c)
+                        bonus += 1000;
+                }
+            const long limit = walk || bestScore == LONG_MAX ? LONG_MAX : bestScore + bonus;
+            long w = weigh(q, c, limit);
+            if (w == -1) continue;
+            open_ = true;
             if (w < 0) continue;
             if (w > 0) {
                 bool tabu = false;
@@ -379,15 +403,7 @@ private:
                     tabu = tabu || tabu_[size_t(i) * size_t(m_.nC) + size_t(c)] > tick_;
                 if (tabu) continue;
             }
-            // An earlier lesson going back to the cell it had costs nothing.
-            for (int i : unit)
-                if (!own[size_t(i)] && m_.movableEarlier[size_t(i)]) {
-                    const auto it = original.find(i);
-                    if (it != original.end() &&
-                        m_.cellOf(it->second.Week, it->second.DaySeqNumber, it->second.LessonNo) ==
-                            c)
-                        w -= 1000;
-                }
+            w -= bonus;
             const long score = walk ? (w <= 0 ? 0 : 1) : w;
             if (score < bestScore) {
                 best = c;
