@@ -35,6 +35,29 @@ bool samePlace(const Schedule& a, const Schedule& b) {
            a.RoomCode == b.RoomCode;
 }
 
+/// Placed records per object and cell, so that weighing a cell reads only the lessons of
+/// the objects at stake there, not every lesson in the cell.
+class CellIndex {
+public:
+    explicit CellIndex(int cells) : nC_(size_t(cells)) {}
+    const std::vector<int>& at(int object, int c) const {
+        static const std::vector<int> none;
+        const size_t k = size_t(object) * nC_ + size_t(c);
+        return object < 0 || k >= slots_.size() ? none : slots_[k];
+    }
+    void add(int object, int c, int record) { slot(object, c).push_back(record); }
+    void remove(int object, int c, int record) { std::erase(slot(object, c), record); }
+
+private:
+    size_t nC_;
+    std::vector<std::vector<int>> slots_;
+    std::vector<int>& slot(int object, int c) {
+        const size_t k = size_t(object) * nC_ + size_t(c);
+        if (k >= slots_.size()) slots_.resize(std::max(k + 1, slots_.size() * 2));
+        return slots_[k];
+    }
+};
+
 /// The ejection chains over the model. Lessons this run placed move freely; earlier lessons a
 /// re-run lets move (`earlier` on) cost one each, so a chain that leaves them alone wins.
 class Chains {
@@ -45,6 +68,8 @@ public:
         tabu_.assign(m.recs.size() * size_t(m.nC), 0);
         unitOf_.assign(m.recs.size(), -1);
         bumped_.assign(m.recs.size(), 0);
+        for (int i = 0; i < int(m.recs.size()); ++i)
+            index(i, true);
     }
 
     std::vector<char> own;  ///< per record: this run's lesson (by the phases or a closed chain)
@@ -91,7 +116,7 @@ public:
             for (int x : out) {
                 apply(x, unplaced(x));
                 ++bumped_[size_t(x)];
-                tabu_[size_t(x) * size_t(m_.nC) + size_t(c)] = tick_ + 7 + long(rng_() % 8);
+                tabu_[size_t(x) * size_t(m_.nC) + size_t(c)] = tick_ + 10 + long(rng_() % 10);
             }
             if (m_.check(q, c) < 0) { // the weighing missed a rule: never this cell for a while
                 undo(local);
@@ -166,6 +191,32 @@ private:
     std::vector<int> bumped_;
     bool open_ = false;         ///< the last choice found a cell that takes the lessons
     std::mt19937 rng_{20261210u};
+    CellIndex byTeacher_{m_.nC}, byGroup_{m_.nC}, byRoom_{m_.nC}, byLink_{m_.nC};
+    std::unordered_map<Short, int> linkSlot_;
+
+    int linkSlot(Short link) {
+        return linkSlot_.try_emplace(link, int(linkSlot_.size())).first->second;
+    }
+    /// Enters record i, where it is now, into the indexes (or takes it out).
+    void index(int i, bool in) {
+        const Schedule& s = m_.recs[size_t(i)];
+        if (s.isUnplaced()) return;
+        const int c = m_.cellOf(s.Week, s.DaySeqNumber, s.LessonNo);
+        if (c < 0) return;
+        const int t = m_.teacherOf(s.TeacherCode), g = m_.groupOf(s.GroupCode),
+                  r = m_.roomOf(s.RoomCode), l = s.LinkCode > 0 ? linkSlot(s.LinkCode) : -1;
+        if (in) {
+            byTeacher_.add(t, c, i);
+            byGroup_.add(g, c, i);
+            byRoom_.add(r, c, i);
+            if (l >= 0) byLink_.add(l, c, i);
+        } else {
+            byTeacher_.remove(t, c, i);
+            byGroup_.remove(g, c, i);
+            byRoom_.remove(r, c, i);
+            if (l >= 0) byLink_.remove(l, c, i);
+        }
+    }
 
     /// Puts record i into state `to`, keeping the occupancy and the cell index in step.
     void apply(int i, const Schedule& to) {
@@ -173,6 +224,7 @@ private:
         log_.push_back({i, s});
         original.try_emplace(i, s);
         if (!s.isUnplaced()) {
+            index(i, false);
             const int c = m_.cellOf(s.Week, s.DaySeqNumber, s.LessonNo);
             if (c >= 0) std::erase(m_.recordsAt[size_t(c)], i);
             m_.vacate(s);
@@ -182,6 +234,7 @@ private:
             m_.occupy(s);
             const int c = m_.cellOf(s.Week, s.DaySeqNumber, s.LessonNo);
             if (c >= 0) m_.recordsAt[size_t(c)].push_back(i);
+            index(i, true);
         }
     }
     void undo(size_t mark) {
@@ -306,7 +359,6 @@ private:
                 Model::level(e.rScience, c) >= RestrictionLevel::Forbidden ||
                 Model::level(e.rGroup, c) >= RestrictionLevel::Forbidden)
                 return -1;
-        const std::vector<int>& here = m_.recordsAt[size_t(c)];
         auto take = [&](int j) {
             if (!movable(j)) return false;
             seen_[size_t(j)] = stamp_;
@@ -318,24 +370,23 @@ private:
             if (seen_[size_t(x)] == stamp_) return true;
             const Short link = m_.recs[size_t(x)].LinkCode;
             if (link <= 0) return take(x);
-            for (int j : here)
-                if (m_.recs[size_t(j)].LinkCode == link && !take(j)) return false;
+            for (int j : byLink_.at(linkSlot(link), c))
+                if (!take(j)) return false;
             return true;
         };
-        for (int x : here) {
-            const Schedule& s = m_.recs[size_t(x)];
-            for (const LL& e : q) {
-                const bool teacher = s.TeacherCode == e.O.TeacherCode &&
-                                     !(e.lecture && s.LinkCode == e.O.LinkCode);
-                const bool group =
-                    s.GroupCode == e.O.GroupCode &&
-                    (e.O.SubGroupNum == 0 || s.SubGroupNum == 0 ||
-                     s.SubGroupNum == e.O.SubGroupNum || m_.sci(s.ScienceCode).type != e.sgrpType);
-                if (!teacher && !group) continue;
-                if (!block(x)) return -1;
-                if (weight > limit) return -2;
-                break;
+        for (const LL& e : q) {
+            for (int x : byTeacher_.at(e.teacher, c))
+                if (!(e.lecture && m_.recs[size_t(x)].LinkCode == e.O.LinkCode) && !block(x))
+                    return -1;
+            for (int x : byGroup_.at(e.group, c)) {
+                const Schedule& s = m_.recs[size_t(x)];
+                if ((e.O.SubGroupNum == 0 || s.SubGroupNum == 0 ||
+                     s.SubGroupNum == e.O.SubGroupNum ||
+                     m_.sci(s.ScienceCode).type != e.sgrpType) &&
+                    !block(x))
+                    return -1;
             }
+            if (weight > limit) return -2;
         }
         Long chosen[64];
         for (size_t i = 0; i < q.size() && i < 64; ++i) {
@@ -353,8 +404,8 @@ private:
                 int holders = 0;
                 bool ok = true;
                 if (m_.roomAt(rr.idx, c) > 0)
-                    for (int x : here)
-                        if (m_.recs[size_t(x)].RoomCode == rr.code && seen_[size_t(x)] != stamp_) {
+                    for (int x : byRoom_.at(rr.idx, c))
+                        if (seen_[size_t(x)] != stamp_) {
                             ok = ok && movable(x);
                             ++holders;
                         }
@@ -367,8 +418,8 @@ private:
             if (!best) return -1;
             chosen[i] = best->code;
             if (fewest > 0)
-                for (int x : here)
-                    if (m_.recs[size_t(x)].RoomCode == best->code && !block(x)) return -1;
+                for (int x : byRoom_.at(best->idx, c))
+                    if (!block(x)) return -1;
         }
         return weight;
     }
