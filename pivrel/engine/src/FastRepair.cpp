@@ -68,8 +68,18 @@ public:
         tabu_.assign(m.recs.size() * size_t(m.nC), 0);
         unitOf_.assign(m.recs.size(), -1);
         bumped_.assign(m.recs.size(), 0);
-        for (int i = 0; i < int(m.recs.size()); ++i)
+        cell_.assign(m.recs.size(), -1);
+        teacher_.assign(m.recs.size(), -1);
+        group_.assign(m.recs.size(), -1);
+        link_.assign(m.recs.size(), -1);
+        for (int i = 0; i < int(m.recs.size()); ++i) {
+            const Schedule& s = m.recs[size_t(i)];
+            teacher_[size_t(i)] = m.teacherOf(s.TeacherCode);
+            group_[size_t(i)] = m.groupOf(s.GroupCode);
+            if (s.LinkCode > 0) link_[size_t(i)] = linkSlot(s.LinkCode);
+            if (!s.isUnplaced()) cell_[size_t(i)] = m.cellOf(s.Week, s.DaySeqNumber, s.LessonNo);
             index(i, true);
+        }
     }
 
     std::vector<char> own;  ///< per record: this run's lesson (by the phases or a closed chain)
@@ -197,14 +207,15 @@ private:
     int linkSlot(Short link) {
         return linkSlot_.try_emplace(link, int(linkSlot_.size())).first->second;
     }
+    // Per record: its cell now (-1 out), and its teacher, group and link as index slots.
+    std::vector<int> cell_, teacher_, group_, link_;
+
     /// Enters record i, where it is now, into the indexes (or takes it out).
     void index(int i, bool in) {
-        const Schedule& s = m_.recs[size_t(i)];
-        if (s.isUnplaced()) return;
-        const int c = m_.cellOf(s.Week, s.DaySeqNumber, s.LessonNo);
+        const int c = cell_[size_t(i)];
         if (c < 0) return;
-        const int t = m_.teacherOf(s.TeacherCode), g = m_.groupOf(s.GroupCode),
-                  r = m_.roomOf(s.RoomCode), l = s.LinkCode > 0 ? linkSlot(s.LinkCode) : -1;
+        const int t = teacher_[size_t(i)], g = group_[size_t(i)],
+                  r = m_.roomOf(m_.recs[size_t(i)].RoomCode), l = link_[size_t(i)];
         if (in) {
             byTeacher_.add(t, c, i);
             byGroup_.add(g, c, i);
@@ -225,14 +236,16 @@ private:
         original.try_emplace(i, s);
         if (!s.isUnplaced()) {
             index(i, false);
-            const int c = m_.cellOf(s.Week, s.DaySeqNumber, s.LessonNo);
+            const int c = cell_[size_t(i)];
             if (c >= 0) std::erase(m_.recordsAt[size_t(c)], i);
             m_.vacate(s);
         }
         s = to;
+        cell_[size_t(i)] = -1;
         if (!s.isUnplaced()) {
             m_.occupy(s);
             const int c = m_.cellOf(s.Week, s.DaySeqNumber, s.LessonNo);
+            cell_[size_t(i)] = c;
             if (c >= 0) m_.recordsAt[size_t(c)].push_back(i);
             index(i, true);
         }
@@ -368,9 +381,9 @@ private:
         };
         auto block = [&](int x) {
             if (seen_[size_t(x)] == stamp_) return true;
-            const Short link = m_.recs[size_t(x)].LinkCode;
-            if (link <= 0) return take(x);
-            for (int j : byLink_.at(linkSlot(link), c))
+            const int link = link_[size_t(x)];
+            if (link < 0) return take(x);
+            for (int j : byLink_.at(link, c))
                 if (!take(j)) return false;
             return true;
         };
