@@ -24,13 +24,24 @@ namespace {
 
 using Model = FastPlacement::Model;
 
-/// A lesson record's new state, with the old one to go back to.
-struct Change {
-    int record;
-    Schedule before;
+/// Where a lesson is: all that a move changes of its record.
+struct Place {
+    Short Week = 0, DaySeqNumber = 0;
+    QString LessonNo;
+    Long RoomCode = 0;
+    Place() = default;
+    explicit Place(const Schedule& s)
+        : Week(s.Week), DaySeqNumber(s.DaySeqNumber), LessonNo(s.LessonNo), RoomCode(s.RoomCode) {}
+    bool isUnplaced() const { return Week == 0 && DaySeqNumber == 0 && LessonNo.isEmpty(); }
 };
 
-bool samePlace(const Schedule& a, const Schedule& b) {
+/// A move of a lesson record, with the place to go back to (a long chain logs many).
+struct Change {
+    int record;
+    Place before;
+};
+
+template <class A, class B> bool samePlace(const A& a, const B& b) {
     return a.Week == b.Week && a.DaySeqNumber == b.DaySeqNumber && a.LessonNo == b.LessonNo &&
            a.RoomCode == b.RoomCode;
 }
@@ -232,7 +243,7 @@ private:
     /// Puts record i into state `to`, keeping the occupancy and the cell index in step.
     void apply(int i, const Schedule& to) {
         Schedule& s = m_.recs[size_t(i)];
-        log_.push_back({i, s});
+        log_.push_back({i, Place(s)});
         original.try_emplace(i, s);
         if (!s.isUnplaced()) {
             index(i, false);
@@ -254,7 +265,7 @@ private:
         while (log_.size() > mark) {
             const Change ch = log_.back();
             log_.pop_back();
-            apply(ch.record, ch.before);
+            apply(ch.record, placedLike(ch.record, ch.before));
             log_.pop_back(); // apply() noted the undo itself
         }
     }
@@ -285,7 +296,7 @@ private:
                    a.CoupledLesson == b.CoupledLesson && a.Pinned == b.Pinned;
         };
         // Each record touched with the place it had before the chain.
-        std::vector<std::pair<int, Schedule>> touched;
+        std::vector<std::pair<int, Place>> touched;
         ++stamp_;
         for (size_t k = mark; k < log_.size(); ++k)
             if (seen_[size_t(log_[k].record)] != stamp_) {
@@ -308,12 +319,12 @@ private:
                 places.push_back(m_.recs[size_t(touched[g].first)]);
             std::vector<int> assigned(group.size(), -1);
             std::vector<char> used(places.size(), 0);
-            const auto cellOf = [&](const Schedule& x) {
+            const auto cellOf = [&](const auto& x) {
                 return x.isUnplaced() ? -1 : m_.cellOf(x.Week, x.DaySeqNumber, x.LessonNo);
             };
             for (int exact = 1; exact >= 0; --exact)
                 for (size_t g = 0; g < group.size(); ++g) {
-                    const Schedule& was = touched[group[g]].second;
+                    const Place& was = touched[group[g]].second;
                     if (assigned[g] >= 0 || cellOf(was) < 0) continue;
                     for (size_t p = 0; p < places.size(); ++p)
                         if (!used[p] && cellOf(places[p]) == cellOf(was) &&
@@ -341,7 +352,7 @@ private:
         }
     }
     /// Record i in the place of `where`.
-    Schedule placedLike(int i, const Schedule& where) const {
+    template <class Where> Schedule placedLike(int i, const Where& where) const {
         Schedule s = m_.recs[size_t(i)];
         s.Week = where.Week;
         s.DaySeqNumber = where.DaySeqNumber;
