@@ -30,7 +30,7 @@ public:
     bool declined() const { return declined_; }
     void PlacingLessons(RunHost& host);
     /// After PlacingLessons, with ProcessingDisabled cleared: places what is left by moving
-    /// lessons this run placed, for at most `seconds`; every step is written at once.
+    /// lessons that may move, for at most `seconds`; the moves are written once, at the end.
     void Repair(RunHost& host, int seconds);
     /// Writes TaskQueue and VariantQueue back into the dictionary in the reference order.
     void materialize();
@@ -59,6 +59,8 @@ public:
     bool loadFor(const tamsel::Schedule& lesson);
 
     struct Model; ///< the in-memory model (FastModel.h); the data check reads it too
+    /// For a caller that lets the repair move earlier lessons and reads which ones it moved.
+    Model& model() { return *m_; }
 
 private:
     std::unique_ptr<Model> m_;

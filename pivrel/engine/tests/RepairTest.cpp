@@ -6,6 +6,7 @@
 #include "School.h"
 #include "TimetableChecker.h"
 
+#include "FastModel.h"
 #include "SampleSchool.h"
 #include "pivrel/engine/AutoPlacement.h"
 #include "tamsel/TestFolder.h"
@@ -98,7 +99,49 @@ struct RoomSwapSchool {
     }
 };
 
+/// The room-swap school with Сидоров (5-В) in every lesson of the day, in 102 (else 103, as 102
+/// is closed at lesson 2): Иванова's lesson can leave 101 for 102 only after Сидоров's leaves
+/// 102 for 103 — a chain of two moves, each a change of room.
+struct ChainSchool : RoomSwapSchool {
+    ChainSchool() {
+        s.science(3, u("Химия"));
+        s.teacher(3, u("Сидоров"));
+        s.group(3, u("5"), u("В"));
+        s.room(3, u("103"));
+        s.roomList(3, 3, 2, 10);
+        s.roomList(3, 3, 3, 20);
+        for (int k = 0; k < 3; ++k)
+            s.lesson(3, 3, 3, 3);
+    }
+};
+
 } // namespace
+
+TEST(Repair, ClosesAChainOfTwoRoomChanges) {
+    ChainSchool greedy;
+    PlacementRun without;
+    place(greedy.t, false, without);
+    ASSERT_EQ(unplaced(greedy.t), 1) << without.host.lines.join(u("\n")).toStdString();
+
+    ChainSchool f;
+    PlacementRun with;
+    place(f.t, true, with);
+    EXPECT_EQ(unplaced(f.t), 0);
+    int sidorovIn103 = 0, ivanovaIn102 = 0;
+    for (const Schedule& l : f.s.schedule()) {
+        if (l.TeacherCode == 2) {
+            EXPECT_EQ(l.RoomCode, 1);
+        }
+        sidorovIn103 += l.TeacherCode == 3 && l.RoomCode == 3 ? 1 : 0;
+        ivanovaIn102 += l.TeacherCode == 1 && l.RoomCode == 2 ? 1 : 0;
+    }
+    EXPECT_EQ(sidorovIn103, 2);
+    EXPECT_EQ(ivanovaIn102, 1);
+    EXPECT_TRUE(with.host.lines.contains(u("  Урок размещен с перестановкой уроков (2): ") +
+                                         u("Петров").leftJustified(20) + u(" 5 -Б  ") +
+                                         u("Физика").leftJustified(20)))
+        << with.host.lines.join(u("\n")).toStdString();
+}
 
 TEST(Repair, FreesARoomByMovingALessonThisRunPlaced) {
     RoomSwapSchool greedy;
@@ -116,7 +159,9 @@ TEST(Repair, FreesARoomByMovingALessonThisRunPlaced) {
     // Both of Петров's lessons in 101, one of Иванова's moved into 102.
     int in102 = 0;
     for (const Schedule& l : f.s.schedule()) {
-        if (l.TeacherCode == 2) EXPECT_EQ(l.RoomCode, 1);
+        if (l.TeacherCode == 2) {
+            EXPECT_EQ(l.RoomCode, 1);
+        }
         in102 += l.RoomCode == 2 ? 1 : 0;
     }
     EXPECT_EQ(in102, 1);
@@ -124,6 +169,54 @@ TEST(Repair, FreesARoomByMovingALessonThisRunPlaced) {
         return l.startsWith(u("  Урок размещен с перестановкой уроков (")) &&
                l.contains(u("): Петров "));
     })) << with.host.lines.join(u("\n")).toStdString();
+}
+
+TEST(Repair, EarlierLessonsARerunLetsMoveMoveOnlyWhereNeeded) {
+    RoomSwapSchool f;
+    PlacementRun first;
+    place(f.t, false, first); // leaves Петров's second lesson
+    ASSERT_EQ(unplaced(f.t), 1);
+    const TimetableBefore before = recordTimetable(f.t.dict());
+
+    // A re-run in which every lesson placed so far may move, at a cost.
+    std::vector<std::pair<int, Schedule>> moved;
+    std::vector<Schedule> recs;
+    {
+        f.t.ui.answers = {Yes};
+        RecordingRunHost host;
+        std::vector<std::unique_ptr<FileUse>> uses;
+        for (FileId id : Engine::files())
+            uses.push_back(std::make_unique<FileUse>(f.t.store(), id));
+        f.t.glo().ProcessingDisabled = 0;
+        Engine engine(f.t.dict());
+        engine.PrepareTask(static_cast<short>(TaskKind::All), 0, host);
+        FastPlacement fast(f.t.dict(), engine.log());
+        ASSERT_TRUE(fast.load());
+        fast.EvaluateSituation(host);
+        fast.PlacingLessons(host);
+        FastPlacement::Model& m = fast.model();
+        for (size_t i = 0; i < m.recs.size(); ++i)
+            m.movableEarlier[i] = !m.recs[i].isUnplaced() && !m.placedByRun[i];
+        f.t.glo().ProcessingDisabled = 0;
+        fast.Repair(host, 10);
+        moved = m.movedEarlier;
+        recs = m.recs;
+    }
+    EXPECT_EQ(unplaced(f.t), 0);
+    EXPECT_TRUE(sound(checkTimetable(f.t.dict())));
+    // On disk, one earlier lesson changed its place: one of Иванова's, from 101 into 102.
+    const TimetableBefore after = recordTimetable(f.t.dict());
+    std::vector<qint64> changed;
+    for (const auto& [row, where] : before.placed)
+        if (after.placed.at(row) != where) changed.push_back(row);
+    ASSERT_EQ(changed.size(), 1u);
+    ASSERT_EQ(moved.size(), 1u);
+    const Schedule& now = recs[size_t(moved[0].first)];
+    EXPECT_EQ(now.rowId, changed[0]);
+    EXPECT_EQ(now.TeacherCode, 1);
+    EXPECT_EQ(now.RoomCode, 2);
+    EXPECT_EQ(moved[0].second.RoomCode, 1);
+    EXPECT_EQ(moved[0].second.LessonNo, now.LessonNo);
 }
 
 TEST(Repair, AStopInThePlacingPhaseSkipsTheRepair) {
