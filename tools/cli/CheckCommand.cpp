@@ -11,10 +11,8 @@
 #include "trusko/ReportRenderer.h"
 
 #include "tamsel/Dictionary.h"
-#include "tamsel/OutputPath.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 namespace cli {
 
@@ -55,11 +53,8 @@ int run(const QStringList& argv, Console& io) {
     }
     QString pdf;
     if (args.has(u("pdf"))) {
-        pdf = QFileInfo(args.value(u("pdf"))).absoluteFilePath();
-        if (const QString refused = tamsel::OutputPathRefusal(dict, pdf); !refused.isEmpty()) {
-            io.err << u("korvel-cli check: ") << refused << '\n';
-            return Failure;
-        }
+        pdf = outputPath(io.err, "check", dict, args.value(u("pdf")));
+        if (pdf.isEmpty()) return Failure;
     }
     const pivrel::PlacementCheckResult r =
         pivrel::CheckPlacementData(dict, kind, static_cast<short>(code));

@@ -1,6 +1,7 @@
 #include "DataFiles.h"
 
 #include "tamsel/Dictionary.h"
+#include "tamsel/OutputPath.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -39,6 +40,16 @@ bool openExistingDataFiles(tamsel::Dictionary& dict,
         uses.push_back(std::move(use));
     }
     return true;
+}
+
+QString outputPath(QTextStream& err, const char* command, tamsel::Dictionary& dict,
+                   const QString& given) {
+    const QString path = QFileInfo(given).absoluteFilePath();
+    if (const QString refused = tamsel::OutputPathRefusal(dict, path); !refused.isEmpty()) {
+        err << QStringLiteral("korvel-cli %1: ").arg(QString::fromUtf8(command)) << refused << '\n';
+        return {};
+    }
+    return path;
 }
 
 } // namespace cli

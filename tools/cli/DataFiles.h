@@ -27,4 +27,9 @@ bool loadSchoolSettings(QTextStream& err, const char* command, tamsel::Dictionar
 bool openExistingDataFiles(tamsel::Dictionary& dict,
                            std::vector<std::unique_ptr<tamsel::FileUse>>& uses, QString* failed);
 
+/// The absolute path of a file the command is to write, checked before any work is done; an
+/// empty string after saying on `err` why the path is refused (a link, a folder, a data file).
+QString outputPath(QTextStream& err, const char* command, tamsel::Dictionary& dict,
+                   const QString& given);
+
 } // namespace cli

@@ -8,7 +8,6 @@
 
 #include "hestor/FetImport.h"
 #include "tamsel/Dictionary.h"
-#include "tamsel/OutputPath.h"
 #include "tamsel/WritingLock.h"
 
 #include <QDir>
@@ -94,11 +93,8 @@ int runExport(const QStringList& argv, Console& io) {
         io.err << u("korvel-cli export-fet: файл данных «%1» не читается.\n").arg(damaged);
         return Failure;
     }
-    const QString path = QFileInfo(args.positional[1]).absoluteFilePath();
-    if (const QString refused = tamsel::OutputPathRefusal(dict, path); !refused.isEmpty()) {
-        io.err << u("korvel-cli export-fet: ") << refused << '\n';
-        return Failure;
-    }
+    const QString path = outputPath(io.err, "export-fet", dict, args.positional[1]);
+    if (path.isEmpty()) return Failure;
     hestor::FetExportOptions options;
     options.splitHours = args.has(QStringLiteral("split"));
     const QString error = hestor::ExportFet(dict, path, options);

@@ -8,12 +8,10 @@
 #include "pivrel/engine/AutoPlacement.h"
 #include "pivrel/engine/UnplacedReasons.h"
 #include "tamsel/Dictionary.h"
-#include "tamsel/OutputPath.h"
 #include "trusko/Report.h"
 #include "trusko/ReportRenderer.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 namespace cli {
 
@@ -191,11 +189,8 @@ int run(const QStringList& argv, Console& io) {
     // The report's file is checked before anything is placed.
     QString pdf;
     if (args.has(u("pdf"))) {
-        pdf = QFileInfo(args.value(u("pdf"))).absoluteFilePath();
-        if (const QString refused = tamsel::OutputPathRefusal(dict, pdf); !refused.isEmpty()) {
-            io.err << u("korvel-cli place: ") << refused << '\n';
-            return Failure;
-        }
+        pdf = outputPath(io.err, "place", dict, args.value(u("pdf")));
+        if (pdf.isEmpty()) return Failure;
     }
     PrintingHost host(io.out);
     dict.glo.ProcessingDisabled = 0;

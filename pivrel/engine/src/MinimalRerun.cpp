@@ -4,6 +4,7 @@
 // reported by comparing the placed lessons before and after.
 
 #include "FastModel.h"
+#include "LessonNamer.h"
 #include "MinimalRerunSteps.h"
 
 #include "trusko/Report.h"
@@ -162,58 +163,7 @@ void FastPlacement::allowMovingEarlier() {
 }
 
 namespace rerun {
-
 namespace {
-
-/// Names of lessons and places, each looked up once.
-class Namer {
-public:
-    explicit Namer(Dictionary& d) : dict(d) {}
-    Dictionary& dict;
-    QHash<Short, QString> teachers, groups, sciences, days;
-    QHash<Long, QString> rooms;
-    template <class F> const QString& cached(QHash<Long, QString>& h, Long code, F make) {
-        auto it = h.find(code);
-        if (it == h.end()) it = h.insert(code, make());
-        return *it;
-    }
-    template <class F> const QString& cached(QHash<Short, QString>& h, Short code, F make) {
-        auto it = h.find(code);
-        if (it == h.end()) it = h.insert(code, make());
-        return *it;
-    }
-    QString lesson(const Schedule& s) {
-        const QString& group = cached(groups, s.GroupCode, [&] {
-            Group k;
-            k.GroupCode = s.GroupCode;
-            return dict.access<Group>().fetch(Group::GroupCodeKey, k).GroupId();
-        });
-        const QString& teacher = cached(teachers, s.TeacherCode, [&] {
-            return s.TeacherCode ? names::rtrim(names::teacherName(dict, s.TeacherCode))
-                                 : QStringLiteral("без учителя");
-        });
-        const QString& science = cached(sciences, s.ScienceCode, [&] {
-            return names::rtrim(names::science(dict, s.ScienceCode));
-        });
-        return group + FormatSubGroup(dict.glo, s.SubGroupNum) + QLatin1Char(' ') + science +
-               QStringLiteral(" (") + teacher + QLatin1Char(')');
-    }
-    QString place(const Schedule& s) {
-        if (s.isUnplaced()) return QStringLiteral("не размещен");
-        const QString& day = cached(days, s.DaySeqNumber, [&] {
-            const QString d = names::rtrim(names::dayName(dict, s.DaySeqNumber));
-            return d.isEmpty() ? QStringLiteral("день %1").arg(s.DaySeqNumber) : d;
-        });
-        const QString& room = cached(rooms, s.RoomCode, [&] {
-            return s.RoomCode ? names::rtrim(names::roomNo(dict, s.RoomCode)) : QString();
-        });
-        QString text =
-            dict.glo.WeeksInCycle > 1 ? QStringLiteral("%1 нед., ").arg(s.Week) : QString();
-        text += day + QStringLiteral(", урок ") + s.LessonNo.trimmed();
-        if (!room.isEmpty()) text += QStringLiteral(", каб. ") + room;
-        return text;
-    }
-};
 
 bool inScope(const Schedule& s, short kind, short code) {
     switch (kind) {
@@ -264,7 +214,7 @@ bool takeOffBroken(Dictionary& dict, short kind, short code, RunHost& host, Mini
                               pinned))
             return false;
     }
-    Namer n(dict);
+    LessonNamer n(dict);
     for (const FastPlacement::Broken& b : pinned) {
         changes.pinnedBroken.push_back({b.lesson, n.lesson(b.lesson), n.place(b.lesson), b.reason});
         host.addLine(QStringLiteral("  Закрепленный урок нарушает правило и оставлен на месте: "
@@ -328,7 +278,7 @@ void compare(Dictionary& dict, const std::vector<Schedule>& before,
         kinds[kindOf(s)].first.push_back(s);
     for (const Schedule& s : placedLessons(dict))
         kinds[kindOf(s)].second.push_back(s);
-    Namer n(dict);
+    LessonNamer n(dict);
     changes.moved.clear();
     for (auto& [key, lists] : kinds) {
         auto& [was, now] = lists;

@@ -2,6 +2,8 @@
 
 #include "pivrel/engine/Engine.h"
 
+#include "LessonNamer.h"
+
 #include "trusko/Report.h"
 
 #include <map>
@@ -20,51 +22,6 @@ QString plural(int n, const char* one, const char* few, const char* many) {
     return QStringLiteral("%1 %2").arg(n).arg(QString::fromUtf8(w));
 }
 
-class Namer {
-public:
-    explicit Namer(Dictionary& d) : dict(d) {}
-    Dictionary& dict;
-    QHash<Short, QString> teachers, groups, padded, sciences;
-    QHash<Long, QString> rooms;
-    const QString& teacher(Short c) {
-        auto it = teachers.find(c);
-        if (it == teachers.end())
-            it = teachers.insert(c, c ? names::rtrim(names::teacherName(dict, c))
-                                      : QStringLiteral("без учителя"));
-        return *it;
-    }
-    /// As the lists show it ("5-А").
-    const QString& group(Short c) {
-        auto it = groups.find(c);
-        if (it == groups.end()) {
-            Group k;
-            k.GroupCode = c;
-            it = groups.insert(c, dict.access<Group>().fetch(Group::GroupCodeKey, k).GroupId());
-        }
-        return *it;
-    }
-    /// As the engine's texts write it (padded to its width, "5 -А").
-    const QString& groupInText(Short c) {
-        auto it = padded.find(c);
-        if (it == padded.end()) it = padded.insert(c, names::rtrim(names::groupId(dict, c)));
-        return *it;
-    }
-    const QString& science(Short c) {
-        auto it = sciences.find(c);
-        if (it == sciences.end()) it = sciences.insert(c, names::rtrim(names::science(dict, c)));
-        return *it;
-    }
-    const QString& room(Long c) {
-        auto it = rooms.find(c);
-        if (it == rooms.end()) it = rooms.insert(c, names::rtrim(names::roomNo(dict, c)));
-        return *it;
-    }
-    QString lesson(const Schedule& s) {
-        return group(s.GroupCode) + FormatSubGroup(dict.glo, s.SubGroupNum) + QLatin1Char(' ') +
-               science(s.ScienceCode) + QStringLiteral(" (") + teacher(s.TeacherCode) +
-               QLatin1Char(')');
-    }
-};
 
 enum class Busy { None, Teacher, Group, Room };
 
@@ -79,7 +36,7 @@ Busy busyKind(const QString& text) {
 }
 
 /// Counts the reasons of one kind of lesson over every cell (ScheduleRecord is used).
-void explain(Dictionary& dict, Engine& engine, Namer& n, const std::vector<Engine::Cell>& cells,
+void explain(Dictionary& dict, Engine& engine, LessonNamer& n, const std::vector<Engine::Cell>& cells,
              UnplacedLesson& l) {
     auto sch = dict.access<Schedule>();
     dict.glo.ScheduleRecord = l.lesson;
@@ -177,7 +134,7 @@ UnplacedLesson ExplainUnplacedLesson(Dictionary& dict, const Schedule& lesson) {
         if (!*uses.back()) return l;
     }
     Engine engine(dict);
-    Namer n(dict);
+    LessonNamer n(dict);
     const Schedule inHand = dict.glo.ScheduleRecord;
     explain(dict, engine, n, engine.cells(), l);
     dict.glo.ScheduleRecord = inHand;
@@ -192,7 +149,7 @@ std::vector<UnplacedLesson> ExplainUnplaced(Dictionary& dict, short kind, short 
         if (!*uses.back()) return out;
     }
     Engine engine(dict);
-    Namer n(dict);
+    LessonNamer n(dict);
     auto sch = dict.access<Schedule>();
 
     // The unplaced lessons of the scope, each kind (or link) once, in key order.
