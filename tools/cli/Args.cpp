@@ -77,4 +77,10 @@ bool Args::integer(const QString& option, qint64 fallback, qint64 min, qint64 ma
     return true;
 }
 
+QString Args::oneFolder() const {
+    if (positional.size() == 1) return {};
+    return positional.isEmpty() ? QString::fromUtf8("не указана папка")
+                                : QString::fromUtf8("указано больше одной папки");
+}
+
 } // namespace cli

@@ -28,6 +28,9 @@ public:
     /// (a TaskKind: 0 for all when none is given) and `code`. Returns the problem to tell the
     /// user (two of them, a bad code), empty when there is none.
     QString taskScope(short* kind, qint64* code);
+    /// The problem with the positional arguments of a command on one school folder (none or
+    /// more than one given), empty when there is exactly one.
+    QString oneFolder() const;
 
     QStringList positional;
 

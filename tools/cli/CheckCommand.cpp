@@ -25,9 +25,7 @@ QString u(const char* text) {
 int run(const QStringList& argv, Console& io) {
     Args args(argv, {u("teacher"), u("group"), u("subject"), u("pdf")});
     QString problem = args.error();
-    if (problem.isEmpty() && args.positional.size() != 1)
-        problem =
-            args.positional.isEmpty() ? u("не указана папка") : u("указано больше одной папки");
+    if (problem.isEmpty()) problem = args.oneFolder();
     short kind = pivrel::TaskKind::All;
     qint64 code = 0;
     if (const QString scope = args.taskScope(&kind, &code); problem.isEmpty()) problem = scope;

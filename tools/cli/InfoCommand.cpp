@@ -21,9 +21,7 @@ QString u(const char* text) {
 int run(const QStringList& argv, Console& io) {
     Args args(argv, {});
     QString problem = args.error();
-    if (problem.isEmpty() && args.positional.size() != 1)
-        problem =
-            args.positional.isEmpty() ? u("не указана папка") : u("указано больше одной папки");
+    if (problem.isEmpty()) problem = args.oneFolder();
     if (!problem.isEmpty()) {
         io.err << u("korvel-cli info: ") << problem << u("\nСправка: korvel-cli info --help\n");
         return BadUsage;

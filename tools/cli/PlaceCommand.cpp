@@ -114,9 +114,7 @@ int run(const QStringList& argv, Console& io) {
     qint64 seconds = pivrel::AutoPlacement::DefaultRepairSeconds;
     if (args.ok()) args.integer(u("seconds"), seconds, 1, 3600, &seconds);
     QString problem = args.error();
-    if (problem.isEmpty() && args.positional.size() != 1)
-        problem =
-            args.positional.isEmpty() ? u("не указана папка") : u("указано больше одной папки");
+    if (problem.isEmpty()) problem = args.oneFolder();
     short kind = pivrel::TaskKind::All;
     qint64 code = 0;
     if (const QString scope = args.taskScope(&kind, &code); problem.isEmpty()) problem = scope;

@@ -50,9 +50,7 @@ int run(const QStringList& argv, Console& io) {
         else if (weeks != 1)
             problem = u("школа вокруг готового расписания строится только для цикла в одну неделю");
     }
-    if (problem.isEmpty() && args.positional.size() != 1)
-        problem =
-            args.positional.isEmpty() ? u("не указана папка") : u("указано больше одной папки");
+    if (problem.isEmpty()) problem = args.oneFolder();
     if (!problem.isEmpty()) {
         io.err << u("korvel-cli sample: ") << problem << u("\nСправка: korvel-cli sample --help\n");
         return BadUsage;
