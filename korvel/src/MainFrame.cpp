@@ -622,6 +622,8 @@ void MainFrame::customEvent(QEvent* event) {
         openStopButton();
     else if (type == UserEvent::CloseStopButton)
         closeStopButton();
+    else if (type == UserEvent::ShowSelectedInGrid)
+        showSelectedInGrid();
     else
         QMainWindow::customEvent(event);
 }
@@ -657,6 +659,15 @@ void MainFrame::relay(int type) {
     const std::set<tamsel::Short> queue = dict_.glo.WindowRefreshQueue;
     for (tamsel::Short n : queue)
         if (n != dict_.glo.FrameThread) dict_.windows.post(n, type);
+}
+
+void MainFrame::showSelectedInGrid() {
+    // A user action, not a window's echo: it may start a window and counts as fresh input.
+    relayedSinceInput_ = 0;
+    relayStopped_ = false;
+    if (!dict_.windows.findOpen(QStringLiteral("PivrelLessons")))
+        startProcedure(QStringLiteral("PivrelLessons"));
+    relay(UserEvent::GoToSelected);
 }
 
 void MainFrame::openStopButton() {

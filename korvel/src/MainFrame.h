@@ -107,6 +107,8 @@ private:
     void clearScheduleFully();
     void openArchive();
     void relay(int type);
+    /// Shows the lesson in hand in the grids, opening the lesson grid when none is open.
+    void showSelectedInGrid();
     void openStopButton();
     void closeStopButton();
     void navigate(tamsel::NavigationButton button);

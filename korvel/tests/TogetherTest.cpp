@@ -8,6 +8,7 @@
 #include "ombrel/windows/LessonLinks.h"
 #include "ombrel/windows/UpdateLessonLink.h"
 #include "pivrel/engine/AutoPivrel.h"
+#include "pivrel/engine/PlacementCheckWindow.h"
 #include "pivrel/timetable/PivrelLessons.h"
 #include "pivrel/timetable/UnplacedLessons.h"
 #include "tamsel/Dictionary.h"
@@ -224,6 +225,42 @@ TEST(Together, TheLessonInHandChangesOnlyWhenTheUserPicksOne) {
         EXPECT_EQ(moved.LessonNo, QStringLiteral("2"));
         EXPECT_TRUE(school.stored(school.physicsA).isUnplaced());
         EXPECT_EQ(byTeacher->grid().objectCode(), 2);
+    });
+}
+
+// A double click on a finding of the data check shows its lessons in the lesson grid, which
+// the frame opens when none is open.
+TEST(Together, AFindingDoubleClickedOpensTheGridAtItsLessons) {
+    TestFolder t;
+    School school(t);
+    // Петров now has five physics hours with 5-А: they cannot go into the four cells.
+    for (int h = 0; h < 4; ++h) school.lesson(2, 2, 1, 0, "", 0);
+    inFrame(t.dict(), [&](MainFrame& f) {
+        auto* check = qobject_cast<pivrel::PlacementCheckWindow*>(
+            f.startProcedure(pivrel::PlacementCheckWindow::procedureName()));
+        ASSERT_TRUE(check);
+        settle();
+        ASSERT_FALSE(t.dict().windows.findOpen(QStringLiteral("PivrelLessons")));
+        QTreeWidget* findings = check->list();
+        ASSERT_GE(findings->topLevelItemCount(), 1);
+        EXPECT_EQ(findings->topLevelItem(0)->text(0), s("невозможно"));
+        const QRect at = findings->visualItemRect(findings->topLevelItem(0));
+        doubleClick(findings->viewport(), at.center());
+        settle();
+        const Short open = t.dict().windows.findOpen(QStringLiteral("PivrelLessons"));
+        ASSERT_TRUE(open) << "no lesson grid opened";
+        auto* grid = qobject_cast<pivrel::PivrelLessons*>(t.dict().windows.window(open));
+        ASSERT_TRUE(grid);
+        EXPECT_EQ(t.glo().ScheduleRecord.ScienceCode, 2);
+        EXPECT_EQ(grid->grid().objectCode(),
+                  grid->grid().objectType() == ObjectType::Teacher ? 2 : 1);
+        // A second double click uses the open grid.
+        doubleClick(findings->viewport(), at.center());
+        settle();
+        int grids = 0;
+        for (QMdiSubWindow* w : f.findChildren<QMdiSubWindow*>())
+            grids += qobject_cast<pivrel::PivrelLessons*>(w->widget()) != nullptr;
+        EXPECT_EQ(grids, 1);
     });
 }
 

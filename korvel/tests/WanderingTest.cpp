@@ -139,7 +139,7 @@ TEST(Wandering, KeysAndClicksAllOverTheWindowsCrashNothing) {
                             pickOne(std::max(1, target->height())));
             switch (pickOne(10)) {
             case 0:
-                QTest::mouseDClick(target, Qt::LeftButton, {}, at);
+                doubleClick(target, at);
                 break;
             case 1:
             case 2:

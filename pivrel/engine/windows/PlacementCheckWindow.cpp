@@ -104,7 +104,7 @@ void PlacementCheckWindow::goTo(int finding) {
     if (f.objectType == ObjectType::Group) lesson.GroupCode = static_cast<Short>(f.objectCode);
     if (lesson.LinkCode == 0) lesson.LinkCode = -1;
     dict_.glo.ScheduleRecord = lesson;
-    dict_.windows.postToFrame(UserEvent::GoToSelected);
+    dict_.windows.postToFrame(UserEvent::ShowSelectedInGrid);
 }
 
 void PlacementCheckWindow::print() {

@@ -14,6 +14,9 @@ constexpr int RelayFirst = 1024;
 constexpr int RelayLast = 1280;
 constexpr int OpenStopButton = 1281;
 constexpr int CloseStopButton = 1282;
+/// GoToSelected for a lesson the user asked to see: the frame first opens the lesson grid
+/// when none is open, then relays GoToSelected.
+constexpr int ShowSelectedInGrid = 1283;
 
 constexpr bool isRelayed(int type) {
     return type >= RelayFirst && type <= RelayLast;
