@@ -233,7 +233,9 @@ TEST(Archive, ARestoreInterruptedAtAnyStepEndsOldOrNewWithItsSettingsAtTheNextSt
         // A journal left beside the old file stays with it, and never meets the new one.
         EXPECT_EQ(bytesOf(t.file(u("Teacher.db-journal"))),
                   after == oldData ? journal : QByteArray());
-        if (!stopped) EXPECT_TRUE(after == c.newData);
+        if (!stopped) {
+            EXPECT_TRUE(after == c.newData);
+        }
     }
 }
 
