@@ -180,6 +180,7 @@ public:
         const size_t mark = log_.size();
         hopeless = false;
         path_.assign(m_.recs.size(), 0);
+        steps_ = 0;
         for (int bound = 0; bound <= maxCost && !over_(); ++bound) {
             int left = bound;
             if (fit(targets, left, depth)) {
@@ -230,7 +231,8 @@ private:
     /// number of earlier lessons that may still move, less those this step moved. On false
     /// the model is as before.
     bool fit(const std::vector<int>& unit, int& left, int depth) {
-        if (over_()) return false;
+        // Bounded, so that on a long cycle of many cells the long chain still gets the time.
+        if (++steps_ > 4000 || over_()) return false;
         std::vector<LL> q;
         for (int i : unit)
             q.push_back(m_.resolve(m_.recs[size_t(i)]));
@@ -263,7 +265,7 @@ private:
             return std::tie(a.cost, a.holders, a.c) < std::tie(b.cost, b.holders, b.c);
         });
         // The few cheapest cells: the search stays small, deep chains are the long search's.
-        if (options.size() > 8) options.resize(8);
+        if (options.size() > 24) options.resize(24);
         for (const Option& o : options) {
             const size_t local = log_.size();
             weigh(q, o.c);
@@ -304,6 +306,7 @@ private:
     }
 
     std::vector<char> path_; ///< per record: placed on the path shortest() is trying
+    long steps_ = 0;         ///< the lessons shortest() tried to place
     Model& m_;
     std::function<bool()> over_;
     std::vector<Change> log_;   ///< the open chain's changes
@@ -664,7 +667,7 @@ void FastPlacement::Repair(RunHost& host, int seconds) {
             bool done = chains.close(targets, budget, moved);
             if (!done && earlierMay && !over()) {
                 chains.earlier = true;
-                done = chains.shortest(targets, 4, 3, moved) ||
+                done = chains.shortest(targets, 6, 3, moved) ||
                        chains.close(targets, budget, moved);
             }
             if (!done) {
