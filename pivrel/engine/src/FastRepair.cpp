@@ -4,7 +4,9 @@
 // same way in turn, until none is out. A tabu list keeps a lesson from going straight back to
 // a cell it was pushed out of, and a few random choices keep a chain from circling. A chain
 // that does not close within its budget is undone; the budgets double each round, so easy
-// lessons cost little and hard ones get the time. The search reads only the in-memory model;
+// lessons cost little and hard ones get the time. When earlier lessons may move (a re-run),
+// a short search for the completion that moves fewest of them comes before the long chain.
+// The search reads only the in-memory model;
 // what moved is written once at the end, in one transaction, so the timetable on disk never
 // holds half a chain or half a link, also after a stop.
 
