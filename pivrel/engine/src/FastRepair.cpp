@@ -4,16 +4,20 @@
 // same way in turn, until none is out. A tabu list keeps a lesson from going straight back to
 // a cell it was pushed out of, and a few random choices keep a chain from circling. A chain
 // that does not close within its budget is undone; the budgets double each round, so easy
-// lessons cost little and hard ones get the time. The search reads only the in-memory model;
+// lessons cost little and hard ones get the time. When earlier lessons may move (a re-run),
+// a short search for the completion that moves fewest of them comes before the long chain.
+// The search reads only the in-memory model;
 // what moved is written once at the end, in one transaction, so the timetable on disk never
 // holds half a chain or half a link, also after a stop.
 
 #include "FastModel.h"
 
 #include <QElapsedTimer>
+#include <algorithm>
 #include <climits>
 #include <functional>
 #include <random>
+#include <tuple>
 #include <unordered_map>
 
 using namespace tamsel;
@@ -165,23 +169,28 @@ public:
                 open.push_back(std::move(next));
             }
         }
-        swapAlikes(mark);
-        // Counted against the places before the chain: a lesson that moved and came back
-        // did not move.
-        std::vector<int> counted;
-        moved = 0;
-        for (size_t k = mark; k < log_.size(); ++k) {
-            const int i = log_[k].record;
-            if (std::find(targets.begin(), targets.end(), i) != targets.end() ||
-                std::find(counted.begin(), counted.end(), i) != counted.end())
-                continue;
-            counted.push_back(i);
-            if (!samePlace(log_[k].before, m_.recs[size_t(i)])) ++moved;
-        }
-        for (int i : targets)
-            own[size_t(i)] = 1;
-        log_.clear(); // closed: nothing to undo before it
+        finish(mark, targets, moved);
         return true;
+    }
+
+    /// Places `targets` moving as few earlier lessons as possible, before any long chain is
+    /// tried: a cell that takes them as it is, else one whose holders go straight into cells
+    /// that take them, else one step more (`depth` steps in all), with at most `maxCost`
+    /// earlier lessons moved; the cheapest found first. A long chain wanders and moves
+    /// lessons it need not. True when placed (a closed chain); false with the model as before.
+    bool shortest(const std::vector<int>& targets, int maxCost, int depth, int& moved) {
+        const size_t mark = log_.size();
+        hopeless = false;
+        path_.assign(m_.recs.size(), 0);
+        steps_ = 0;
+        for (int bound = 0; bound <= maxCost && !over_(); ++bound) {
+            int left = bound;
+            if (fit(targets, left, depth)) {
+                finish(mark, targets, moved);
+                return true;
+            }
+        }
+        return false;
     }
 
     /// Puts every record moved back where it was when the repair began.
@@ -198,6 +207,108 @@ public:
     }
 
 private:
+    /// Closes the chain begun at `mark` that placed `targets`: `moved` is the number of
+    /// other lessons whose place differs from the one they had before it.
+    void finish(size_t mark, const std::vector<int>& targets, int& moved) {
+        swapAlikes(mark);
+        // Counted against the places before the chain: a lesson that moved and came back
+        // did not move.
+        std::vector<int> counted;
+        moved = 0;
+        for (size_t k = mark; k < log_.size(); ++k) {
+            const int i = log_[k].record;
+            if (std::find(targets.begin(), targets.end(), i) != targets.end() ||
+                std::find(counted.begin(), counted.end(), i) != counted.end())
+                continue;
+            counted.push_back(i);
+            if (!samePlace(log_[k].before, m_.recs[size_t(i)])) ++moved;
+        }
+        for (int i : targets)
+            own[size_t(i)] = 1;
+        log_.clear(); // closed: nothing to undo before it
+    }
+
+    /// One step of shortest(): places `unit` (unplaced) in a cell whose holders are placed
+    /// again the same way within `depth - 1` steps, the cheapest cells first; `left` is the
+    /// number of earlier lessons that may still move, less those this step moved. On false
+    /// the model is as before.
+    bool fit(const std::vector<int>& unit, int& left, int depth) {
+        // Bounded, so that on a long cycle of many cells the long chain still gets the time.
+        if (++steps_ > 4000 || over_()) return false;
+        std::vector<LL> q;
+        for (int i : unit)
+            q.push_back(m_.resolve(m_.recs[size_t(i)]));
+        struct Option {
+            int cost;
+            size_t holders;
+            int c;
+        };
+        std::vector<Option> options;
+        for (int c = 0; c < m_.nC; ++c) {
+            if (weigh(q, c) < 0 || (depth <= 1 && !blocked_.empty())) continue;
+            int cost = 0;
+            bool circles = false; // a lesson of this very path in the way
+            for (int j : blocked_) {
+                circles = circles || path_[size_t(j)];
+                cost += costly(j) ? 1 : 0;
+            }
+            // An earlier lesson going back to the cell it had undoes its move.
+            for (int i : unit)
+                if (!own[size_t(i)] && m_.movableEarlier[size_t(i)]) {
+                    const auto it = original.find(i);
+                    if (it != original.end() &&
+                        m_.cellOf(it->second.Week, it->second.DaySeqNumber, it->second.LessonNo) ==
+                            c)
+                        --cost;
+                }
+            if (!circles && cost <= left) options.push_back({cost, blocked_.size(), c});
+        }
+        std::sort(options.begin(), options.end(), [](const Option& a, const Option& b) {
+            return std::tie(a.cost, a.holders, a.c) < std::tie(b.cost, b.holders, b.c);
+        });
+        // The few cheapest cells: the search stays small, deep chains are the long search's.
+        if (options.size() > 24) options.resize(24);
+        for (const Option& o : options) {
+            const size_t local = log_.size();
+            weigh(q, o.c);
+            const std::vector<int> out = blocked_;
+            for (int x : out)
+                apply(x, unplaced(x));
+            if (m_.check(q, o.c) < 0) {
+                undo(local);
+                continue;
+            }
+            for (size_t k = 0; k < unit.size(); ++k)
+                apply(unit[k], at(m_.recs[size_t(unit[k])], o.c, q[k].room));
+            for (int i : unit)
+                path_[size_t(i)] = 1;
+            int rest = left - o.cost;
+            bool ok = true;
+            std::vector<char> done(out.size(), 0);
+            for (size_t k = 0; k < out.size() && ok; ++k) {
+                if (done[k]) continue;
+                std::vector<int> next{out[k]}; // a link whole
+                const Short link = m_.recs[size_t(out[k])].LinkCode;
+                for (size_t j = k + 1; j < out.size() && link > 0; ++j)
+                    if (!done[j] && m_.recs[size_t(out[j])].LinkCode == link) {
+                        next.push_back(out[j]);
+                        done[j] = 1;
+                    }
+                ok = fit(next, rest, depth - 1);
+            }
+            for (int i : unit)
+                path_[size_t(i)] = 0;
+            if (ok) {
+                left = rest;
+                return true;
+            }
+            undo(local);
+        }
+        return false;
+    }
+
+    std::vector<char> path_; ///< per record: placed on the path shortest() is trying
+    long steps_ = 0;         ///< the lessons shortest() tried to place
     Model& m_;
     std::function<bool()> over_;
     std::vector<Change> log_;   ///< the open chain's changes
@@ -558,7 +669,8 @@ void FastPlacement::Repair(RunHost& host, int seconds) {
             bool done = chains.close(targets, budget, moved);
             if (!done && earlierMay && !over()) {
                 chains.earlier = true;
-                done = chains.close(targets, budget, moved);
+                done = chains.shortest(targets, 6, 3, moved) ||
+                       chains.close(targets, budget, moved);
             }
             if (!done) {
                 tried = tried || !chains.hopeless;

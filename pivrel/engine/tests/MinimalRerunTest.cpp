@@ -178,3 +178,35 @@ TEST(MinimalRerun, AStopInThePlacingOrTheRepairLeavesASoundTimetable) {
         EXPECT_GE(r.changes.takenOff(), 1);
     }
 }
+
+TEST(MinimalRerun, ALessonThatCanSwapWithOneEarlierLessonMovesOnlyThatOne) {
+    // 5-А: Иванова at 1, Петров at 2 and 3; 5-Б: Иванова at 3. Иванова loses lesson 1: her
+    // only free cell is 2, which Петров gives up for 1. Lesson 3 would cost two earlier ones.
+    TestFolder t;
+    School s(t, 1, 3);
+    s.science(1, u("Математика"));
+    s.science(2, u("Физика"));
+    s.teacher(1, u("Иванова"));
+    s.teacher(2, u("Петров"));
+    s.group(1, u("5"), u("А"));
+    s.group(2, u("5"), u("Б"));
+    s.room(1, u("101"));
+    s.room(2, u("102"));
+    s.roomList(1, 1, 1, 10);
+    s.roomList(2, 2, 2, 10);
+    const Schedule hers = s.lesson(1, 1, 1, 1, 0, 0, 0, 1, 1, 1, u("1"));
+    s.lesson(2, 2, 2, 1, 0, 0, 0, 2, 1, 1, u("2"));
+    s.lesson(2, 2, 2, 1, 0, 0, 0, 2, 1, 1, u("3"));
+    s.lesson(3, 1, 1, 2, 0, 0, 0, 1, 1, 1, u("3"));
+    s.restrict(ObjectType::Teacher, 1, 1, 1, u("1"), RestrictionLevel::Forbidden);
+    Rerun r;
+    rerun(t, r);
+    EXPECT_EQ(r.result.end, PlacementResult::End::Finished);
+    ASSERT_EQ(r.changes.moved.size(), 2u);
+    EXPECT_EQ(s.byRow(hers.rowId).LessonNo, u("2"));
+    QStringList his;
+    for (const Schedule& x : s.schedule())
+        if (x.TeacherCode == 2) his << x.LessonNo;
+    his.sort();
+    EXPECT_EQ(his, QStringList({u("1"), u("3")}));
+}
