@@ -186,12 +186,7 @@ TEST(MinimalRerun, ALessonThatCanSwapWithOneEarlierLessonMovesOnlyThatOne) {
     School s(t, 1, 3);
     s.science(1, u("Математика"));
     s.science(2, u("Физика"));
-    s.teacher(1, u("Иванова"));
-    s.teacher(2, u("Петров"));
-    s.group(1, u("5"), u("А"));
-    s.group(2, u("5"), u("Б"));
-    s.room(1, u("101"));
-    s.room(2, u("102"));
+    s.twoOfEach("5");
     s.roomList(1, 1, 1, 10);
     s.roomList(2, 2, 2, 10);
     const Schedule hers = s.lesson(1, 1, 1, 1, 0, 0, 0, 1, 1, 1, u("1"));

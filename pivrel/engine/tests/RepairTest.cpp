@@ -81,12 +81,7 @@ struct RoomSwapSchool {
     RoomSwapSchool() {
         s.science(1, u("Математика"));
         s.science(2, u("Физика"));
-        s.teacher(1, u("Иванова"));
-        s.teacher(2, u("Петров"));
-        s.group(1, u("5"), u("А"));
-        s.group(2, u("5"), u("Б"));
-        s.room(1, u("101"));
-        s.room(2, u("102"));
+        s.twoOfEach("5");
         s.roomList(1, 1, 1, 10);
         s.roomList(1, 1, 2, 20);
         s.roomList(2, 2, 1, 10);
