@@ -1,6 +1,7 @@
 // The master-data windows driven as a user would: in-place edits, forms, tabs, drags, the
 // navigation buttons and what screen readers read.
 
+#include "../../testsupport/TestApplication.h"
 #include "faldin/Calendar.h"
 #include "faldin/Faldin.h"
 #include "faldin/RoomLists.h"
@@ -37,13 +38,7 @@ QString u(const char* s) {
     return QString::fromUtf8(s);
 }
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "faldin_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
-}
+using testsupport::app;
 
 QStringList column(RecordList* list, int col) {
     QStringList out;

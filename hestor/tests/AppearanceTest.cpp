@@ -1,5 +1,6 @@
 // The appearance settings window: subgroup labels, cell sizes by spin box and by grip, colours.
 
+#include "../../testsupport/TestApplication.h"
 #include "hestor/windows/ExterierConfig.h"
 
 #include "tamsel/TestFolder.h"
@@ -18,13 +19,7 @@ using namespace hestor;
 
 namespace {
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
-}
+using testsupport::app;
 
 QString u(const char* s) {
     return QString::fromUtf8(s);

@@ -1,3 +1,4 @@
+#include "../../testsupport/TestApplication.h"
 #include "hestor/Archive.h"
 #include "hestor/windows/ArcSched.h"
 
@@ -26,13 +27,7 @@ QString u(const char* s) {
     return QString::fromUtf8(s);
 }
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "hestor_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
-}
+using testsupport::app;
 
 /// Digest of every data file of the folder but the archive itself.
 std::map<QString, QByteArray> digests(const QString& dir) {

@@ -3,6 +3,7 @@
 // A school with a plan, built through the relation managers as the windows build it, for the
 // tests of the plan, the load and the links.
 
+#include "../../testsupport/TestApplication.h"
 #include "ombrel/ScheduleUpdate.h"
 #include "tamsel/Relations.h"
 #include "tamsel/TestFolder.h"
@@ -30,13 +31,7 @@ inline QString u(const char* s) {
     return QString::fromUtf8(s);
 }
 
-inline QApplication& app() {
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
-}
+using testsupport::app;
 
 /// Stream 1, course 5 with groups 5-А and 5-Б; "Математика" (whole groups) and "Английский"
 /// (two subgroups).

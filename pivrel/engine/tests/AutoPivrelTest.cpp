@@ -1,5 +1,6 @@
 // The AutoPivrel window driven headless.
 
+#include "../../../testsupport/TestApplication.h"
 #include "School.h"
 
 #include "SampleSchool.h"
@@ -28,14 +29,7 @@ using namespace pivrel;
 using namespace enginetest;
 
 namespace {
-// Created once and left to the process's end: destroying it among the statics crashes.
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
-}
+using testsupport::app;
 
 void school(School& s) {
     s.science(1, u("Математика"));

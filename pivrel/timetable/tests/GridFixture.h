@@ -3,6 +3,7 @@
 // What the grid's core and window tests share: a small school in two days and three lessons,
 // the application object, and cell addressing.
 
+#include "../../../testsupport/TestApplication.h"
 #include "../../engine/tests/School.h"
 #include "../../engine/tests/TimetableChecker.h"
 
@@ -43,13 +44,7 @@ using namespace enginetest;
 
 namespace {
 
-inline QApplication& app() {
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
-}
+using testsupport::app;
 
 /// Two days, three lessons. Group 5-А (code 1) with a subject split into two subgroups;
 /// teachers Иванова (1) and Петров (2); rooms 101 (1) and 102 (2).

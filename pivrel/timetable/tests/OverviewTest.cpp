@@ -1,5 +1,6 @@
 // The overviews: which rows they show, what makes a slot busy, and the two forms' texts.
 
+#include "../../../testsupport/TestApplication.h"
 #include "../../engine/tests/School.h"
 
 #include "pivrel/timetable/Overviews.h"
@@ -21,13 +22,7 @@ using namespace enginetest;
 
 namespace {
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
-}
+using testsupport::app;
 
 /// Two days of three lessons; Иванова (1) teaches 5-А (1) and 5-Б (2); Петров (2) 5-А only.
 /// English splits into two language subgroups, labs into two lab subgroups.

@@ -1,6 +1,7 @@
 // Lists longer than the pages they are read in: whichever way the officer reaches the end of
 // a list, it is the file's last record, and every record is shown once.
 
+#include "../../../testsupport/TestApplication.h"
 #include "tamsel/Events.h"
 #include "tamsel/TestFolder.h"
 #include "tamsel/widgets/ListWindow.h"
@@ -17,13 +18,7 @@ using namespace tamsel;
 
 namespace {
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "tamsel_widgets_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
-}
+using testsupport::app;
 
 constexpr int Count = 600;
 const int tableNo = fieldIndex(FileId::Teacher, "TableNo");

@@ -1,6 +1,8 @@
 // The test programs' watchdog: a modal dialog that no test answers fails the running test
 // with its texts and is closed, instead of holding the suite until ctest gives up.
 
+#include "../../../testsupport/TestApplication.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
@@ -13,13 +15,7 @@
 
 namespace {
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "tamsel_widgets_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
-}
+using testsupport::app;
 
 QString u(const char* s) {
     return QString::fromUtf8(s);
