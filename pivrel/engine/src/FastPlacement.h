@@ -46,8 +46,9 @@ public:
     /// exceeded, their cell gone, or refused by the run's own cell check with the lesson itself
     /// taken out). Judged one by one, pinned lessons first, and a lesson found breaking stays
     /// out for the next, so of two lessons in one teacher's cell only one is named; the rest
-    /// of a link's sitting goes with a broken lesson. Pinned ones go to `pinned`. False when a
-    /// file could not be read.
+    /// of a link's sitting goes with a broken lesson. Pinned ones go to `pinned`, and so do the
+    /// members of a sitting that holds a pinned lesson: the pin keeps the link together. False
+    /// when a file could not be read.
     bool findBroken(const std::function<bool(const tamsel::Schedule&)>& inScope,
                     std::vector<Broken>& unpinned, std::vector<Broken>& pinned);
     /// After load(): lets the repair move every unpinned lesson placed before the run.

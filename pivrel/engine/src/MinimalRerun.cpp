@@ -124,20 +124,30 @@ bool FastPlacement::findBroken(const std::function<bool(const Schedule&)>& inSco
         const Schedule s = m.recs[size_t(i)];
         if (off[size_t(i)] || !inScope(s)) continue;
         QString why = reason[size_t(i)];
+        bool held = false;
         const int c = m.cellOf(s.Week, s.DaySeqNumber, s.LessonNo);
         if (c < 0) {
             if (why.isEmpty()) why = QStringLiteral("такой клетки в расписании больше нет");
         } else {
             takeOut(i, c);
             if (why.isEmpty()) why = refusal(s, c);
-            if (why.isEmpty() || s.Pinned) {
+            // A pinned member holds its whole sitting: taking the others off would tear the
+            // link apart, since the pinned one stays.
+            held = !s.Pinned && s.LinkCode > 0 &&
+                   std::any_of(m.recordsAt[size_t(c)].begin(), m.recordsAt[size_t(c)].end(),
+                               [&](int j) {
+                                   return m.recs[size_t(j)].LinkCode == s.LinkCode &&
+                                          m.recs[size_t(j)].Pinned;
+                               });
+            if (why.isEmpty() || s.Pinned || held) {
                 m.occupy(s);
                 m.recordsAt[size_t(c)].push_back(i);
             }
         }
         if (why.isEmpty()) continue;
-        if (s.Pinned) {
-            pinned.push_back({s, why, false});
+        if (s.Pinned || held) {
+            pinned.push_back({s, held ? why + QStringLiteral(" (связан с закрепленным уроком)") : why,
+                              false});
             continue;
         }
         off[size_t(i)] = 1;

@@ -205,3 +205,30 @@ TEST(MinimalRerun, ALessonThatCanSwapWithOneEarlierLessonMovesOnlyThatOne) {
     his.sort();
     EXPECT_EQ(his, QStringList({u("1"), u("3")}));
 }
+
+TEST(MinimalRerun, APinnedLessonKeepsItsLinkTogetherWhenAPartnerBreaksARule) {
+    // 5-А with Иванова and 5-Б with Петров sit together at lesson 1, Иванова's half pinned.
+    // Петров loses lesson 1: his half may not leave alone, so the sitting stays and is listed.
+    TestFolder t;
+    School s(t, 1, 3);
+    s.science(1, u("Математика"));
+    s.science(2, u("Физика"));
+    s.twoOfEach("5");
+    s.roomList(1, 1, 1, 10);
+    s.roomList(2, 2, 2, 10);
+    s.link(7, u("Связь 7"));
+    s.comp(7, 1, 1, 0);
+    s.comp(7, 2, 2, 0);
+    Schedule pinned = s.lesson(1, 1, 1, 1, 0, 7, 0, 1, 1, 1, u("1"));
+    pinned.Pinned = 1;
+    ASSERT_TRUE(t.dict().access<Schedule>().update(pinned).ok());
+    const Schedule partner = s.lesson(2, 2, 2, 2, 0, 7, 0, 2, 1, 1, u("1"));
+    s.restrict(ObjectType::Teacher, 2, 1, 1, u("1"), RestrictionLevel::Forbidden);
+    Rerun r;
+    rerun(t, r);
+    EXPECT_EQ(r.result.end, PlacementResult::End::Finished);
+    EXPECT_TRUE(r.changes.moved.empty());
+    EXPECT_EQ(s.byRow(partner.rowId).LessonNo, u("1"));
+    ASSERT_EQ(r.changes.pinnedBroken.size(), 1u);
+    EXPECT_TRUE(r.changes.pinnedBroken[0].reason.contains(u("связан с закрепленным уроком")));
+}
