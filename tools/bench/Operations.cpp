@@ -130,7 +130,7 @@ public:
 };
 
 /// Keeps only the last progress line: the run must reach its end.
-class QuietHost final : public pivrel::RunHost {
+class QuietHost : public pivrel::RunHost {
 public:
     void addLine(const QString& line) override { last = line; }
     void setProgressRange(int) override {}
@@ -225,6 +225,44 @@ void checkData(RunContext& ctx) {
                    .arg(r.lessons)
                    .arg(r.impossible())
                    .arg(int(r.findings.size()) - r.impossible());
+}
+
+/// "Сократить окна" on the placed sample: the note gives the teachers' and groups' gaps before
+/// and after, as the phase's own closing line counts them.
+void compactGaps(RunContext& ctx) {
+    struct GapsHost : QuietHost {
+        QString done;
+        void addLine(const QString& line) override {
+            if (line.startsWith(u("СОКРАЩЕНИЕ ОКОН"))) done = line;
+            QuietHost::addLine(line);
+        }
+    } host;
+    AnswerYes yes;
+    pivrel::PlacementResult result;
+    ctx.start();
+    {
+        Dictionary dict(ctx.dir);
+        dict.setUserInterface(yes);
+        if (!openSample(dict, ctx)) return;
+        dict.glo.ProcessingDisabled = 0;
+        pivrel::AutoPlacement placement(dict);
+        placement.setCompactAll(true);
+        result = placement.run(pivrel::TaskKind::All, 0, host);
+        dict.store().closeAll();
+    }
+    ctx.stop();
+    if (!result.complete() || host.done.isEmpty()) {
+        ctx.error = u("сокращение окон не дошло до конца: «%1»").arg(host.last);
+        return;
+    }
+    static const QRegularExpression figures(
+        u("учителей: было (\\d+), стало (\\d+); окна групп: было (\\d+), стало (\\d+); "
+          "перемещено уроков: (\\d+)"));
+    const QRegularExpressionMatch m = figures.match(host.done);
+    ctx.note = m.hasMatch() ? u("окна учителей %1 → %2, групп %3 → %4, перемещено %5")
+                                  .arg(m.captured(1), m.captured(2), m.captured(3),
+                                       m.captured(4), m.captured(5))
+                            : host.done;
 }
 
 bool extraLargeOnly(const sample::SampleOptions& o) {
@@ -620,6 +658,7 @@ const std::vector<Operation>& operations() {
          nullptr, false, true},
         {"minimal", "Перерасстановка с минимальными изменениями (5 дней учителей)", false,
          &minimalRerun, nullptr, false, true},
+        {"compact", "Сокращение окон (вся школа)", true, &compactGaps, nullptr, true},
         {"check", "Проверка данных для расстановки", true, &checkData},
         {"variants", "ProcessNewLessonSelection (1 урок)", true, &lessonVariants},
         {"grid-open", "Открытие сетки (все недели)", true, &gridOpen, nullptr, true},

@@ -110,7 +110,7 @@ bool objectExists(tamsel::Dictionary& dict, short kind, short code, bool* readab
 int run(const QStringList& argv, Console& io) {
     Args args(argv,
               {u("teacher"), u("group"), u("subject"), u("answer"), u("seconds"), u("pdf")},
-              {u("repair"), u("why"), u("minimal")});
+              {u("repair"), u("why"), u("minimal"), u("compact"), u("compact-all")});
     qint64 seconds = pivrel::AutoPlacement::DefaultRepairSeconds;
     if (args.ok()) args.integer(u("seconds"), seconds, 1, 3600, &seconds);
     QString problem = args.error();
@@ -128,12 +128,18 @@ int run(const QStringList& argv, Console& io) {
         else
             problem = u("--answer принимает yes или no");
     }
+    const bool compactAll = args.has(u("compact-all"));
+    if (problem.isEmpty() && compactAll &&
+        (args.has(u("minimal")) || args.has(u("repair")) || args.has(u("why"))))
+        problem = u("--compact-all только сокращает окна и не сочетается с --minimal, --repair "
+                    "и --why");
     if (problem.isEmpty() && args.has(u("seconds")) && !args.has(u("repair")) &&
-        !args.has(u("minimal")))
-        problem =
-            u("--seconds задает время доводки и нужен только вместе с --repair или --minimal");
-    if (problem.isEmpty() && args.has(u("pdf")) && !args.has(u("minimal")))
-        problem = u("--pdf пишет список перемещенных уроков и нужен только вместе с --minimal");
+        !args.has(u("minimal")) && !args.has(u("compact")) && !compactAll)
+        problem = u("--seconds задает время доводки или сокращения окон и нужен только вместе "
+                    "с --repair, --minimal, --compact или --compact-all");
+    if (problem.isEmpty() && args.has(u("pdf")) && !args.has(u("minimal")) && !compactAll)
+        problem = u("--pdf пишет список перемещенных уроков и нужен только вместе с --minimal "
+                    "или --compact-all");
     if (problem.isEmpty() && args.has(u("pdf")) && args.value(u("pdf")).isEmpty())
         problem = u("не указан файл --pdf");
     if (!problem.isEmpty()) {
@@ -196,6 +202,11 @@ int run(const QStringList& argv, Console& io) {
     placement.setRepair(args.has(u("repair")), static_cast<int>(seconds));
     // The moved list and its summary end the progress list.
     placement.setMinimal(args.has(u("minimal")));
+    const int compactSeconds = args.has(u("seconds"))
+                                   ? static_cast<int>(seconds)
+                                   : pivrel::AutoPlacement::DefaultCompactSeconds;
+    placement.setCompact(args.has(u("compact")) || compactAll, compactSeconds);
+    placement.setCompactAll(compactAll);
     ui.firstMessage.clear();
     const pivrel::PlacementResult r = placement.run(kind, static_cast<short>(code), host);
     dict.store().closeAll();
@@ -251,7 +262,9 @@ const Command& placeCommand() {
         "place", "автоматическая расстановка уроков",
         "Использование: korvel-cli place ПАПКА [--teacher КОД | --group КОД | --subject КОД]\n"
         "                                [--answer yes|no] [--repair | --minimal [--pdf ФАЙЛ]]\n"
-        "                                [--seconds N] [--why]\n"
+        "                                [--compact] [--seconds N] [--why]\n"
+        "       korvel-cli place ПАПКА [--teacher КОД | --group КОД | --subject КОД]\n"
+        "                                --compact-all [--seconds N] [--pdf ФАЙЛ]\n"
         "Расставляет нерасставленные уроки учителя, группы, предмета или все уроки, как окно\n"
         "«Автоматическая расстановка уроков», и печатает строки хода расстановки. Если не все\n"
         "уроки могут быть расставлены, вопрос о продолжении получает ответ --answer (без него —\n"
@@ -263,7 +276,13 @@ const Command& placeCommand() {
         "после изменения данных, снимаются, затем расставляются все нерасставленные, а уроки,\n"
         "расставленные раньше (кроме закрепленных), перемещаются только там, где без этого\n"
         "нельзя; в конце печатается список перемещенных уроков (было → стало) и итог\n"
-        "«Итог: перемещено уроков: N, …»; с --pdf этот список пишется и в файл PDF. С --why\n"
+        "«Итог: перемещено уроков: N, …»; с --pdf этот список пишется и в файл PDF. С --compact\n"
+        "уроки, расставленные этим запуском, затем переносятся туда, где у учителей и групп\n"
+        "меньше окон (не дольше N секунд, по умолчанию 5); строка «СОКРАЩЕНИЕ ОКОН ЗАКОНЧЕНО:\n"
+        "…» говорит, сколько окон было и стало. --compact-all ничего не расставляет, а так же\n"
+        "переносит все расставленные уроки учителя, группы, предмета или всей школы, кроме\n"
+        "закрепленных и сдвоенных, и печатает список перемещенных уроков (с --pdf — и в файл).\n"
+        "С --why\n"
         "после итога печатается, почему не расставлен каждый оставшийся урок: сколько клеток\n"
         "закрыла каждая причина и какие уроки их занимают.\n",
         &run};

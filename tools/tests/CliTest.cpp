@@ -412,7 +412,8 @@ TEST(Cli, EachCommandFailsWithItsStatusAndLastLine) {
         {{u("place"), dir, u("--subject"), u("9999")}, cli::Failure,
          u("korvel-cli place: предмета с кодом 9999 нет.")},
         {{u("place"), dir, u("--seconds"), u("5")}, cli::BadUsage,
-         u("korvel-cli place: --seconds задает время доводки и нужен только вместе с --repair")},
+         u("korvel-cli place: --seconds задает время доводки или сокращения окон и нужен "
+           "только вместе")},
         {{u("place"), nowhere}, cli::Failure,
          u("korvel-cli place: в папке «%1» нет данных Korvel (Korvel.ini).").arg(nowhere)},
         {{u("archive"), u("restore"), dir, u("Нет такого")}, cli::Failure,
@@ -581,5 +582,17 @@ TEST(Cli, PlaceMinimalMovesWhatAChangeRequiresAndSaysWhat) {
     EXPECT_EQ(scalar(dir, "SELECT count(*) FROM p WHERE DaySeqNumber = 1 AND TeacherCode = " +
                               QByteArray::number(teacher)),
               0);
+    expectSoundTimetable(dir, 1);
+
+    // Then the whole timetable's gaps: nothing placed anew, what moved listed, rules kept.
+    EXPECT_EQ(korvelCli({u("place"), dir, u("--compact-all"), u("--minimal")}).status,
+              cli::BadUsage);
+    const int unplaced = scalar(dir, "SELECT count(*) FROM SCHEDULE WHERE Week = 0");
+    const CliRun c = korvelCli({u("place"), dir, u("--compact-all"), u("--pdf"), pdf});
+    EXPECT_EQ(c.status, cli::Success) << c.err.toStdString();
+    EXPECT_TRUE(c.out.contains(u("\nСОКРАЩЕНИЕ ОКОН ЗАКОНЧЕНО: окна учителей: было ")))
+        << c.out.toStdString();
+    EXPECT_TRUE(c.out.contains(u("\nИтог: перемещено уроков: "))) << c.out.toStdString();
+    EXPECT_EQ(scalar(dir, "SELECT count(*) FROM SCHEDULE WHERE Week = 0"), unplaced);
     expectSoundTimetable(dir, 1);
 }

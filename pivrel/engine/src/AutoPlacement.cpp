@@ -162,8 +162,9 @@ bool offerRoomLists(Dictionary& dict, short kind, short code, RunHost& host) {
 PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, EnginePath path) {
     auto& glo = dict_.glo;
     auto stopped = [&] { return glo.ProcessingDisabled.load() == 1; };
-    // The minimal re-run needs the fast path's model (the repair and its move count).
-    usedReference_ = !minimal_ && (path == EnginePath::Reference || EngineDiagnosticsOn(dict_));
+    // The minimal re-run and the compaction need the fast path's model.
+    usedReference_ =
+        !minimal_ && !compactAll_ && (path == EnginePath::Reference || EngineDiagnosticsOn(dict_));
     changes_ = MinimalChanges{};
     PlacementResult result;
     StopWatchingHost host(outer, glo, dict_.writingLock());
@@ -190,56 +191,74 @@ PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, Engin
     std::vector<Schedule> placedBefore;
     QHash<RowId, QString> takenOff;
     std::vector<Schedule> againstPlan;
+    if (minimal_ || compactAll_) placedBefore = rerun::placedLessons(dict_);
     if (minimal_) {
-        placedBefore = rerun::placedLessons(dict_);
         if (!rerun::takeOffBroken(dict_, kind, code, host, changes_, takenOff, againstPlan))
             return finish(PlacementResult::End::Failed);
     }
     const int before = countUnplaced(dict_, kind, code);
-    if (!offerRoomLists(dict_, kind, code, host)) return finish(PlacementResult::End::Failed);
+    if (!compactAll_ && !offerRoomLists(dict_, kind, code, host))
+        return finish(PlacementResult::End::Failed);
 
     Engine engine(dict_, hooks_);
-    // A link the officer placed in part is completed in its own cell first: gathered from its
-    // unplaced lessons alone it would be placed apart from what is placed.
-    engine.CompletePartlyPlacedLinks(kind, kind == TaskKind::All ? 0 : code, host);
-    host.addLine(QStringLiteral("Подготовка задания на расстановку"));
-    engine.PrepareTask(kind, kind == TaskKind::All ? 0 : code, host);
-    if (minimal_) rerun::keepOffTask(glo.TaskQueue, againstPlan, host);
-
     std::unique_ptr<FastPlacement> fast;
     bool declined = false;
-    if (!stopped()) {
-        host.addLine(QString());
-        host.addLine(QStringLiteral("Расчет вариантов размещения уроков"));
-        if (usedReference_) {
-            engine.EvaluateSituation(host);
-            declined = engine.declined();
-        } else {
-            fast = std::make_unique<FastPlacement>(dict_, engine.log());
-            if (fast->load()) {
-                if (minimal_) fast->allowMovingEarlier();
-                fast->EvaluateSituation(host);
-                declined = fast->declined();
+    bool placing = false;
+    // The whole timetable's gaps: no task, no placing, only the compaction over what is placed.
+    if (compactAll_) {
+        glo.TaskQueue.items.clear();
+        fast = std::make_unique<FastPlacement>(dict_, engine.log());
+        if (fast->load() && !stopped()) {
+            placing = true;
+            fast->Compact(host, compactSeconds_,
+                          [&](const Schedule& s) { return rerun::inScope(s, kind, code); });
+        }
+        glo.ProcessingDisabled = 1;
+    } else {
+        // A link the officer placed in part is completed in its own cell first: gathered from
+        // its unplaced lessons alone it would be placed apart from what is placed.
+        engine.CompletePartlyPlacedLinks(kind, kind == TaskKind::All ? 0 : code, host);
+        host.addLine(QStringLiteral("Подготовка задания на расстановку"));
+        engine.PrepareTask(kind, kind == TaskKind::All ? 0 : code, host);
+        if (minimal_) rerun::keepOffTask(glo.TaskQueue, againstPlan, host);
+
+        if (!stopped()) {
+            host.addLine(QString());
+            host.addLine(QStringLiteral("Расчет вариантов размещения уроков"));
+            if (usedReference_) {
+                engine.EvaluateSituation(host);
+                declined = engine.declined();
             } else {
-                glo.ProcessingDisabled = 1;
+                fast = std::make_unique<FastPlacement>(dict_, engine.log());
+                if (fast->load()) {
+                    if (minimal_) fast->allowMovingEarlier();
+                    fast->EvaluateSituation(host);
+                    declined = fast->declined();
+                } else {
+                    glo.ProcessingDisabled = 1;
+                }
             }
         }
-    }
-    bool placing = false;
-    if (!stopped()) {
-        placing = true;
-        host.addLine(QString());
-        host.addLine(QStringLiteral("Размещение уроков"));
-        if (usedReference_)
-            engine.PlacingLessons(host);
-        else
-            fast->PlacingLessons(host);
-        // The repair phase: only what the placing phase left, and not after a stop.
-        if (fast && repair_ && !host.stopPressed && !dict_.abortRequested() &&
-            countUnplaced(dict_, kind, code) > 0) {
-            glo.ProcessingDisabled = 0;
-            fast->Repair(host, repairSeconds_);
-            glo.ProcessingDisabled = 1;
+        if (!stopped()) {
+            placing = true;
+            host.addLine(QString());
+            host.addLine(QStringLiteral("Размещение уроков"));
+            if (usedReference_)
+                engine.PlacingLessons(host);
+            else
+                fast->PlacingLessons(host);
+            // The repair phase: only what the placing phase left, and not after a stop.
+            if (fast && repair_ && !host.stopPressed && !dict_.abortRequested() &&
+                countUnplaced(dict_, kind, code) > 0) {
+                glo.ProcessingDisabled = 0;
+                fast->Repair(host, repairSeconds_);
+                glo.ProcessingDisabled = 1;
+            }
+            if (fast && compact_ && !host.stopPressed && !dict_.abortRequested()) {
+                glo.ProcessingDisabled = 0;
+                fast->Compact(host, compactSeconds_);
+                glo.ProcessingDisabled = 1;
+            }
         }
     }
     if (fast) fast->materialize();
@@ -265,7 +284,7 @@ PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, Engin
                      .arg(result.placed)
                      .arg(result.left));
     // What moved, also after a stop: every step done is kept, so it is what the officer finds.
-    if (minimal_ && end != PlacementResult::End::Failed) {
+    if ((minimal_ || compactAll_) && end != PlacementResult::End::Failed) {
         rerun::compare(dict_, placedBefore, takenOff, changes_);
         host.addLine(QString());
         for (const QString& line : minimalChangesLines(changes_))

@@ -32,6 +32,12 @@ public:
     /// After PlacingLessons, with ProcessingDisabled cleared: places what is left by moving
     /// lessons that may move, for at most `seconds`; the moves are written once, at the end.
     void Repair(RunHost& host, int seconds);
+    /// After the placing phase (and the repair): moves the lessons this run placed, and the
+    /// unpinned earlier ones for which `earlier` holds, where they leave fewer gaps in the
+    /// days of teachers and groups, for at most `seconds`; the moves are written once, at
+    /// the end.
+    void Compact(RunHost& host, int seconds,
+                 const std::function<bool(const tamsel::Schedule&)>& earlier = {});
     /// Writes TaskQueue and VariantQueue back into the dictionary in the reference order.
     void materialize();
 
@@ -64,6 +70,10 @@ public:
     Model& model() { return *m_; }
 
 private:
+    /// Writes the places of the model's `records` in one transaction; a failure is reported
+    /// and marks the run's write as failed.
+    bool writePlaces(const std::vector<int>& records);
+
     std::unique_ptr<Model> m_;
     tamsel::Dictionary& dict_;
     PlacementLog& log_;

@@ -713,28 +713,7 @@ void FastPlacement::Repair(RunHost& host, int seconds) {
     for (const auto& [i, s] : chains.original)
         if (!samePlace(m.recs[size_t(i)], s)) changed.push_back(i);
     std::sort(changed.begin(), changed.end());
-    bool written = true;
-    if (!changed.empty()) {
-        Transaction tx(dict_.store(), {FileId::Schedule});
-        bool ok = tx.active();
-        Outcome o = tx.error();
-        if (ok) {
-            auto sch = tx.access<Schedule>();
-            for (size_t k = 0; k < changed.size() && ok; ++k) {
-                o = sch.update(m.recs[size_t(changed[k])]);
-                ok = o.ok();
-            }
-            if (ok) {
-                o = tx.commit();
-                ok = o.ok();
-            }
-        }
-        if (!ok) {
-            dict_.errors().report(o.msgNo, o.args);
-            m.writeFailed = true;
-            written = false;
-        }
-    }
+    const bool written = writePlaces(changed);
     if (written) {
         for (int i : placedRecords)
             m.placedByRun[size_t(i)] = 1;

@@ -173,8 +173,6 @@ void FastPlacement::allowMovingEarlier() {
 }
 
 namespace rerun {
-namespace {
-
 bool inScope(const Schedule& s, short kind, short code) {
     switch (kind) {
     case TaskKind::Teacher:
@@ -187,6 +185,8 @@ bool inScope(const Schedule& s, short kind, short code) {
         return true;
     }
 }
+
+namespace {
 
 using KindKey = std::tuple<Short, Short, Short, Short, Short, Byte, Short>;
 KindKey kindOf(const Schedule& s) {

@@ -13,6 +13,9 @@
 
 namespace pivrel::rerun {
 
+/// Whether a lesson belongs to a run's scope (`kind` a TaskKind, `code` its object).
+bool inScope(const tamsel::Schedule& s, short kind, short code);
+
 /// Every placed lesson of the school, as stored.
 std::vector<tamsel::Schedule> placedLessons(tamsel::Dictionary& dict);
 

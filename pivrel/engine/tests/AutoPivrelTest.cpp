@@ -249,3 +249,36 @@ TEST(AutoPivrelWindow, TheMinimalRerunButtonShowsWhatMoved) {
     w.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.movedList()->topLevelItemCount() == 0; }, 5000));
 }
+
+TEST(AutoPivrelWindow, TheCompactButtonClosesAGapAndShowsWhatMoved) {
+    // Иванова teaches 10-А at lessons 1 and 3 of Monday: one gap for both, and "Сократить
+    // окна" moves one lesson, placing nothing new.
+    app();
+    TestFolder t;
+    School s(t, 2, 3);
+    s.science(1, u("Математика"));
+    s.teacher(1, u("Иванова"));
+    s.group(1, u("10"), u("А"));
+    s.room(1, u("101"));
+    s.roomList(1, 1, 1, 10);
+    s.lesson(1, 1, 1, 1, 0, 0, 0, 1, 1, 1, u("1"));
+    s.lesson(1, 1, 1, 1, 0, 0, 0, 1, 1, 1, u("3"));
+    s.lesson(1, 1, 1, 1); // unplaced, and left so
+    AutoPivrel w(t.dict(), {});
+    w.show();
+    w.tabs()->setCurrentIndex(3);
+    EXPECT_EQ(w.compactButton()->text(), u("Сократить окна"));
+    QTest::mouseClick(w.compactButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.endText().isEmpty(); }, 5000));
+    EXPECT_TRUE(w.progressLines().contains(
+        u("СОКРАЩЕНИЕ ОКОН ЗАКОНЧЕНО: окна учителей: было 1, стало 0; окна групп: было 1, "
+          "стало 0; перемещено уроков: 1, время: 0.0 с.")))
+        << w.progressLines().join(u("\n")).toStdString();
+    EXPECT_EQ(w.movedList()->topLevelItemCount(), 1);
+    EXPECT_EQ(w.movedSummary()->text(), u("Итог: перемещено уроков: 1, из них снято из-за "
+                                          "нарушения правил: 0, не размещено снова: 0."));
+    int unplaced = 0;
+    for (const Schedule& l : s.schedule())
+        unplaced += l.isUnplaced();
+    EXPECT_EQ(unplaced, 1);
+}

@@ -2,7 +2,8 @@
 // forbidden it takes that day's lessons off, keeps every rule by the independent checker,
 // leaves pinned lessons (one of them now breaking the rule) where they were and reports what
 // moved; run again without a change it moves nothing (the file's bytes stay); a stop leaves a
-// sound timetable.
+// sound timetable. The compaction of gaps shares the planted school: it moves only what its
+// run placed.
 
 #include "School.h"
 #include "TimetableChecker.h"
@@ -231,4 +232,76 @@ TEST(MinimalRerun, APinnedLessonKeepsItsLinkTogetherWhenAPartnerBreaksARule) {
     EXPECT_EQ(s.byRow(partner.rowId).LessonNo, u("1"));
     ASSERT_EQ(r.changes.pinnedBroken.size(), 1u);
     EXPECT_TRUE(r.changes.pinnedBroken[0].reason.contains(u("связан с закрепленным уроком")));
+}
+
+namespace {
+/// Teachers' and groups' free bells between the first and last lesson of each day, counted
+/// from the file alone: "teachers groups".
+QString gapsOnDisk(TestFolder& t) {
+    t.store().closeAll();
+    const QByteArray bell = "(SELECT count(*) FROM b.LESSONBELL x WHERE x.LessonNo < s.LessonNo)";
+    auto per = [&](const char* object) {
+        return sql(t, FileId::Schedule,
+                   "SELECT coalesce(sum(g), 0) FROM (SELECT max(i) - min(i) + 1 - count(DISTINCT "
+                   "i) AS g FROM (SELECT " + QByteArray(object) + " AS o, Week, DaySeqNumber, " +
+                       bell + " AS i FROM SCHEDULE s WHERE Week <> 0" +
+                       (QByteArray(object) == "TeacherCode" ? " AND TeacherCode <> 0" : "") +
+                       ") GROUP BY o, Week, DaySeqNumber)")
+            .value(0);
+    };
+    return per("TeacherCode") + u(" ") + per("GroupCode");
+}
+} // namespace
+
+TEST(Compaction, TheRunsLessonsMoveToFewerGapsAndEverythingElseStays) {
+    // Two days of the planted school taken off, placed again without and then with the
+    // compaction of gaps: with it the days hold fewer gaps, every rule is kept, and only the
+    // lessons the run placed moved.
+    TestFolder t;
+    placedSchool(t, 0.85);
+    sql(t, FileId::Schedule,
+        "UPDATE SCHEDULE SET Week = 0, DaySeqNumber = 0, LessonNo = '', LessonNo_norm = '', "
+        "RoomCode = 0 WHERE DaySeqNumber IN (1, 2) AND Pinned = 0 AND LinkCode = 0 AND "
+        "CoupledLesson = 0");
+    const auto before = rows(t);
+    t.store().closeAll();
+    QFile file(t.store().diskName(FileId::Schedule));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray unplaced = file.readAll();
+    file.close();
+    auto place = [&](bool compact, RecordingRunHost& host) {
+        t.ui.answers = {Yes};
+        t.glo().ProcessingDisabled = 0;
+        AutoPlacement placement(t.dict());
+        placement.setCompact(compact);
+        return placement.run(TaskKind::All, 0, host);
+    };
+    RecordingRunHost plain;
+    const PlacementResult p = place(false, plain);
+    const QStringList greedy = gapsOnDisk(t).split(u(" "));
+    t.store().closeAll();
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(unplaced);
+    file.close();
+
+    RecordingRunHost host;
+    const PlacementResult r = place(true, host);
+    EXPECT_EQ(r.placed, p.placed);
+    EXPECT_EQ(r.left, p.left);
+    EXPECT_TRUE(checkTimetable(t.dict()).isEmpty()) << checkTimetable(t.dict()).join(u("\n")).toStdString();
+    const QStringList compact = gapsOnDisk(t).split(u(" "));
+    EXPECT_LT(compact[0].toInt() + 3 * compact[1].toInt(), greedy[0].toInt() + 3 * greedy[1].toInt())
+        << "teachers/groups: greedy " << greedy.join(u("/")).toStdString() << ", compact "
+        << compact.join(u("/")).toStdString();
+    // The phase's own count agrees with the file's.
+    const QStringList done = host.lines.filter(u("СОКРАЩЕНИЕ ОКОН ЗАКОНЧЕНО"));
+    ASSERT_EQ(done.size(), 1);
+    EXPECT_TRUE(done[0].contains(u("окна учителей: было %1, стало %2;").arg(greedy[0], compact[0])))
+        << done[0].toStdString();
+    // What was placed before the run is where it was.
+    const auto after = rows(t);
+    for (const auto& [id, where] : before)
+        if (!where.startsWith(u("0/"))) {
+            EXPECT_EQ(after.at(id), where) << id.toStdString();
+        }
 }

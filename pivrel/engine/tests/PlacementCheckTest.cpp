@@ -280,8 +280,12 @@ TEST(PlacementCheck, EachInjectedImpossibilityIsFoundNamedAndConfirmedByCounting
                 f = &x;
         ASSERT_TRUE(f) << named.toStdString() << "\n" << dump(r).toStdString();
         EXPECT_GT(f->need, f->free);
-        if (type) EXPECT_EQ(f->objectType, type);
-        if (code) EXPECT_EQ(f->objectCode, code);
+        if (type) {
+            EXPECT_EQ(f->objectType, type);
+        }
+        if (code) {
+            EXPECT_EQ(f->objectCode, code);
+        }
         if (type == ObjectType::Teacher) {
             // The filter by teacher keeps it; another teacher's check does not name him.
             const PlacementCheckResult mine = CheckPlacementData(t.dict(), 4, code);
@@ -342,8 +346,9 @@ TEST(UnplacedReasons, AfterARunEachLessonLeftHasTheEnginesReasonsOnEveryCell) {
             EXPECT_LE(r.cells, previous); // most cells first
             previous = r.cells;
             // A busy teacher, group or room is there because lessons are: they are named.
-            if (r.text.contains(QStringLiteral("занятости")))
+            if (r.text.contains(QStringLiteral("занятости"))) {
                 EXPECT_FALSE(r.occupants.empty()) << r.text.toStdString();
+            }
         }
         EXPECT_EQ(given, expected);
         EXPECT_EQ(l.openCells, open);

@@ -85,13 +85,29 @@ AutoPivrel::AutoPivrel(Dictionary& dict, std::function<void(int)> postToFrame, Q
         "Снять уроки, нарушающие правила после изменения данных, и расставить нерасставленные, "
         "перемещая расставленные раньше уроки только там, где без этого нельзя; закрепленные "
         "уроки остаются на местах"));
-    // Off unless asked for; the choice is kept with the window's place.
-    repair_ = new QCheckBox(QStringLiteral("Доводить расстановку до конца"), this);
-    repair_->setToolTip(QStringLiteral(
-        "Оставшиеся уроки доводятся до места перестановкой уроков, расставленных этим "
-        "запуском; расставленные раньше остаются на местах"));
-    repair_->setChecked(dict_.settings().value(procedureName(), QStringLiteral("Repair")) ==
-                        QLatin1String("1"));
+    compactAll_ = new QPushButton(QStringLiteral("Сократить окна"), this);
+    compactAll_->setToolTip(QStringLiteral(
+        "Перенести расставленные уроки (кроме закрепленных) туда, где у учителей и групп меньше "
+        "окон; нерасставленные уроки не расставляются"));
+    // Off unless asked for; each choice is kept with the window's place.
+    auto option = [this](const char* text, const char* tip, const QString& key) {
+        auto* box = new QCheckBox(QString::fromUtf8(text), this);
+        box->setToolTip(QString::fromUtf8(tip));
+        box->setChecked(dict_.settings().value(procedureName(), key) == QLatin1String("1"));
+        connect(box, &QCheckBox::toggled, this, [this, key](bool on) {
+            dict_.settings().setValue(procedureName(), key,
+                                      on ? QStringLiteral("1") : QStringLiteral("0"));
+        });
+        return box;
+    };
+    repair_ = option("Доводить расстановку до конца",
+                     "Оставшиеся уроки доводятся до места перестановкой уроков, расставленных "
+                     "этим запуском; расставленные раньше остаются на местах",
+                     QStringLiteral("Repair"));
+    compact_ = option("Сокращать окна",
+                      "Уроки, расставленные этим запуском, переносятся туда, где у учителей и "
+                      "групп меньше свободных уроков между уроками дня; окна учеников важнее",
+                      QStringLiteral("Compact"));
     list_ = new QListWidget(this);
     list_->setAccessibleName(QStringLiteral("Ход расстановки"));
     list_->setUniformItemSizes(true);
@@ -149,11 +165,13 @@ AutoPivrel::AutoPivrel(Dictionary& dict, std::function<void(int)> postToFrame, Q
     side->addStretch();
     side->addWidget(check_);
     side->addWidget(repair_);
+    side->addWidget(compact_);
     top->addLayout(side);
-    // The two ways to start side by side under the tabs: the long caption in the narrow side
+    // The ways to start side by side under the tabs: the long caption in the narrow side
     // column would widen the whole window.
     auto* starts = new QHBoxLayout;
     starts->addStretch();
+    starts->addWidget(compactAll_);
     starts->addWidget(minimal_);
     starts->addWidget(start_);
     auto* main = new QVBoxLayout(this);
@@ -178,6 +196,7 @@ AutoPivrel::AutoPivrel(Dictionary& dict, std::function<void(int)> postToFrame, Q
     });
     connect(start_, &QPushButton::clicked, this, &AutoPivrel::start);
     connect(minimal_, &QPushButton::clicked, this, &AutoPivrel::startMinimal);
+    connect(compactAll_, &QPushButton::clicked, this, &AutoPivrel::startCompact);
     connect(printMoved, &QPushButton::clicked, this, [this] {
         const trusko::ReportDocument doc = minimalChangesReport(changes_);
         trusko::PreviewReports(dict_, {&doc}, procedureName(), this);
@@ -186,10 +205,6 @@ AutoPivrel::AutoPivrel(Dictionary& dict, std::function<void(int)> postToFrame, Q
     connect(printWhy, &QPushButton::clicked, this, [this] {
         const trusko::ReportDocument doc = unplacedReasonsReport(reasons_);
         trusko::PreviewReports(dict_, {&doc}, procedureName(), this);
-    });
-    connect(repair_, &QCheckBox::toggled, this, [this](bool on) {
-        dict_.settings().setValue(procedureName(), QStringLiteral("Repair"),
-                                  on ? QStringLiteral("1") : QStringLiteral("0"));
     });
 
     dict_.glo.ProcessingDisabled = 1;
@@ -277,13 +292,19 @@ QString AutoPivrel::durationText() const {
 
 void AutoPivrel::start() {
     if (running_) return;
-    minimalNext_ = false;
+    next_ = Run::Plain;
     dict_.glo.ProcessingDisabled = 0;
 }
 
 void AutoPivrel::startMinimal() {
     if (running_) return;
-    minimalNext_ = true;
+    next_ = Run::Minimal;
+    dict_.glo.ProcessingDisabled = 0;
+}
+
+void AutoPivrel::startCompact() {
+    if (running_) return;
+    next_ = Run::Compact;
     dict_.glo.ProcessingDisabled = 0;
 }
 
@@ -320,6 +341,7 @@ void AutoPivrel::run() {
     timer_->stop();
     start_->setEnabled(false);
     minimal_->setEnabled(false);
+    compactAll_->setEnabled(false);
     tabs_->setEnabled(false);
     list_->clear();
     why_->clear();
@@ -327,20 +349,22 @@ void AutoPivrel::run() {
     moved_->clear();
     movedSummary_->clear();
     changes_ = MinimalChanges{};
-    const bool minimal = minimalNext_;
-    minimalNext_ = false;
+    const Run mode = next_;
+    next_ = Run::Plain;
     results_->setCurrentIndex(0);
 
     Host host(*this);
     AutoPlacement placement(dict_, windowHooks(dict_, post_));
     placement.setRepair(repair_->isChecked());
-    placement.setMinimal(minimal);
+    placement.setCompact(compact_->isChecked());
+    placement.setMinimal(mode == Run::Minimal);
+    placement.setCompactAll(mode == Run::Compact);
     try {
         const PlacementResult r = placement.run(kind_, code(), host);
-        if (r.left > 0 && r.end != PlacementResult::End::Failed &&
+        if (mode != Run::Compact && r.left > 0 && r.end != PlacementResult::End::Failed &&
             r.end != PlacementResult::End::Aborted)
             explain();
-        if (minimal && r.end != PlacementResult::End::Failed) {
+        if (mode != Run::Plain && r.end != PlacementResult::End::Failed) {
             changes_ = placement.changes();
             showChanges();
         }
@@ -359,6 +383,7 @@ void AutoPivrel::run() {
     showClock();
     start_->setEnabled(true);
     minimal_->setEnabled(true);
+    compactAll_->setEnabled(true);
     tabs_->setEnabled(true);
     running_ = false;
     emit runFinished();

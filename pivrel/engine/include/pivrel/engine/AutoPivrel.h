@@ -49,15 +49,19 @@ public:
     QPushButton* startButton() const { return start_; }
     /// "Перерасставить с минимальными изменениями".
     QPushButton* minimalButton() const { return minimal_; }
+    /// "Сократить окна": compacts the placed timetable of the tab's scope.
+    QPushButton* compactButton() const { return compactAll_; }
     /// "Доводить расстановку до конца".
     QCheckBox* repairBox() const { return repair_; }
+    /// "Сокращать окна".
+    QCheckBox* compactBox() const { return compact_; }
     QProgressBar* progressBar() const { return bar_; }
     /// "Ход расстановки" and "Почему не расставлено".
     QTabWidget* resultTabs() const { return results_; }
     /// Each lesson the last run left, with its reasons and the lessons in its way.
     QTreeWidget* whyList() const { return why_; }
     const std::vector<UnplacedLesson>& reasons() const { return reasons_; }
-    /// "Перемещенные уроки": what the last re-run with minimal changes moved.
+    /// "Перемещенные уроки": what the last re-run with minimal changes or compaction moved.
     QTreeWidget* movedList() const { return moved_; }
     /// The summary under it, "Итог: перемещено уроков: N …".
     QLabel* movedSummary() const { return movedSummary_; }
@@ -70,6 +74,9 @@ public:
     /// "Перерасставить с минимальными изменениями": a re-run that keeps placed lessons where
     /// it can, started as "Пуск" is.
     void startMinimal();
+    /// "Сократить окна": moves placed lessons (not pinned ones) where teachers and groups
+    /// have fewer gaps, placing nothing new; started as "Пуск" is.
+    void startCompact();
 
 signals:
     void runFinished();
@@ -96,7 +103,9 @@ private:
     QComboBox* groups_;
     QPushButton* start_;
     QPushButton* minimal_;
+    QPushButton* compactAll_;
     QCheckBox* repair_;
+    QCheckBox* compact_;
     QListWidget* list_;
     QTabWidget* results_;
     QTreeWidget* why_;
@@ -106,7 +115,8 @@ private:
     QWidget* movedPage_;
     QLabel* movedSummary_;
     MinimalChanges changes_;
-    bool minimalNext_ = false;
+    /// What the next timer tick starts.
+    enum class Run { Plain, Minimal, Compact } next_ = Run::Plain;
     QProgressBar* bar_;
     QLabel* startLabel_;
     QLabel* endLabel_;

@@ -51,6 +51,24 @@ public:
     }
     static constexpr int DefaultRepairSeconds = 10;
 
+    /// Asks for fewer gaps ("Сокращать окна"): after the placing phase and the repair, the
+    /// lessons this run placed move where they leave fewer free bells between lessons in the
+    /// days of their teachers and groups (pupils' gaps first), for at most `seconds`, without
+    /// making a time more undesirable or a subject twice on a day. Off by default; the fast
+    /// path only.
+    void setCompact(bool on, int seconds = DefaultCompactSeconds) {
+        compact_ = on;
+        compactSeconds_ = seconds;
+    }
+    static constexpr int DefaultCompactSeconds = 5;
+    /// Asks to compact the whole timetable of the scope ("Сократить окна"): as setCompact, but
+    /// every unpinned placed lesson of the scope may move too, and the progress list ends
+    /// with what moved (as after a re-run with minimal changes; changes() holds it).
+    void setCompactAll(bool on) {
+        compactAll_ = on;
+        if (on) compact_ = true;
+    }
+
     /// Asks for a re-run with minimal changes ("Перерасставить с минимальными изменениями"):
     /// first the placed lessons of the scope that break a rule now are taken off (pinned ones
     /// are only listed), then the phases place what is unplaced and the repair phase (implied)
@@ -61,7 +79,8 @@ public:
         minimal_ = on;
         if (on) repair_ = true;
     }
-    /// What the last minimal re-run moved (empty for any other run).
+    /// What the last minimal re-run or compaction of the whole timetable moved (empty for
+    /// any other run).
     const MinimalChanges& changes() const { return changes_; }
 
 private:
@@ -71,6 +90,9 @@ private:
     bool repair_ = false;
     int repairSeconds_ = DefaultRepairSeconds;
     bool minimal_ = false;
+    bool compact_ = false;
+    bool compactAll_ = false;
+    int compactSeconds_ = DefaultCompactSeconds;
     MinimalChanges changes_;
 };
 
