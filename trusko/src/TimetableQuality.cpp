@@ -272,9 +272,11 @@ std::vector<QualityTable> TimetableQuality::tables() const {
     QStringList dayNames;
     for (const Days& d : days)
         dayNames << d.DayName.trimmed();
-    auto lead = [&](QualityTable::Row& row, const QString& name, int week) {
+    // Names sort in the order of the printed timetables ("5-А" before "10-А"), which is the
+    // order the rows are made in.
+    auto lead = [&](QualityTable::Row& row, const QString& name, int week, size_t position) {
         row.cells << name;
-        row.sortKeys << name;
+        row.sortKeys << int(position);
         if (!cycle) return;
         row.cells << QString::number(week);
         row.sortKeys << week;
@@ -292,7 +294,7 @@ std::vector<QualityTable> TimetableQuality::tables() const {
         table.worstColumn = cycle ? 2 : 1;
         for (const QualityWeek& w : *list) {
             QualityTable::Row row;
-            lead(row, w.name, w.week);
+            lead(row, w.name, w.week, table.rows.size());
             row.cells << QString::number(w.windows()) << QString::number(w.days.size());
             row.sortKeys << w.windows() << int(w.days.size());
             std::vector<const QualityDay*> byDay(days.size(), nullptr);
@@ -321,7 +323,7 @@ std::vector<QualityTable> TimetableQuality::tables() const {
     load.worstColumn = int(load.headers.size()) - 2;
     for (const DayLoad& l : loads) {
         QualityTable::Row row;
-        lead(row, l.name, l.week);
+        lead(row, l.name, l.week, load.rows.size());
         for (int n : l.perDay) {
             row.cells << QString::number(n);
             row.sortKeys << n;
@@ -346,7 +348,7 @@ std::vector<QualityTable> TimetableQuality::tables() const {
                   QStringList{u("День"), u("Предмет"), u("Уроки"), u("Вид")};
     for (const SubjectRepeat& r : repeats) {
         QualityTable::Row row;
-        lead(row, r.name + r.subGroup, r.week);
+        lead(row, r.name + r.subGroup, r.week, rep.rows.size());
         row.cells << dayNames.value(r.day) << r.subject << bellList(r.bells) << r.kindText();
         row.sortKeys << r.day << r.subject << int(r.bells.size()) << r.kindText();
         row.kind = ObjectType::Group;
