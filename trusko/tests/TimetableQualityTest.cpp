@@ -43,8 +43,10 @@ TEST(TimetableQuality, FindsExactlyTheWindowsRepeatsDoublesAndUnevenDays) {
 
     TimetableQuality q;
     ASSERT_TRUE(AnalyseTimetable(s.dict(), &q));
-    EXPECT_EQ(timetableQualityLines(q).join(QLatin1Char('\n')),
-              QStringList({
+    // Texts compared as std::string, so that a failure prints them readably.
+    auto text = [](const QStringList& lines) { return lines.join(QLatin1Char('|')).toStdString(); };
+    EXPECT_EQ(text(timetableQualityLines(q)),
+              text({
                   "Окна учителей:",
                   "  Иванова И.И., 1-я неделя: окна 2 ч., дней в школе 2 — Понедельник: 2 ч. "
                   "(уроки 2, 3)",
@@ -64,27 +66,25 @@ TEST(TimetableQuality, FindsExactlyTheWindowsRepeatsDoublesAndUnevenDays) {
                   "  5-Б, 1-я неделя, Среда: Английский язык, уроки 1, 2 — сдвоенный урок",
                   "Окна учителей: 4 ч. (у 3 учителей), окна групп: 1 ч., неравномерных групп: 1, "
                   "повторов предметов: 2.",
-              })
-                  .join(QLatin1Char('\n')));
+              }));
 
     // The day loads table counts sittings: 5-Б's Tuesday is three lessons, Wednesday two.
     const std::vector<QualityTable> tables = q.tables();
     ASSERT_EQ(tables.size(), 4u);
     const QualityTable& load = tables[2];
-    EXPECT_EQ(load.headers, QStringList({"Группа", "Неделя", "Понедельник", "Вторник", "Среда",
-                                         "Больше всего", "Меньше всего", "Разброс", "Оценка"}));
+    EXPECT_EQ(text(load.headers), text({"Группа", "Неделя", "Понедельник", "Вторник", "Среда",
+                                        "Больше всего", "Меньше всего", "Разброс", "Оценка"}));
     ASSERT_EQ(load.rows.size(), 3u); // 5-А in both weeks, 5-Б in the first
-    EXPECT_EQ(load.rows[2].cells,
-              QStringList({"5-Б", "1", "1", "3", "2", "3", "1", "2", ""}));
+    EXPECT_EQ(text(load.rows[2].cells), text({"5-Б", "1", "1", "3", "2", "3", "1", "2", ""}));
     // A row leads the grid to a lesson of its object on the day with the window.
     const QualityTable& teachers = tables[0];
-    EXPECT_EQ(teachers.rows[0].cells.mid(0, 7),
-              QStringList({"Иванова И.И.", "1", "2", "2", "2 (2, 3)", "0", ""}));
+    EXPECT_EQ(text(teachers.rows[0].cells.mid(0, 7)),
+              text({"Иванова И.И.", "1", "2", "2", "2 (2, 3)", "0", ""}));
     EXPECT_EQ(teachers.rows[0].lesson.TeacherCode, ivanova);
     EXPECT_EQ(teachers.rows[0].lesson.DaySeqNumber, 1);
 
     // One group alone: its findings and a summary of them only.
-    EXPECT_EQ(q.only(ObjectType::Group, b).summaryText(),
+    EXPECT_EQ(q.only(ObjectType::Group, b).summaryText().toStdString(),
               "Окна учителей: 0 ч. (у 0 учителей), окна групп: 0 ч., неравномерных групп: 0, "
               "повторов предметов: 1.");
 }
