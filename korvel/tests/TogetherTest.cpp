@@ -278,8 +278,8 @@ TEST(Together, TheAnalysisCountsWindowsAndShowsARowInTheGrid) {
     inFrame(t.dict(), [&](MainFrame& f) {
         item(f, "TimetableAnalysis")->trigger();
         settle();
-        auto* analysis = qobject_cast<pivrel::TimetableAnalysis*>(
-            t.dict().windows.window(t.dict().windows.findOpen(QStringLiteral("TimetableAnalysis"))));
+        const Short open = t.dict().windows.findOpen(QStringLiteral("TimetableAnalysis"));
+        auto* analysis = qobject_cast<pivrel::TimetableAnalysis*>(t.dict().windows.window(open));
         ASSERT_TRUE(analysis);
         EXPECT_EQ(analysis->summary()->text(),
                   s("Окна учителей: 1 ч. (у 1 учителя), окна групп: 1 ч., неравномерных групп: 0, "

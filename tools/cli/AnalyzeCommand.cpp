@@ -54,11 +54,11 @@ int run(const QStringList& argv, Console& io) {
         return Failure;
     }
     QString pdf, csv;
-    if (args.has(u("pdf")) && (pdf = outputPath(io.err, "analyze", dict, args.value(u("pdf"))))
-                                  .isEmpty())
+    if (args.has(u("pdf")) &&
+        (pdf = outputPath(io.err, "analyze", dict, args.value(u("pdf")))).isEmpty())
         return Failure;
-    if (args.has(u("csv")) && (csv = outputPath(io.err, "analyze", dict, args.value(u("csv"))))
-                                  .isEmpty())
+    if (args.has(u("csv")) &&
+        (csv = outputPath(io.err, "analyze", dict, args.value(u("csv")))).isEmpty())
         return Failure;
 
     trusko::PlacedTimetable placed;

@@ -622,7 +622,8 @@ TEST(Cli, AnalyzeCountsTheWindowsTheFilesHold) {
     ASSERT_EQ(all.status, cli::Success) << all.err.toStdString();
     const QStringList lines = all.out.split(QLatin1Char('\n'));
     const QString summary = lines.value(lines.indexOf(QRegularExpression(u("^Окна учителей: .*"))));
-    EXPECT_TRUE(summary.startsWith(u("Окна учителей: %1 ч. (у %2 учител").arg(teacherHours).arg(teachers)))
+    EXPECT_TRUE(
+        summary.startsWith(u("Окна учителей: %1 ч. (у %2 учител").arg(teacherHours).arg(teachers)))
         << all.out.toStdString();
     EXPECT_TRUE(summary.contains(u("окна групп: %1 ч.,").arg(groupHours))) << summary.toStdString();
     QFile written(pdf), table(csv);
@@ -645,6 +646,7 @@ TEST(Cli, AnalyzeCountsTheWindowsTheFilesHold) {
     const CliRun noSchool = cliRun("analyze %", {tmp.path()});
     EXPECT_EQ(noSchool.status, cli::Failure);
     EXPECT_EQ(lastLine(noSchool.err),
-              u("korvel-cli analyze: в папке «%1» нет данных Korvel (Korvel.ini).").arg(tmp.path()));
+              u("korvel-cli analyze: в папке «%1» нет данных Korvel (Korvel.ini).")
+                  .arg(tmp.path()));
     EXPECT_TRUE(noSchool.out.isEmpty());
 }

@@ -21,8 +21,7 @@ QString u(const char* text) {
 using DayBells = std::vector<const PlacedLesson*>;
 
 /// Windows and days at school of one teacher or group, one entry per week it has lessons in.
-void weeksOf(const PlacedTimetable& t, const TimetableObject& o,
-             std::vector<QualityWeek>& out) {
+void weeksOf(const PlacedTimetable& t, const TimetableObject& o, std::vector<QualityWeek>& out) {
     const size_t days = t.days.size(), bells = t.bells.size();
     for (int week = 1; week <= t.weeks; ++week) {
         std::vector<DayBells> busy(days, DayBells(bells, nullptr));
@@ -115,8 +114,8 @@ void repeatsOf(const PlacedTimetable& t, const TimetableObject& group,
                 const auto k = repeatKind(v.second);
                 if (!k) continue;
                 if (!worst || v.second.size() > worst->second.size() ||
-                    (v.second.size() == worst->second.size() &&
-                     *k == SubjectRepeat::Kind::Repeat && *kind == SubjectRepeat::Kind::Double)) {
+                    (v.second.size() == worst->second.size() && *k == SubjectRepeat::Kind::Repeat &&
+                     *kind == SubjectRepeat::Kind::Double)) {
                     worst = &v;
                     kind = k;
                 }
@@ -284,9 +283,8 @@ std::vector<QualityTable> TimetableQuality::tables() const {
     auto weekHeader = [&] { return cycle ? QStringList{u("Неделя")} : QStringList(); };
 
     std::vector<QualityTable> out;
-    for (const auto& [title, who, list] :
-         {std::tuple{u("Окна учителей"), u("Учитель"), &teachers},
-          std::tuple{u("Окна групп"), u("Группа"), &groups}}) {
+    for (const auto& [title, who, list] : {std::tuple{u("Окна учителей"), u("Учитель"), &teachers},
+                                           std::tuple{u("Окна групп"), u("Группа"), &groups}}) {
         QualityTable table;
         table.title = title;
         table.headers = QStringList{who} + weekHeader() +
@@ -302,7 +300,7 @@ std::vector<QualityTable> TimetableQuality::tables() const {
                 byDay[size_t(d.day)] = &d;
             for (const QualityDay* d : byDay) {
                 const int n = d ? int(d->freeBells.size()) : -1;
-                row.cells << (!d     ? QString()
+                row.cells << (!d       ? QString()
                               : n == 0 ? u("0")
                                        : u("%1 (%2)").arg(n).arg(bellList(d->freeBells)));
                 row.sortKeys << n;

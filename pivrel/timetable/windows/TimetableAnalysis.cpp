@@ -37,9 +37,9 @@ TimetableAnalysis::TimetableAnalysis(Dictionary& dict, QWidget* parent)
     print->setAccessibleDescription(QStringLiteral("Просмотр, печать и сохранение в PDF"));
     tabs_ = new QTabWidget(this);
     tabs_->setAccessibleName(QStringLiteral("Разделы анализа"));
-    for (const QString& title : {QStringLiteral("Окна учителей"), QStringLiteral("Окна групп"),
-                                 QStringLiteral("Нагрузка по дням"),
-                                 QStringLiteral("Повторы предметов")}) {
+    for (const QString& title :
+         {QStringLiteral("Окна учителей"), QStringLiteral("Окна групп"),
+          QStringLiteral("Нагрузка по дням"), QStringLiteral("Повторы предметов")}) {
         auto* model = new QStandardItemModel(this);
         model->setSortRole(SortRole);
         auto* view = new QTableView(tabs_);
