@@ -418,7 +418,13 @@ std::vector<ReportDocument> timetableQualityReport(const TimetableQuality& q) {
         ReportDocument d;
         d.caption = u("Анализ расписания");
         d.title = table.title;
-        d.layout.widths.assign(size_t(table.headers.size()), 1.0);
+        // Wide enough for a one-word header ("Понедельник"), which cannot wrap.
+        for (const QString& header : table.headers) {
+            qsizetype word = 0;
+            for (const QString& w : header.split(QLatin1Char(' ')))
+                word = std::max(word, w.size());
+            d.layout.widths.push_back(std::clamp(double(word) / 5.5, 0.9, 2.0));
+        }
         d.layout.widths[0] = 2.5;
         d.layout.align.assign(size_t(table.headers.size()), Align::Center);
         d.layout.align[0] = Align::Left;
