@@ -30,6 +30,8 @@ int run(const QStringList& argv, Console& io) {
     if (problem.isEmpty()) problem = args.oneFolder();
     short kind = pivrel::TaskKind::All;
     qint64 code = 0;
+    if (problem.isEmpty() && args.has(u("teacher")) && args.has(u("group")))
+        problem = u("укажите не больше одного из --teacher, --group");
     if (const QString scope = args.taskScope(&kind, &code); problem.isEmpty()) problem = scope;
     for (const QString& option : {u("pdf"), u("csv")})
         if (problem.isEmpty() && args.has(option) && args.value(option).isEmpty())
