@@ -37,6 +37,7 @@ TimetableAnalysis::TimetableAnalysis(Dictionary& dict, QWidget* parent)
     print->setAccessibleDescription(QStringLiteral("Просмотр, печать и сохранение в PDF"));
     tabs_ = new QTabWidget(this);
     tabs_->setAccessibleName(QStringLiteral("Разделы анализа"));
+    tabs_->setUsesScrollButtons(false); // every tab's title whole; the window widens instead
     for (const QString& title :
          {QStringLiteral("Окна учителей"), QStringLiteral("Окна групп"),
           QStringLiteral("Нагрузка по дням"), QStringLiteral("Повторы предметов")}) {
