@@ -257,6 +257,8 @@ void MainFrame::buildMenus() {
     colour->setObjectName(QStringLiteral("ColorOverview"));
     colour->setIcon(icon(QStringLiteral("overview")));
     placing->addAction(colour);
+    procedureItem(placing, u("Анализ расписания…"), QStringLiteral("TimetableAnalysis"), QString(),
+                  u("Окна учителей и групп, нагрузка по дням, повторы предметов"));
     placing->addSeparator();
     QAction* clearAll = launcher(
         u("Полная очистка расписания"), [] { return QStringLiteral("ClearSchedule"); },

@@ -10,6 +10,7 @@
 #include "pivrel/engine/AutoPivrel.h"
 #include "pivrel/engine/PlacementCheckWindow.h"
 #include "pivrel/timetable/PivrelLessons.h"
+#include "pivrel/timetable/TimetableAnalysis.h"
 #include "pivrel/timetable/UnplacedLessons.h"
 #include "tamsel/Dictionary.h"
 #include "tamsel/TestFolder.h"
@@ -261,6 +262,46 @@ TEST(Together, AFindingDoubleClickedOpensTheGridAtItsLessons) {
         for (QMdiSubWindow* w : f.findChildren<QMdiSubWindow*>())
             grids += qobject_cast<pivrel::PivrelLessons*>(w->widget()) != nullptr;
         EXPECT_EQ(grids, 1);
+    });
+}
+
+// "Анализ расписания" from the menu: the summary counts what the timetable holds, a double
+// click on a teacher's row opens the lesson grid at that teacher's day with the window, and a
+// change elsewhere reaches the window through the frame's relay.
+TEST(Together, TheAnalysisCountsWindowsAndShowsARowInTheGrid) {
+    TestFolder t;
+    School school(t);
+    t.put(LessonBell{.LessonNo = QStringLiteral("3")});
+    // Tuesday: Иванова teaches 5-А mathematics in bells 1 and 3 — a window for both, a repeat.
+    school.lesson(1, 1, 1, 2, "1", 1);
+    school.lesson(1, 1, 1, 2, "3", 1);
+    inFrame(t.dict(), [&](MainFrame& f) {
+        item(f, "TimetableAnalysis")->trigger();
+        settle();
+        const Short open = t.dict().windows.findOpen(QStringLiteral("TimetableAnalysis"));
+        auto* analysis = qobject_cast<pivrel::TimetableAnalysis*>(t.dict().windows.window(open));
+        ASSERT_TRUE(analysis);
+        EXPECT_EQ(analysis->summary()->text(),
+                  s("Окна учителей: 1 ч. (у 1 учителя), окна групп: 1 ч., неравномерных групп: 0, "
+                    "повторов предметов: 1."));
+        QTableView* teachers = analysis->view(0);
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(teachers)->text(QAccessible::Name),
+                  s("Окна учителей"));
+        ASSERT_EQ(teachers->model()->rowCount(), 1); // Петров has no lesson placed yet
+        const QModelIndex first = teachers->model()->index(0, 0);
+        EXPECT_EQ(first.data().toString(), s("Иванова"));
+        doubleClick(teachers->viewport(), teachers->visualRect(first).center());
+        settle();
+        ASSERT_TRUE(t.dict().windows.findOpen(QStringLiteral("PivrelLessons")));
+        EXPECT_EQ(t.glo().ScheduleRecord.TeacherCode, 1);
+        EXPECT_EQ(t.glo().ScheduleRecord.DaySeqNumber, 2);
+
+        // Петров's lesson fills 5-А's free bell; the grid's refresh reaches the analysis.
+        school.lesson(2, 2, 1, 2, "2", 2);
+        t.dict().windows.postToFrame(UserEvent::Refresh);
+        settle();
+        EXPECT_TRUE(analysis->summary()->text().contains(s("окна групп: 0 ч.")))
+            << analysis->summary()->text().toStdString();
     });
 }
 

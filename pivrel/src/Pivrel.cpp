@@ -4,6 +4,7 @@
 #include "pivrel/engine/PlacementCheckWindow.h"
 #include "pivrel/timetable/Overviews.h"
 #include "pivrel/timetable/PivrelLessons.h"
+#include "pivrel/timetable/TimetableAnalysis.h"
 #include "pivrel/timetable/UnplacedLessons.h"
 #include "tamsel/Dictionary.h"
 
@@ -53,6 +54,15 @@ void Init(tamsel::Dictionary& dict, tamsel::ErrorReporter*, tamsel::IniFile*) {
         };
         dict.procedures.add(name, overview);
     }
+
+    tamsel::Procedure analysis;
+    analysis.kind = tamsel::Procedure::Window;
+    analysis.singleInstance = true;
+    analysis.wantsRefresh = true; // follows the edits made in the grids
+    analysis.start = [](tamsel::Dictionary& d, const tamsel::ProcedureCall&) -> QObject* {
+        return new TimetableAnalysis(d);
+    };
+    dict.procedures.add(TimetableAnalysis::procedureName(), analysis);
 
     tamsel::Procedure unplaced;
     unplaced.kind = tamsel::Procedure::Window;

@@ -13,6 +13,7 @@
 #include "tamsel/ErrorReporter.h"
 #include "tamsel/Relations.h"
 #include "tamsel/Transaction.h"
+#include "trusko/TimetableQuality.h"
 
 #include <QAbstractItemModel>
 #include <QCoreApplication>
@@ -471,6 +472,28 @@ void overviewOpen(RunContext& ctx) {
                    .arg(QString::number(refresh.nsecsElapsed() / 1e6, 'f', 1));
 }
 
+/// The analysis of the placed sample: the timetable read with its names and every finding
+/// made; the note gives the summary's figures.
+void analyseTimetable(RunContext& ctx) {
+    Dictionary dict(ctx.dir);
+    if (!openSample(dict, ctx)) return;
+    trusko::TimetableQuality q;
+    ctx.start();
+    const bool ok = trusko::AnalyseTimetable(dict, &q);
+    ctx.stop();
+    if (!ok) {
+        ctx.error = u("расписание не прочитано");
+        return;
+    }
+    const trusko::TimetableQuality::Summary s = q.summary();
+    ctx.note = u("окна учителей %1 ч., групп %2 ч., неравн. %3, повторов %4, сдвоенных %5")
+                   .arg(s.teacherWindows)
+                   .arg(s.groupWindows)
+                   .arg(s.unevenGroups)
+                   .arg(s.repeats)
+                   .arg(s.doubles);
+}
+
 /// The re-run with minimal changes on a planted school placed whole: for each of five seeds a
 /// random teacher-day (of a teacher with lessons that day) is forbidden in a copy, and the
 /// re-run puts the timetable right; the five re-runs are timed together. The note compares the
@@ -666,6 +689,8 @@ const std::vector<Operation>& operations() {
         {"move-targets", "«Куда можно подвинуть?»", true, &moveTargets, nullptr, true},
         {"grid-move", "Перенос урока, три сетки", true, &gridMove, nullptr, true},
         {"overview-open", "Открытие обоих обзоров", true, &overviewOpen, nullptr, true},
+        {"analyze", "Анализ расписания (окна, нагрузка, повторы)", true, &analyseTimetable,
+         nullptr, true},
         {"archive-save", "Запись снимка в архив", true, &archiveSave},
         {"archive-restore", "Восстановление снимка из архива", true, &archiveRestore},
         {"export", "Экспорт расписания", true, &exportSchedule},

@@ -38,6 +38,7 @@ const Command& sampleCommand();
 const Command& infoCommand();
 const Command& placeCommand();
 const Command& checkCommand();
+const Command& analyzeCommand();
 const Command& reportCommand();
 const Command& exportCommand();
 const Command& publishCommand();

@@ -8,6 +8,7 @@ const std::vector<Command>& commands() {
         sampleCommand(),
         infoCommand(),
         checkCommand(),
+        analyzeCommand(),
         placeCommand(),
         reportCommand(),
         exportCommand(),

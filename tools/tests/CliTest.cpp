@@ -596,3 +596,70 @@ TEST(Cli, PlaceMinimalMovesWhatAChangeRequiresAndSaysWhat) {
     EXPECT_EQ(scalar(dir, "SELECT count(*) FROM SCHEDULE WHERE Week = 0"), unplaced);
     expectSoundTimetable(dir, 1);
 }
+
+// analyze on a placed sample: the windows it sums are those plain SQL finds in the files; one
+// teacher alone; the PDF and the CSV are written; a folder without a school and a code that
+// names nobody fail with the reason last.
+TEST(Cli, AnalyzeCountsTheWindowsTheFilesHold) {
+    QTemporaryDir tmp;
+    const QString dir = makeSample(tmp, "2", "4");
+    ASSERT_EQ(cliRun("place % --answer yes", {dir}).status, cli::Success);
+    // Per object, week and day: the bells from the first lesson to the last, less the busy ones.
+    auto windows = [&](const char* object, const char* what, const QByteArray& tail = {}) {
+        return scalar(dir, QByteArray("SELECT ") + what +
+                               " FROM (SELECT o, (SELECT count(*) FROM bell.LESSONBELL b WHERE "
+                               "b.LessonNo BETWEEN lo AND hi) - n AS w FROM (SELECT " +
+                               object +
+                               " AS o, min(LessonNo) lo, max(LessonNo) hi, count(DISTINCT "
+                               "LessonNo) n FROM p WHERE " +
+                               object + " > 0 GROUP BY " + object + ", Week, DaySeqNumber)) " +
+                               tail);
+    };
+    const int teacherHours = windows("TeacherCode", "sum(w)");
+    const int teachers = windows("TeacherCode", "count(DISTINCT CASE WHEN w > 0 THEN o END)");
+    const int worst = windows("TeacherCode", "o", "GROUP BY o ORDER BY sum(w) DESC LIMIT 1");
+    const int worstHours =
+        windows("TeacherCode", "sum(w)", QByteArray("WHERE o = " + QByteArray::number(worst)));
+    const int groupHours = windows("GroupCode", "sum(w)");
+    ASSERT_GT(teacherHours, 0) << "the sample gives nothing to find";
+
+    static int argc = 1;
+    static char name[] = "test";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication* gui =
+        QCoreApplication::instance() ? nullptr : new QGuiApplication(argc, argv);
+    (void)gui;
+    const QString pdf = tmp.filePath(QStringLiteral("analysis.pdf"));
+    const QString csv = tmp.filePath(QStringLiteral("analysis.csv"));
+    const CliRun all = cliRun("analyze % --pdf % --csv %", {dir, pdf, csv});
+    ASSERT_EQ(all.status, cli::Success) << all.err.toStdString();
+    const QStringList lines = all.out.split(QLatin1Char('\n'));
+    const QString summary = lines.value(lines.indexOf(QRegularExpression(u("^Окна учителей: .*"))));
+    EXPECT_TRUE(
+        summary.startsWith(u("Окна учителей: %1 ч. (у %2 учител").arg(teacherHours).arg(teachers)))
+        << all.out.toStdString();
+    EXPECT_TRUE(summary.contains(u("окна групп: %1 ч.,").arg(groupHours))) << summary.toStdString();
+    QFile written(pdf), table(csv);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.read(5) == "%PDF-");
+    ASSERT_TRUE(table.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(table.readLine()).trimmed(), u("\uFEFFОкна учителей"));
+
+    // One teacher: its windows only, and the summary of them.
+    const CliRun one = cliRun("analyze % --teacher %", {dir, QString::number(worst)});
+    ASSERT_EQ(one.status, cli::Success) << one.err.toStdString();
+    EXPECT_TRUE(one.out.contains(u("Окна групп:\n  нет\n"))) << one.out.toStdString();
+    EXPECT_EQ(lastLine(one.out), u("Окна учителей: %1 ч. (у 1 учителя), окна групп: 0 ч., "
+                                   "неравномерных групп: 0, повторов предметов: 0.")
+                                     .arg(worstHours));
+
+    const CliRun nobody = cliRun("analyze % --teacher 999", {dir});
+    EXPECT_EQ(nobody.status, cli::Failure);
+    EXPECT_EQ(lastLine(nobody.err), u("korvel-cli analyze: учителя с кодом 999 нет."));
+    const CliRun noSchool = cliRun("analyze %", {tmp.path()});
+    EXPECT_EQ(noSchool.status, cli::Failure);
+    EXPECT_EQ(lastLine(noSchool.err),
+              u("korvel-cli analyze: в папке «%1» нет данных Korvel (Korvel.ini).")
+                  .arg(tmp.path()));
+    EXPECT_TRUE(noSchool.out.isEmpty());
+}

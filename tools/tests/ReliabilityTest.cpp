@@ -182,6 +182,7 @@ TEST_P(DamagedFolders, EveryCommandNamesTheFileFailsAndChangesNothing) {
         {QStringLiteral("place"), dir, QStringLiteral("--answer"), QStringLiteral("yes")},
         {QStringLiteral("place"), dir, QStringLiteral("--minimal")},
         {QStringLiteral("check"), dir, QStringLiteral("--pdf"), pdf},
+        {QStringLiteral("analyze"), dir, QStringLiteral("--csv"), exportFile},
         {QStringLiteral("report"), QStringLiteral("group"), dir, QStringLiteral("--pdf"), pdf},
         {QStringLiteral("export"), dir, exportFile},
         {QStringLiteral("publish"), QStringLiteral("--formats"), QStringLiteral("html,csv"), dir,
