@@ -13,6 +13,7 @@ const std::vector<Command>& commands() {
         exportCommand(),
         publishCommand(),
         archiveCommand(),
+        compareCommand(),
         importCommand(),
         legacyWriteCommand(),
         importFetCommand(),
