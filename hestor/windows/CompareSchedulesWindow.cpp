@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -35,7 +36,7 @@ CompareSchedulesWindow::CompareSchedulesWindow(Dictionary& dict, QWidget* parent
     after_ = new QComboBox(this);
     after_->setAccessibleName(QStringLiteral("Стало: текущее или другое из архива"));
     after_->addItem(QStringLiteral("Текущее расписание"), QString());
-    {
+    if (QFileInfo::exists(dict.store().file(FileId::Archive).path())) {
         FileUse use(dict.store(), FileId::Archive);
         if (use)
             for (const Archive& a : dict.access<Archive>().all(Archive::DateTimeKey)) {
