@@ -138,7 +138,8 @@ bool readLessons(const Tables& tables, ErrorReporter* errors, const Globals& glo
             }
             l.groupName = groups.value(s.GroupCode).GroupId();
         }
-        l.group = l.groupName + (s.SubGroupNum != 0 ? FormatSubGroup(glo, s.SubGroupNum) : QString());
+        l.group =
+            l.groupName + (s.SubGroupNum != 0 ? FormatSubGroup(glo, s.SubGroupNum) : QString());
         if (!subjects.contains(s.ScienceCode)) {
             Science key;
             key.ScienceCode = s.ScienceCode;
@@ -174,10 +175,9 @@ QString quotedTitle(const QString& brief) {
 
 /// "пн" for "Понедельник": the usual short names, any other day by its own name.
 QString shortDay(const ComparedLesson& l) {
-    static const char* const names[][2] = {{"понедельник", "пн"}, {"вторник", "вт"},
-                                           {"среда", "ср"},       {"четверг", "чт"},
-                                           {"пятница", "пт"},     {"суббота", "сб"},
-                                           {"воскресенье", "вс"}};
+    static const char* const names[][2] = {
+        {"понедельник", "пн"}, {"вторник", "вт"}, {"среда", "ср"},      {"четверг", "чт"},
+        {"пятница", "пт"},     {"суббота", "сб"}, {"воскресенье", "вс"}};
     const QString name = l.dayName.trimmed();
     for (const auto& n : names)
         if (name.compare(QString::fromUtf8(n[0]), Qt::CaseInsensitive) == 0)
@@ -271,13 +271,17 @@ void gather(ScheduleComparison& c) {
         g.changes.push_back(int(i));
         ChangedObject& t = teachers[l.entry.TeacherCode];
         t.code = l.entry.TeacherCode;
-        t.name = l.teacher.trimmed().isEmpty() ? QStringLiteral("без учителя") : l.teacher.trimmed();
+        t.name =
+            l.teacher.trimmed().isEmpty() ? QStringLiteral("без учителя") : l.teacher.trimmed();
         t.changes.push_back(int(i));
     }
-    for (auto& [code, o] : groups) c.groups.push_back(std::move(o));
-    for (auto& [code, o] : teachers) c.teachers.push_back(std::move(o));
-    std::sort(c.groups.begin(), c.groups.end(),
-              [](const ChangedObject& a, const ChangedObject& b) { return groupOrder(a) < groupOrder(b); });
+    for (auto& [code, o] : groups)
+        c.groups.push_back(std::move(o));
+    for (auto& [code, o] : teachers)
+        c.teachers.push_back(std::move(o));
+    std::sort(c.groups.begin(), c.groups.end(), [](const ChangedObject& a, const ChangedObject& b) {
+        return groupOrder(a) < groupOrder(b);
+    });
     std::sort(c.teachers.begin(), c.teachers.end(),
               [](const ChangedObject& a, const ChangedObject& b) {
                   return std::make_tuple(a.code == 0, foldKey(a.name)) <
@@ -289,10 +293,14 @@ void gather(ScheduleComparison& c) {
 
 QString ScheduleChange::kindText() const {
     switch (kind) {
-    case Kind::Moved: return QStringLiteral("перемещен");
-    case Kind::RoomChanged: return QStringLiteral("сменил кабинет");
-    case Kind::Added: return QStringLiteral("добавлен");
-    case Kind::Removed: return QStringLiteral("снят");
+    case Kind::Moved:
+        return QStringLiteral("перемещен");
+    case Kind::RoomChanged:
+        return QStringLiteral("сменил кабинет");
+    case Kind::Added:
+        return QStringLiteral("добавлен");
+    case Kind::Removed:
+        return QStringLiteral("снят");
     }
     return {};
 }
@@ -377,10 +385,13 @@ ScheduleComparison CompareVersions(const TimetableVersion& before, const Timetab
     c.ok = true;
     c.beforeTitle = before.title;
     c.afterTitle = after.title;
-    std::map<KindKey, std::pair<std::vector<const ComparedLesson*>, std::vector<const ComparedLesson*>>>
+    std::map<KindKey,
+             std::pair<std::vector<const ComparedLesson*>, std::vector<const ComparedLesson*>>>
         kinds;
-    for (const ComparedLesson& l : before.lessons) kinds[kindOf(l.entry)].first.push_back(&l);
-    for (const ComparedLesson& l : after.lessons) kinds[kindOf(l.entry)].second.push_back(&l);
+    for (const ComparedLesson& l : before.lessons)
+        kinds[kindOf(l.entry)].first.push_back(&l);
+    for (const ComparedLesson& l : after.lessons)
+        kinds[kindOf(l.entry)].second.push_back(&l);
     auto add = [&](K kind, const ComparedLesson* was, const ComparedLesson* now) {
         ScheduleChange change;
         change.kind = kind;
@@ -400,7 +411,8 @@ ScheduleComparison CompareVersions(const TimetableVersion& before, const Timetab
         std::vector<const ComparedLesson*> gone, added;
         size_t a = 0, b = 0;
         while (a < was.size() || b < now.size()) {
-            if (b == now.size() || (a < was.size() && placeOf(was[a]->entry) < placeOf(now[b]->entry)))
+            if (b == now.size() ||
+                (a < was.size() && placeOf(was[a]->entry) < placeOf(now[b]->entry)))
                 gone.push_back(was[a++]);
             else if (a == was.size() || placeOf(now[b]->entry) < placeOf(was[a]->entry))
                 added.push_back(now[b++]);
@@ -408,7 +420,8 @@ ScheduleComparison CompareVersions(const TimetableVersion& before, const Timetab
                 ++a, ++b;
         }
         std::vector<char> used(added.size(), 0), paired(gone.size(), 0);
-        auto pairUp = [&](K kind, const std::function<bool(const Schedule&, const Schedule&)>& fits) {
+        auto pairUp = [&](K kind,
+                          const std::function<bool(const Schedule&, const Schedule&)>& fits) {
             for (size_t g = 0; g < gone.size(); ++g)
                 for (size_t k = 0; k < added.size() && !paired[g]; ++k)
                     if (!used[k] && fits(gone[g]->entry, added[k]->entry)) {
@@ -420,7 +433,8 @@ ScheduleComparison CompareVersions(const TimetableVersion& before, const Timetab
         pairUp(K::RoomChanged, [](const Schedule& x, const Schedule& y) {
             return cellOf(x) == cellOf(y) && x.rowId == y.rowId;
         });
-        pairUp(K::RoomChanged, [](const Schedule& x, const Schedule& y) { return cellOf(x) == cellOf(y); });
+        pairUp(K::RoomChanged,
+               [](const Schedule& x, const Schedule& y) { return cellOf(x) == cellOf(y); });
         // Moves: a record with its own new place, the others in cell order.
         pairUp(K::Moved, [](const Schedule& x, const Schedule& y) { return x.rowId == y.rowId; });
         pairUp(K::Moved, [](const Schedule&, const Schedule&) { return true; });
@@ -430,21 +444,21 @@ ScheduleComparison CompareVersions(const TimetableVersion& before, const Timetab
             if (!used[k]) add(K::Added, nullptr, added[k]);
     }
     const bool weeks = before.weeks > 1 || after.weeks > 1;
-    for (ScheduleChange& change : c.changes) describe(change, weeks);
-    std::stable_sort(c.changes.begin(), c.changes.end(),
-                     [](const ScheduleChange& x, const ScheduleChange& y) {
-                         const ComparedLesson& a = x.hasBefore() ? x.before : x.after;
-                         const ComparedLesson& b = y.hasBefore() ? y.before : y.after;
-                         return std::make_tuple(a.entry.Week, a.entry.DaySeqNumber, a.bell,
-                                                foldKey(x.lesson)) <
-                                std::make_tuple(b.entry.Week, b.entry.DaySeqNumber, b.bell,
-                                                foldKey(y.lesson));
-                     });
+    for (ScheduleChange& change : c.changes)
+        describe(change, weeks);
+    std::stable_sort(
+        c.changes.begin(), c.changes.end(), [](const ScheduleChange& x, const ScheduleChange& y) {
+            const ComparedLesson& a = x.hasBefore() ? x.before : x.after;
+            const ComparedLesson& b = y.hasBefore() ? y.before : y.after;
+            return std::make_tuple(a.entry.Week, a.entry.DaySeqNumber, a.bell, foldKey(x.lesson)) <
+                   std::make_tuple(b.entry.Week, b.entry.DaySeqNumber, b.bell, foldKey(y.lesson));
+        });
     gather(c);
     return c;
 }
 
-ScheduleComparison CompareSchedules(Dictionary& dict, const QString& archived, const QString& with) {
+ScheduleComparison CompareSchedules(Dictionary& dict, const QString& archived,
+                                    const QString& with) {
     ScheduleComparison failed;
     if (archived.trimmed().isEmpty()) {
         failed.error = QStringLiteral("Не указано расписание из архива.");

@@ -1,5 +1,5 @@
-#include "hestor/Archive.h"
 #include "hestor/CompareSchedules.h"
+#include "hestor/Archive.h"
 
 #include "tamsel/TestFolder.h"
 
@@ -24,8 +24,10 @@ Lessons school(TestFolder& t) {
         c(t.store(), FileId::Group), d(t.store(), FileId::Science), e(t.store(), FileId::Teacher),
         f(t.store(), FileId::Room), g(t.store(), FileId::Schedule);
     const char* days[] = {"Понедельник", "Вторник", "Среда", "Четверг", "Пятница"};
-    for (Short i = 1; i <= 5; ++i) t.put(Days{.DaySeqNumber = i, .DayName = u(days[i - 1])});
-    for (const char* no : {"1", "2", "3", "4"}) t.put(LessonBell{.LessonNo = u(no)});
+    for (Short i = 1; i <= 5; ++i)
+        t.put(Days{.DaySeqNumber = i, .DayName = u(days[i - 1])});
+    for (const char* no : {"1", "2", "3", "4"})
+        t.put(LessonBell{.LessonNo = u(no)});
     t.put(Group{.GroupCode = 1, .Course = u("5"), .Defis = u("-"), .Literal = u("А")});
     t.put(Group{.GroupCode = 2, .Course = u("5"), .Defis = u("-"), .Literal = u("Б")});
     t.put(Science{.ScienceCode = 1, .Science = u("Математика")});
@@ -34,13 +36,19 @@ Lessons school(TestFolder& t) {
     t.put(Teacher{.TeacherCode = 1, .TableNo = 1, .TeacherName = u("Иванова И.И.")});
     t.put(Teacher{.TeacherCode = 2, .TableNo = 2, .TeacherName = u("Петрова П.П.")});
     t.put(Teacher{.TeacherCode = 3, .TableNo = 3, .TeacherName = u("Сидоров С.С.")});
-    for (Long r = 1; r <= 3; ++r) t.put(Room{.RoomCode = r, .RoomNo = QString::number(100 + r)});
+    for (Long r = 1; r <= 3; ++r)
+        t.put(Room{.RoomCode = r, .RoomNo = QString::number(100 + r)});
     auto lesson = [&](Short science, Short teacher, Short group, Short day, const char* no,
                       Long room) {
         return t
-            .put(Schedule{.Week = Short(day ? 1 : 0), .DaySeqNumber = day, .LessonNo = u(no),
-                          .ScienceCode = science, .TeacherCode = teacher, .GroupCode = group,
-                          .RoomCode = room, .TrainingCourseItemCode = Short(science + 10 * group)})
+            .put(Schedule{.Week = Short(day ? 1 : 0),
+                          .DaySeqNumber = day,
+                          .LessonNo = u(no),
+                          .ScienceCode = science,
+                          .TeacherCode = teacher,
+                          .GroupCode = group,
+                          .RoomCode = room,
+                          .TrainingCourseItemCode = Short(science + 10 * group)})
             .rowId;
     };
     return {lesson(1, 1, 1, 1, "1", 1), lesson(1, 1, 1, 2, "2", 1), lesson(2, 2, 1, 1, "2", 2),
@@ -74,10 +82,15 @@ TEST(CompareSchedules, TellsWhatMovedChangedRoomWasAddedOrTakenOffPerGroupAndTea
             ASSERT_TRUE(sch.update(s).ok());
         };
         change(l.algebraA2, [](Schedule& s) { s.DaySeqNumber = 3, s.LessonNo = u("3"); });
-        change(l.physicsB, [](Schedule& s) { s.DaySeqNumber = 5, s.LessonNo = u("4"), s.RoomCode = 1; });
-        change(l.algebraB, [](Schedule& s) { s.Week = 0, s.DaySeqNumber = 0, s.LessonNo.clear(), s.RoomCode = 0; });
+        change(l.physicsB,
+               [](Schedule& s) { s.DaySeqNumber = 5, s.LessonNo = u("4"), s.RoomCode = 1; });
+        change(l.algebraB, [](Schedule& s) {
+            s.Week = 0, s.DaySeqNumber = 0, s.LessonNo.clear(), s.RoomCode = 0;
+        });
         change(l.russianA, [](Schedule& s) { s.RoomCode = 3; });
-        change(l.russianBUnplaced, [](Schedule& s) { s.Week = 1, s.DaySeqNumber = 4, s.LessonNo = u("1"), s.RoomCode = 2; });
+        change(l.russianBUnplaced, [](Schedule& s) {
+            s.Week = 1, s.DaySeqNumber = 4, s.LessonNo = u("1"), s.RoomCode = 2;
+        });
         Schedule rebuilt = sch.byRowId(l.russianB);
         ASSERT_TRUE(sch.remove(rebuilt).ok());
         ASSERT_TRUE(sch.insert(rebuilt).ok());
@@ -97,16 +110,16 @@ TEST(CompareSchedules, TellsWhatMovedChangedRoomWasAddedOrTakenOffPerGroupAndTea
     QStringList teachers;
     for (const ChangedObject& o : c.teachers)
         teachers << o.name + u(": ") + QString::number(o.changes.size());
-    EXPECT_EQ(teachers, QStringList({u("Иванова И.И.: 2"), u("Петрова П.П.: 2"),
-                                     u("Сидоров С.С.: 1")}));
+    EXPECT_EQ(teachers,
+              QStringList({u("Иванова И.И.: 2"), u("Петрова П.П.: 2"), u("Сидоров С.С.: 1")}));
 
     // Two archived timetables compare as the archive and the current one did; the latest
     // against the current data is the same.
     archive(t, "после");
-    EXPECT_EQ(ComparisonLines(CompareSchedules(t.dict(), u("до замены"), u("после")),
-                              ChangesBy::Group)
-                  .mid(1),
-              ComparisonLines(c, ChangesBy::Group).mid(1));
+    EXPECT_EQ(
+        ComparisonLines(CompareSchedules(t.dict(), u("до замены"), u("после")), ChangesBy::Group)
+            .mid(1),
+        ComparisonLines(c, ChangesBy::Group).mid(1));
     const ScheduleComparison same = CompareSchedules(t.dict(), u("после"));
     ASSERT_TRUE(same.ok) << same.error.toStdString();
     EXPECT_EQ(ComparisonLines(same, ChangesBy::Teacher),
@@ -114,7 +127,8 @@ TEST(CompareSchedules, TellsWhatMovedChangedRoomWasAddedOrTakenOffPerGroupAndTea
                            u("Расписания совпадают.")}));
 
     // An unknown description and a damaged snapshot are refused by name.
-    EXPECT_EQ(CompareSchedules(t.dict(), u("другое")).error, u("В архиве нет расписания «другое»."));
+    EXPECT_EQ(CompareSchedules(t.dict(), u("другое")).error,
+              u("В архиве нет расписания «другое»."));
     {
         FileUse use(t.store(), FileId::Archive);
         auto archives = t.dict().access<Archive>();

@@ -50,8 +50,8 @@ CompareSchedulesWindow::CompareSchedulesWindow(Dictionary& dict, QWidget* parent
             }
     }
     // The usual question is what changed since the last timetable put in the archive.
-    const int chosen = archived.isEmpty() ? before_->count() - 1
-                                          : before_->findData(archived.trimmed());
+    const int chosen =
+        archived.isEmpty() ? before_->count() - 1 : before_->findData(archived.trimmed());
     before_->setCurrentIndex(chosen);
     auto* form = new QFormLayout;
     auto* beforeLabel = new QLabel(QStringLiteral("&Было:"), this);
@@ -198,8 +198,8 @@ void CompareSchedulesWindow::goTo(QTreeWidgetItem* item) {
 }
 
 void CompareSchedulesWindow::print() {
-    const trusko::ReportDocument doc = ComparisonReport(
-        result_, byGroup_->isChecked() ? ChangesBy::Group : ChangesBy::Teacher);
+    const trusko::ReportDocument doc =
+        ComparisonReport(result_, byGroup_->isChecked() ? ChangesBy::Group : ChangesBy::Teacher);
     trusko::PreviewReports(dict_, {&doc}, procedureName(), this);
 }
 
@@ -211,14 +211,14 @@ bool CompareSchedulesWindow::save(const QString& path) {
     const ComparisonFile format = path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)
                                       ? ComparisonFile::Csv
                                       : ComparisonFile::Html;
-    const QString error =
-        SaveComparison(dict_, result_, byGroup_->isChecked() ? ChangesBy::Group : ChangesBy::Teacher,
-                       format, QDir(dict_.workDir()).absoluteFilePath(path));
-    dict_.ui().tell(CompareCaption(),
-                    error.isEmpty()
-                        ? QStringLiteral("Изменения записаны в файл %1.")
-                              .arg(QDir::toNativeSeparators(QDir(dict_.workDir()).absoluteFilePath(path)))
-                        : error);
+    const QString error = SaveComparison(
+        dict_, result_, byGroup_->isChecked() ? ChangesBy::Group : ChangesBy::Teacher, format,
+        QDir(dict_.workDir()).absoluteFilePath(path));
+    dict_.ui().tell(CompareCaption(), error.isEmpty()
+                                          ? QStringLiteral("Изменения записаны в файл %1.")
+                                                .arg(QDir::toNativeSeparators(
+                                                    QDir(dict_.workDir()).absoluteFilePath(path)))
+                                          : error);
     return error.isEmpty();
 }
 

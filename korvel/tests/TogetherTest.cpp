@@ -303,19 +303,22 @@ TEST(Together, TheComparisonWithTheArchiveShowsTheMovesAndGoesToTheLesson) {
                 out << view->topLevelItem(i)->text(0);
                 for (int k = 0; k < view->topLevelItem(i)->childCount(); ++k) {
                     const QTreeWidgetItem* c = view->topLevelItem(i)->child(k);
-                    out << c->text(0) + " | " + c->text(1) + " | " + c->text(2) + " | " + c->text(3);
+                    out << c->text(0) + " | " + c->text(1) + " | " + c->text(2) + " | " +
+                               c->text(3);
                 }
             }
             return out;
         };
-        EXPECT_EQ(shown(), QStringList({s("5-А"), s("Математика, 5-А, Иванова | перемещен | пн 1 | вт 2")}));
+        EXPECT_EQ(shown(),
+                  QStringList({s("5-А"), s("Математика, 5-А, Иванова | перемещен | пн 1 | вт 2")}));
         EXPECT_EQ(w->summary()->text(), s("«до замены» → текущее расписание. Итог: перемещено: 1, "
                                           "сменили кабинет: 0, добавлено: 0, снято: 0."));
         move(school.mathB, 2, "1");
         t.dict().windows.postToFrame(UserEvent::Refresh);
         settle();
         w->byTeacher()->click();
-        EXPECT_EQ(shown(), QStringList({s("Иванова"), s("Математика, 5-А, Иванова | перемещен | пн 1 | вт 2"),
+        EXPECT_EQ(shown(), QStringList({s("Иванова"),
+                                        s("Математика, 5-А, Иванова | перемещен | пн 1 | вт 2"),
                                         s("Математика, 5-Б, Иванова | перемещен | пн 2 | вт 1")}));
 
         QTreeWidgetItem* moved = view->topLevelItem(0)->child(1);
@@ -325,12 +328,14 @@ TEST(Together, TheComparisonWithTheArchiveShowsTheMovesAndGoesToTheLesson) {
             t.dict().windows.window(t.dict().windows.findOpen(s("PivrelLessons"))));
         ASSERT_TRUE(grid) << "no lesson grid opened";
         EXPECT_EQ(t.glo().ScheduleRecord.rowId, school.mathB);
-        EXPECT_EQ(grid->grid().objectCode(), grid->grid().objectType() == ObjectType::Teacher ? 1 : 2);
+        EXPECT_EQ(grid->grid().objectCode(),
+                  grid->grid().objectType() == ObjectType::Teacher ? 1 : 2);
 
         // The archive's own button compares the selected snapshot with the current timetable.
         auto* archive = qobject_cast<hestor::ArcSched*>(f.startProcedure(s("ArcSched")));
         ASSERT_TRUE(archive);
-        auto* fromArchive = qobject_cast<hestor::CompareSchedulesWindow*>(archive->compareWithCurrent());
+        auto* fromArchive =
+            qobject_cast<hestor::CompareSchedulesWindow*>(archive->compareWithCurrent());
         ASSERT_TRUE(fromArchive);
         EXPECT_EQ(fromArchive->result().changes.size(), 2u);
     });

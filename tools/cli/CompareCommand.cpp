@@ -53,8 +53,8 @@ int run(const QStringList& argv, Console& io) {
     }
     // Every file is judged before any work: a refusal writes nothing.
     QString pdf, html, csv;
-    for (auto [option, path] : {std::pair{"pdf", &pdf}, std::pair{"html", &html},
-                                std::pair{"csv", &csv}}) {
+    for (auto [option, path] :
+         {std::pair{"pdf", &pdf}, std::pair{"html", &html}, std::pair{"csv", &csv}}) {
         if (!args.has(u(option))) continue;
         *path = outputPath(io.err, "compare", dict, args.value(u(option)));
         if (path->isEmpty()) return Failure;

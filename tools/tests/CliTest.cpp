@@ -320,10 +320,12 @@ TEST(Cli, CompareListsTheChangesAgainstTheArchiveAndWritesThePageAndTheTable) {
     ASSERT_EQ(korvelCli({u("archive"), u("save"), dir, u("до")}).status, cli::Success);
     EXPECT_EQ(korvelCli({u("compare"), dir, u("--archive"), u("до")}).out.split(u("\n")).value(1),
               u("Расписания совпадают."));
-    exec(dir, "Schedule.db", "UPDATE SCHEDULE SET DaySeqNumber = 3, LessonNo = '2', LessonNo_norm = "
-                             "'2' WHERE rowid = 1");
+    exec(dir, "Schedule.db",
+         "UPDATE SCHEDULE SET DaySeqNumber = 3, LessonNo = '2', LessonNo_norm = "
+         "'2' WHERE rowid = 1");
     const QString html = tmp.filePath(u("changes.html")), csv = tmp.filePath(u("changes.csv"));
-    const CliRun r = cliRun("compare % --archive до --by teacher --html % --csv %", {dir, html, csv});
+    const CliRun r =
+        cliRun("compare % --archive до --by teacher --html % --csv %", {dir, html, csv});
     ASSERT_EQ(r.status, cli::Success) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains(u(": пн 1 → ср 2\n"))) << r.out.toStdString();
     const QString summary = u("Итог: перемещено: 1, сменили кабинет: 0, добавлено: 0, снято: 0.");
@@ -331,7 +333,8 @@ TEST(Cli, CompareListsTheChangesAgainstTheArchiveAndWritesThePageAndTheTable) {
     QFile page(html), table(csv);
     ASSERT_TRUE(page.open(QIODevice::ReadOnly) && table.open(QIODevice::ReadOnly));
     EXPECT_TRUE(QString::fromUtf8(page.readAll()).contains(u("<p>") + summary + u("</p>")));
-    const QStringList rows = QString::fromUtf8(table.readAll()).split(u("\r\n"), Qt::SkipEmptyParts);
+    const QStringList rows =
+        QString::fromUtf8(table.readAll()).split(u("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(rows.size(), 2);
     EXPECT_TRUE(rows[1].startsWith(u("перемещен;"))) << rows[1].toStdString();
     EXPECT_TRUE(rows[1].endsWith(u(";1;Понедельник;1;;1;Среда;2;"))) << rows[1].toStdString();
@@ -339,15 +342,18 @@ TEST(Cli, CompareListsTheChangesAgainstTheArchiveAndWritesThePageAndTheTable) {
     exec(dir, "Archive.db", "UPDATE ARCHIVE SET ScheduleFile = zeroblob(length(ScheduleFile))");
     QFile::remove(html);
     for (const auto& [args, line] :
-         {std::pair{QStringList{dir, u("--archive"), u("после")},
-                    u("korvel-cli compare: сравнение не выполнено: В архиве нет расписания «после».")},
-          std::pair{QStringList{dir, u("--archive"), u("до")},
-                    u("korvel-cli compare: сравнение не выполнено: Архивная копия файла Schedule "
-                      "(Расписание уроков) в расписании «до» повреждена: Неверная структура файла.")},
+         {std::pair{
+              QStringList{dir, u("--archive"), u("после")},
+              u("korvel-cli compare: сравнение не выполнено: В архиве нет расписания «после».")},
+          std::pair{
+              QStringList{dir, u("--archive"), u("до")},
+              u("korvel-cli compare: сравнение не выполнено: Архивная копия файла Schedule "
+                "(Расписание уроков) в расписании «до» повреждена: Неверная структура файла.")},
           std::pair{QStringList{tmp.path(), u("--archive"), u("до")},
                     u("korvel-cli compare: в папке «%1» нет данных Korvel (Korvel.ini).")
                         .arg(tmp.path())}}) {
-        const CliRun failed = korvelCli(QStringList{u("compare")} + args + QStringList{u("--html"), html});
+        const CliRun failed =
+            korvelCli(QStringList{u("compare")} + args + QStringList{u("--html"), html});
         EXPECT_EQ(failed.status, cli::Failure);
         EXPECT_EQ(lastLine(failed.err), line);
         EXPECT_FALSE(QFile::exists(html));

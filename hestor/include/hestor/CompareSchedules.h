@@ -22,13 +22,13 @@ namespace hestor {
 /// A placed lesson of one timetable with the names that timetable gives it.
 struct ComparedLesson {
     tamsel::Schedule entry;
-    int bell = 0;     ///< rank of its bell among the timetable's bells
+    int bell = 0; ///< rank of its bell among the timetable's bells
     QString subject;
-    QString group;    ///< "5-А/1": the group with the subgroup mark
+    QString group;     ///< "5-А/1": the group with the subgroup mark
     QString groupName; ///< "5-А"
     QString teacher;
-    QString room;     ///< the room's number, empty without a room
-    QString dayName;  ///< "Понедельник"
+    QString room;    ///< the room's number, empty without a room
+    QString dayName; ///< "Понедельник"
 };
 
 /// One timetable: the current one or an archived one.
@@ -43,8 +43,8 @@ struct TimetableVersion {
 /// Reads the current timetable (`archived` empty) or the one saved in the archive under that
 /// brief description. False with `error` set: a description the archive does not hold, an
 /// archived file whose checksum or structure is damaged (named), a file that cannot be read.
-bool ReadTimetableVersion(tamsel::Dictionary& dict, const QString& archived,
-                          TimetableVersion* out, QString* error);
+bool ReadTimetableVersion(tamsel::Dictionary& dict, const QString& archived, TimetableVersion* out,
+                          QString* error);
 
 struct ScheduleChange {
     enum class Kind { Moved, RoomChanged, Added, Removed };
@@ -53,7 +53,7 @@ struct ScheduleChange {
     ComparedLesson after;  ///< not set for Removed
     QString lesson;        ///< "Математика, 5-А, Иванова И.И."
     QString from, to;      ///< "пн 2, каб. 101"; empty where the lesson was not or is not
-    QString line;          ///< "Математика, 5-А, Иванова И.И.: пн 2 → ср 4"
+    QString line; ///< "Математика, 5-А, Иванова И.И.: пн 2 → ср 4"
 
     bool hasBefore() const { return kind != Kind::Added; }
     bool hasAfter() const { return kind != Kind::Removed; }
@@ -66,7 +66,7 @@ struct ScheduleChange {
 /// The changes of one group or teacher, in the order of the earlier timetable's cells.
 struct ChangedObject {
     tamsel::Short code = 0;
-    QString name; ///< "5-А", "Иванова И.И.", "без учителя"
+    QString name;             ///< "5-А", "Иванова И.И.", "без учителя"
     std::vector<int> changes; ///< indexes into ScheduleComparison::changes
 };
 
