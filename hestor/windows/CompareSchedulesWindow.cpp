@@ -118,6 +118,8 @@ CompareSchedulesWindow::CompareSchedulesWindow(Dictionary& dict, QWidget* parent
     layout->addLayout(buttons);
     resize(820, 520);
     compare();
+    for (QComboBox* choice : {before_, after_})
+        connect(choice, &QComboBox::currentIndexChanged, this, [this] { compare(false); });
 }
 
 bool CompareSchedulesWindow::afterIsCurrent() const {

@@ -19,8 +19,9 @@ namespace hestor {
 
 /// "Сравнение расписаний": a timetable of the archive ("Было") against the current one or a
 /// second archived one ("Стало"); the changes grouped by group or by teacher, printed, saved as
-/// a web page or CSV. A double click shows the lesson in the lesson grid. While the later side
-/// is the current timetable, every change of the data compares again. Reads only.
+/// a web page or CSV. A double click shows the lesson in the lesson grid. Choosing another entry
+/// compares at once; while the later side is the current timetable, every change of the data
+/// compares again. Reads only.
 class CompareSchedulesWindow : public QWidget {
     Q_OBJECT
 public:
