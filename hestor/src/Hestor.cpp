@@ -2,6 +2,7 @@
 
 #include "hestor/ExportSchedule.h"
 #include "hestor/windows/ArcSched.h"
+#include "hestor/windows/CompareSchedulesWindow.h"
 #include "hestor/windows/ExterierConfig.h"
 #include "hestor/windows/ImportFromFet.h"
 #include "hestor/windows/ImportFromLodra.h"
@@ -36,6 +37,14 @@ void Init(tamsel::Dictionary& dict, tamsel::ErrorReporter*, tamsel::IniFile*) {
         return new ArcSched(d);
     };
     dict.procedures.add(ArcSched::procedureName(), std::move(archive));
+
+    // Reads only; refreshed so that a change of the lessons shows in the comparison at once.
+    tamsel::Procedure compare;
+    compare.kind = tamsel::Procedure::Window;
+    compare.start = [](tamsel::Dictionary& d, const tamsel::ProcedureCall&) -> QObject* {
+        return new CompareSchedulesWindow(d);
+    };
+    dict.procedures.add(CompareSchedulesWindow::procedureName(), std::move(compare));
 
     tamsel::Procedure appearance;
     appearance.kind = tamsel::Procedure::Window;

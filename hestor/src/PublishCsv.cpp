@@ -34,6 +34,10 @@ QStringList lessonFields(const trusko::PlacedTimetable& t, const PlacedLesson& l
 
 } // namespace
 
+void csvRow(QString& out, const QStringList& fields) {
+    row(out, fields);
+}
+
 bool writeCsv(const Context& c, const Sink& sink) {
     const auto& t = c.t;
     QString out = QStringLiteral("\uFEFF");

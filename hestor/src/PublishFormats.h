@@ -53,6 +53,12 @@ struct File {
 /// writer stops).
 using Sink = std::function<bool(const File&)>;
 
+/// A whole page in the published pages' style (the style inside, lang="ru"); `body` is HTML,
+/// `title` plain text.
+QString htmlPage(const QString& title, const QString& body);
+/// Appends one row of the published CSV table: ';'-separated, quoted where needed, CRLF.
+void csvRow(QString& out, const QStringList& fields);
+
 /// The names the writers will use, so that all are checked before the first is written.
 QStringList htmlNames(const Context& c);
 QStringList icsNames(const Context& c);

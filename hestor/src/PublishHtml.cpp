@@ -179,6 +179,10 @@ QString indexPage(const Context& c) {
 
 } // namespace
 
+QString htmlPage(const QString& title, const QString& body) {
+    return page(title, body);
+}
+
 QStringList htmlNames(const Context& c) {
     QStringList names{QStringLiteral("index.html")};
     for (const auto* list : {&c.t.groups, &c.t.teachers, &c.t.rooms})

@@ -1,6 +1,7 @@
 #include "hestor/windows/ArcSched.h"
 
 #include "hestor/Archive.h"
+#include "hestor/windows/CompareSchedulesWindow.h"
 #include "tamsel/Dictionary.h"
 #include "tamsel/Relations.h"
 #include "tamsel/widgets/WindowPlaceKeeper.h"
@@ -70,9 +71,12 @@ ArcSched::ArcSched(Dictionary& dict, QWidget* parent)
     connect(add, &QPushButton::clicked, this, [this] { saveSnapshot(false); });
     connect(replace, &QPushButton::clicked, this, [this] { saveSnapshot(true); });
     connect(restore_, &QPushButton::clicked, this, &ArcSched::restoreSnapshot);
+    compare_ = new QPushButton(QStringLiteral("Сравнить с текущим"), this);
+    connect(compare_, &QPushButton::clicked, this, &ArcSched::compareWithCurrent);
     list->buttonRow()->insertWidget(0, add);
     list->buttonRow()->insertWidget(1, replace);
     list->buttonRow()->addWidget(restore_);
+    list->buttonRow()->addWidget(compare_);
 
     byDescription_ = new QCheckBox(QStringLiteral("Сортировка по описаниям"), this);
     connect(byDescription_, &QCheckBox::toggled, this, &ArcSched::applySort);
@@ -110,6 +114,18 @@ void ArcSched::showDescription() {
     const Row* r = snapshots()->current();
     description_->setText(r ? r->text(field("Description")) : QString());
     restore_->setEnabled(snapshots()->model()->rowCount() > 0);
+    compare_->setEnabled(snapshots()->model()->rowCount() > 0);
+}
+
+QWidget* ArcSched::compareWithCurrent() {
+    const Row* r = snapshots()->current();
+    if (!r) return nullptr;
+    // A window of its own beside the archive; it only reads.
+    auto* w = new CompareSchedulesWindow(dict_, this, r->text(field("BriefDescription")));
+    w->setWindowFlag(Qt::Window);
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    w->show();
+    return w;
 }
 
 bool ArcSched::saveSnapshot(bool replace, const std::function<bool(QString&, QString&)>& answer) {

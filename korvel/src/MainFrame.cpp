@@ -294,6 +294,8 @@ void MainFrame::buildMenus() {
     archive->setObjectName(QStringLiteral("ArcSched"));
     archive->setIcon(icon(QStringLiteral("archive")));
     service->addAction(archive);
+    procedureItem(service, u("Сравнение расписаний…"), QStringLiteral("CompareSchedules"),
+                  QString(), u("Что изменилось против расписания из архива"));
     QMenu* import = service->addMenu(u("Импорт из Lodra"));
     for (const auto& [text, procedure] :
          {std::pair{u("Импорт основных данных "), QStringLiteral("Import1FromLodra")},

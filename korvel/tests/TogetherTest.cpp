@@ -5,6 +5,9 @@
 #include "Scenario.h"
 
 #include "SampleSchool.h"
+#include "hestor/Archive.h"
+#include "hestor/windows/ArcSched.h"
+#include "hestor/windows/CompareSchedulesWindow.h"
 #include "ombrel/windows/LessonLinks.h"
 #include "ombrel/windows/UpdateLessonLink.h"
 #include "pivrel/engine/AutoPivrel.h"
@@ -31,6 +34,7 @@
 #include <QMdiSubWindow>
 #include <QMimeData>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -302,6 +306,79 @@ TEST(Together, TheAnalysisCountsWindowsAndShowsARowInTheGrid) {
         settle();
         EXPECT_TRUE(analysis->summary()->text().contains(s("окна групп: 0 ч.")))
             << analysis->summary()->text().toStdString();
+    });
+}
+
+// The comparison from the service menu: the lesson moved since the timetable was archived, by
+// group and by teacher, compared again when a lesson moves; a double click shows it in the grid.
+TEST(Together, TheComparisonWithTheArchiveShowsTheMovesAndGoesToTheLesson) {
+    TestFolder t;
+    School school(t);
+    school.files.clear(); // the archive copies files that no window holds
+    auto move = [&](RowId id, Short day, const char* no) {
+        FileUse use(t.store(), FileId::Schedule);
+        Schedule l = school.stored(id);
+        l.DaySeqNumber = day;
+        l.LessonNo = QString::fromLatin1(no);
+        ASSERT_TRUE(t.dict().access<Schedule>().update(l).ok());
+    };
+    {
+        Archive rec;
+        rec.BriefDescription = s("до замены");
+        ASSERT_TRUE(hestor::BackupSchedule(t.dict(), rec));
+        FileUse use(t.store(), FileId::Archive);
+        ASSERT_TRUE(t.dict().access<Archive>().insert(rec).ok());
+    }
+    move(school.mathA, 2, "2");
+    inFrame(t.dict(), [&](MainFrame& f) {
+        item(f, "CompareSchedules")->trigger();
+        settle();
+        auto* w = qobject_cast<hestor::CompareSchedulesWindow*>(
+            t.dict().windows.window(t.dict().windows.findOpen(s("CompareSchedules"))));
+        ASSERT_TRUE(w);
+        QTreeWidget* view = w->changes();
+        EXPECT_EQ(view->accessibleName(), s("Изменения в расписании"));
+        auto shown = [&] {
+            QStringList out;
+            for (int i = 0; i < view->topLevelItemCount(); ++i) {
+                out << view->topLevelItem(i)->text(0);
+                for (int k = 0; k < view->topLevelItem(i)->childCount(); ++k) {
+                    const QTreeWidgetItem* c = view->topLevelItem(i)->child(k);
+                    out << c->text(0) + " | " + c->text(1) + " | " + c->text(2) + " | " +
+                               c->text(3);
+                }
+            }
+            return out;
+        };
+        EXPECT_EQ(shown(),
+                  QStringList({s("5-А"), s("Математика, 5-А, Иванова | перемещен | пн 1 | вт 2")}));
+        EXPECT_EQ(w->summary()->text(), s("«до замены» → текущее расписание. Итог: перемещено: 1, "
+                                          "сменили кабинет: 0, добавлено: 0, снято: 0."));
+        move(school.mathB, 2, "1");
+        t.dict().windows.postToFrame(UserEvent::Refresh);
+        settle();
+        w->byTeacher()->click();
+        EXPECT_EQ(shown(), QStringList({s("Иванова"),
+                                        s("Математика, 5-А, Иванова | перемещен | пн 1 | вт 2"),
+                                        s("Математика, 5-Б, Иванова | перемещен | пн 2 | вт 1")}));
+
+        QTreeWidgetItem* moved = view->topLevelItem(0)->child(1);
+        doubleClick(view->viewport(), view->visualItemRect(moved).center());
+        settle();
+        auto* grid = qobject_cast<pivrel::PivrelLessons*>(
+            t.dict().windows.window(t.dict().windows.findOpen(s("PivrelLessons"))));
+        ASSERT_TRUE(grid) << "no lesson grid opened";
+        EXPECT_EQ(t.glo().ScheduleRecord.rowId, school.mathB);
+        EXPECT_EQ(grid->grid().objectCode(),
+                  grid->grid().objectType() == ObjectType::Teacher ? 1 : 2);
+
+        // The archive's own button compares the selected snapshot with the current timetable.
+        auto* archive = qobject_cast<hestor::ArcSched*>(f.startProcedure(s("ArcSched")));
+        ASSERT_TRUE(archive);
+        auto* fromArchive =
+            qobject_cast<hestor::CompareSchedulesWindow*>(archive->compareWithCurrent());
+        ASSERT_TRUE(fromArchive);
+        EXPECT_EQ(fromArchive->result().changes.size(), 2u);
     });
 }
 

@@ -43,6 +43,7 @@ const Command& reportCommand();
 const Command& exportCommand();
 const Command& publishCommand();
 const Command& archiveCommand();
+const Command& compareCommand();
 const Command& importCommand();
 const Command& legacyWriteCommand();
 const Command& importFetCommand();

@@ -14,6 +14,7 @@ const std::vector<Command>& commands() {
         exportCommand(),
         publishCommand(),
         archiveCommand(),
+        compareCommand(),
         importCommand(),
         legacyWriteCommand(),
         importFetCommand(),

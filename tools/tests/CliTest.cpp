@@ -308,6 +308,58 @@ TEST(Cli, ArchiveSaveUnderADescriptionThatExistsReplacesTheSnapshot) {
     EXPECT_EQ(scalar(dir, "SELECT count(*) FROM p"), placed);
 }
 
+// What changed against an archived timetable: the list on standard output, the page and the
+// table written; an unknown description, a damaged snapshot and a folder that is no school end
+// with status 1, a last line that says why, and nothing written.
+TEST(Cli, CompareListsTheChangesAgainstTheArchiveAndWritesThePageAndTheTable) {
+    QTemporaryDir tmp;
+    const QString dir = makeSample(tmp, "1", "7");
+    exec(dir, "Schedule.db",
+         "UPDATE SCHEDULE SET Week = 1, DaySeqNumber = rowid, LessonNo = '1', LessonNo_norm = '1' "
+         "WHERE rowid IN (1, 2)");
+    ASSERT_EQ(korvelCli({u("archive"), u("save"), dir, u("до")}).status, cli::Success);
+    EXPECT_EQ(korvelCli({u("compare"), dir, u("--archive"), u("до")}).out.split(u("\n")).value(1),
+              u("Расписания совпадают."));
+    exec(dir, "Schedule.db",
+         "UPDATE SCHEDULE SET DaySeqNumber = 3, LessonNo = '2', LessonNo_norm = "
+         "'2' WHERE rowid = 1");
+    const QString html = tmp.filePath(u("changes.html")), csv = tmp.filePath(u("changes.csv"));
+    const CliRun r =
+        cliRun("compare % --archive до --by teacher --html % --csv %", {dir, html, csv});
+    ASSERT_EQ(r.status, cli::Success) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(u(": пн 1 → ср 2\n"))) << r.out.toStdString();
+    const QString summary = u("Итог: перемещено: 1, сменили кабинет: 0, добавлено: 0, снято: 0.");
+    EXPECT_TRUE(r.out.contains(summary + u("\nФайл записан: ") + html)) << r.out.toStdString();
+    QFile page(html), table(csv);
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly) && table.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(page.readAll()).contains(u("<p>") + summary + u("</p>")));
+    const QStringList rows =
+        QString::fromUtf8(table.readAll()).split(u("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_TRUE(rows[1].startsWith(u("перемещен;"))) << rows[1].toStdString();
+    EXPECT_TRUE(rows[1].endsWith(u(";1;Понедельник;1;;1;Среда;2;"))) << rows[1].toStdString();
+
+    exec(dir, "Archive.db", "UPDATE ARCHIVE SET ScheduleFile = zeroblob(length(ScheduleFile))");
+    QFile::remove(html);
+    for (const auto& [args, line] :
+         {std::pair{
+              QStringList{dir, u("--archive"), u("после")},
+              u("korvel-cli compare: сравнение не выполнено: В архиве нет расписания «после».")},
+          std::pair{
+              QStringList{dir, u("--archive"), u("до")},
+              u("korvel-cli compare: сравнение не выполнено: Архивная копия файла Schedule "
+                "(Расписание уроков) в расписании «до» повреждена: Неверная структура файла.")},
+          std::pair{QStringList{tmp.path(), u("--archive"), u("до")},
+                    u("korvel-cli compare: в папке «%1» нет данных Korvel (Korvel.ini).")
+                        .arg(tmp.path())}}) {
+        const CliRun failed =
+            korvelCli(QStringList{u("compare")} + args + QStringList{u("--html"), html});
+        EXPECT_EQ(failed.status, cli::Failure);
+        EXPECT_EQ(lastLine(failed.err), line);
+        EXPECT_FALSE(QFile::exists(html));
+    }
+}
+
 // Placing one teacher's, group's or subject's lessons places those and the other lessons of
 // their links (a link is placed whole), and nothing else; the progress lines name only them.
 TEST(Cli, PlaceForOneObjectPlacesItsLessonsAndItsLinksOnly) {

@@ -189,6 +189,8 @@ TEST_P(DamagedFolders, EveryCommandNamesTheFileFailsAndChangesNothing) {
          published},
         {QStringLiteral("archive"), QStringLiteral("save"), dir, QStringLiteral("snapshot")},
         {QStringLiteral("archive"), QStringLiteral("list"), dir},
+        {QStringLiteral("compare"), dir, QStringLiteral("--archive"), QStringLiteral("snapshot"),
+         QStringLiteral("--csv"), published},
         {QStringLiteral("import"), QStringLiteral("stage2"), dir, legacy()},
         {QStringLiteral("export-fet"), dir, fetFile},
         {QStringLiteral("import-csv"), dir, QStringLiteral("teachers"), csvFile},

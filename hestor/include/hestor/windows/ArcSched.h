@@ -29,6 +29,9 @@ public:
                       const std::function<bool(QString& brief, QString& full)>& answer = {});
     /// "Извлечь".
     void restoreSnapshot();
+    /// "Сравнить с текущим": the comparison of the selected snapshot with the current
+    /// timetable, in a window of its own (returned).
+    QWidget* compareWithCurrent();
 
 private:
     void applySort();
@@ -36,6 +39,7 @@ private:
     QCheckBox* byDescription_;
     QLabel* description_;
     QPushButton* restore_;
+    QPushButton* compare_;
 };
 
 } // namespace hestor
