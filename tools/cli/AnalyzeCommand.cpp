@@ -42,19 +42,10 @@ int run(const QStringList& argv, Console& io) {
         return BadUsage;
     }
     const QString dir = QDir(args.positional.first()).absolutePath();
-    if (!isSchoolFolder(io.err, "analyze", dir)) return Failure;
-    ConsoleUserInterface ui(io.err);
-    tamsel::Dictionary dict(dir);
-    dict.setUserInterface(ui);
     // Reading only: no writing lock, so an analysis runs beside the program.
-    if (!loadSchoolSettings(io.err, "analyze", dict)) return Failure;
-    std::vector<std::unique_ptr<tamsel::FileUse>> files;
-    QString damaged;
-    if (!openExistingDataFiles(dict, files, &damaged)) {
-        io.err << u("korvel-cli analyze: анализ не выполнен: файл данных «%1» не читается.\n")
-                      .arg(damaged);
-        return Failure;
-    }
+    const auto school = openForReading(io.err, "analyze", dir, u("анализ не выполнен"));
+    if (!school) return Failure;
+    tamsel::Dictionary& dict = school->dict;
     QString pdf, csv;
     if (args.has(u("pdf")) &&
         (pdf = outputPath(io.err, "analyze", dict, args.value(u("pdf")))).isEmpty())

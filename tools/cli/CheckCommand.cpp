@@ -36,19 +36,10 @@ int run(const QStringList& argv, Console& io) {
         return BadUsage;
     }
     const QString dir = QDir(args.positional.first()).absolutePath();
-    if (!isSchoolFolder(io.err, "check", dir)) return Failure;
-    ConsoleUserInterface ui(io.err);
-    tamsel::Dictionary dict(dir);
-    dict.setUserInterface(ui);
     // Reading only: no writing lock, so a check runs beside the program.
-    if (!loadSchoolSettings(io.err, "check", dict)) return Failure;
-    std::vector<std::unique_ptr<tamsel::FileUse>> files;
-    QString damaged;
-    if (!openExistingDataFiles(dict, files, &damaged)) {
-        io.err << u("korvel-cli check: проверка не выполнена: файл данных «%1» не читается.\n")
-                      .arg(damaged);
-        return Failure;
-    }
+    const auto school = openForReading(io.err, "check", dir, u("проверка не выполнена"));
+    if (!school) return Failure;
+    tamsel::Dictionary& dict = school->dict;
     QString pdf;
     if (args.has(u("pdf"))) {
         pdf = outputPath(io.err, "check", dict, args.value(u("pdf")));

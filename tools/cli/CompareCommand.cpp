@@ -38,19 +38,10 @@ int run(const QStringList& argv, Console& io) {
         return BadUsage;
     }
     const QString dir = QDir(args.positional.first()).absolutePath();
-    if (!isSchoolFolder(io.err, "compare", dir)) return Failure;
-    ConsoleUserInterface ui(io.err);
-    tamsel::Dictionary dict(dir);
-    dict.setUserInterface(ui);
     // Reading only: no writing lock, so a comparison runs beside the program.
-    if (!loadSchoolSettings(io.err, "compare", dict)) return Failure;
-    std::vector<std::unique_ptr<tamsel::FileUse>> files;
-    QString damaged;
-    if (!openExistingDataFiles(dict, files, &damaged)) {
-        io.err << u("korvel-cli compare: сравнение не выполнено: файл данных «%1» не читается.\n")
-                      .arg(damaged);
-        return Failure;
-    }
+    const auto school = openForReading(io.err, "compare", dir, u("сравнение не выполнено"));
+    if (!school) return Failure;
+    tamsel::Dictionary& dict = school->dict;
     // Every file is judged before any work: a refusal writes nothing.
     QString pdf, html, csv;
     for (auto [option, path] :

@@ -42,6 +42,21 @@ bool openExistingDataFiles(tamsel::Dictionary& dict,
     return true;
 }
 
+std::unique_ptr<ReadingSchool> openForReading(QTextStream& err, const char* command,
+                                              const QString& dir, const QString& failed) {
+    if (!isSchoolFolder(err, command, dir)) return nullptr;
+    auto school = std::make_unique<ReadingSchool>(err, dir);
+    if (!loadSchoolSettings(err, command, school->dict)) return nullptr;
+    QString damaged;
+    if (!openExistingDataFiles(school->dict, school->files, &damaged)) {
+        const QString what = failed.isEmpty() ? QString() : failed + QStringLiteral(": ");
+        err << QStringLiteral("korvel-cli %1: %2файл данных «%3» не читается.\n")
+                   .arg(QLatin1String(command), what, damaged);
+        return nullptr;
+    }
+    return school;
+}
+
 QString outputPath(QTextStream& err, const char* command, tamsel::Dictionary& dict,
                    const QString& given) {
     const QString path = QFileInfo(given).absoluteFilePath();

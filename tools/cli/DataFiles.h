@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ConsolePorts.h"
+
+#include "tamsel/Dictionary.h"
 #include "tamsel/Store.h"
 
 #include <QString>
@@ -26,6 +29,22 @@ bool loadSchoolSettings(QTextStream& err, const char* command, tamsel::Dictionar
 /// shown why, and `failed` receives the file's disk name.
 bool openExistingDataFiles(tamsel::Dictionary& dict,
                            std::vector<std::unique_ptr<tamsel::FileUse>>& uses, QString* failed);
+
+/// A school opened for reading: the console answers for the user, the settings are loaded and
+/// every data file that exists is open and checked (nothing is created).
+struct ReadingSchool {
+    explicit ReadingSchool(QTextStream& err, const QString& dir) : ui(err), dict(dir) {
+        dict.setUserInterface(ui);
+    }
+    ConsoleUserInterface ui;
+    tamsel::Dictionary dict;
+    std::vector<std::unique_ptr<tamsel::FileUse>> files;
+};
+/// Opens the school in `dir` for a command that reads it; null after saying why on `err`: not
+/// a school, settings that cannot be read, or a damaged file, named after `failed` (what did
+/// not happen, "проверка не выполнена"; empty for none).
+std::unique_ptr<ReadingSchool> openForReading(QTextStream& err, const char* command,
+                                              const QString& dir, const QString& failed);
 
 /// The absolute path of a file the command is to write, checked before any work is done; an
 /// empty string after saying on `err` why the path is refused (a link, a folder, a data file).

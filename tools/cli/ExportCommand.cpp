@@ -29,18 +29,9 @@ int run(const QStringList& argv, Console& io) {
         return BadUsage;
     }
     const QString dir = QDir(args.positional.first()).absolutePath();
-    if (!isSchoolFolder(io.err, "export", dir)) return Failure;
-    ConsoleUserInterface ui(io.err);
-    tamsel::Dictionary dict(dir);
-    dict.setUserInterface(ui);
-    if (!loadSchoolSettings(io.err, "export", dict)) return Failure;
-    std::vector<std::unique_ptr<tamsel::FileUse>> files;
-    QString damaged;
-    if (!openExistingDataFiles(dict, files, &damaged)) {
-        io.err << u("korvel-cli export: экспорт не выполнен: файл данных «%1» не читается.\n")
-                      .arg(damaged);
-        return Failure;
-    }
+    const auto school = openForReading(io.err, "export", dir, u("экспорт не выполнен"));
+    if (!school) return Failure;
+    tamsel::Dictionary& dict = school->dict;
     if (args.positional.size() == 2)
         dict.glo.FN_ExportSchedule = QFileInfo(args.positional[1]).absoluteFilePath();
     QString error;

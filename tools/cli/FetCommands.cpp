@@ -82,17 +82,9 @@ int runExport(const QStringList& argv, Console& io) {
         return BadUsage;
     }
     const QString dir = QDir(args.positional[0]).absolutePath();
-    if (!isSchoolFolder(io.err, "export-fet", dir)) return Failure;
-    ConsoleUserInterface ui(io.err);
-    tamsel::Dictionary dict(dir);
-    dict.setUserInterface(ui);
-    if (!loadSchoolSettings(io.err, "export-fet", dict)) return Failure;
-    std::vector<std::unique_ptr<tamsel::FileUse>> files;
-    QString damaged;
-    if (!openExistingDataFiles(dict, files, &damaged)) {
-        io.err << u("korvel-cli export-fet: файл данных «%1» не читается.\n").arg(damaged);
-        return Failure;
-    }
+    const auto school = openForReading(io.err, "export-fet", dir, QString());
+    if (!school) return Failure;
+    tamsel::Dictionary& dict = school->dict;
     const QString path = outputPath(io.err, "export-fet", dict, args.positional[1]);
     if (path.isEmpty()) return Failure;
     hestor::FetExportOptions options;

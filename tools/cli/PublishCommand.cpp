@@ -63,18 +63,9 @@ int run(const QStringList& argv, Console& io) {
         return BadUsage;
     }
     const QString dir = QDir(args.positional[0]).absolutePath();
-    if (!isSchoolFolder(io.err, "publish", dir)) return Failure;
-    ConsoleUserInterface ui(io.err);
-    tamsel::Dictionary dict(dir);
-    dict.setUserInterface(ui);
-    if (!loadSchoolSettings(io.err, "publish", dict)) return Failure;
-    std::vector<std::unique_ptr<tamsel::FileUse>> files;
-    QString damaged;
-    if (!openExistingDataFiles(dict, files, &damaged)) {
-        io.err << u("korvel-cli publish: публикация не выполнена: файл данных «%1» не читается.\n")
-                      .arg(damaged);
-        return Failure;
-    }
+    const auto school = openForReading(io.err, "publish", dir, u("публикация не выполнена"));
+    if (!school) return Failure;
+    tamsel::Dictionary& dict = school->dict;
     options.outDir = QDir(args.positional[1]).absolutePath();
     tamsel::SilentProgress progress;
     const hestor::PublishResult r = hestor::PublishSchedule(dict, options, progress);

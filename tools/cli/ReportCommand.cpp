@@ -44,18 +44,9 @@ int run(const QStringList& argv, Console& io) {
         return BadUsage;
     }
     const QString dir = QDir(args.positional[1]).absolutePath();
-    if (!isSchoolFolder(io.err, "report", dir)) return Failure;
-    ConsoleUserInterface ui(io.err);
-    tamsel::Dictionary dict(dir);
-    dict.setUserInterface(ui);
-    if (!loadSchoolSettings(io.err, "report", dict)) return Failure;
-    std::vector<std::unique_ptr<tamsel::FileUse>> files;
-    QString damaged;
-    if (!openExistingDataFiles(dict, files, &damaged)) {
-        io.err << u("korvel-cli report: отчёт не построен: файл данных «%1» не читается.\n")
-                      .arg(damaged);
-        return Failure;
-    }
+    const auto school = openForReading(io.err, "report", dir, u("отчёт не построен"));
+    if (!school) return Failure;
+    tamsel::Dictionary& dict = school->dict;
     std::optional<tamsel::Long> code;
     if (args.has(QStringLiteral("object"))) code = static_cast<tamsel::Long>(object);
     const QString pdf = QFileInfo(args.value(QStringLiteral("pdf"))).absoluteFilePath();
