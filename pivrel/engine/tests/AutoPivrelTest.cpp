@@ -43,6 +43,14 @@ void school(School& s) {
     s.lesson(1, 1, 1, 1);
     s.lesson(2, 2, 2, 2);
 }
+/// Иванова teaches 10-А Математика in room 101.
+void oneOfEach(School& s) {
+    s.science(1, u("Математика"));
+    s.teacher(1, u("Иванова"));
+    s.group(1, u("10"), u("А"));
+    s.room(1, u("101"));
+    s.roomList(1, 1, 1, 10);
+}
 } // namespace
 
 TEST(AutoPivrelWindow, RunsFromStartButtonAndTellsTheFrame) {
@@ -168,11 +176,7 @@ TEST(AutoPivrelWindow, TheCheckNamesWhatCannotFitAndTheRunSaysWhyItIsLeft) {
     app();
     TestFolder t;
     School s(t, 1, 2); // two cells
-    s.science(1, u("Математика"));
-    s.teacher(1, u("Иванова"));
-    s.group(1, u("10"), u("А"));
-    s.room(1, u("101"));
-    s.roomList(1, 1, 1, 10);
+    oneOfEach(s);
     for (int h = 0; h < 3; ++h) s.lesson(1, 1, 1, 1);
     t.ui.answers = {Yes};
     AutoPivrel w(t.dict(), {});
@@ -217,11 +221,7 @@ TEST(AutoPivrelWindow, TheMinimalRerunButtonShowsWhatMoved) {
     app();
     TestFolder t;
     School s(t, 2, 2);
-    s.science(1, u("Математика"));
-    s.teacher(1, u("Иванова"));
-    s.group(1, u("10"), u("А"));
-    s.room(1, u("101"));
-    s.roomList(1, 1, 1, 10);
+    oneOfEach(s);
     s.lesson(1, 1, 1, 1, 0, 0, 0, 1, 1, 1, u("1"));
     s.lesson(1, 1, 1, 1, 0, 0, 0, 1, 1, 1, u("2"));
     // A new forbidden cell under the first lesson.
@@ -256,11 +256,7 @@ TEST(AutoPivrelWindow, TheCompactButtonClosesAGapAndShowsWhatMoved) {
     app();
     TestFolder t;
     School s(t, 2, 3);
-    s.science(1, u("Математика"));
-    s.teacher(1, u("Иванова"));
-    s.group(1, u("10"), u("А"));
-    s.room(1, u("101"));
-    s.roomList(1, 1, 1, 10);
+    oneOfEach(s);
     s.lesson(1, 1, 1, 1, 0, 0, 0, 1, 1, 1, u("1"));
     s.lesson(1, 1, 1, 1, 0, 0, 0, 1, 1, 1, u("3"));
     s.lesson(1, 1, 1, 1); // unplaced, and left so

@@ -106,6 +106,16 @@ void expectPinsKept(const std::map<QString, QString>& before,
     EXPECT_GT(pins, 10);
 }
 
+/// One day of three lessons: Иванова teaches Математика in room 1, Петров Физика in room 2,
+/// to 5-А and 5-Б.
+void oneDayTwoOfEach(School& s) {
+    s.science(1, u("Математика"));
+    s.science(2, u("Физика"));
+    s.twoOfEach("5");
+    s.roomList(1, 1, 1, 10);
+    s.roomList(2, 2, 2, 10);
+}
+
 } // namespace
 
 TEST(MinimalRerun, AForbiddenTeacherDayIsClearedKeepingEveryRuleAndPinThenNothingMoves) {
@@ -185,11 +195,7 @@ TEST(MinimalRerun, ALessonThatCanSwapWithOneEarlierLessonMovesOnlyThatOne) {
     // only free cell is 2, which Петров gives up for 1. Lesson 3 would cost two earlier ones.
     TestFolder t;
     School s(t, 1, 3);
-    s.science(1, u("Математика"));
-    s.science(2, u("Физика"));
-    s.twoOfEach("5");
-    s.roomList(1, 1, 1, 10);
-    s.roomList(2, 2, 2, 10);
+    oneDayTwoOfEach(s);
     const Schedule hers = s.lesson(1, 1, 1, 1, 0, 0, 0, 1, 1, 1, u("1"));
     s.lesson(2, 2, 2, 1, 0, 0, 0, 2, 1, 1, u("2"));
     s.lesson(2, 2, 2, 1, 0, 0, 0, 2, 1, 1, u("3"));
@@ -212,11 +218,7 @@ TEST(MinimalRerun, APinnedLessonKeepsItsLinkTogetherWhenAPartnerBreaksARule) {
     // Петров loses lesson 1: his half may not leave alone, so the sitting stays and is listed.
     TestFolder t;
     School s(t, 1, 3);
-    s.science(1, u("Математика"));
-    s.science(2, u("Физика"));
-    s.twoOfEach("5");
-    s.roomList(1, 1, 1, 10);
-    s.roomList(2, 2, 2, 10);
+    oneDayTwoOfEach(s);
     s.link(7, u("Связь 7"));
     s.comp(7, 1, 1, 0);
     s.comp(7, 2, 2, 0);
