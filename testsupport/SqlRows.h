@@ -3,6 +3,7 @@
 // What the independent checkers share: reading a query's rows with the stock SQLite library,
 // nothing of the program's own code.
 
+#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <sqlite3.h>
@@ -26,6 +27,30 @@ inline QStringList sqlRows(sqlite3* db, const char* sql) {
     }
     sqlite3_finalize(st);
     return out;
+}
+
+/// An in-memory connection with data files attached under names of the checker's choosing.
+class AttachedFiles {
+public:
+    AttachedFiles() { sqlite3_open(":memory:", &db_); }
+    ~AttachedFiles() { sqlite3_close(db_); }
+    AttachedFiles(const AttachedFiles&) = delete;
+    AttachedFiles& operator=(const AttachedFiles&) = delete;
+
+    void attach(const QString& path, const QByteArray& as) {
+        exec(("ATTACH '" + QFile::encodeName(path) + "' AS " + as).constData());
+    }
+    void exec(const char* sql) { sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); }
+    QStringList rows(const char* sql) { return sqlRows(db_, sql); }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+/// Each row of a rule's query as one problem: "rule: row".
+inline void addProblems(QStringList& problems, const QString& rule, const QStringList& rows) {
+    for (const QString& r : rows)
+        problems << rule + QStringLiteral(": ") + r;
 }
 
 } // namespace testsupport

@@ -13,11 +13,10 @@ using namespace tamsel;
 namespace {
 
 /// A connection with the lesson data attached, each file under a short name of its own.
-class Files {
+class Files : public testsupport::AttachedFiles {
 public:
     /// SQLite attaches at most ten files: the cells are checked on a connection of their own.
     Files(Dictionary& dict, bool cells) {
-        sqlite3_open(":memory:", &db_);
         const std::vector<std::pair<FileId, const char*>> files =
             cells ? std::vector<std::pair<FileId, const char*>>{{FileId::Schedule, "sch"},
                                                                {FileId::Days, "day"},
@@ -31,9 +30,7 @@ public:
         for (const auto& [id, as] : files) {
             // A file nobody has written yet is made empty, so that every query can run.
             if (!QFile::exists(dict.store().diskName(id))) FileUse create(dict.store(), id);
-            const QByteArray sql = "ATTACH '" + QFile::encodeName(dict.store().diskName(id)) +
-                                   "' AS " + as;
-            sqlite3_exec(db_, sql.constData(), nullptr, nullptr, nullptr);
+            attach(dict.store().diskName(id), as);
         }
         exec("CREATE TEMP VIEW placed AS SELECT rowid AS id, * FROM sch.SCHEDULE WHERE Week <> 0 "
              "OR DaySeqNumber <> 0 OR LessonNo <> ''");
@@ -55,20 +52,9 @@ public:
              "first, sum(CoupledLesson = 2) AS second, count(*) AS n FROM sch.SCHEDULE GROUP BY "
              "1, 2, 3");
     }
-    ~Files() { sqlite3_close(db_); }
-
-    void exec(const char* sql) { sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); }
-
-    QStringList rows(const char* sql) { return testsupport::sqlRows(db_, sql); }
-
-private:
-    sqlite3* db_ = nullptr;
 };
 
-void add(QStringList& problems, const QString& rule, const QStringList& rows) {
-    for (const QString& r : rows)
-        problems << rule + QStringLiteral(": ") + r;
-}
+const auto add = testsupport::addProblems;
 
 } // namespace
 

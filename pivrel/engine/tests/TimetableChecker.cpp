@@ -12,16 +12,12 @@ using namespace tamsel;
 namespace {
 
 /// A connection with every data file attached under its table's name in lower case.
-class Files {
+class Files : public testsupport::AttachedFiles {
 public:
     explicit Files(Dictionary& dict) {
-        sqlite3_open(":memory:", &db_);
         for (FileId id : {FileId::Schedule, FileId::Days, FileId::LessonBell, FileId::Science,
-                          FileId::Restriction, FileId::LsnLink, FileId::LsnLinkComp}) {
-            const QByteArray sql = "ATTACH '" + QFile::encodeName(dict.store().diskName(id)) +
-                                   "' AS " + fileDef(id).name.toLower().toUtf8();
-            sqlite3_exec(db_, sql.constData(), nullptr, nullptr, nullptr);
-        }
+                          FileId::Restriction, FileId::LsnLink, FileId::LsnLinkComp})
+            attach(dict.store().diskName(id), fileDef(id).name.toLower().toUtf8());
         // Placed lessons, each with its cell as one text and its sitting: the lessons of one
         // lecture are one sitting and may share a teacher, group and room.
         exec("CREATE TEMP VIEW p AS SELECT s.rowid AS id, s.*, s.Week || '/' || s.DaySeqNumber || "
@@ -31,20 +27,9 @@ public:
              "LEFT JOIN science.SCIENCE sc ON sc.ScienceCode = s.ScienceCode "
              "WHERE s.Week <> 0 OR s.DaySeqNumber <> 0 OR s.LessonNo <> ''");
     }
-    ~Files() { sqlite3_close(db_); }
-
-    void exec(const char* sql) { sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); }
-
-    QStringList rows(const char* sql) { return testsupport::sqlRows(db_, sql); }
-
-private:
-    sqlite3* db_ = nullptr;
 };
 
-void add(QStringList& problems, const QString& rule, const QStringList& rows) {
-    for (const QString& r : rows)
-        problems << rule + QStringLiteral(": ") + r;
-}
+const auto add = testsupport::addProblems;
 
 } // namespace
 
