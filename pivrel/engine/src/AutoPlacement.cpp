@@ -191,9 +191,11 @@ PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, Engin
     std::vector<Schedule> placedBefore;
     QHash<RowId, QString> takenOff;
     std::vector<Schedule> againstPlan;
+    QStringList takeOffLines;
     if (minimal_ || compactAll_) placedBefore = rerun::placedLessons(dict_);
     if (minimal_) {
-        if (!rerun::takeOffBroken(dict_, kind, code, host, changes_, takenOff, againstPlan))
+        if (!rerun::takeOffBroken(dict_, kind, code, host, changes_, takenOff, againstPlan,
+                                  takeOffLines))
             return finish(PlacementResult::End::Failed);
     }
     const int before = countUnplaced(dict_, kind, code);
@@ -201,6 +203,8 @@ PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, Engin
         return finish(PlacementResult::End::Failed);
 
     Engine engine(dict_, hooks_);
+    // What the re-run took off heads the log, which the placing phase empties when it opens it.
+    engine.log().keepAtTop(takeOffLines);
     std::unique_ptr<FastPlacement> fast;
     bool declined = false;
     bool placing = false;

@@ -214,8 +214,13 @@ std::vector<Schedule> placedLessons(Dictionary& dict) {
 }
 
 bool takeOffBroken(Dictionary& dict, short kind, short code, RunHost& host, MinimalChanges& changes,
-                   QHash<RowId, QString>& takenOff, std::vector<Schedule>& againstPlan) {
-    host.addLine(QStringLiteral("Снятие уроков, нарушающих правила"));
+                   QHash<RowId, QString>& takenOff, std::vector<Schedule>& againstPlan,
+                   QStringList& said) {
+    auto say = [&](const QString& line) {
+        host.addLine(line);
+        said << line;
+    };
+    say(QStringLiteral("Снятие уроков, нарушающих правила"));
     std::vector<FastPlacement::Broken> unpinned, pinned;
     {
         PlacementLog log(dict);
@@ -227,7 +232,7 @@ bool takeOffBroken(Dictionary& dict, short kind, short code, RunHost& host, Mini
     LessonNamer n(dict);
     for (const FastPlacement::Broken& b : pinned) {
         changes.pinnedBroken.push_back({b.lesson, n.lesson(b.lesson), n.place(b.lesson), b.reason});
-        host.addLine(QStringLiteral("  Закрепленный урок нарушает правило и оставлен на месте: "
+        say(QStringLiteral("  Закрепленный урок нарушает правило и оставлен на месте: "
                                     "%1, %2 — %3")
                          .arg(changes.pinnedBroken.back().name, changes.pinnedBroken.back().place,
                               b.reason));
@@ -256,12 +261,12 @@ bool takeOffBroken(Dictionary& dict, short kind, short code, RunHost& host, Mini
         for (const FastPlacement::Broken& b : unpinned) {
             takenOff.insert(b.lesson.rowId, b.reason);
             if (b.plan) againstPlan.push_back(b.lesson);
-            host.addLine(QStringLiteral("  Снят урок: %1, %2 — %3")
+            say(QStringLiteral("  Снят урок: %1, %2 — %3")
                              .arg(n.lesson(b.lesson), n.place(b.lesson), b.reason));
         }
     }
-    host.addLine(QStringLiteral("Снято уроков, нарушающих правила: %1").arg(unpinned.size()));
-    host.addLine(QString());
+    say(QStringLiteral("Снято уроков, нарушающих правила: %1").arg(unpinned.size()));
+    say(QString());
     return true;
 }
 

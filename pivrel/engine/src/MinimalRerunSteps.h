@@ -22,11 +22,11 @@ std::vector<tamsel::Schedule> placedLessons(tamsel::Dictionary& dict);
 /// Takes off, in one transaction, the unpinned placed lessons of the scope (`kind`, `code` as
 /// for a run) that break a rule now, noting each one's reason in `takenOff` and those against
 /// the plan in `againstPlan`; the pinned ones that break a rule go into `changes` only. Says
-/// what it did in the progress list. False when a file could not be read or written (the
-/// message has been shown).
+/// what it did in the progress list and in `said` (for the placement log). False when a file
+/// could not be read or written (the message has been shown).
 bool takeOffBroken(tamsel::Dictionary& dict, short kind, short code, RunHost& host,
                    MinimalChanges& changes, QHash<tamsel::RowId, QString>& takenOff,
-                   std::vector<tamsel::Schedule>& againstPlan);
+                   std::vector<tamsel::Schedule>& againstPlan, QStringList& said);
 
 /// Takes out of the prepared task the lessons of the plan item, group, subgroup and pair half
 /// of each lesson taken off against the plan: placed again, they would break it again.

@@ -55,6 +55,8 @@ bool PlacementLog::OpenLog() {
         file_.close();
         return false;
     }
+    for (const QString& line : top_)
+        if (!append(line)) return false;
     return true;
 }
 

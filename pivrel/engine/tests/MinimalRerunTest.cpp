@@ -140,6 +140,12 @@ TEST(MinimalRerun, AForbiddenTeacherDayIsClearedKeepingEveryRuleAndPinThenNothin
     for (const QString& id : dayLessons.mid(1))
         EXPECT_NE(after.at(id), before.at(id));
     EXPECT_EQ(r.changes.takenOff(), dayLessons.size() - 1);
+    // The log the placing phase rewrote still begins with what was taken off.
+    QFile log(t.file(u("Pivrel.log")));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString logged = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(logged.startsWith(u("Снятие уроков, нарушающих правила\n")));
+    EXPECT_EQ(logged.count(u("\n  Снят урок: ")), dayLessons.size() - 1);
     for (const MovedLesson& m : r.changes.moved) {
         EXPECT_FALSE(m.from.Pinned);
         EXPECT_TRUE(!m.takenOff || (m.from.TeacherCode == teacher && m.from.DaySeqNumber == 1));

@@ -3,6 +3,7 @@
 #include "tamsel/EngineQueues.h"
 
 #include <QFile>
+#include <QStringList>
 #include <QString>
 
 namespace tamsel {
@@ -31,6 +32,9 @@ public:
                  int tPos);
     void close();
     bool isOpen() const { return file_.isOpen(); }
+    /// Lines that head the log each time it is emptied: what a run did before its placing
+    /// phase opened the log (a re-run's lessons taken off).
+    void keepAtTop(const QStringList& lines) { top_ = lines; }
 
     /// The two dump lines (tests and the log itself use them).
     static QString dumpHeader(int errorCode, const QString& errorText);
@@ -45,6 +49,7 @@ private:
     /// Set after a failure was shown and ignored: the log stays silent for the rest of the
     /// run instead of asking again at every line.
     bool givenUp_ = false;
+    QStringList top_;
 };
 
 /// True when the procedure's name (capitals, no trailing blanks) occurs in GLO:DebugProc.
