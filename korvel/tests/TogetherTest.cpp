@@ -591,17 +591,17 @@ TEST(Together, CtrlZTakesBackTheHandEditsAndRefusesALessonChangedSince) {
     School school(t);
     const RowId physicsB = school.lesson(2, 2, 2, 2, "2", 2); // 5-Б, Tuesday lesson 2
     // The lessons as another program sees them, after its change when one is given.
-    auto lessons = [&](const char* change = nullptr) {
+    auto lessons = [&](const char* change = "") {
         sqlite3* db = nullptr;
-        sqlite3_open(t.store().diskName(FileId::Schedule).toUtf8().constData(), &db);
-        if (change) sqlite3_exec(db, change, nullptr, nullptr, nullptr);
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(db, "SELECT rowid, * FROM SCHEDULE ORDER BY rowid", -1, &st, nullptr);
+        sqlite3_open(qPrintable(t.store().diskName(FileId::Schedule)), &db);
+        sqlite3_exec(db, change, nullptr, nullptr, nullptr);
         QStringList out;
-        while (sqlite3_step(st) == SQLITE_ROW)
-            for (int i = 0; i < sqlite3_column_count(st); ++i)
-                out << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)));
-        sqlite3_finalize(st);
+        auto add = [](void* o, int n, char** v, char**) {
+            for (int i = 0; i < n; ++i)
+                static_cast<QStringList*>(o)->append(QString::fromUtf8(v[i] ? v[i] : "-"));
+            return 0;
+        };
+        sqlite3_exec(db, "SELECT rowid, * FROM SCHEDULE ORDER BY rowid", add, &out, nullptr);
         sqlite3_close(db);
         return out;
     };
@@ -622,8 +622,7 @@ TEST(Together, CtrlZTakesBackTheHandEditsAndRefusesALessonChangedSince) {
         ASSERT_TRUE(grid->showObject(ObjectType::Group, 2));
         key(1, 0, Qt::Key_Delete);                 // mathematics of 5-Б off the grid
         key(1, 1, Qt::Key_L, Qt::ControlModifier); // physics of 5-Б pinned
-        ASSERT_EQ(school.stored(school.mathA).DaySeqNumber, 2);
-        ASSERT_TRUE(school.stored(school.mathB).isUnplaced());
+        ASSERT_EQ(t.dict().history().undoCount(), 3);
         ASSERT_EQ(school.stored(physicsB).Pinned, 1);
         const QStringList edited = lessons();
         EXPECT_EQ(item(f, "Undo")->text(), s("&Отменить: закрепление урока"));
@@ -633,7 +632,6 @@ TEST(Together, CtrlZTakesBackTheHandEditsAndRefusesALessonChangedSince) {
         EXPECT_EQ(cells->currentIndex(), cells->model()->index(1, 0)) << "the lesson put back";
         key(-1, 0, Qt::Key_Z, Qt::ControlModifier);
         EXPECT_EQ(lessons(), original);
-        EXPECT_FALSE(item(f, "Undo")->isEnabled());
         EXPECT_EQ(item(f, "Redo")->text(), s("Вернуть: перемещение урока"));
         key(-1, 0, Qt::Key_Y, Qt::ControlModifier);
         key(-1, 0, Qt::Key_Y, Qt::ControlModifier);
