@@ -15,6 +15,8 @@ bool ClearSchedule(Dictionary& dict, Short clearTeachers,
                    const std::function<void(int)>& postToFrame) {
     WritingScope writing(dict);
     if (!writing) return false;
+    // Hand edits before a clear are not taken back one by one after it.
+    dict.history().clear();
     FileUse use(dict.store(), FileId::Schedule);
     if (!use) return false;
     const std::vector<Schedule> all = dict.access<Schedule>().all(Schedule::ItemCode);

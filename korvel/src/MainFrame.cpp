@@ -81,6 +81,7 @@ MainFrame::MainFrame(tamsel::Dictionary& dict, QWidget* parent) : QMainWindow(pa
     buildMenus();
     buildToolBars();
     buildStatusBar();
+    dict_.history().changed = [this] { updateUndoItems(); };
     updateAvailability();
 
     connect(mdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
@@ -116,6 +117,7 @@ MainFrame::MainFrame(tamsel::Dictionary& dict, QWidget* parent) : QMainWindow(pa
 
 MainFrame::~MainFrame() {
     dict_.onAbort = nullptr;
+    dict_.history().changed = nullptr;
     // QWidget's destructor still closes the child windows, and the MDI area then reports
     // activations; by then this frame's members are gone.
     mdi_->disconnect(this);
@@ -193,6 +195,16 @@ void MainFrame::buildMenus() {
     quit->setObjectName(QStringLiteral("Exit"));
 
     QMenu* edit = bar->addMenu(u("&Редактор"));
+    undo_ = edit->addAction(u("&Отменить"), this, [this] { dict_.history().undo(dict_); });
+    undo_->setObjectName(QStringLiteral("Undo"));
+    undo_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    undo_->setStatusTip(u("Отменить последнее изменение расписания, сделанное вручную"));
+    redo_ = edit->addAction(u("Вернуть"), this, [this] { dict_.history().redo(dict_); });
+    redo_->setObjectName(QStringLiteral("Redo"));
+    redo_->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    redo_->setStatusTip(u("Вернуть отменённое изменение расписания"));
+    edit->addSeparator();
     QAction* cut = edit->addAction(u("&Вырезать"), this, [this] { editAction(Qt::Key_X); });
     cut->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
     QAction* copy = edit->addAction(u("&Копировать"), this, [this] { editAction(Qt::Key_C); });
@@ -496,6 +508,16 @@ void MainFrame::updateStatus() {
 void MainFrame::updateAvailability() {
     for (const Launcher& l : std::as_const(launchers_))
         l.action->setEnabled(!l.procedure || dict_.procedures.contains(l.procedure()));
+    updateUndoItems();
+}
+
+void MainFrame::updateUndoItems() {
+    // The items name the step they would take back or do again.
+    const tamsel::EditHistory& h = dict_.history();
+    undo_->setText(h.canUndo() ? u("&Отменить: ") + h.undoName() : u("&Отменить"));
+    undo_->setEnabled(h.canUndo());
+    redo_->setText(h.canRedo() ? u("Вернуть: ") + h.redoName() : u("Вернуть"));
+    redo_->setEnabled(h.canRedo());
 }
 
 // ---------------------------------------------------------------------------------------

@@ -48,7 +48,8 @@ public:
     QString gridMode() const;
     /// Closes every window but the frame; false when one of them refused to close.
     bool closeOtherWindows();
-    /// Enables the items whose procedures are offered now.
+    /// Enables the items whose procedures are offered now, and undo and redo when there is
+    /// a step to take back or to do again.
     void updateAvailability();
     /// Zones 3 and 4 of the status bar: today's date and the time.
     void updateStatus();
@@ -104,6 +105,7 @@ private:
     QAction* checkItem(QMenu* menu, const QString& text, tamsel::Short* flag,
                        const QString& tip = QString(), std::function<void()> after = {});
     void editAction(int key);
+    void updateUndoItems();
     void clearScheduleFully();
     void openArchive();
     void relay(int type);
@@ -125,6 +127,8 @@ private:
     QList<QAction*> navigationActions_;
     QList<QAction*> windowArrangeActions_;
     QList<QAction*> editActions_;
+    QAction* undo_ = nullptr;
+    QAction* redo_ = nullptr;
     bool editing_ = false;
     int relayedSinceInput_ = 0;
     bool relayStopped_ = false;

@@ -45,6 +45,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
+#include <sqlite3.h>
 #include <tuple>
 
 using namespace korvel;
@@ -697,5 +698,73 @@ TEST(Together, TheGridTurnsHandEditsAwayWhileTheRunFromItsWindowWrites) {
         EXPECT_TRUE(run->movedSummary()->text().startsWith(s("Итог: перемещено уроков: ")))
             << run->movedSummary()->text().toStdString();
         expectNoDoubleBooking();
+    });
+}
+
+// The officer moves a lesson with Ctrl+X/Ctrl+V, takes another off with Delete and pins a third
+// with Ctrl+L; Ctrl+Z three times gives back the lessons exactly as they were, Ctrl+Y and
+// Ctrl+Shift+Z do it all again. A lesson another program changed in between is not undone.
+TEST(Together, CtrlZTakesBackTheHandEditsAndRefusesALessonChangedSince) {
+    TestFolder t;
+    School school(t);
+    const RowId physicsB = school.lesson(2, 2, 2, 2, "2", 2); // 5-Б, Tuesday lesson 2
+    // The lessons as another program sees them, after its change when one is given.
+    auto lessons = [&](const char* change = "") {
+        sqlite3* db = nullptr;
+        sqlite3_open(qPrintable(t.store().diskName(FileId::Schedule)), &db);
+        sqlite3_exec(db, change, nullptr, nullptr, nullptr);
+        QStringList out;
+        auto add = [](void* o, int n, char** v, char**) {
+            for (int i = 0; i < n; ++i)
+                static_cast<QStringList*>(o)->append(QString::fromUtf8(v[i] ? v[i] : "-"));
+            return 0;
+        };
+        sqlite3_exec(db, "SELECT rowid, * FROM SCHEDULE ORDER BY rowid", add, &out, nullptr);
+        sqlite3_close(db);
+        return out;
+    };
+    const QStringList original = lessons();
+    inFrame(t.dict(), [&](MainFrame& f) {
+        auto* grid =
+            qobject_cast<pivrel::PivrelLessons*>(f.startProcedure(QStringLiteral("PivrelLessons")));
+        ASSERT_TRUE(grid && grid->showObject(ObjectType::Group, 1));
+        QTableView* cells = grid->blockViews().front();
+        auto key = [&](int row, int column, Qt::Key k, Qt::KeyboardModifiers m = {}) {
+            if (row >= 0) cells->setCurrentIndex(cells->model()->index(row, column));
+            cells->setFocus(); // the edit menu hands Ctrl+X and Ctrl+V to the focused widget
+            QTest::keyClick(cells, k, m);
+            settle();
+        };
+        key(0, 0, Qt::Key_X, Qt::ControlModifier); // mathematics of 5-А, Monday 1 ...
+        key(0, 1, Qt::Key_V, Qt::ControlModifier); // ... to Tuesday 1
+        ASSERT_TRUE(grid->showObject(ObjectType::Group, 2));
+        key(1, 0, Qt::Key_Delete);                 // mathematics of 5-Б off the grid
+        key(1, 1, Qt::Key_L, Qt::ControlModifier); // physics of 5-Б pinned
+        ASSERT_EQ(t.dict().history().undoCount(), 3);
+        ASSERT_EQ(school.stored(physicsB).Pinned, 1);
+        const QStringList edited = lessons();
+        EXPECT_EQ(item(f, "Undo")->text(), s("&Отменить: закрепление урока"));
+
+        key(-1, 0, Qt::Key_Z, Qt::ControlModifier);
+        key(-1, 0, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(cells->currentIndex(), cells->model()->index(1, 0)) << "the lesson put back";
+        key(-1, 0, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(lessons(), original);
+        EXPECT_EQ(item(f, "Redo")->text(), s("Вернуть: перемещение урока"));
+        key(-1, 0, Qt::Key_Y, Qt::ControlModifier);
+        key(-1, 0, Qt::Key_Y, Qt::ControlModifier);
+        key(-1, 0, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(lessons(), edited);
+
+        // The pin comes off again; mathematics of 5-Б is given a room by another program.
+        key(-1, 0, Qt::Key_Z, Qt::ControlModifier);
+        const QStringList changed = lessons(qPrintable(
+            QStringLiteral("UPDATE SCHEDULE SET RoomCode = 2 WHERE rowid = %1").arg(school.mathB)));
+        t.ui.clear();
+        key(-1, 0, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(t.ui.texts(),
+                  QStringList{s("Отменить нельзя: эти уроки изменены после этого действия.")});
+        EXPECT_EQ(lessons(), changed);
+        EXPECT_FALSE(item(f, "Undo")->isEnabled());
     });
 }

@@ -399,12 +399,16 @@ Outcome InstallDataFiles(Store& store, const std::vector<FileContents>& files,
                 undoAll(workDir, entries, &undoFailed))
                 return installFailure(failedAt);
             // Neither way back: the install is finished rather than left half done.
-            if (exists(dir.filePath(Marker)) && finishForward(workDir, entries, &undoFailed))
+            if (exists(dir.filePath(Marker)) && finishForward(workDir, entries, &undoFailed)) {
+                store.history().clear();
                 return Outcome::success();
+            }
             return installFailure(undoFailed.isEmpty() ? failedAt : undoFailed);
         }
     }
     if (!finishForward(workDir, entries, &failedAt)) return installFailure(failedAt);
+    // A restore or an import: the steps of the edit history were taken over other data.
+    store.history().clear();
     return Outcome::success();
 }
 

@@ -425,7 +425,12 @@ void Store::closeAll() {
 bool Store::reopenReplaced() {
     bool ok = true;
     for (auto& f : files_)
-        if (f->replacedOnDisk()) ok = f->reopen() && ok;
+        if (f->replacedOnDisk()) {
+            // Rows of another program's data: no step of ours describes them. (A file the
+            // open created had no identity before; it is ours.)
+            if (!f->createdAtOpen()) history_.clear();
+            ok = f->reopen() && ok;
+        }
     return ok;
 }
 

@@ -82,7 +82,14 @@ Transaction::Transaction(Store& store, std::vector<FileId> files, int waitMs) : 
         tables_[files_[i]] = std::make_unique<Table>(
             db_, fileDef(files_[i]), i == 0 ? QStringLiteral("main") : QStringLiteral("f%1").arg(i));
     active_ = true;
+    recorder_ = store_.history().recorderFor(db_, files_);
     if (store_.transactionHook) store_.transactionHook(db_, files_);
+}
+
+QString Transaction::schema(FileId id) const {
+    const auto it = std::find(files_.begin(), files_.end(), baseOf(id));
+    const auto i = it - files_.begin();
+    return i == 0 ? QStringLiteral("main") : QStringLiteral("f%1").arg(i);
 }
 
 QString Transaction::lockedFileName() const {
@@ -105,6 +112,7 @@ QString Transaction::lockedFileName() const {
 Transaction::~Transaction() {
     rollback();
     tables_.clear();
+    recorder_.reset();
     if (db_) sqlite3_close_v2(db_);
 }
 
@@ -135,6 +143,7 @@ Outcome Transaction::commit() {
         return error_;
     }
     active_ = false;
+    if (recorder_) recorder_->committed();
     return Outcome::success();
 }
 
@@ -149,7 +158,9 @@ Outcome execIn(sqlite3* db, const char* sql, const QString& file) {
 
 Outcome Transaction::savepoint() {
     if (!active_) return error_;
-    return execIn(db_, "SAVEPOINT step", fileDef(files_.front()).name);
+    Outcome o = execIn(db_, "SAVEPOINT step", fileDef(files_.front()).name);
+    if (o.ok() && recorder_) recorder_->savepoint();
+    return o;
 }
 
 Outcome Transaction::releaseSavepoint() {
@@ -160,6 +171,7 @@ Outcome Transaction::releaseSavepoint() {
 Outcome Transaction::rollbackToSavepoint() {
     if (!active_) return error_;
     Outcome o = execIn(db_, "ROLLBACK TO step", fileDef(files_.front()).name);
+    if (o.ok() && recorder_) recorder_->rolledBackToSavepoint();
     if (o.ok()) o = execIn(db_, "RELEASE step", fileDef(files_.front()).name);
     return o;
 }

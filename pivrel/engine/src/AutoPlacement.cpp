@@ -180,6 +180,8 @@ PlacementResult AutoPlacement::run(short kind, short code, RunHost& outer, Engin
     // files another program replaces before the lock is had.
     WritingScope writing(dict_, QStringLiteral("автоматическая расстановка уроков"));
     if (!writing) return finish(PlacementResult::End::Failed);
+    // The run plans over the whole timetable: hand edits before it are not undone after it.
+    dict_.history().clear();
     // Every file the run reads must open before anything starts: a damaged or locked file
     // is named once and the run ends without touching the timetable.
     std::vector<std::unique_ptr<FileUse>> uses;

@@ -381,6 +381,18 @@ std::vector<Schedule> TimetableGrid::lessonsAt(const GridCell& cell) const {
     return dict_.access<Schedule>().read(lessonKey(), from, 4);
 }
 
+std::optional<GridCell> TimetableGrid::cellOf(RowId lesson) const {
+    const Schedule s = dict_.access<Schedule>().byRowId(lesson);
+    if (s.rowId == 0 || s.isUnplaced() || type_ == 0 || code_ == 0) return std::nullopt;
+    for (const GridCell& c : cells()) {
+        const Engine::Cell t = timeOf(c);
+        if (t.week != s.Week || t.day != s.DaySeqNumber || t.lessonNo != s.LessonNo) continue;
+        for (const Schedule& here : lessonsAt(c))
+            if (here.rowId == lesson) return c;
+    }
+    return std::nullopt;
+}
+
 bool TimetableGrid::mark(const std::vector<GridCell>& cells, Short level) {
     if (type_ == 0 || code_ == 0 || cells.empty()) return false;
     Transaction tx(dict_.store(), {FileId::Restriction});
@@ -447,7 +459,7 @@ int TimetableGrid::pin(const std::vector<GridCell>& cells, bool on) {
     for (const GridCell& cell : cells)
         for (const Schedule& s : lessonsAt(cell))
             lessons.push_back(s);
-    return pinLessons(lessons, on);
+    return pinLessons(lessons, on, false);
 }
 
 int TimetableGrid::pinAll(bool on) {
@@ -457,13 +469,19 @@ int TimetableGrid::pinAll(bool on) {
     from.GroupCode = static_cast<Short>(code_);
     from.RoomCode = code_;
     // Every week of the cycle, not only the one shown.
-    return pinLessons(dict_.access<Schedule>().read(lessonKey(), from, 1), on);
+    return pinLessons(dict_.access<Schedule>().read(lessonKey(), from, 1), on, true);
 }
 
-int TimetableGrid::pinLessons(const std::vector<Schedule>& lessons, bool on) {
+int TimetableGrid::pinLessons(const std::vector<Schedule>& lessons, bool on, bool whole) {
     if (lessons.empty()) return 0;
     WritingScope writing(dict_);
     if (!writing) return 0;
+    const QString what = whole                ? QStringLiteral(" всего расписания")
+                         : lessons.size() > 1 ? QStringLiteral(" уроков")
+                                              : QStringLiteral(" урока");
+    EditHistory::Step step(dict_.history(),
+                           (on ? QStringLiteral("закрепление") : QStringLiteral("открепление")) +
+                               what);
     Transaction tx(dict_.store(), {FileId::Schedule});
     if (!tx.active()) {
         dict_.errors().report(tx.error().msgNo, tx.error().args);
@@ -510,12 +528,18 @@ int TimetableGrid::removeLessons(const GridCell& cell) {
     WritingScope writing(dict_);
     if (!writing) return 0;
     Engine engine(dict_, {});
-    for (const Schedule& s : lessonsAt(cell)) {
-        // A linked lesson of an earlier one may have gone already.
-        const Schedule now = dict_.access<Schedule>().byRowId(s.rowId);
-        if (now.rowId == 0 || now.isUnplaced()) continue;
-        glo.ScheduleRecord = now;
-        if (engine.SetLessonTo(0, 0, QString(), 0, false, 1) >= 0) ++removed;
+    {
+        // The cell's lessons come off together and come back together.
+        EditHistory::Step step(dict_.history(), QStringLiteral("снятие урока"));
+        const auto here = lessonsAt(cell);
+        for (const Schedule& s : here) {
+            // A linked lesson of an earlier one may have gone already.
+            const Schedule now = dict_.access<Schedule>().byRowId(s.rowId);
+            if (now.rowId == 0 || now.isUnplaced()) continue;
+            glo.ScheduleRecord = now;
+            if (engine.SetLessonTo(0, 0, QString(), 0, false, 1) >= 0) ++removed;
+        }
+        if (here.size() > 1) step.rename(QStringLiteral("снятие уроков"));
     }
     glo.ScheduleRecord = Schedule{};
     dict_.windows.postToFrame(1024);
@@ -550,6 +574,11 @@ long TimetableGrid::setLessonTo(const GridCell& cell) {
     const bool roomView = type_ == ObjectType::Room;
     WritingScope writing(dict_);
     if (!writing) return Refusal::WriteFailed;
+    // The lesson with the partners it takes along is one step to undo.
+    const bool placed =
+        !dict_.access<Schedule>().byRowId(dict_.glo.ScheduleRecord.rowId).isUnplaced();
+    EditHistory::Step step(dict_.history(), placed ? QStringLiteral("перемещение урока")
+                                                   : QStringLiteral("размещение урока"));
     Engine engine(dict_, {});
     return engine.SetLessonTo(t.week, t.day, t.lessonNo, roomView ? code_ : 0, !roomView, 0);
 }

@@ -323,6 +323,15 @@ void GridBlocks::refresh() {
         m->changedAll();
 }
 
+void GridBlocks::select(const GridCell& cell) {
+    if (cell.block < 0 || cell.block >= int(views_.size())) return;
+    QTableView* view = views_[size_t(cell.block)];
+    const QModelIndex i = view->model()->index(cell.bell, cell.day);
+    view->setCurrentIndex(i);
+    view->scrollTo(i);
+    ensureWidgetVisible(view);
+}
+
 int GridBlocks::columnWidth(const QTableView* view) const {
     // Compact cells are narrower than "Понедельник": a day column is never narrower than its
     // day's name.

@@ -102,6 +102,7 @@ PivrelLessons::PivrelLessons(Dictionary& dict, const QString& mode, QWidget* par
                      std::min(900, natural.height() + 90));
     resize(natural_);
 
+    undoSeen_ = dict_.history().applied();
     connect(tabs_, &ObjectTabs::objectChosen, this, &PivrelLessons::objectChosen);
     connect(weekSpin_, &QSpinBox::valueChanged, this, [this](int w) {
         grid_.setWeek(static_cast<short>(w));
@@ -363,6 +364,16 @@ void PivrelLessons::customEvent(QEvent* event) {
     if (type == UserEvent::Refresh || type == UserEvent::RefreshGrid) {
         if (dict_.glo.GoToSelectedObject) tabs_->fill();
         refresh();
+        if (dict_.history().applied() != undoSeen_) {
+            // After an undo or a redo the grid stays on its object and goes to the lesson
+            // concerned when that lesson is in it.
+            undoSeen_ = dict_.history().applied();
+            for (RowId lesson : dict_.history().lastRows())
+                if (const auto cell = grid_.cellOf(lesson)) {
+                    blocks_->select(*cell);
+                    break;
+                }
+        }
     } else if (type == UserEvent::GoToSelected) {
         const Schedule& r = dict_.glo.ScheduleRecord;
         if (grid_.objectType() == ObjectType::Teacher && r.TeacherCode != 0)

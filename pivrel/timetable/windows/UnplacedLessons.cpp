@@ -154,6 +154,7 @@ void UnplacedLessons::unplace(RowId id) {
         WritingScope writing(dict_);
         if (writing) {
             glo.ScheduleRecord = lesson;
+            EditHistory::Step step(dict_.history(), QStringLiteral("снятие урока"));
             Engine(dict_, {}).SetLessonTo(0, 0, QString(), 0, false, 1);
         }
     }

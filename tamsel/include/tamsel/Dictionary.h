@@ -45,6 +45,8 @@ public:
     Store& store() { return *store_; }
     /// The folder's lock against a second process writing the timetable (see WritingScope).
     WritingLock& writingLock() { return writingLock_; }
+    /// Undo and redo of the officer's hand edits of the timetable (the store's).
+    EditHistory& history() { return store_->history(); }
 
     /// The port for messages and questions (the dictionary's error reporter uses it too).
     void setUserInterface(UserInterfacePort& ui);

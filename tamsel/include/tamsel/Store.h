@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tamsel/EditHistory.h"
 #include "tamsel/ErrorReporter.h"
 #include "tamsel/Globals.h"
 #include "tamsel/Table.h"
@@ -37,6 +38,8 @@ public:
     /// program's restore or import put a new file in its place. (Windows never replaces a
     /// file that is open, so there it is always false.)
     bool replacedOnDisk() const;
+    /// Whether the path named no file when the connection opened (the open created it).
+    bool createdAtOpen() const { return device_ == 0 && inode_ == 0; }
     /// Opens the file at its path again for the users it has, the table keeping its identity
     /// for the accesses over it; false (and the table failing every operation) when the new
     /// file cannot be used.
@@ -110,6 +113,9 @@ public:
     /// writing lock is taken; false when a replaced file could not be opened again.
     bool reopenReplaced();
 
+    /// The officer's hand edits of the timetable in this folder, for undo and redo.
+    EditHistory& history() { return history_; }
+
     /// Batch writing, for bulk work in a folder that nobody else uses yet (the sample-school
     /// generator): transactions begun during a batch commit without waiting for the disk, and
     /// endBatch() writes every data file through to it at the end. A crash during a batch can
@@ -132,6 +138,7 @@ private:
     QString workDir_;
     std::vector<std::unique_ptr<DataFile>> files_;
     bool batch_ = false;
+    EditHistory history_;
 };
 
 /// Holds a file open for a scope.

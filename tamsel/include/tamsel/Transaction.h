@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tamsel/EditHistory.h"
 #include "tamsel/Store.h"
 
 #include <map>
@@ -33,6 +34,11 @@ public:
     Outcome commit();
     void rollback();
 
+    /// The connection, for the core's own statements over the files (the edit history).
+    sqlite3* connection() const { return db_; }
+    /// The schema name a file has in the transaction ("main", "f1", ...).
+    QString schema(FileId id) const;
+
     /// A point inside the transaction to go back to: the writes of one step (the lessons of
     /// one placement) are kept together or undone together, while the transaction goes on.
     Outcome savepoint();
@@ -52,6 +58,8 @@ private:
     sqlite3* db_ = nullptr;
     std::map<FileId, std::unique_ptr<Table>> tables_;
     std::map<FileId, std::unique_ptr<Table>> closed_;
+    /// Present while a step of the edit history records what this transaction writes.
+    std::unique_ptr<EditHistory::Recorder> recorder_;
     bool active_ = false;
     Outcome error_;
 };

@@ -46,6 +46,8 @@ public:
     /// Shows the grid's texts and colours again (after TimetableGrid::refresh).
     void refresh();
     const std::vector<QTableView*>& views() const { return views_; }
+    /// Makes the cell the current one of its block.
+    void select(const GridCell& cell);
     QStringList weekCaptions() const;
     /// The size the blocks want, for sizing a window around them.
     QSize gridSize() const;

@@ -82,6 +82,8 @@ private:
     /// screen allows.
     QSize natural_;
     bool sized_ = false;
+    /// The edit history's undo or redo last shown (its lesson selected once).
+    quint64 undoSeen_ = 0;
     QMenu* headerMenu(std::vector<GridCell> cells, QWidget* parent);
     bool cellKey(const GridCell& cell, QKeyEvent* e);
     void objectChosen();

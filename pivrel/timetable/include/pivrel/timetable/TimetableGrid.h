@@ -9,6 +9,7 @@
 
 #include <QHash>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 namespace pivrel {
@@ -96,6 +97,9 @@ public:
     void setRestrictionsOnly(bool on) { restrictionsOnly_ = on; }
 
     // --- actions
+    /// The cell where the shown object has the lesson (after an undo, the lesson concerned);
+    /// none when it is not placed there or not in the week shown.
+    std::optional<GridCell> cellOf(tamsel::RowId lesson) const;
     /// The shown object's lessons in a cell, in key order.
     std::vector<tamsel::Schedule> lessonsAt(const GridCell& cell) const;
     /// Sets a restriction mark (0, 1, 2) on cells: updates the object's record or adds one.
@@ -151,7 +155,8 @@ private:
     QString roomNo(tamsel::Long code) const;
     QString groupId(tamsel::Short code) const;
     long setLessonTo(const GridCell& cell);
-    int pinLessons(const std::vector<tamsel::Schedule>& lessons, bool on);
+    /// `whole`: the object's whole timetable (names the step to undo).
+    int pinLessons(const std::vector<tamsel::Schedule>& lessons, bool on, bool whole);
 
     tamsel::Dictionary& dict_;
     bool small_;
