@@ -87,7 +87,54 @@ std::vector<FileId> basesOf(const std::vector<FileId>& files) {
     return out;
 }
 
+QByteArray scheduleTable(const QByteArray& schema) {
+    return schema + '.' + quoted(fileDef(FileId::Schedule).name.toUtf8());
+}
+
 } // namespace
+
+std::vector<EditHistory::CellRows> EditHistory::occupants(sqlite3* db, const QByteArray& table,
+                                                          const Entry& e, bool undo) {
+    std::vector<CellRows> out;
+    Stmt columns(db, "SELECT * FROM " + table + " LIMIT 0");
+    if (columns.rc != SQLITE_OK) return out;
+    int week = -1, day = -1, lesson = -1;
+    for (int i = 0; i < sqlite3_column_count(columns.st); ++i) {
+        const QByteArray name = sqlite3_column_name(columns.st, i);
+        if (name == "Week") week = i;
+        if (name == "DaySeqNumber") day = i;
+        if (name == "LessonNo") lesson = i;
+    }
+    if (week < 0 || day < 0 || lesson < 0) return out;
+    std::vector<qint64> own;
+    for (const RowChange& c : e.changes)
+        if (baseOf(c.file) == FileId::Schedule) own.push_back(c.rowId);
+    Stmt read(db, "SELECT rowid FROM " + table +
+                      " WHERE Week = ?1 AND DaySeqNumber = ?2 AND LessonNo = ?3 ORDER BY rowid");
+    if (read.rc != SQLITE_OK) return out;
+    for (const RowChange& c : e.changes) {
+        const std::optional<Row>& to = undo ? c.before : c.after;
+        if (baseOf(c.file) != FileId::Schedule || !to || int(to->size()) <= lesson) continue;
+        CellRows cell{(*to)[size_t(week)], (*to)[size_t(day)], (*to)[size_t(lesson)], {}};
+        // An unplaced lesson is in no cell.
+        if (cell.week.integer == 0 && cell.day.integer == 0 && cell.lesson.bytes.trimmed().isEmpty())
+            continue;
+        if (std::any_of(out.begin(), out.end(), [&](const CellRows& o) {
+                return o.week == cell.week && o.day == cell.day && o.lesson == cell.lesson;
+            }))
+            continue;
+        sqlite3_reset(read.st);
+        bindValue(read.st, 1, cell.week);
+        bindValue(read.st, 2, cell.day);
+        bindValue(read.st, 3, cell.lesson);
+        while (sqlite3_step(read.st) == SQLITE_ROW) {
+            const qint64 id = sqlite3_column_int64(read.st, 0);
+            if (std::find(own.begin(), own.end(), id) == own.end()) cell.rows.push_back(id);
+        }
+        out.push_back(std::move(cell));
+    }
+    return out;
+}
 
 // ---------------------------------------------------------------------------------------
 // Steps
@@ -190,9 +237,13 @@ void EditHistory::Recorder::hook(void* self, sqlite3* db, int op, const char* sc
 }
 
 void EditHistory::Recorder::committed() {
-    if (history_.open_)
+    if (history_.open_) {
         for (RowChange& c : changes_)
             history_.open_->changes.push_back(std::move(c));
+        for (const auto& [schema, file] : recorded_)
+            if (file == FileId::Schedule)
+                history_.open_->cells = occupants(db_, scheduleTable(schema), *history_.open_, true);
+    }
     changes_.clear();
     mark_ = 0;
 }
@@ -285,7 +336,13 @@ EditHistory::Result EditHistory::apply(Dictionary& dict, bool undo) {
         if (std::find(rows.begin(), rows.end(), c.rowId) == rows.end()) rows.push_back(c.rowId);
         return true;
     };
-    bool ok = true;
+    const bool timetable =
+        std::find(step.files.begin(), step.files.end(), FileId::Schedule) != step.files.end();
+    const QByteArray cells =
+        timetable ? scheduleTable(tx.schema(FileId::Schedule).toUtf8()) : QByteArray();
+    // Another lesson in a cell this apply fills would share its teacher, group or room.
+    bool cellTaken = timetable && occupants(db, cells, step, undo) != step.cells;
+    bool ok = !cellTaken;
     if (undo) {
         for (auto it = step.changes.rbegin(); ok && it != step.changes.rend(); ++it)
             ok = one(*it);
@@ -293,7 +350,7 @@ EditHistory::Result EditHistory::apply(Dictionary& dict, bool undo) {
         for (auto it = step.changes.begin(); ok && it != step.changes.end(); ++it)
             ok = one(*it);
     }
-    if (conflict) {
+    if (conflict || cellTaken) {
         tx.rollback();
         // This step cannot come back, and every step before (or, for redo, after) it was
         // written over rows it would have to pass through.
@@ -301,12 +358,22 @@ EditHistory::Result EditHistory::apply(Dictionary& dict, bool undo) {
         notify();
         dict.ui().tell(undo ? QStringLiteral("Отмена действия")
                             : QStringLiteral("Возврат действия"),
-                       undo ? QStringLiteral("Отменить нельзя: эти уроки изменены после этого "
-                                             "действия.")
-                            : QStringLiteral("Вернуть нельзя: эти уроки изменены после отмены "
-                                             "этого действия."));
+                       cellTaken
+                           ? (undo ? QStringLiteral("Отменить нельзя: в клетки, куда вернулись бы "
+                                                    "уроки, после этого действия поставлены "
+                                                    "другие уроки.")
+                                   : QStringLiteral("Вернуть нельзя: в клетки, куда встали бы "
+                                                    "уроки, после отмены этого действия "
+                                                    "поставлены другие уроки."))
+                       : undo ? QStringLiteral("Отменить нельзя: эти уроки изменены после этого "
+                                               "действия.")
+                              : QStringLiteral("Вернуть нельзя: эти уроки изменены после отмены "
+                                               "этого действия."));
         return Result::Conflict;
     }
+    // What stands in the cells the way back fills, for the next apply to hold against.
+    std::vector<CellRows> next;
+    if (ok && timetable) next = occupants(db, cells, step, !undo);
     Outcome o;
     if (!ok)
         o = Outcome::failure(Outcome::Status::Error, Msg::TransactionCancelled,
@@ -320,6 +387,7 @@ EditHistory::Result EditHistory::apply(Dictionary& dict, bool undo) {
     }
     Entry done = std::move(from.back());
     from.pop_back();
+    done.cells = std::move(next);
     (undo ? redo_ : undo_).push_back(std::move(done));
     lastRows_ = std::move(rows);
     ++applied_;

@@ -79,3 +79,50 @@ TEST(EditHistory, UndoesAndRedoesWholeStepsAndRefusesRowsChangedSince) {
                                 "Отменить нельзя: эти уроки изменены после этого действия.")});
     EXPECT_FALSE(h.canUndo());
 }
+
+// A lesson moved away, then another lesson put by another program into the cell it left: the
+// undo would book that cell twice, so it is refused and nothing is written; the same for redo.
+TEST(EditHistory, NeverPutsALessonBackIntoACellAnotherLessonEnteredSince) {
+    TestFolder t;
+    FileUse use(t.store(), FileId::Schedule);
+    auto lesson = [&](Short day) {
+        return t.put(Schedule{.Week = 1, .DaySeqNumber = day, .LessonNo = QStringLiteral("1"),
+                              .ScienceCode = 1, .TeacherCode = 1, .GroupCode = 1});
+    };
+    Schedule moved = lesson(1);
+    const Schedule other = lesson(2);
+    auto elsewhere = [&](const Schedule& s, Short day) {
+        sqlite3* db = nullptr;
+        sqlite3_open(qPrintable(t.store().diskName(FileId::Schedule)), &db);
+        sqlite3_exec(db, qPrintable(QStringLiteral("UPDATE SCHEDULE SET DaySeqNumber = %1 WHERE "
+                                                   "rowid = %2").arg(day).arg(s.rowId)),
+                     nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    };
+    EditHistory& h = t.dict().history();
+    {
+        EditHistory::Step step(h, QStringLiteral("перемещение урока"));
+        Transaction tx(t.store(), {FileId::Schedule});
+        moved.DaySeqNumber = 3;
+        ASSERT_TRUE(tx.access<Schedule>().update(moved).ok());
+        ASSERT_TRUE(tx.commit().ok());
+    }
+    elsewhere(other, 1); // into the cell the move left
+    t.ui.clear();
+    EXPECT_EQ(h.undo(t.dict()), EditHistory::Result::Conflict);
+    EXPECT_EQ(t.dict().access<Schedule>().byRowId(moved.rowId).DaySeqNumber, 3);
+    EXPECT_TRUE(t.ui.texts().value(0).startsWith(QStringLiteral("Отменить нельзя: в клетки")));
+
+    // Redo likewise: undone while the cell is free, then the cell it would return to is taken.
+    {
+        EditHistory::Step step(h, QStringLiteral("перемещение урока"));
+        Transaction tx(t.store(), {FileId::Schedule});
+        moved.DaySeqNumber = 4;
+        ASSERT_TRUE(tx.access<Schedule>().update(moved).ok());
+        ASSERT_TRUE(tx.commit().ok());
+    }
+    EXPECT_EQ(h.undo(t.dict()), EditHistory::Result::Done);
+    elsewhere(other, 4);
+    EXPECT_EQ(h.redo(t.dict()), EditHistory::Result::Conflict);
+    EXPECT_FALSE(h.canRedo());
+}

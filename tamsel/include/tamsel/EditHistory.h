@@ -25,7 +25,10 @@ class Store;
 /// made it). Undo writes the rows back as they were before, redo as they were after, each in
 /// one transaction under the folder's writing lock; a row that no longer is what the step left
 /// (another window, an automatic run, another program) refuses the whole apply, nothing is
-/// written, and that step goes together with the older ones.
+/// written, and that step goes together with the older ones. A lesson is also never put back
+/// into a timetable cell that another lesson entered since: the lessons that stood in the cells
+/// an undo (or redo) would fill are noted when the step is written (or applied), and any other
+/// lesson there refuses the apply as well, so no teacher, group or room ends up booked twice.
 class EditHistory {
 public:
     /// Steps kept for undo; the oldest goes beyond it.
@@ -118,11 +121,23 @@ public:
     std::unique_ptr<Recorder> recorderFor(sqlite3* db, const std::vector<FileId>& files);
 
 private:
+    /// The rows of one timetable cell (week, day, lesson) besides the step's own.
+    struct CellRows {
+        Value week, day, lesson;
+        std::vector<qint64> rows;
+        bool operator==(const CellRows&) const = default;
+    };
     struct Entry {
         QString name;
         std::vector<FileId> files;
         std::vector<RowChange> changes;
+        /// What stood in the cells the next apply fills, as the step's last write left them.
+        std::vector<CellRows> cells;
     };
+    /// The rows that stand now, on `db` with the timetable as `table`, in the cells that
+    /// `e`'s rows fill on undo (or redo), but for its own rows.
+    static std::vector<CellRows> occupants(sqlite3* db, const QByteArray& table, const Entry& e,
+                                           bool undo);
     Result apply(Dictionary& dict, bool undo);
     void notify() {
         if (changed) changed();
