@@ -141,7 +141,7 @@ std::vector<EditHistory::CellRows> EditHistory::occupants(sqlite3* db, const QBy
 
 EditHistory::Step::Step(EditHistory& history, QString name, std::vector<FileId> files)
     : history_(history), outer_(history.depth_ == 0) {
-    if (history_.depth_++ == 0) history_.open_ = Entry{std::move(name), basesOf(files), {}};
+    if (history_.depth_++ == 0) history_.open_ = Entry{std::move(name), basesOf(files), {}, {}};
 }
 
 EditHistory::Step::~Step() {

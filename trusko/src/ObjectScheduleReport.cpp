@@ -168,7 +168,7 @@ ReportDocument BuildObjectSchedule(Dictionary& dict, Short objectKind, Long obje
             set.headers << (i < days.size() ? days[i].DayName : QString());
 
         for (int week = 1; week <= weeks; ++week) {
-            if (weeks > 1) set.rows.push_back({ReportRow::Kind::Band, {weekBand(week)}});
+            if (weeks > 1) set.rows.push_back({ReportRow::Kind::Band, {weekBand(week)}, {}});
             for (size_t b = 0; b < bells.size(); ++b) {
                 ReportRow row;
                 row.cells << lessonHeader(bells[b]);

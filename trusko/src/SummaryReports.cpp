@@ -69,9 +69,9 @@ ReportDocument BuildBriefSchedule(Dictionary& dict, ProgressPort* progress) {
             set.headers << (i < teachers.size() ? teachers[i].TeacherName : QString());
 
         for (int week = 1; week <= weeks; ++week) {
-            if (weeks > 1) set.rows.push_back({ReportRow::Kind::Band, {weekBand(week)}});
+            if (weeks > 1) set.rows.push_back({ReportRow::Kind::Band, {weekBand(week)}, {}});
             for (const Days& day : days) {
-                set.rows.push_back({ReportRow::Kind::Band, {day.DayName}});
+                set.rows.push_back({ReportRow::Kind::Band, {day.DayName}, {}});
                 for (const LessonBell& bell : bells) {
                     ReportRow row;
                     row.cells << lessonHeader(bell);
@@ -164,7 +164,7 @@ ReportDocument BuildTrainingCourse(Dictionary& dict, ProgressPort* progress) {
                 return doc;
             }
         }
-        ReportRow total{ReportRow::Kind::Total, {QStringLiteral("Итого")}};
+        ReportRow total{ReportRow::Kind::Total, {QStringLiteral("Итого")}, {}};
         for (size_t i = first; i < first + GroupsPerPlanSet; ++i)
             total.cells << (i < last ? QString::number(sums[i - first]) : QString());
         set.rows.push_back(std::move(total));
