@@ -645,7 +645,11 @@ TEST(Together, TheGridTurnsHandEditsAwayWhileTheRunFromItsWindowWrites) {
             if (!run->running()) return;
             cells->setFocus();
             cells->setCurrentIndex(cells->model()->index(pressed % 2, 0));
-            QTest::keyClick(cells, Qt::Key_Delete);
+            // Delete, and every third press Ctrl+Z: an undo writes as much as a hand edit.
+            if (pressed % 3 == 2)
+                QTest::keyClick(cells, Qt::Key_Z, Qt::ControlModifier);
+            else
+                QTest::keyClick(cells, Qt::Key_Delete);
             ++pressed;
         });
         run->tabs()->setCurrentIndex(3);
@@ -697,6 +701,18 @@ TEST(Together, TheGridTurnsHandEditsAwayWhileTheRunFromItsWindowWrites) {
         EXPECT_TRUE(t.ui.texts().contains(refusal)) << t.ui.texts().join(u'\n').toStdString();
         EXPECT_TRUE(run->movedSummary()->text().startsWith(s("Итог: перемещено уроков: ")))
             << run->movedSummary()->text().toStdString();
+        expectNoDoubleBooking();
+
+        // "Сократить окна" moves every unpinned lesson while the grid presses on.
+        t.ui.clear();
+        pressed = 0;
+        deleting.start();
+        QTest::mouseClick(run->compactButton(), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() > 2; }, 30000));
+        deleting.stop();
+        ASSERT_GT(pressed, 0);
+        EXPECT_TRUE(t.ui.texts().contains(refusal)) << t.ui.texts().join(u'\n').toStdString();
+        EXPECT_TRUE(run->progressLines().filter(s("СОКРАЩЕНИЕ ОКОН ЗАКОНЧЕНО")).size() == 1);
         expectNoDoubleBooking();
     });
 }
