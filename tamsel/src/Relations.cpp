@@ -58,6 +58,10 @@ const std::vector<Relation>& relationTable() {
         {F::Speciality, F::Teacher, {{"SpecialityCode", "SpecialityCode"}}, "Tch:SpecCodeKey", R::None, R::Restrict},
         {F::Teacher, F::Schedule, {{"TeacherCode", "TeacherCode"}}, "Sch:TeacherKey", R::None, R::Clear},
         {F::Teacher, F::Restriction, {{"ObjectType", "ObjectType"}, {"TeacherCode", "ObjectCode"}}, "Rst:ObjectIdKey", R::None, R::Cascade},
+        // A substitute deleted would turn a covered lesson into a cancelled one (code 0) or
+        // point at nobody; the absent teacher's own substitutions go with the teacher.
+        {F::Teacher, F::Substitution, {{"TeacherCode", "SubstituteCode"}}, "Sub:SubstituteKey", R::None, R::Restrict},
+        {F::Teacher, F::Substitution, {{"TeacherCode", "AbsentTeacherCode"}}, "Sub:AbsentKey", R::None, R::Cascade},
         {F::TrainingCourse, F::Schedule, {{"TrainingCourseItemCode", "TrainingCourseItemCode"}}, "Sch:ItemCode", R::None, R::Cascade},
         {F::TrainingCourse, F::LsnLinkComp, {{"TrainingCourseItemCode", "TrainingCourseItemCode"}}, "Llc:LessonKey", R::None, R::Cascade},
         {F::LsnLink, F::Schedule, {{"LinkCode", "LinkCode"}}, "Sch:LinkCodeKey", R::Cascade, R::Clear},
