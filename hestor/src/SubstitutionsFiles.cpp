@@ -50,6 +50,7 @@ trusko::ReportDocument SubstitutionsReport(const SubstitutionList& list) {
     for (const SubstitutionLine& l : list.lines) {
         trusko::ReportRow r;
         r.cells = cells(l);
+        if (!l.time.isEmpty()) r.cells[0] = l.lessonNo + trusko::CellLineBreak + l.time;
         set.rows.push_back(std::move(r));
     }
     if (list.lines.empty()) {

@@ -140,10 +140,11 @@ TEST(Substitutions, RanksFreeTeachersSavesAndReadsBackAndGuardsTheSubstitute) {
     EXPECT_TRUE(QString::fromUtf8(SubstitutionsHtml(list)).contains(u("<title>Замены на 14.09.2026")));
 
     // A second absent teacher at that bell cannot get Петрова too.
+    FileUse schedule(t.store(), FileId::Schedule);
     t.put(Schedule{.Week = 1, .DaySeqNumber = 1, .LessonNo = u("2"), .ScienceCode = 3,
                    .TeacherCode = 6, .GroupCode = 2});
     const SubstitutionDay other = PlanSubstitutions(t.dict(), monday, {6});
-    ASSERT_TRUE(other.ok);
+    ASSERT_TRUE(other.ok) << other.error.toStdString();
     for (const SubstitutionCandidate& c : other.lessons.at(0).candidates)
         EXPECT_NE(c.teacher, 2) << "already substituting at that bell";
 
