@@ -104,6 +104,8 @@ SubstitutionsWindow::SubstitutionsWindow(Dictionary& dict, QWidget* parent)
                                        u("Заменяет"), u("Кабинет"), u("Примечание")});
     table_->setItemDelegateForColumn(SubstituteColumn, new SubstituteDelegate(this));
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Tab leaves the table for the buttons; arrows move between its cells.
+    table_->setTabKeyNavigation(false);
     table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                             QAbstractItemView::AnyKeyPressed);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -112,6 +114,7 @@ SubstitutionsWindow::SubstitutionsWindow(Dictionary& dict, QWidget* parent)
     connect(table_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
         if (filling_ || item->column() != NoteColumn) return;
         day_.lessons[size_t(item->row())].note = item->text().trimmed();
+        dirty_ = true;
     });
     auto* tableLabel = new QLabel(u("&Уроки:"), this);
     tableLabel->setBuddy(table_);
@@ -130,6 +133,7 @@ SubstitutionsWindow::SubstitutionsWindow(Dictionary& dict, QWidget* parent)
     auto* closeButton = new QPushButton(u("&Закрыть"), this);
     connect(autoButton, &QPushButton::clicked, this, [this] {
         ChooseFirstCandidates(day_);
+        dirty_ = day_.ok;
         fill();
     });
     connect(saveButton, &QPushButton::clicked, this, [this] { save(); });
@@ -191,7 +195,17 @@ void SubstitutionsWindow::plan() {
         day_ = PlanSubstitutions(dict_, date_->date(), absent);
         dict_.ui().setBusy(false);
     }
+    dirty_ = false;
     fill();
+}
+
+bool SubstitutionsWindow::savedBeforeDocument() {
+    if (!dirty_) return true;
+    const Button answer = dict_.ui().ask(
+        u("Замены"), u("Выбранные замены не сохранены. Сохранить их? Документ строится по сохраненным заменам."),
+        Yes | No | Cancel, Yes);
+    if (answer == Cancel) return false;
+    return answer == No || save();
 }
 
 QString SubstitutionsWindow::choiceText(int row) const {
@@ -245,6 +259,7 @@ void SubstitutionsWindow::showStatus() {
 void SubstitutionsWindow::choose(int row, Short teacher) {
     if (row < 0 || row >= int(day_.lessons.size())) return;
     day_.lessons[size_t(row)].chosen = teacher;
+    dirty_ = true;
     // Only the cell and the count change: the drop-down that chose is still being closed.
     filling_ = true;
     if (QTableWidgetItem* item = table_->item(row, SubstituteColumn)) item->setText(choiceText(row));
@@ -254,12 +269,14 @@ void SubstitutionsWindow::choose(int row, Short teacher) {
 
 bool SubstitutionsWindow::save() {
     const QString error = SaveSubstitutions(dict_, day_);
+    if (error.isEmpty()) dirty_ = false;
     dict_.ui().tell(u("Замены"),
                     error.isEmpty() ? SubstitutionsTitle(day_.date) + u(": сохранено.") : error);
     return error.isEmpty();
 }
 
 void SubstitutionsWindow::print() {
+    if (!savedBeforeDocument()) return;
     const SubstitutionList list = ReadSubstitutions(dict_, date_->date());
     if (!list.ok) {
         dict_.ui().tell(u("Замены"), list.error);
@@ -270,6 +287,7 @@ void SubstitutionsWindow::print() {
 }
 
 bool SubstitutionsWindow::saveAs(const QString& path) {
+    if (!savedBeforeDocument()) return false;
     const SubstitutionList list = ReadSubstitutions(dict_, date_->date());
     const QString full = QDir(dict_.workDir()).absoluteFilePath(path);
     const QString error =

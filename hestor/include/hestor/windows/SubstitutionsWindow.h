@@ -46,6 +46,8 @@ protected:
 private:
     void fill();
     void showStatus();
+    /// Choices not yet saved: asks whether to save them first. False when the user cancelled.
+    bool savedBeforeDocument();
     QString choiceText(int row) const;
 
     tamsel::Dictionary& dict_;
@@ -55,6 +57,7 @@ private:
     QLabel* status_;
     SubstitutionDay day_;
     bool filling_ = false;
+    bool dirty_ = false; ///< choices or notes changed since they were read or saved
 };
 
 } // namespace hestor
