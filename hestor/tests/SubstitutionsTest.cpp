@@ -159,6 +159,14 @@ TEST(Substitutions, RanksFreeTeachersSavesAndReadsBackAndGuardsTheSubstitute) {
     EXPECT_TRUE(t.ui.texts().join(u("\n")).contains(u("SUBSTITUTION"))) << t.ui.texts().join(u("\n")).toStdString();
     k.TeacherCode = 1;
     EXPECT_TRUE(rel.remove(t.dict().access<Teacher>().fetch(Teacher::TeacherCodeKey, k)).ok());
+    // A deleted group takes its substitutions with it too.
+    t.put(Substitution{.Date = 1, .LessonNo = u("1"), .AbsentTeacherCode = 5, .GroupCode = 2,
+                       .SubstituteCode = 6});
+    ASSERT_TRUE(rel.open(FileId::Group));
+    Group g;
+    g.GroupCode = 2;
+    EXPECT_TRUE(rel.remove(t.dict().access<Group>().fetch(Group::GroupCodeKey, g)).ok());
+    rel.close(FileId::Group);
     rel.close(FileId::Teacher);
     t.store().closeAll();
     EXPECT_TRUE(sql(file, "SELECT 1 FROM SUBSTITUTION").empty());

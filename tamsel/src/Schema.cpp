@@ -449,6 +449,10 @@ template <> const Builder<Substitution>& builder<Substitution>() {
               Unique | Primary, u("по датам и урокам"));
         x.key("Sub:AbsentKey", {"AbsentTeacherCode", "Date"}, Dup, u("по отсутствующим учителям"));
         x.key("Sub:SubstituteKey", {"SubstituteCode", "Date"}, Dup, u("по заменяющим учителям"));
+        // Let a deleted group or subject take its substitutions with it; only the relations
+        // read by them, so the record's Key enum stops before them.
+        x.key("Sub:GroupKey", {"GroupCode"}, Dup, u("по группам"));
+        x.key("Sub:ScienceKey", {"ScienceCode"}, Dup, u("по предметам"));
         return x;
     }();
     return b;
