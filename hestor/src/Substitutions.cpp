@@ -302,6 +302,7 @@ SubstitutionDay PlanSubstitutions(Dictionary& dict, const QDate& date,
                 s.ScienceCode != first.ScienceCode)
                 continue;
             l.chosen = s.SubstituteCode;
+            l.chosenName = names.teachers.value(s.SubstituteCode).trimmed();
             l.note = s.Note;
         }
         out.lessons.push_back(std::move(l));

@@ -214,7 +214,8 @@ QString SubstitutionsWindow::choiceText(int row) const {
     if (l.chosen == 0) return CancelledText();
     for (const SubstitutionCandidate& c : l.candidates)
         if (c.teacher == l.chosen) return c.name;
-    return u("учитель с кодом %1").arg(l.chosen);
+    // Stored earlier for a teacher who is no longer free then: shown, so that it can be changed.
+    return l.chosenName.isEmpty() ? u("учитель с кодом %1").arg(l.chosen) : l.chosenName;
 }
 
 void SubstitutionsWindow::fill() {

@@ -101,8 +101,12 @@ int run(const QStringList& argv, Console& io) {
             io.out << u("  %1. %2 — %3\n").arg(++n).arg(c.name, c.reason);
         if (l.candidates.empty()) io.out << u("  свободных учителей нет\n");
         if (l.chosen == 0) io.out << u("  → ") << hestor::CancelledText() << '\n';
-        for (const hestor::SubstitutionCandidate& c : l.candidates)
-            if (c.teacher == l.chosen) io.out << u("  → ") << c.name << '\n';
+        if (l.chosen > 0) {
+            QString name = l.chosenName;
+            for (const hestor::SubstitutionCandidate& c : l.candidates)
+                if (c.teacher == l.chosen) name = c.name;
+            io.out << u("  → ") << name << '\n';
+        }
     }
     if (args.has(u("auto"))) {
         if (const QString error = hestor::SaveSubstitutions(dict, day); !error.isEmpty()) {

@@ -50,6 +50,7 @@ struct AbsentLesson {
     std::vector<SubstitutionCandidate> candidates; ///< best first
     /// -1: nothing chosen, 0: the lesson is cancelled, else the substitute's code.
     tamsel::Short chosen = -1;
+    QString chosenName; ///< the stored substitute's name, also when no longer a candidate
     QString note;
 };
 
