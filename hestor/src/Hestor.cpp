@@ -7,6 +7,7 @@
 #include "hestor/windows/ImportFromFet.h"
 #include "hestor/windows/ImportFromLodra.h"
 #include "hestor/windows/PublishScheduleWindow.h"
+#include "hestor/windows/SubstitutionsWindow.h"
 #include "hestor/windows/SchoolCalendarWindow.h"
 #include "hestor/windows/ImportTables.h"
 #include "tamsel/Dictionary.h"
@@ -61,6 +62,16 @@ void Init(tamsel::Dictionary& dict, tamsel::ErrorReporter*, tamsel::IniFile*) {
         return new PublishScheduleWindow(d);
     };
     dict.procedures.add(PublishScheduleWindow::procedureName(), std::move(publish));
+
+    // Reads its lessons when the date or the teachers change, not on every refresh: a refresh
+    // would throw away the choices not yet saved.
+    tamsel::Procedure substitutions;
+    substitutions.kind = tamsel::Procedure::Window;
+    substitutions.wantsRefresh = false;
+    substitutions.start = [](tamsel::Dictionary& d, const tamsel::ProcedureCall&) -> QObject* {
+        return new SubstitutionsWindow(d);
+    };
+    dict.procedures.add(SubstitutionsWindow::procedureName(), std::move(substitutions));
 
     tamsel::Procedure calendar;
     calendar.kind = tamsel::Procedure::Window;

@@ -186,6 +186,8 @@ void MainFrame::buildMenus() {
     procedureItem(print, u("Сводное расписание"), QStringLiteral("PrintBriefSchedule"));
     procedureItem(documents, u("Публикация расписания…"), QStringLiteral("PublishSchedule"),
                   QString(), u("Веб-страницы, календари, таблицы Excel и CSV"));
+    procedureItem(documents, u("Замены…"), QStringLiteral("Substitutions"), QString(),
+                  u("Замена уроков отсутствующих учителей на дату"));
     procedureItem(documents, u("&Принтер..."), QStringLiteral("PrinterSetup"), QString(),
                   u("Выбор и настройки принтера"));
     documents->addSeparator();

@@ -8,6 +8,7 @@
 #include "hestor/Archive.h"
 #include "hestor/windows/ArcSched.h"
 #include "hestor/windows/CompareSchedulesWindow.h"
+#include "hestor/windows/SubstitutionsWindow.h"
 #include "ombrel/windows/LessonLinks.h"
 #include "ombrel/windows/UpdateLessonLink.h"
 #include "pivrel/engine/AutoPivrel.h"
@@ -38,6 +39,9 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTableWidget>
+#include <QDateEdit>
+#include <QListWidget>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -782,5 +786,64 @@ TEST(Together, CtrlZTakesBackTheHandEditsAndRefusesALessonChangedSince) {
                   QStringList{s("Отменить нельзя: эти уроки изменены после этого действия.")});
         EXPECT_EQ(lessons(), changed);
         EXPECT_FALSE(item(f, "Undo")->isEnabled());
+    });
+}
+
+// Замены from the documents menu: Иванова is away on a Monday; her two lessons are listed, the
+// drop-down opens from the keyboard with the free teacher first, the choices are saved and come
+// back in a window opened afresh.
+TEST(Together, SubstitutionsAreChosenFromTheKeyboardSavedAndReadBack) {
+    TestFolder t;
+    School school(t);
+    inFrame(t.dict(), [&](MainFrame& f) {
+        auto open = [&] {
+            item(f, "Substitutions")->trigger();
+            settle();
+            auto* w = qobject_cast<hestor::SubstitutionsWindow*>(
+                t.dict().windows.window(t.dict().windows.findOpen(s("Substitutions"))));
+            EXPECT_TRUE(w);
+            w->date()->setDate(QDate(2026, 9, 14));
+            for (int i = 0; i < w->teachers()->count(); ++i)
+                if (w->teachers()->item(i)->text() == s("Иванова"))
+                    w->teachers()->item(i)->setCheckState(Qt::Checked);
+            return w;
+        };
+        hestor::SubstitutionsWindow* w = open();
+        ASSERT_TRUE(w);
+        QTableWidget* table = w->lessons();
+        EXPECT_EQ(table->accessibleName(), s("Уроки отсутствующих учителей"));
+        ASSERT_EQ(table->rowCount(), 2) << w->status()->text().toStdString();
+        EXPECT_EQ(table->item(1, 1)->text(), s("5-Б"));
+        auto pick = [&](int row, int key, Qt::KeyboardModifiers mods, const QString& text) {
+            table->setFocus();
+            table->setCurrentCell(row, 0);
+            QTest::keyClick(table, Qt::Key(key), mods);
+            auto* combo = qobject_cast<QComboBox*>(table->indexWidget(table->model()->index(row, 4)));
+            ASSERT_TRUE(combo) << "F4 and Alt+Down open the drop-down";
+            const int i = combo->findText(text, Qt::MatchStartsWith);
+            ASSERT_GE(i, 0) << text.toStdString();
+            combo->hidePopup();
+            combo->setCurrentIndex(i);
+            emit combo->activated(i);
+            settle();
+        };
+        pick(0, Qt::Key_F4, Qt::NoModifier, s("Петров — свободен, нет уроков в этот день"));
+        pick(1, Qt::Key_Down, Qt::AltModifier, s("урок отменен"));
+        EXPECT_EQ(w->status()->text(), s("14.09.2026, понедельник, неделя 1. Уроков: 2, решено: 2."));
+        QPushButton* save = nullptr;
+        for (QPushButton* b : w->findChildren<QPushButton*>())
+            if (b->text() == s("&Сохранить")) save = b;
+        ASSERT_TRUE(save);
+        save->click();
+        EXPECT_EQ(t.ui.texts().value(t.ui.texts().size() - 1), s("Замены на 14.09.2026: сохранено."));
+        w->parentWidget()->close();
+        settle();
+
+        w = open();
+        ASSERT_TRUE(w);
+        table = w->lessons();
+        ASSERT_EQ(table->rowCount(), 2);
+        EXPECT_EQ(table->item(0, 4)->text(), s("Петров"));
+        EXPECT_EQ(table->item(1, 4)->text(), s("урок отменен"));
     });
 }

@@ -52,12 +52,12 @@ const std::vector<Saved>& savedVariables() {
 }
 
 /// Disk-name settings in the order they are saved.
-constexpr std::array<FileId, 19> FileNameOrder{
+constexpr std::array<FileId, 20> FileNameOrder{
     FileId::TrainingCourse, FileId::Days,         FileId::RoomType,    FileId::Stream,
     FileId::ScienceCycle,   FileId::Science,      FileId::Room,        FileId::Restriction,
     FileId::LessonBell,     FileId::Schedule,     FileId::Group,       FileId::Course,
     FileId::SubGroupType,   FileId::Speciality,   FileId::Teacher,     FileId::LsnLinkComp,
-    FileId::LsnLink,        FileId::RoomList,     FileId::Archive};
+    FileId::LsnLink,        FileId::RoomList,     FileId::Archive,     FileId::Substitution};
 
 const QString ExportKey = QStringLiteral("FN:ExportSchedule");
 

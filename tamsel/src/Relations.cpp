@@ -40,11 +40,13 @@ const std::vector<Relation>& relationTable() {
         // Codes of groups and plan items are given again: a member left behind would put the
         // next group's or item's lessons into a link nobody made.
         {F::Group, F::LsnLinkComp, {{"GroupCode", "GroupCode"}}, "Llc:GroupKey", R::None, R::Cascade},
+        {F::Group, F::Substitution, {{"GroupCode", "GroupCode"}}, "Sub:GroupKey", R::None, R::Cascade},
         {F::SubGroupType, F::ScienceAlias1, {{"SgrpTypCode", "SgrpTypCode"}}, "Sci1:SgTypCodeKey", R::None, R::Restrict},
         {F::SubGroupType, F::Science, {{"SgrpTypCode", "SgrpTypCode"}}, "Sci:SgTypCodeKey", R::None, R::Restrict},
         {F::ScienceCycle, F::ScienceAlias1, {{"CycleCode", "CycleCode"}}, "Sci1:CycleCodeKey", R::None, R::Restrict},
         {F::ScienceCycle, F::Science, {{"CycleCode", "CycleCode"}}, "Sci:CycleCodeKey", R::None, R::Restrict},
         {F::Science, F::Schedule, {{"ScienceCode", "ScienceCode"}}, "Sch:ScienceKey", R::None, R::Cascade},
+        {F::Science, F::Substitution, {{"ScienceCode", "ScienceCode"}}, "Sub:ScienceKey", R::None, R::Cascade},
         {F::Science, F::TrainingCourse, {{"ScienceCode", "ScienceCode"}}, "Trc:ScienceKey", R::None, R::Restrict},
         {F::Science, F::Restriction, {{"ObjectType", "ObjectType"}, {"ScienceCode", "ObjectCode"}}, "Rst:ObjectIdKey", R::None, R::Cascade},
         {F::RoomType, F::Science, {{"SysCode", "MainRoomTypeCode"}}, "Sci:MainRoomTypeCodeKey", R::None, R::Restrict},
@@ -58,6 +60,10 @@ const std::vector<Relation>& relationTable() {
         {F::Speciality, F::Teacher, {{"SpecialityCode", "SpecialityCode"}}, "Tch:SpecCodeKey", R::None, R::Restrict},
         {F::Teacher, F::Schedule, {{"TeacherCode", "TeacherCode"}}, "Sch:TeacherKey", R::None, R::Clear},
         {F::Teacher, F::Restriction, {{"ObjectType", "ObjectType"}, {"TeacherCode", "ObjectCode"}}, "Rst:ObjectIdKey", R::None, R::Cascade},
+        // A substitute deleted would turn a covered lesson into a cancelled one (code 0) or
+        // point at nobody; the absent teacher's own substitutions go with the teacher.
+        {F::Teacher, F::Substitution, {{"TeacherCode", "SubstituteCode"}}, "Sub:SubstituteKey", R::None, R::Restrict},
+        {F::Teacher, F::Substitution, {{"TeacherCode", "AbsentTeacherCode"}}, "Sub:AbsentKey", R::None, R::Cascade},
         {F::TrainingCourse, F::Schedule, {{"TrainingCourseItemCode", "TrainingCourseItemCode"}}, "Sch:ItemCode", R::None, R::Cascade},
         {F::TrainingCourse, F::LsnLinkComp, {{"TrainingCourseItemCode", "TrainingCourseItemCode"}}, "Llc:LessonKey", R::None, R::Cascade},
         {F::LsnLink, F::Schedule, {{"LinkCode", "LinkCode"}}, "Sch:LinkCodeKey", R::Cascade, R::Clear},

@@ -430,6 +430,34 @@ template <> const Builder<Archive>& builder<Archive>() {
     return b;
 }
 
+template <> const Builder<Substitution>& builder<Substitution>() {
+    static const Builder<Substitution> b = [] {
+        Builder<Substitution> x(FileId::Substitution, "SUBSTITUTION", "Sub", "Substitution");
+        x.f(&Substitution::Date, "Date")
+            .f(&Substitution::Week, "Week")
+            .f(&Substitution::DaySeqNumber, "DaySeqNumber")
+            .s(&Substitution::LessonNo, "LessonNo", 3)
+            .f(&Substitution::AbsentTeacherCode, "AbsentTeacherCode")
+            .f(&Substitution::GroupCode, "GroupCode")
+            .f(&Substitution::SubGroupNum, "SubGroupNum")
+            .f(&Substitution::ScienceCode, "ScienceCode")
+            .f(&Substitution::SubstituteCode, "SubstituteCode")
+            .f(&Substitution::RoomCode, "RoomCode")
+            .s(&Substitution::Note, "Note", 60);
+        x.key("Sub:DateKey",
+              {"Date", "LessonNo", "AbsentTeacherCode", "GroupCode", "SubGroupNum", "ScienceCode"},
+              Unique | Primary, u("по датам и урокам"));
+        x.key("Sub:AbsentKey", {"AbsentTeacherCode", "Date"}, Dup, u("по отсутствующим учителям"));
+        x.key("Sub:SubstituteKey", {"SubstituteCode", "Date"}, Dup, u("по заменяющим учителям"));
+        // Let a deleted group or subject take its substitutions with it; only the relations
+        // read by them, so the record's Key enum stops before them.
+        x.key("Sub:GroupKey", {"GroupCode"}, Dup, u("по группам"));
+        x.key("Sub:ScienceKey", {"ScienceCode"}, Dup, u("по предметам"));
+        return x;
+    }();
+    return b;
+}
+
 template <class R> void copyToRow(const R& rec, Row& row) {
     const auto& b = builder<R>();
     row.values.resize(b.members.size());
@@ -503,6 +531,7 @@ std::array<FileDef, FileCount> buildDefs() {
     d[index(FileId::LsnLink)] = builder<LsnLink>().def;
     d[index(FileId::LsnLinkComp)] = builder<LsnLinkComp>().def;
     d[index(FileId::Archive)] = builder<Archive>().def;
+    d[index(FileId::Substitution)] = builder<Substitution>().def;
 
     const auto same = [](const KeyDef& k) { return k.description; };
     d[index(FileId::ScienceAlias1)] = aliasOf(
@@ -635,6 +664,7 @@ TAMSEL_ROW_CONVERSION(Restriction)
 TAMSEL_ROW_CONVERSION(LsnLink)
 TAMSEL_ROW_CONVERSION(LsnLinkComp)
 TAMSEL_ROW_CONVERSION(Archive)
+TAMSEL_ROW_CONVERSION(Substitution)
 #undef TAMSEL_ROW_CONVERSION
 
 } // namespace tamsel

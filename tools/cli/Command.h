@@ -44,6 +44,7 @@ const Command& exportCommand();
 const Command& publishCommand();
 const Command& archiveCommand();
 const Command& compareCommand();
+const Command& substituteCommand();
 const Command& importCommand();
 const Command& legacyWriteCommand();
 const Command& importFetCommand();

@@ -15,6 +15,7 @@ const std::vector<Command>& commands() {
         publishCommand(),
         archiveCommand(),
         compareCommand(),
+        substituteCommand(),
         importCommand(),
         legacyWriteCommand(),
         importFetCommand(),

@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
     const bool mayPrint =
         argc > 1 && (std::strcmp(argv[1], "check") == 0 || std::strcmp(argv[1], "place") == 0 ||
                      std::strcmp(argv[1], "analyze") == 0 ||
-                     std::strcmp(argv[1], "compare") == 0);
+                     std::strcmp(argv[1], "compare") == 0 ||
+                     std::strcmp(argv[1], "substitute") == 0);
     for (int i = 2; mayPrint && i < argc; ++i)
         paints |= std::strncmp(argv[i], "--pdf", 5) == 0;
     if (paints && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

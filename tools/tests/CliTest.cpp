@@ -1,5 +1,7 @@
 #include "CliSupport.h"
 
+#include "tamsel/IniFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -714,4 +716,70 @@ TEST(Cli, AnalyzeCountsTheWindowsTheFilesHold) {
               u("korvel-cli analyze: в папке «%1» нет данных Korvel (Korvel.ini).")
                   .arg(tmp.path()));
     EXPECT_TRUE(noSchool.out.isEmpty());
+}
+
+// An absent teacher's Monday: --auto covers every lesson with a teacher who is free at that
+// bell (checked over plain SQL) and stores it; the CSV has a row per lesson. A holiday, a
+// teacher without lessons that day and a folder that is no school end with status 1 and say
+// why on the last line.
+TEST(Cli, SubstituteCoversAnAbsentTeachersLessonsWithFreeTeachers) {
+    QTemporaryDir tmp;
+    const QString dir = makeSample(tmp, "1", "7");
+    ASSERT_EQ(korvelCli({u("place"), dir, u("--answer"), u("yes")}).status, cli::Success);
+    {
+        tamsel::IniFile ini(QDir(dir).filePath(u("Korvel.ini")));
+        ASSERT_TRUE(ini.load());
+        ini.setValue(u("SchoolCalendar"), u("FirstDay"), u("2026-09-01"));
+        ini.setValue(u("SchoolCalendar"), u("LastDay"), u("2027-05-31"));
+        ini.setValue(u("SchoolCalendar"), u("Holidays"), u("2026-11-02..2026-11-08"));
+        ASSERT_TRUE(ini.save());
+    }
+    // The teacher with the most lessons on Monday, and one with none.
+    const QString busiest = texts(dir, "Schedule.db",
+                                  "SELECT TeacherCode FROM SCHEDULE WHERE Week = 1 AND DaySeqNumber "
+                                  "= 1 AND TeacherCode > 0 GROUP BY TeacherCode ORDER BY count(*) "
+                                  "DESC, TeacherCode LIMIT 1")
+                                .value(0);
+    ASSERT_FALSE(busiest.isEmpty());
+    const QString csv = tmp.filePath(u("zameny.csv"));
+    const CliRun r = cliRun("substitute % --date 2026-09-14 --teacher % --auto --csv %",
+                            {dir, busiest, csv});
+    ASSERT_EQ(r.status, cli::Success) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith(u("Замены на 14.09.2026 (понедельник, неделя 1)\n"))) << r.out.toStdString();
+    EXPECT_EQ(lastLine(r.out), u("Файл записан: ") + QDir::toNativeSeparators(csv));
+
+    const QString lessons = texts(dir, "Schedule.db",
+                                  "SELECT count(*) FROM SCHEDULE WHERE Week = 1 AND DaySeqNumber = 1 "
+                                  "AND TeacherCode = " + busiest.toUtf8()).value(0);
+    EXPECT_EQ(texts(dir, "Substitution.db", "SELECT count(*) FROM SUBSTITUTION").value(0), lessons);
+    // No substitute teaches a lesson of their own at that bell, or is the absent one.
+    const QStringList taken = texts(dir, "Schedule.db",
+                                    "SELECT LessonNo || ':' || TeacherCode FROM SCHEDULE WHERE Week = "
+                                    "1 AND DaySeqNumber = 1");
+    for (const QString& given : texts(dir, "Substitution.db",
+                                      "SELECT LessonNo || ':' || SubstituteCode FROM SUBSTITUTION")) {
+        EXPECT_FALSE(taken.contains(given)) << given.toStdString();
+        EXPECT_FALSE(given.endsWith(u(":") + busiest)) << given.toStdString();
+    }
+    QFile table(csv);
+    ASSERT_TRUE(table.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(table.readAll()).count(u("\r\n2026-09-14;")), lessons.toInt());
+
+    const QString idle = texts(dir, "Teacher.db",
+                               "SELECT TeacherCode FROM TEACHER WHERE TeacherCode <> " +
+                                   busiest.toUtf8() + " ORDER BY TeacherCode LIMIT 1")
+                             .value(0);
+    exec(dir, "Schedule.db", "UPDATE SCHEDULE SET TeacherCode = 0 WHERE TeacherCode = " + idle.toUtf8());
+    for (const auto& [args, line] :
+         {std::pair{QStringList{dir, u("--date"), u("2026-11-03"), u("--teacher"), busiest},
+                    u("korvel-cli substitute: 03.11.2026 — каникулы или праздничный день: уроков нет.")},
+          std::pair{QStringList{dir, u("--date"), u("2026-09-14"), u("--teacher"), idle},
+                    u("korvel-cli substitute: У учителя %1 нет уроков 14.09.2026 (понедельник, неделя 1).")
+                        .arg(texts(dir, "Teacher.db", "SELECT TeacherName FROM TEACHER WHERE TeacherCode = " + idle.toUtf8()).value(0))},
+          std::pair{QStringList{tmp.path(), u("--date"), u("2026-09-14"), u("--teacher"), busiest},
+                    u("korvel-cli substitute: в папке «%1» нет данных Korvel (Korvel.ini).").arg(tmp.path())}}) {
+        const CliRun failed = korvelCli(QStringList{u("substitute"), u("--auto")} + args);
+        EXPECT_EQ(failed.status, cli::Failure);
+        EXPECT_EQ(lastLine(failed.err), line);
+    }
 }

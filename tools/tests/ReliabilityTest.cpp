@@ -194,6 +194,9 @@ TEST_P(DamagedFolders, EveryCommandNamesTheFileFailsAndChangesNothing) {
         {QStringLiteral("import"), QStringLiteral("stage2"), dir, legacy()},
         {QStringLiteral("export-fet"), dir, fetFile},
         {QStringLiteral("import-csv"), dir, QStringLiteral("teachers"), csvFile},
+        {QStringLiteral("substitute"), dir, QStringLiteral("--date"), QStringLiteral("2026-09-14"),
+         QStringLiteral("--teacher"), QStringLiteral("1"), QStringLiteral("--auto"),
+         QStringLiteral("--csv"), exportFile},
     };
     for (const QStringList& command : commands) {
         SCOPED_TRACE(command.first().toStdString());

@@ -26,6 +26,7 @@ enum class FileId : int {
     LsnLink,
     LsnLinkComp,
     Archive,
+    Substitution,
     // aliases
     ScienceAlias1,
     RoomTypeAdditional,
@@ -33,7 +34,7 @@ enum class FileId : int {
     ScheduleAlias1,
 };
 
-constexpr int PhysicalFileCount = static_cast<int>(FileId::Archive) + 1;
+constexpr int PhysicalFileCount = static_cast<int>(FileId::Substitution) + 1;
 constexpr int FileCount = static_cast<int>(FileId::ScheduleAlias1) + 1;
 
 constexpr int index(FileId id) { return static_cast<int>(id); }
@@ -49,7 +50,9 @@ constexpr FileId baseOf(FileId id) {
     }
 }
 
-/// The physical data files in the order the archive stores them.
+/// The physical data files in the order the archive stores them. The substitutions are not
+/// among them: they record what happened on dates, and restoring an older timetable must not
+/// take them back.
 constexpr std::array<FileId, 18> ArchivedFiles{
     FileId::Course,     FileId::Days,        FileId::Group,        FileId::LessonBell,
     FileId::LsnLink,    FileId::LsnLinkComp, FileId::Restriction,  FileId::Room,

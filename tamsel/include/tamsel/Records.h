@@ -286,4 +286,25 @@ struct Archive {
     RowId rowId = 0;
 };
 
+/// Who covers a lesson of an absent teacher on a date. A record per placed lesson (a lecture to
+/// several groups gives one per group); the lesson is named by its kind and cell, not by its
+/// schedule row, so the record stays readable after the lessons were rebuilt or restored.
+struct Substitution {
+    static constexpr FileId File = FileId::Substitution;
+    enum Key { DateKey, AbsentKey, SubstituteKey };
+    Long Date = 0; ///< day number (dayNumberOf)
+    Short Week = 0;
+    Short DaySeqNumber = 0;
+    QString LessonNo; // 3
+    Short AbsentTeacherCode = 0;
+    Short GroupCode = 0;
+    Short SubGroupNum = 0;
+    Short ScienceCode = 0;
+    /// The teacher who gives the lesson instead; 0: the lesson is cancelled.
+    Short SubstituteCode = 0;
+    Long RoomCode = 0;
+    QString Note; // 60
+    RowId rowId = 0;
+};
+
 } // namespace tamsel

@@ -109,6 +109,7 @@ TAMSEL_ROW_CONVERSION(Restriction)
 TAMSEL_ROW_CONVERSION(LsnLink)
 TAMSEL_ROW_CONVERSION(LsnLinkComp)
 TAMSEL_ROW_CONVERSION(Archive)
+TAMSEL_ROW_CONVERSION(Substitution)
 #undef TAMSEL_ROW_CONVERSION
 
 template <class R> Row toRow(const R& rec) {

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "hestor/Substitutions.h"
+
+#include <QWidget>
+
+class QDateEdit;
+class QLabel;
+class QListWidget;
+class QTableWidget;
+
+namespace tamsel {
+class Dictionary;
+}
+
+namespace hestor {
+
+/// "Замены": the date, the absent teachers, their lessons that day with a drop-down of ranked
+/// substitutes per lesson; "Сохранить" keeps the choices, "Печать..." and "Сохранить как…" give
+/// the document of the date as stored.
+class SubstitutionsWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit SubstitutionsWindow(tamsel::Dictionary& dict, QWidget* parent = nullptr);
+    static QString procedureName() { return QStringLiteral("Substitutions"); }
+
+    QDateEdit* date() const { return date_; }
+    QListWidget* teachers() const { return teachers_; }
+    QTableWidget* lessons() const { return table_; }
+    QLabel* status() const { return status_; }
+    const SubstitutionDay& day() const { return day_; }
+
+    /// Reads the lessons of the checked teachers on the date again, with the stored choices.
+    void plan();
+    /// Sets the choice of lesson `row` (-1 none, 0 cancelled, else a teacher's code).
+    void choose(int row, tamsel::Short teacher);
+    /// Stores the choices; says what happened. True when stored.
+    bool save();
+    void print();
+    /// Writes the date's document: a web page, or CSV when `path` ends in ".csv".
+    bool saveAs(const QString& path);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void fill();
+    void showStatus();
+    /// Choices not yet saved: asks whether to save them first. False when the user cancelled.
+    bool savedBeforeDocument();
+    QString choiceText(int row) const;
+
+    tamsel::Dictionary& dict_;
+    QDateEdit* date_;
+    QListWidget* teachers_;
+    QTableWidget* table_;
+    QLabel* status_;
+    SubstitutionDay day_;
+    bool filling_ = false;
+    bool dirty_ = false; ///< choices or notes changed since they were read or saved
+};
+
+} // namespace hestor

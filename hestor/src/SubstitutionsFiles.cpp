@@ -1,0 +1,116 @@
+// The substitutions of a date as the printed document, a web page and a CSV table; the page and
+// the table look like the published timetable's own.
+
+#include "hestor/Substitutions.h"
+
+#include "PublishFormats.h"
+
+#include "tamsel/Dictionary.h"
+#include "tamsel/OutputPath.h"
+
+#include <QDir>
+#include <QSaveFile>
+
+namespace hestor {
+
+using namespace tamsel;
+
+namespace {
+
+const QStringList& columnTitles() {
+    static const QStringList titles{QStringLiteral("Урок"),        QStringLiteral("Класс"),
+                                    QStringLiteral("Предмет"),     QStringLiteral("Отсутствует"),
+                                    QStringLiteral("Заменяет"),    QStringLiteral("Кабинет"),
+                                    QStringLiteral("Примечание")};
+    return titles;
+}
+
+QString lessonCell(const SubstitutionLine& l) {
+    return l.time.isEmpty() ? l.lessonNo : l.lessonNo + QStringLiteral(" (") + l.time + QLatin1Char(')');
+}
+
+QStringList cells(const SubstitutionLine& l) {
+    return {lessonCell(l), l.group, l.subject, l.absent, l.substitute, l.room, l.note};
+}
+
+QString emptyText() {
+    return QStringLiteral("Замен нет.");
+}
+
+} // namespace
+
+trusko::ReportDocument SubstitutionsReport(const SubstitutionList& list) {
+    trusko::ReportDocument d;
+    d.caption = SubstitutionsTitle(list.date);
+    d.layout.widths = {1.3, 1, 2, 2.2, 2.2, 1, 2.3};
+    d.layout.align = std::vector<trusko::Align>(7, trusko::Align::Left);
+    d.layout.boldRowHeader = true;
+    trusko::ColumnSet set;
+    set.headers = columnTitles();
+    for (const SubstitutionLine& l : list.lines) {
+        trusko::ReportRow r;
+        r.cells = cells(l);
+        if (!l.time.isEmpty()) r.cells[0] = l.lessonNo + trusko::CellLineBreak + l.time;
+        set.rows.push_back(std::move(r));
+    }
+    if (list.lines.empty()) {
+        trusko::ReportRow r;
+        r.kind = trusko::ReportRow::Kind::Band;
+        r.cells = {emptyText()};
+        set.rows.push_back(std::move(r));
+    }
+    d.sets.push_back(std::move(set));
+    return d;
+}
+
+QByteArray SubstitutionsHtml(const SubstitutionList& list) {
+    const QString title = SubstitutionsTitle(list.date);
+    QString b = QStringLiteral("<h1>%1</h1>\n").arg(title.toHtmlEscaped());
+    if (list.lines.empty()) {
+        b += QStringLiteral("<p>%1</p>\n").arg(emptyText());
+    } else {
+        b += QStringLiteral("<table>\n<caption>%1</caption>\n<thead><tr>").arg(title.toHtmlEscaped());
+        for (const QString& h : columnTitles())
+            b += QStringLiteral("<th scope=\"col\">%1</th>").arg(h.toHtmlEscaped());
+        b += QStringLiteral("</tr></thead>\n<tbody>\n");
+        for (const SubstitutionLine& l : list.lines) {
+            b += QStringLiteral("<tr>");
+            const QStringList c = cells(l);
+            for (int i = 0; i < c.size(); ++i)
+                b += (i == 0 ? QStringLiteral("<th scope=\"row\">%1</th>")
+                             : QStringLiteral("<td>%1</td>"))
+                         .arg(c[i].toHtmlEscaped());
+            b += QStringLiteral("</tr>\n");
+        }
+        b += QStringLiteral("</tbody>\n</table>\n");
+    }
+    return publish::htmlPage(title, b).toUtf8();
+}
+
+QByteArray SubstitutionsCsv(const SubstitutionList& list) {
+    QString out = QStringLiteral("\uFEFF");
+    publish::csvRow(out, {QStringLiteral("Дата"), QStringLiteral("Урок"), QStringLiteral("Время"),
+                          QStringLiteral("Класс"), QStringLiteral("Предмет"),
+                          QStringLiteral("Отсутствует"), QStringLiteral("Заменяет"),
+                          QStringLiteral("Кабинет"), QStringLiteral("Примечание")});
+    const QString date = list.date.toString(QStringLiteral("yyyy-MM-dd"));
+    for (const SubstitutionLine& l : list.lines)
+        publish::csvRow(out, {date, l.lessonNo, l.time, l.group, l.subject, l.absent, l.substitute,
+                              l.room, l.note});
+    return out.toUtf8();
+}
+
+QString SaveSubstitutionsFile(Dictionary& dict, const SubstitutionList& list,
+                              SubstitutionsFile format, const QString& path) {
+    const QString native = QDir::toNativeSeparators(path);
+    if (const QString refused = OutputPathRefusal(dict, path); !refused.isEmpty())
+        return QStringLiteral("Файл %1 не записан. ").arg(native) + refused;
+    const QByteArray bytes =
+        format == SubstitutionsFile::Html ? SubstitutionsHtml(list) : SubstitutionsCsv(list);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return QStringLiteral("Файл %1 не записан: %2.").arg(native, file.errorString());
+    return {};
+}
+
+} // namespace hestor
