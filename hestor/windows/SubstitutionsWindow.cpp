@@ -5,6 +5,7 @@
 #include "trusko/Printing.h"
 
 #include <QComboBox>
+#include <QCloseEvent>
 #include <QDateEdit>
 #include <QDir>
 #include <QFileDialog>
@@ -181,7 +182,15 @@ SubstitutionsWindow::SubstitutionsWindow(Dictionary& dict, QWidget* parent)
     plan();
 }
 
+namespace {
+QString UnsavedText() {
+    return QString::fromUtf8("Выбранные замены не сохранены. Сохранить их?");
+}
+} // namespace
+
 void SubstitutionsWindow::plan() {
+    // Another date or other teachers: the choices made so far are not dropped unasked.
+    offerSaving(UnsavedText(), Yes | No);
     std::vector<Short> absent;
     for (int i = 0; i < teachers_->count(); ++i)
         if (teachers_->item(i)->checkState() == Qt::Checked)
@@ -199,13 +208,24 @@ void SubstitutionsWindow::plan() {
     fill();
 }
 
-bool SubstitutionsWindow::savedBeforeDocument() {
+bool SubstitutionsWindow::offerSaving(const QString& text, unsigned buttons) {
     if (!dirty_) return true;
-    const Button answer = dict_.ui().ask(
-        u("Замены"), u("Выбранные замены не сохранены. Сохранить их? Документ строится по сохраненным заменам."),
-        Yes | No | Cancel, Yes);
+    const Button answer = dict_.ui().ask(u("Замены"), text, buttons, Yes);
     if (answer == Cancel) return false;
     return answer == No || save();
+}
+
+bool SubstitutionsWindow::savedBeforeDocument() {
+    return offerSaving(u("Выбранные замены не сохранены. Сохранить их? Документ строится по "
+                         "сохраненным заменам."),
+                       Yes | No | Cancel);
+}
+
+void SubstitutionsWindow::closeEvent(QCloseEvent* e) {
+    if (offerSaving(UnsavedText(), Yes | No | Cancel))
+        QWidget::closeEvent(e);
+    else
+        e->ignore();
 }
 
 QString SubstitutionsWindow::choiceText(int row) const {

@@ -845,5 +845,15 @@ TEST(Together, SubstitutionsAreChosenFromTheKeyboardSavedAndReadBack) {
         ASSERT_EQ(table->rowCount(), 2);
         EXPECT_EQ(table->item(0, 4)->text(), s("Петров"));
         EXPECT_EQ(table->item(1, 4)->text(), s("урок отменен"));
+
+        // A choice not saved is not lost when the window closes: "Да" saves it.
+        pick(0, Qt::Key_F4, Qt::NoModifier, s("урок отменен"));
+        t.ui.answers = {Yes};
+        w->parentWidget()->close();
+        settle();
+        EXPECT_TRUE(t.ui.texts().contains(s("Выбранные замены не сохранены. Сохранить их?")));
+        w = open();
+        ASSERT_TRUE(w);
+        EXPECT_EQ(w->lessons()->item(0, 4)->text(), s("урок отменен"));
     });
 }

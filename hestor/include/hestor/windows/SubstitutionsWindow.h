@@ -42,11 +42,15 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    /// Unsaved choices are offered for saving; "Отмена" keeps the window open.
+    void closeEvent(QCloseEvent* e) override;
 
 private:
     void fill();
     void showStatus();
-    /// Choices not yet saved: asks whether to save them first. False when the user cancelled.
+    /// Choices not yet saved: asks `text` whether to save them first. False when the user
+    /// cancelled.
+    bool offerSaving(const QString& text, unsigned buttons);
     bool savedBeforeDocument();
     QString choiceText(int row) const;
 
