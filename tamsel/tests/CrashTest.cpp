@@ -170,7 +170,9 @@ TEST(Crash, KilledAtAnyPointOfACascadeLeavesFilesAgreeing) {
             EXPECT_EQ(total, lessonsTotal);
             EXPECT_EQ(restrictions.size(), 3u);
         }
-        if (code == 0) EXPECT_TRUE(groupGone);
+        if (code == 0) {
+            EXPECT_TRUE(groupGone);
+        }
     }
     EXPECT_GT(completedAt, 5) << "the kill points covered the whole operation";
 }
