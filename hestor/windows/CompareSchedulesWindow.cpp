@@ -1,12 +1,13 @@
 #include "hestor/windows/CompareSchedulesWindow.h"
 
+#include "PageOrTablePath.h"
+
 #include "tamsel/Dictionary.h"
 #include "tamsel/Events.h"
 #include "trusko/Printing.h"
 
 #include <QComboBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -92,17 +93,9 @@ CompareSchedulesWindow::CompareSchedulesWindow(Dictionary& dict, QWidget* parent
     auto* closeButton = new QPushButton(QStringLiteral("&Закрыть"), this);
     connect(print, &QPushButton::clicked, this, &CompareSchedulesWindow::print);
     connect(saveButton, &QPushButton::clicked, this, [this] {
-        QString filter;
-        QString path = QFileDialog::getSaveFileName(
-            this, QStringLiteral("Сохранить изменения"), dict_.workDir(),
-            QStringLiteral("Веб-страница (*.html);;Таблица CSV (*.csv)"), &filter);
-        if (path.isEmpty()) return;
-        const QString ext = filter.contains(QStringLiteral("csv")) ? QStringLiteral(".csv")
-                                                                   : QStringLiteral(".html");
-        if (!path.endsWith(ext, Qt::CaseInsensitive) &&
-            !path.endsWith(QStringLiteral(".htm"), Qt::CaseInsensitive))
-            path += ext;
-        save(path);
+        const QString path =
+            askPageOrTablePath(this, QStringLiteral("Сохранить изменения"), dict_.workDir());
+        if (!path.isEmpty()) save(path);
     });
     connect(closeButton, &QPushButton::clicked, this, [this] { close(); });
     auto* buttons = new QHBoxLayout;

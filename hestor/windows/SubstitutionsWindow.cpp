@@ -1,5 +1,7 @@
 #include "hestor/windows/SubstitutionsWindow.h"
 
+#include "PageOrTablePath.h"
+
 #include "tamsel/Access.h"
 #include "tamsel/Dictionary.h"
 #include "trusko/Printing.h"
@@ -8,7 +10,6 @@
 #include <QCloseEvent>
 #include <QDateEdit>
 #include <QDir>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -140,17 +141,8 @@ SubstitutionsWindow::SubstitutionsWindow(Dictionary& dict, QWidget* parent)
     connect(saveButton, &QPushButton::clicked, this, [this] { save(); });
     connect(printButton, &QPushButton::clicked, this, [this] { print(); });
     connect(saveAsButton, &QPushButton::clicked, this, [this] {
-        QString filter;
-        QString path = QFileDialog::getSaveFileName(
-            this, u("Сохранить замены"), dict_.workDir(),
-            u("Веб-страница (*.html);;Таблица CSV (*.csv)"), &filter);
-        if (path.isEmpty()) return;
-        const QString ext = filter.contains(QStringLiteral("csv")) ? QStringLiteral(".csv")
-                                                                   : QStringLiteral(".html");
-        if (!path.endsWith(ext, Qt::CaseInsensitive) &&
-            !path.endsWith(QStringLiteral(".htm"), Qt::CaseInsensitive))
-            path += ext;
-        saveAs(path);
+        const QString path = askPageOrTablePath(this, u("Сохранить замены"), dict_.workDir());
+        if (!path.isEmpty()) saveAs(path);
     });
     connect(closeButton, &QPushButton::clicked, this, [this] { close(); });
 
