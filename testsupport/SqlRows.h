@@ -29,6 +29,18 @@ inline QStringList sqlRows(sqlite3* db, const char* sql) {
     return out;
 }
 
+/// The rows of `query` as another program reads the database file at `path`, after its own
+/// `change` (SQL; empty for none).
+inline QStringList readAsAnotherProgram(const QString& path, const char* change,
+                                        const char* query) {
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    sqlite3_exec(db, change, nullptr, nullptr, nullptr);
+    const QStringList out = sqlRows(db, query);
+    sqlite3_close(db);
+    return out;
+}
+
 /// An in-memory connection with data files attached under names of the checker's choosing.
 class AttachedFiles {
 public:

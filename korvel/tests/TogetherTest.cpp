@@ -12,6 +12,7 @@
 #include "pivrel/timetable/PivrelLessons.h"
 #include "pivrel/timetable/UnplacedLessons.h"
 #include "tamsel/Dictionary.h"
+#include "../../testsupport/SqlRows.h"
 #include "tamsel/TestFolder.h"
 #include "tamsel/widgets/ListWindow.h"
 #include "tamsel/widgets/RecordList.h"
@@ -561,18 +562,8 @@ TEST(Together, CtrlZTakesBackTheHandEditsAndRefusesALessonChangedSince) {
     const RowId physicsB = school.lesson(2, 2, 2, 2, "2", 2); // 5-Б, Tuesday lesson 2
     // The lessons as another program sees them, after its change when one is given.
     auto lessons = [&](const char* change = "") {
-        sqlite3* db = nullptr;
-        sqlite3_open(qPrintable(t.store().diskName(FileId::Schedule)), &db);
-        sqlite3_exec(db, change, nullptr, nullptr, nullptr);
-        QStringList out;
-        auto add = [](void* o, int n, char** v, char**) {
-            for (int i = 0; i < n; ++i)
-                static_cast<QStringList*>(o)->append(QString::fromUtf8(v[i] ? v[i] : "-"));
-            return 0;
-        };
-        sqlite3_exec(db, "SELECT rowid, * FROM SCHEDULE ORDER BY rowid", add, &out, nullptr);
-        sqlite3_close(db);
-        return out;
+        return testsupport::readAsAnotherProgram(t.store().diskName(FileId::Schedule), change,
+                                                 "SELECT rowid, * FROM SCHEDULE ORDER BY rowid");
     };
     const QStringList original = lessons();
     inFrame(t.dict(), [&](MainFrame& f) {

@@ -1,5 +1,7 @@
 #include "tamsel/TestFolder.h"
 
+#include "../../testsupport/SqlRows.h"
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -21,18 +23,8 @@ TEST(EditHistory, UndoesAndRedoesWholeStepsAndRefusesRowsChangedSince) {
                                    .GroupCode = 1}));
     // Every row as another program reads it, after its own change when one is given.
     auto rows = [&](const char* change = "") {
-        sqlite3* db = nullptr;
-        sqlite3_open(qPrintable(t.store().diskName(FileId::Schedule)), &db);
-        sqlite3_exec(db, change, nullptr, nullptr, nullptr);
-        QStringList out;
-        auto add = [](void* o, int n, char** v, char**) {
-            for (int i = 0; i < n; ++i)
-                static_cast<QStringList*>(o)->append(QString::fromUtf8(v[i] ? v[i] : "-"));
-            return 0;
-        };
-        sqlite3_exec(db, "SELECT rowid, * FROM SCHEDULE ORDER BY rowid", add, &out, nullptr);
-        sqlite3_close(db);
-        return out;
+        return testsupport::readAsAnotherProgram(t.store().diskName(FileId::Schedule), change,
+                                                 "SELECT rowid, * FROM SCHEDULE ORDER BY rowid");
     };
     const QStringList original = rows();
     EditHistory& h = t.dict().history();
