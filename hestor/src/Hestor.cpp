@@ -63,11 +63,10 @@ void Init(tamsel::Dictionary& dict, tamsel::ErrorReporter*, tamsel::IniFile*) {
     };
     dict.procedures.add(PublishScheduleWindow::procedureName(), std::move(publish));
 
-    // Reads its lessons when the date or the teachers change, not on every refresh: a refresh
-    // would throw away the choices not yet saved.
+    // Listens: lessons and teachers changed elsewhere are planned again, and the choices not
+    // yet saved are carried over where they still hold.
     tamsel::Procedure substitutions;
     substitutions.kind = tamsel::Procedure::Window;
-    substitutions.wantsRefresh = false;
     substitutions.start = [](tamsel::Dictionary& d, const tamsel::ProcedureCall&) -> QObject* {
         return new SubstitutionsWindow(d);
     };

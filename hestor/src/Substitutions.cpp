@@ -69,6 +69,7 @@ struct Names {
     QHash<Short, Short> cycleOf;
     QHash<Long, QString> rooms;
     std::vector<Teacher> teacherList; ///< by name
+    std::vector<Room> roomList;       ///< by number
 
     explicit Names(Dictionary& dict) {
         for (const Teacher& t : dict.access<Teacher>().all(Teacher::TeacherNameKey)) {
@@ -81,7 +82,10 @@ struct Names {
         }
         for (const Group& g : dict.access<Group>().all(Group::GroupCodeKey))
             groups.insert(g.GroupCode, g.GroupId());
-        for (const Room& r : dict.access<Room>().all(Room::CodeKey)) rooms.insert(r.RoomCode, r.RoomNo);
+        for (const Room& r : dict.access<Room>().all(Room::RoomNoKey)) {
+            rooms.insert(r.RoomCode, r.RoomNo);
+            roomList.push_back(r);
+        }
     }
     QString group(const Globals& glo, Short code, Short subGroup) const {
         QString g = groups.value(code);
@@ -122,6 +126,24 @@ QString placeDate(Dictionary& dict, const std::vector<Days>& days, SubstitutionD
     out.daySeq = days[size_t(index)].DaySeqNumber;
     out.dayName = days[size_t(index)].DayName.trimmed();
     return {};
+}
+
+/// The restriction of an object at a cell; a room code beyond the field's range has none.
+Short restrictionAt(Dictionary& dict, Short type, Long code, const Schedule& cell) {
+    Restriction r;
+    r.ObjectType = type;
+    r.ObjectCode = Short(code);
+    if (r.ObjectCode != code) return RestrictionLevel::None;
+    r.Week = cell.Week;
+    r.DaySeqNumber = cell.DaySeqNumber;
+    r.LessonNo = cell.LessonNo;
+    return dict.access<Restriction>().fetch(Restriction::ObjectIdKey, r).Restriction;
+}
+
+/// Which lesson of a day a stored record or a choice belongs to: its absent teacher and the
+/// first row's bell, group, subgroup and subject.
+auto lessonKey(const Schedule& s) {
+    return std::tuple(s.TeacherCode, s.LessonNo, s.GroupCode, s.SubGroupNum, s.ScienceCode);
 }
 
 } // namespace
@@ -170,7 +192,11 @@ SubstitutionDay PlanSubstitutions(Dictionary& dict, const QDate& date,
     QHash<Short, QSet<Short>> subjectsOf;      // teacher -> subjects taught
     std::vector<Schedule> own;                 // the absent teachers' lessons that day
     const QSet<Short> absentSet(absent.begin(), absent.end());
+    QHash<int, QSet<Long>> busyRooms;          // bell -> rooms taken
     for (const Schedule& s : dict.access<Schedule>().all(Schedule::TeacherKey)) {
+        if (!s.isUnplaced() && s.Week == out.week && s.DaySeqNumber == out.daySeq && s.RoomCode != 0)
+            if (const auto bell = bellIndex.constFind(s.LessonNo); bell != bellIndex.constEnd())
+                busyRooms[*bell].insert(s.RoomCode);
         if (s.TeacherCode == 0) continue;
         subjectsOf[s.TeacherCode].insert(s.ScienceCode);
         if (s.isUnplaced() || s.Week != out.week || s.DaySeqNumber != out.daySeq) continue;
@@ -194,9 +220,11 @@ SubstitutionDay PlanSubstitutions(Dictionary& dict, const QDate& date,
     for (const Substitution& s : stored) {
         if (absentSet.contains(s.AbsentTeacherCode)) continue;
         alsoAbsent.insert(s.AbsentTeacherCode);
-        if (s.SubstituteCode != 0)
-            if (const auto bell = bellIndex.constFind(s.LessonNo); bell != bellIndex.constEnd())
-                dayBells[s.SubstituteCode].insert(*bell);
+        const auto bell = bellIndex.constFind(s.LessonNo);
+        if (bell == bellIndex.constEnd()) continue;
+        if (s.SubstituteCode != 0) dayBells[s.SubstituteCode].insert(*bell);
+        // Another absent teacher's lesson moved to another room takes that room.
+        if (s.RoomCode != 0) busyRooms[*bell].insert(s.RoomCode);
     }
 
     // A link's lessons in one cell are one lesson to cover.
@@ -215,6 +243,7 @@ SubstitutionDay PlanSubstitutions(Dictionary& dict, const QDate& date,
             l.time = bellTimeText(bells[size_t(bell)]);
             l.subject = names.subjects.value(s.ScienceCode);
             l.room = names.rooms.value(s.RoomCode);
+            l.roomCode = s.RoomCode;
             if (s.LinkCode != 0) {
                 LsnLink k;
                 k.LinkCode = s.LinkCode;
@@ -252,13 +281,7 @@ SubstitutionDay PlanSubstitutions(Dictionary& dict, const QDate& date,
             if (alsoAbsent.contains(code)) continue;
             const std::set<int>& taken = dayBells[code];
             if (taken.count(l.bell)) continue;
-            Restriction r;
-            r.ObjectType = ObjectType::Teacher;
-            r.ObjectCode = code;
-            r.Week = first.Week;
-            r.DaySeqNumber = first.DaySeqNumber;
-            r.LessonNo = first.LessonNo;
-            const Short level = dict.access<Restriction>().fetch(Restriction::ObjectIdKey, r).Restriction;
+            const Short level = restrictionAt(dict, ObjectType::Teacher, code, first);
             if (level == RestrictionLevel::Forbidden) continue;
             SubstitutionCandidate c;
             c.teacher = code;
@@ -296,14 +319,22 @@ SubstitutionDay PlanSubstitutions(Dictionary& dict, const QDate& date,
                                     std::tuple(b.subjectTier, b.undesirable, b.gap,
                                                b.lessonsThatDay);
                          });
+        const QSet<Long>& roomsTaken = busyRooms[l.bell];
+        for (const Room& r : names.roomList)
+            if (r.RoomCode != l.roomCode && !roomsTaken.contains(r.RoomCode) &&
+                restrictionAt(dict, ObjectType::Room, r.RoomCode, first) != RestrictionLevel::Forbidden)
+                l.rooms.push_back({r.RoomCode, r.RoomNo.trimmed()});
         for (const Substitution& s : stored) {
-            if (s.AbsentTeacherCode != first.TeacherCode || s.LessonNo != first.LessonNo ||
-                s.GroupCode != first.GroupCode || s.SubGroupNum != first.SubGroupNum ||
-                s.ScienceCode != first.ScienceCode)
+            if (std::tuple(s.AbsentTeacherCode, s.LessonNo, s.GroupCode, s.SubGroupNum,
+                           s.ScienceCode) != lessonKey(first))
                 continue;
             l.chosen = s.SubstituteCode;
             l.chosenName = names.teachers.value(s.SubstituteCode).trimmed();
             l.note = s.Note;
+            if (s.RoomCode != l.roomCode) {
+                l.chosenRoom = s.RoomCode;
+                l.chosenRoomNumber = names.rooms.value(s.RoomCode).trimmed();
+            }
         }
         out.lessons.push_back(std::move(l));
     }
@@ -326,6 +357,52 @@ std::vector<const SubstitutionCandidate*> FreeCandidates(const SubstitutionDay& 
         if (!taken) out.push_back(&c);
     }
     return out;
+}
+
+std::vector<const SubstitutionRoom*> FreeRooms(const SubstitutionDay& day, size_t i) {
+    std::vector<const SubstitutionRoom*> out;
+    const AbsentLesson& l = day.lessons[i];
+    for (const SubstitutionRoom& r : l.rooms) {
+        bool taken = false;
+        for (size_t j = 0; j < day.lessons.size() && !taken; ++j)
+            taken = j != i && day.lessons[j].bell == l.bell && day.lessons[j].chosenRoom == r.code;
+        if (!taken) out.push_back(&r);
+    }
+    return out;
+}
+
+int CarryChoices(const SubstitutionDay& from, SubstitutionDay& to) {
+    int lost = 0;
+    for (const AbsentLesson& before : from.lessons) {
+        const bool chosen = before.chosen >= 0 || before.chosenRoom != 0 || !before.note.isEmpty();
+        if (!chosen) continue;
+        auto same = std::find_if(to.lessons.begin(), to.lessons.end(), [&](const AbsentLesson& l) {
+            return lessonKey(l.rows.front()) == lessonKey(before.rows.front());
+        });
+        if (same == to.lessons.end()) {
+            lost += before.chosen >= 0 ? 1 : 0;
+            continue;
+        }
+        same->note = before.note;
+        const bool stillFree =
+            before.chosen <= 0 ||
+            std::any_of(same->candidates.begin(), same->candidates.end(),
+                        [&](const SubstitutionCandidate& c) { return c.teacher == before.chosen; });
+        if (stillFree) {
+            same->chosen = before.chosen;
+            same->chosenName = before.chosenName;
+        } else if (same->chosen != before.chosen) {
+            ++lost; // a choice stored earlier stays shown, so that it can be changed
+        }
+        const bool roomFree =
+            before.chosenRoom == 0 ||
+            std::any_of(same->rooms.begin(), same->rooms.end(),
+                        [&](const SubstitutionRoom& r) { return r.code == before.chosenRoom; });
+        same->chosenRoom = roomFree ? before.chosenRoom : 0;
+        same->chosenRoomNumber = roomFree ? before.chosenRoomNumber : QString();
+        if (!roomFree) ++lost;
+    }
+    return lost;
 }
 
 int ChooseFirstCandidates(SubstitutionDay& day) {
@@ -366,7 +443,7 @@ QString SaveSubstitutions(Dictionary& dict, const SubstitutionDay& day) {
             r.SubGroupNum = s.SubGroupNum;
             r.ScienceCode = s.ScienceCode;
             r.SubstituteCode = l.chosen;
-            r.RoomCode = s.RoomCode;
+            r.RoomCode = l.chosenRoom != 0 ? l.chosenRoom : s.RoomCode;
             r.Note = l.note;
             if (!a.insert(r).ok())
                 return QStringLiteral("Замены не сохранены: файл замен не записывается.");

@@ -40,6 +40,9 @@ void school(TestFolder& t) {
     for (Short n = 1; n <= 7; ++n)
         t.put(Teacher{.TeacherCode = n, .TableNo = n, .TeacherName = u(names[n - 1])});
     t.put(Room{.RoomCode = 1, .RoomNo = u("101")});
+    t.put(Room{.RoomCode = 2, .RoomNo = u("102")});
+    t.put(Room{.RoomCode = 3, .RoomNo = u("103")}); // forbidden at the lesson's bell
+    t.put(Room{.RoomCode = 4, .RoomNo = u("104")}); // taken then by Сидоров's lesson
     auto lesson = [&](Short science, Short teacher, Short group, Short week, const char* no) {
         t.put(Schedule{.Week = week, .DaySeqNumber = Short(week ? 1 : 0), .LessonNo = u(no),
                        .ScienceCode = science, .TeacherCode = teacher, .GroupCode = group,
@@ -50,11 +53,15 @@ void school(TestFolder& t) {
     lesson(1, 2, 2, 1, "1");
     lesson(1, 2, 1, 1, "3");
     lesson(1, 3, 2, 1, "2");
+    t.put(Schedule{.Week = 1, .DaySeqNumber = 1, .LessonNo = u("2"), .ScienceCode = 1,
+                   .TeacherCode = 3, .GroupCode = 2, .SubGroupNum = 1, .RoomCode = 4});
     lesson(2, 5, 2, 1, "4");
     lesson(1, 7, 2, 1, "4");
     lesson(3, 6, 1, 0, "");
     t.put(RoomList{.TeacherCode = 4, .ScienceCode = 1, .RoomCode = 1});
     t.put(Restriction{.ObjectType = ObjectType::Teacher, .ObjectCode = 4, .Week = 1,
+                      .DaySeqNumber = 1, .LessonNo = u("2"), .Restriction = RestrictionLevel::Forbidden});
+    t.put(Restriction{.ObjectType = ObjectType::Room, .ObjectCode = 3, .Week = 1,
                       .DaySeqNumber = 1, .LessonNo = u("2"), .Restriction = RestrictionLevel::Forbidden});
     SchoolCalendar cal;
     cal.first = QDate(2026, 9, 1);
@@ -120,23 +127,47 @@ TEST(Substitutions, RanksFreeTeachersSavesAndReadsBackAndGuardsTheSubstitute) {
                                    u("Кузнецов К.К.: ведет предмет того же цикла; свободен, 1 урок в этот день; будет окно"),
                                    u("Морозова М.М.: свободен, нет уроков в этот день")}));
 
+    // Only a room free then and not forbidden is offered.
+    ASSERT_EQ(FreeRooms(day, 0).size(), 1u);
+    EXPECT_EQ(FreeRooms(day, 0)[0]->number, u("102"));
+
     EXPECT_EQ(ChooseFirstCandidates(day), 1);
     day.lessons[0].note = u("контрольная");
+    day.lessons[0].chosenRoom = 2;
+    {
+        // Planned again after the data changed: the unsaved choices come along while they hold,
+        // and a substitute who is now busy is dropped and counted.
+        SubstitutionDay replanned = PlanSubstitutions(t.dict(), monday, {1});
+        EXPECT_EQ(CarryChoices(day, replanned), 0);
+        EXPECT_EQ(replanned.lessons[0].chosen, 2);
+        EXPECT_EQ(replanned.lessons[0].chosenRoom, 2);
+        FileUse schedule(t.store(), FileId::Schedule);
+        const Schedule busy = t.put(Schedule{.Week = 1, .DaySeqNumber = 1, .LessonNo = u("2"),
+                                          .ScienceCode = 1, .TeacherCode = 2, .GroupCode = 2,
+                                          .SubGroupNum = 2, .RoomCode = 2});
+        replanned = PlanSubstitutions(t.dict(), monday, {1});
+        EXPECT_EQ(CarryChoices(day, replanned), 2) << "Петрова and room 102 are taken now";
+        EXPECT_EQ(replanned.lessons[0].chosen, -1);
+        EXPECT_EQ(replanned.lessons[0].chosenRoom, 0);
+        EXPECT_EQ(replanned.lessons[0].note, u("контрольная"));
+        ASSERT_TRUE(t.dict().access<Schedule>().remove(busy).ok());
+    }
     ASSERT_EQ(SaveSubstitutions(t.dict(), day), QString());
     const QString file = t.store().diskName(FileId::Substitution);
     const auto rows = sql(file, "SELECT Date, Week, DaySeqNumber, LessonNo, AbsentTeacherCode, "
                                 "GroupCode, ScienceCode, SubstituteCode, RoomCode FROM SUBSTITUTION");
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0], (std::vector<qint64>{dayNumberOf(monday), 1, 1, 2, 1, 1, 1, 2, 1}));
+    EXPECT_EQ(rows[0], (std::vector<qint64>{dayNumberOf(monday), 1, 1, 2, 1, 1, 1, 2, 2}));
 
     // Planned again, the choice comes back; the document names it.
     const SubstitutionDay again = PlanSubstitutions(t.dict(), monday, {1});
     EXPECT_EQ(again.lessons.at(0).chosen, 2);
     EXPECT_EQ(again.lessons.at(0).note, u("контрольная"));
+    EXPECT_EQ(again.lessons.at(0).chosenRoomNumber, u("102"));
     const SubstitutionList list = ReadSubstitutions(t.dict(), monday);
     ASSERT_EQ(list.lines.size(), 1u);
     EXPECT_TRUE(QString::fromUtf8(SubstitutionsCsv(list)).contains(
-        u("2026-09-14;2;;5-А;Математика;Иванова И.И.;Петрова П.П.;101;контрольная")));
+        u("2026-09-14;2;;5-А;Математика;Иванова И.И.;Петрова П.П.;102;контрольная")));
     EXPECT_TRUE(QString::fromUtf8(SubstitutionsHtml(list)).contains(u("<title>Замены на 14.09.2026")));
 
     // A second absent teacher at that bell cannot get Петрова too.

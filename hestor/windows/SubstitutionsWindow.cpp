@@ -4,6 +4,7 @@
 
 #include "tamsel/Access.h"
 #include "tamsel/Dictionary.h"
+#include "tamsel/Events.h"
 #include "trusko/Printing.h"
 
 #include <QComboBox>
@@ -16,9 +17,13 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSet>
+#include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <functional>
 
 namespace hestor {
 
@@ -27,33 +32,35 @@ using namespace tamsel;
 namespace {
 
 constexpr int SubstituteColumn = 4;
+constexpr int RoomColumn = 5;
 constexpr int NoteColumn = 6;
 
 QString u(const char* text) {
     return QString::fromUtf8(text);
 }
 
-/// The drop-down of the "Заменяет" column: the lesson's free candidates, best first, then
-/// "урок отменен". Choosing one stores it in the window's day at once.
-class SubstituteDelegate : public QStyledItemDelegate {
+/// A drop-down column of the lessons table: the items of a row, the row's current value, and
+/// what a choice does. Choosing stores it in the window's day at once.
+class ChoiceDelegate : public QStyledItemDelegate {
 public:
-    explicit SubstituteDelegate(SubstitutionsWindow* window)
-        : QStyledItemDelegate(window), window_(window) {}
+    using Items = std::function<std::vector<std::pair<QString, int>>(size_t row)>;
+    using Current = std::function<int(size_t row)>;
+    using Apply = std::function<void(int row, int value)>;
+
+    ChoiceDelegate(QWidget* window, QString name, Items items, Current current, Apply apply)
+        : QStyledItemDelegate(window), name_(std::move(name)), items_(std::move(items)),
+          current_(std::move(current)), apply_(std::move(apply)) {}
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
                           const QModelIndex& index) const override {
         auto* combo = new QComboBox(parent);
-        combo->setAccessibleName(u("Заменяет"));
-        const SubstitutionDay& day = window_->day();
+        combo->setAccessibleName(name_);
         const size_t row = size_t(index.row());
-        combo->addItem(u("— не выбран —"), -1);
-        for (const SubstitutionCandidate* c : FreeCandidates(day, row))
-            combo->addItem(c->name + u(" — ") + c->reason, int(c->teacher));
-        combo->addItem(CancelledText(), 0);
-        combo->setCurrentIndex(std::max(0, combo->findData(int(day.lessons[row].chosen))));
+        for (const auto& [text, value] : items_(row)) combo->addItem(text, value);
+        combo->setCurrentIndex(std::max(0, combo->findData(current_(row))));
         // A choice in the list is final: no second key to confirm it.
         QObject::connect(combo, &QComboBox::activated, combo, [this, combo] {
-            auto* self = const_cast<SubstituteDelegate*>(this);
+            auto* self = const_cast<ChoiceDelegate*>(this);
             emit self->commitData(combo);
             emit self->closeEditor(combo);
         });
@@ -61,12 +68,14 @@ public:
     }
     void setEditorData(QWidget*, const QModelIndex&) const override {}
     void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
-        const auto* combo = static_cast<QComboBox*>(editor);
-        window_->choose(index.row(), Short(combo->currentData().toInt()));
+        apply_(index.row(), static_cast<QComboBox*>(editor)->currentData().toInt());
     }
 
 private:
-    SubstitutionsWindow* window_;
+    QString name_;
+    Items items_;
+    Current current_;
+    Apply apply_;
 };
 
 } // namespace
@@ -86,25 +95,44 @@ SubstitutionsWindow::SubstitutionsWindow(Dictionary& dict, QWidget* parent)
     teachers_ = new QListWidget(this);
     teachers_->setAccessibleName(u("Отсутствующие учителя"));
     teachers_->setAccessibleDescription(u("Отметьте пробелом учителей, которых нет в этот день"));
-    {
-        FileUse use(dict.store(), FileId::Teacher);
-        if (use)
-            for (const Teacher& t : dict.access<Teacher>().all(Teacher::TeacherNameKey)) {
-                auto* item = new QListWidgetItem(t.TeacherName.trimmed(), teachers_);
-                item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-                item->setCheckState(Qt::Unchecked);
-                item->setData(Qt::UserRole, int(t.TeacherCode));
-            }
-    }
+    fillTeachers();
     auto* teachersLabel = new QLabel(u("&Отсутствуют:"), this);
     teachersLabel->setBuddy(teachers_);
 
     table_ = new QTableWidget(0, 7, this);
     table_->setAccessibleName(u("Уроки отсутствующих учителей"));
-    table_->setAccessibleDescription(u("F4 или Alt+Вниз открывает список заменяющих учителей"));
+    table_->setAccessibleDescription(
+        u("F4 или Alt+Вниз открывает список заменяющих учителей, а в столбце «Кабинет» — список свободных кабинетов"));
     table_->setHorizontalHeaderLabels({u("Урок"), u("Класс"), u("Предмет"), u("Отсутствует"),
                                        u("Заменяет"), u("Кабинет"), u("Примечание")});
-    table_->setItemDelegateForColumn(SubstituteColumn, new SubstituteDelegate(this));
+    // The substitute: the lesson's free candidates, best first, then "урок отменен".
+    table_->setItemDelegateForColumn(
+        SubstituteColumn,
+        new ChoiceDelegate(
+            this, u("Заменяет"),
+            [this](size_t row) {
+                std::vector<std::pair<QString, int>> items{{u("— не выбран —"), -1}};
+                for (const SubstitutionCandidate* c : FreeCandidates(day_, row))
+                    items.emplace_back(c->name + u(" — ") + c->reason, int(c->teacher));
+                items.emplace_back(CancelledText(), 0);
+                return items;
+            },
+            [this](size_t row) { return int(day_.lessons[row].chosen); },
+            [this](int row, int teacher) { choose(row, Short(teacher)); }));
+    // The room: the lesson's own, then the rooms free in that bell.
+    table_->setItemDelegateForColumn(
+        RoomColumn,
+        new ChoiceDelegate(
+            this, u("Кабинет"),
+            [this](size_t row) {
+                const AbsentLesson& l = day_.lessons[row];
+                std::vector<std::pair<QString, int>> items{{l.room + u(" (свой)"), 0}};
+                for (const SubstitutionRoom* r : FreeRooms(day_, row))
+                    items.emplace_back(r->number, int(r->code));
+                return items;
+            },
+            [this](size_t row) { return int(day_.lessons[row].chosenRoom); },
+            [this](int row, int room) { chooseRoom(row, Long(room)); }));
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     // Tab leaves the table for the buttons; arrows move between its cells.
     table_->setTabKeyNavigation(false);
@@ -180,9 +208,52 @@ QString UnsavedText() {
 }
 } // namespace
 
+void SubstitutionsWindow::fillTeachers() {
+    QSet<int> checked;
+    for (int i = 0; i < teachers_->count(); ++i)
+        if (teachers_->item(i)->checkState() == Qt::Checked)
+            checked.insert(teachers_->item(i)->data(Qt::UserRole).toInt());
+    const int current = teachers_->currentRow();
+    const QSignalBlocker quiet(teachers_);
+    teachers_->clear();
+    FileUse use(dict_.store(), FileId::Teacher);
+    if (!use) return;
+    for (const Teacher& t : dict_.access<Teacher>().all(Teacher::TeacherNameKey)) {
+        auto* item = new QListWidgetItem(t.TeacherName.trimmed(), teachers_);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(checked.contains(t.TeacherCode) ? Qt::Checked : Qt::Unchecked);
+        item->setData(Qt::UserRole, int(t.TeacherCode));
+    }
+    teachers_->setCurrentRow(std::min(current, teachers_->count() - 1));
+}
+
+void SubstitutionsWindow::customEvent(QEvent* event) {
+    if (event->type() == UserEvent::Refresh) {
+        // Lessons moved or teachers changed elsewhere: the day is planned again; choices not
+        // yet saved stay where they still hold, and the others are said.
+        fillTeachers();
+        const SubstitutionDay before = day_;
+        readDay();
+        const int lost = dirty_ ? CarryChoices(before, day_) : 0;
+        fill();
+        if (lost > 0)
+            status_->setText(status_->text() +
+                             u(" Данные изменились: снят выбор у уроков: %1 (учитель или кабинет "
+                               "теперь заняты).")
+                                 .arg(lost));
+    }
+    QWidget::customEvent(event);
+}
+
 void SubstitutionsWindow::plan() {
     // Another date or other teachers: the choices made so far are not dropped unasked.
     offerSaving(UnsavedText(), Yes | No);
+    readDay();
+    dirty_ = false;
+    fill();
+}
+
+void SubstitutionsWindow::readDay() {
     std::vector<Short> absent;
     for (int i = 0; i < teachers_->count(); ++i)
         if (teachers_->item(i)->checkState() == Qt::Checked)
@@ -196,8 +267,6 @@ void SubstitutionsWindow::plan() {
         day_ = PlanSubstitutions(dict_, date_->date(), absent);
         dict_.ui().setBusy(false);
     }
-    dirty_ = false;
-    fill();
 }
 
 bool SubstitutionsWindow::offerSaving(const QString& text, unsigned buttons) {
@@ -241,10 +310,10 @@ void SubstitutionsWindow::fill() {
                 l.time.isEmpty() ? l.lessonNo : l.lessonNo + u(" (") + l.time + u(")");
             const QString groups = l.link.isEmpty() ? l.groups : l.groups + u(", ") + l.link;
             const QStringList texts{lesson, groups, l.subject, l.absentName.trimmed(),
-                                    choiceText(r), l.room, l.note};
+                                    choiceText(r), roomText(r), l.note};
             for (int c = 0; c < texts.size(); ++c) {
                 auto* item = new QTableWidgetItem(texts[c]);
-                if (c != SubstituteColumn && c != NoteColumn)
+                if (c != SubstituteColumn && c != RoomColumn && c != NoteColumn)
                     item->setFlags(item->flags() & ~Qt::ItemIsEditable);
                 table_->setItem(r, c, item);
             }
@@ -278,6 +347,25 @@ void SubstitutionsWindow::choose(int row, Short teacher) {
     if (QTableWidgetItem* item = table_->item(row, SubstituteColumn)) item->setText(choiceText(row));
     filling_ = false;
     showStatus();
+}
+
+QString SubstitutionsWindow::roomText(int row) const {
+    const AbsentLesson& l = day_.lessons[size_t(row)];
+    if (l.chosenRoom == 0) return l.room;
+    return u("%1 (вместо %2)").arg(l.chosenRoomNumber, l.room);
+}
+
+void SubstitutionsWindow::chooseRoom(int row, Long room) {
+    if (row < 0 || row >= int(day_.lessons.size())) return;
+    AbsentLesson& l = day_.lessons[size_t(row)];
+    l.chosenRoom = room;
+    l.chosenRoomNumber.clear();
+    for (const SubstitutionRoom& r : l.rooms)
+        if (r.code == room) l.chosenRoomNumber = r.number;
+    dirty_ = true;
+    filling_ = true;
+    if (QTableWidgetItem* item = table_->item(row, RoomColumn)) item->setText(roomText(row));
+    filling_ = false;
 }
 
 bool SubstitutionsWindow::save() {
@@ -324,7 +412,8 @@ bool SubstitutionsWindow::eventFilter(QObject* watched, QEvent* event) {
                           (key->key() == Qt::Key_Down && (key->modifiers() & Qt::AltModifier));
         const QModelIndex index = table_->currentIndex();
         if (open && index.isValid()) {
-            const QModelIndex cell = index.siblingAtColumn(SubstituteColumn);
+            const QModelIndex cell = index.siblingAtColumn(
+                index.column() == RoomColumn ? RoomColumn : SubstituteColumn);
             table_->setCurrentIndex(cell);
             table_->edit(cell);
             if (auto* combo = qobject_cast<QComboBox*>(table_->indexWidget(cell)))

@@ -166,11 +166,13 @@ TEST(Together, SubstitutionsAreChosenFromTheKeyboardSavedAndReadBack) {
         EXPECT_EQ(table->accessibleName(), s("Уроки отсутствующих учителей"));
         ASSERT_EQ(table->rowCount(), 2) << w->status()->text().toStdString();
         EXPECT_EQ(table->item(1, 1)->text(), s("5-Б"));
-        auto pick = [&](int row, int key, Qt::KeyboardModifiers mods, const QString& text) {
+        auto pick = [&](int row, int key, Qt::KeyboardModifiers mods, const QString& text,
+                        int column = 4) {
             table->setFocus();
-            table->setCurrentCell(row, 0);
+            table->setCurrentCell(row, column == 4 ? 0 : column);
             QTest::keyClick(table, Qt::Key(key), mods);
-            auto* combo = qobject_cast<QComboBox*>(table->indexWidget(table->model()->index(row, 4)));
+            auto* combo =
+                qobject_cast<QComboBox*>(table->indexWidget(table->model()->index(row, column)));
             ASSERT_TRUE(combo) << "F4 and Alt+Down open the drop-down";
             const int i = combo->findText(text, Qt::MatchStartsWith);
             ASSERT_GE(i, 0) << text.toStdString();
@@ -206,6 +208,25 @@ TEST(Together, SubstitutionsAreChosenFromTheKeyboardSavedAndReadBack) {
         EXPECT_TRUE(t.ui.texts().contains(s("Выбранные замены не сохранены. Сохранить их?")));
         w = open();
         ASSERT_TRUE(w);
-        EXPECT_EQ(w->lessons()->item(0, 4)->text(), s("урок отменен"));
+        table = w->lessons();
+        EXPECT_EQ(table->item(0, 4)->text(), s("урок отменен"));
+
+        // Another room from the room column's drop-down; a teacher added elsewhere appears on
+        // the frame's refresh, and the unsaved room choice survives it.
+        pick(0, Qt::Key_F4, Qt::NoModifier, s("102"), 5);
+        EXPECT_EQ(table->item(0, 5)->text(), s("102 (вместо 101)"));
+        t.put(Teacher{.TeacherCode = 3, .TableNo = 3, .TeacherName = s("Сидорова")});
+        t.dict().windows.postToFrame(UserEvent::Refresh);
+        settle();
+        EXPECT_EQ(w->teachers()->count(), 3);
+        EXPECT_EQ(w->teachers()->findItems(s("Иванова"), Qt::MatchExactly).value(0)->checkState(),
+                  Qt::Checked);
+        EXPECT_EQ(table->item(0, 5)->text(), s("102 (вместо 101)"));
+        t.ui.answers = {Yes};
+        w->parentWidget()->close();
+        settle();
+        w = open();
+        ASSERT_TRUE(w);
+        EXPECT_EQ(w->lessons()->item(0, 5)->text(), s("102 (вместо 101)"));
     });
 }

@@ -34,6 +34,12 @@ struct SubstitutionCandidate {
     QString reason; ///< "ведет этот предмет; свободен, 3 урока в этот день"
 };
 
+/// A room the substitute's lesson may go to instead of its own.
+struct SubstitutionRoom {
+    tamsel::Long code = 0;
+    QString number;
+};
+
 /// One lesson of an absent teacher on the date: a placed lesson, or a link's sitting (a lecture
 /// to several groups) as one lesson.
 struct AbsentLesson {
@@ -46,11 +52,18 @@ struct AbsentLesson {
     QString groups;                     ///< "5-А", "5-А/1", "5-А, 5-Б"
     QString subject;
     QString room;                       ///< the room's number
+    tamsel::Long roomCode = 0;          ///< the lesson's own room
+    /// Rooms free in that bell and not forbidden then, by number (the lesson's own not among
+    /// them).
+    std::vector<SubstitutionRoom> rooms;
     QString link;                       ///< "лекция «Физика 5»", "связь «…»" or empty
     std::vector<SubstitutionCandidate> candidates; ///< best first
     /// -1: nothing chosen, 0: the lesson is cancelled, else the substitute's code.
     tamsel::Short chosen = -1;
     QString chosenName; ///< the stored substitute's name, also when no longer a candidate
+    /// Another room for the lesson (0: its own room); `chosenRoomNumber` is its number.
+    tamsel::Long chosenRoom = 0;
+    QString chosenRoomNumber;
     QString note;
 };
 
@@ -81,6 +94,15 @@ SubstitutionDay PlanSubstitutions(tamsel::Dictionary& dict, const QDate& date,
 /// The candidates of lesson `i` that are still free: a teacher chosen for another lesson in the
 /// same bell is taken.
 std::vector<const SubstitutionCandidate*> FreeCandidates(const SubstitutionDay& day, size_t i);
+
+/// The rooms lesson `i` may move to: free in its bell, minus those another lesson of the same
+/// bell was moved to.
+std::vector<const SubstitutionRoom*> FreeRooms(const SubstitutionDay& day, size_t i);
+
+/// Carries the choices, rooms and notes of `from` to the same lessons of `to` (the day planned
+/// again after the data changed): a substitute only while still free then, a room only while
+/// still free. Returns how many choices could not be carried.
+int CarryChoices(const SubstitutionDay& from, SubstitutionDay& to);
 
 /// Takes the first free candidate for every lesson without a choice (a lesson with none is
 /// cancelled). Returns how many lessons got a teacher.

@@ -34,6 +34,8 @@ public:
     void plan();
     /// Sets the choice of lesson `row` (-1 none, 0 cancelled, else a teacher's code).
     void choose(int row, tamsel::Short teacher);
+    /// Moves lesson `row` to room `room` (0: its own room).
+    void chooseRoom(int row, tamsel::Long room);
     /// Stores the choices; says what happened. True when stored.
     bool save();
     void print();
@@ -42,17 +44,25 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    /// Data changed elsewhere: the teachers and the day are read again, unsaved choices kept
+    /// where they still hold.
+    void customEvent(QEvent* event) override;
     /// Unsaved choices are offered for saving; "Отмена" keeps the window open.
     void closeEvent(QCloseEvent* e) override;
 
 private:
     void fill();
+    /// The day of the date and the checked teachers, read without asking anything.
+    void readDay();
     void showStatus();
     /// Choices not yet saved: asks `text` whether to save them first. False when the user
     /// cancelled.
     bool offerSaving(const QString& text, unsigned buttons);
     bool savedBeforeDocument();
     QString choiceText(int row) const;
+    QString roomText(int row) const;
+    /// The teachers again (names and codes may have changed), keeping the marks.
+    void fillTeachers();
 
     tamsel::Dictionary& dict_;
     QDateEdit* date_;
