@@ -417,10 +417,46 @@ int ChooseFirstCandidates(SubstitutionDay& day) {
     return chosen;
 }
 
+namespace {
+
+/// Why the choices of `day` no longer hold against the files as they are now (another program
+/// or window placed a lesson since the day was planned); empty when they all do.
+QString staleChoice(Dictionary& dict, const SubstitutionDay& day) {
+    const SubstitutionDay now = PlanSubstitutions(dict, day.date, day.absent);
+    if (!now.ok) return now.error;
+    for (const AbsentLesson& l : day.lessons) {
+        if (l.chosen < 0 && l.chosenRoom == 0) continue;
+        const auto same = std::find_if(now.lessons.begin(), now.lessons.end(), [&](const AbsentLesson& n) {
+            return lessonKey(n.rows.front()) == lessonKey(l.rows.front());
+        });
+        const QString lesson = QStringLiteral("%1 урок, %2").arg(l.lessonNo, l.groups);
+        if (same == now.lessons.end())
+            return QStringLiteral("урока (%1) больше нет в расписании этого дня").arg(lesson);
+        if (l.chosen > 0 && std::none_of(same->candidates.begin(), same->candidates.end(),
+                                         [&](const SubstitutionCandidate& c) { return c.teacher == l.chosen; }))
+        {
+            QString name = l.chosenName;
+            for (const SubstitutionCandidate& c : l.candidates)
+                if (c.teacher == l.chosen) name = c.name;
+            return QStringLiteral("учитель %1 больше не свободен (%2)").arg(name, lesson);
+        }
+        if (l.chosenRoom != 0 && std::none_of(same->rooms.begin(), same->rooms.end(),
+                                              [&](const SubstitutionRoom& r) { return r.code == l.chosenRoom; }))
+            return QStringLiteral("кабинет %1 больше не свободен (%2)").arg(l.chosenRoomNumber, lesson);
+    }
+    return {};
+}
+
+} // namespace
+
 QString SaveSubstitutions(Dictionary& dict, const SubstitutionDay& day) {
     if (!day.ok) return day.error;
     WritingScope scope(dict);
     if (!scope) return QStringLiteral("Замены не сохранены: папку изменяет другая программа.");
+    // Checked under the lock: a substitute or room taken since the day was planned would be
+    // booked twice.
+    if (const QString stale = staleChoice(dict, day); !stale.isEmpty())
+        return QStringLiteral("Замены не сохранены: %1. Выберите замену заново.").arg(stale);
     Transaction tx(dict.store(), {FileId::Substitution});
     if (!tx.active()) return QStringLiteral("Замены не сохранены: файл замен не открывается.");
     Access<Substitution> a = tx.access<Substitution>();

@@ -147,6 +147,10 @@ TEST(Substitutions, RanksFreeTeachersSavesAndReadsBackAndGuardsTheSubstitute) {
                                           .SubGroupNum = 2, .RoomCode = 2});
         replanned = PlanSubstitutions(t.dict(), monday, {1});
         EXPECT_EQ(CarryChoices(day, replanned), 2) << "Петрова and room 102 are taken now";
+        // Saving the choices made before the change would book her twice: refused.
+        EXPECT_EQ(SaveSubstitutions(t.dict(), day),
+                  u("Замены не сохранены: учитель Петрова П.П. больше не свободен (2 урок, 5-А). "
+                    "Выберите замену заново."));
         EXPECT_EQ(replanned.lessons[0].chosen, -1);
         EXPECT_EQ(replanned.lessons[0].chosenRoom, 0);
         EXPECT_EQ(replanned.lessons[0].note, u("контрольная"));
