@@ -30,8 +30,13 @@ overflow-wrap:break-word}
 thead th{background:#e6e6e6}th[scope=row]{background:#f3f3f3;text-align:left;width:6.5em}
 .l{margin-bottom:.3em}.l span{display:block}.s{font-weight:bold}
 ul.objects{columns:4 12em;padding-left:1.2em}
+.days{display:none}.day h3{font-size:1em;margin:.8em 0 .2em;border-bottom:1px solid #666}
+.day ol{list-style:none;padding:0;margin:0}.day li{display:flex;gap:.6em;padding:.25em 0;
+border-bottom:1px solid #ddd}.day .n{flex:0 0 6.5em;color:#333}.day li.free{color:#666}
+@media screen and (max-width:40em){body{margin:.5em}section.week table{display:none}
+.days{display:block}ul.objects{columns:2 8em}}
 @page{size:A4 landscape;margin:8mm}
-@media print{body{margin:0}nav,.back{display:none}th,td{font-size:7.5pt}h1{font-size:12pt}
+@media print{body{margin:0}nav,.back,.days{display:none}th,td{font-size:7.5pt}h1{font-size:12pt}
 section.week{break-inside:avoid}section.week+section.week{break-before:page}}
 )";
 
@@ -75,6 +80,43 @@ QString lessonHtml(const PlacedLesson& l, Short kind) {
     return h + QStringLiteral("</div>");
 }
 
+/// The week as a list a day after another, for a phone's narrow screen (the table is hidden
+/// there): each day's lessons by bell, the free bells between them marked, so a pupil sees the
+/// gaps too.
+QString dayLists(const Context& c, const TimetableObject& o, int week) {
+    const auto& t = c.t;
+    QString b = QStringLiteral("<div class=\"days\">\n");
+    for (size_t day = 0; day < t.days.size(); ++day) {
+        b += QStringLiteral("<div class=\"day\"><h3>%1</h3>").arg(esc(t.days[day].DayName));
+        int first = -1, last = -1;
+        for (size_t bell = 0; bell < t.bells.size(); ++bell)
+            if (!t.cell(o, week, int(day), int(bell)).empty()) {
+                if (first < 0) first = int(bell);
+                last = int(bell);
+            }
+        if (first < 0) {
+            b += QStringLiteral("<p>Уроков нет</p></div>\n");
+            continue;
+        }
+        b += QStringLiteral("<ol>");
+        for (int bell = first; bell <= last; ++bell) {
+            const auto lessons = t.cell(o, week, int(day), bell);
+            const QString no = QStringLiteral("<span class=\"n\">%1</span>")
+                                   .arg(bellHeader(t.bells[size_t(bell)])
+                                            .replace(QStringLiteral("<br>"), QStringLiteral(" ")));
+            if (lessons.empty()) {
+                b += QStringLiteral("<li class=\"free\">%1<span>нет урока</span></li>").arg(no);
+                continue;
+            }
+            b += QStringLiteral("<li>") + no + QStringLiteral("<div>");
+            for (const PlacedLesson* l : lessons) b += lessonHtml(*l, o.kind);
+            b += QStringLiteral("</div></li>");
+        }
+        b += QStringLiteral("</ol></div>\n");
+    }
+    return b + QStringLiteral("</div>\n");
+}
+
 QString weekTabs(int weeks) {
     if (weeks <= 1) return QString();
     QString h = QStringLiteral("<nav class=\"tabs\" aria-label=\"Недели цикла\">");
@@ -111,7 +153,8 @@ QString objectPage(const Context& c, const TimetableObject& o) {
             }
             b += QStringLiteral("</tr>\n");
         }
-        b += QStringLiteral("</tbody>\n</table>\n</section>\n");
+        b += QStringLiteral("</tbody>\n</table>\n") + dayLists(c, o, w) +
+             QStringLiteral("</section>\n");
     }
     return page(o.title, b);
 }

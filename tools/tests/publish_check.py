@@ -133,6 +133,18 @@ def group_of(label):
     return max(names, key=len) if names else ''
 
 
+def lesson_key(week, col, no, div, kind, own):
+    """A lesson div of an object's page as a key, the page's own object filled in."""
+    f = {sp.get('class'): text_of(sp) for sp in div.findall(NS + 'span')}
+    sub = div.get('data-sub') != '0'
+    room = f.get('r', '').replace('каб. ', '', 1)
+    if kind == 'group':
+        return (week, col, no, own, sub, f.get('s', ''), f.get('t', ''), room)
+    if kind == 'teacher':
+        return (week, col, no, group_of(f.get('g', '')), sub, f.get('s', ''), own, room)
+    return (week, col, no, group_of(f.get('g', '')), sub, f.get('s', ''), f.get('t', ''), own)
+
+
 def html_lessons(path, kind, own):
     """Lessons of a page: (key) per lesson div, the page's own object filled in."""
     doc = parse_html(path)
@@ -151,16 +163,29 @@ def html_lessons(path, kind, own):
             no = text_of(th).split(' урок')[0]
             for col, td in zip(cols, tr.findall(NS + 'td')):
                 for div in td.findall(NS + 'div'):
-                    f = {sp.get('class'): text_of(sp) for sp in div.findall(NS + 'span')}
-                    sub = div.get('data-sub') != '0'
-                    room = f.get('r', '').replace('каб. ', '', 1)
-                    if kind == 'group':
-                        found.append((week, col, no, own, sub, f.get('s', ''), f.get('t', ''), room))
-                    elif kind == 'teacher':
-                        found.append((week, col, no, group_of(f.get('g', '')), sub, f.get('s', ''), own, room))
-                    else:
-                        found.append((week, col, no, group_of(f.get('g', '')), sub, f.get('s', ''), f.get('t', ''), own))
+                    found.append(lesson_key(week, col, no, div, kind, own))
     return found
+
+
+def phone_cells(path, kind, own):
+    """The same lessons as the narrow screen's day lists show them: each day's bells in a list."""
+    doc = parse_html(path)
+    out = []
+    for sec in doc.iter(NS + 'section'):
+        week = int(sec.get('id')[1:])
+        days_div = [d for d in sec.iter(NS + 'div') if d.get('class') == 'days']
+        if len(days_div) != 1:
+            fail('%s: week %d has no day lists for phones' % (path, week))
+            continue
+        for day in days_div[0].findall(NS + 'div'):
+            col = text_of(day.find(NS + 'h3'))
+            ol = day.find(NS + 'ol')
+            for li in ([] if ol is None else ol.findall(NS + 'li')):
+                no = text_of(li.find(NS + 'span')).split(' урок')[0]
+                box = li.find(NS + 'div')
+                for div in ([] if box is None else box.findall(NS + 'div')):
+                    out.append(lesson_key(week, col, no, div, kind, own))
+    return out
 
 
 def with_day_names(k):
@@ -173,8 +198,9 @@ for kind, code, mine in objects:
     if not os.path.exists(path):
         fail('no page %s' % path)
         continue
-    compare(path, html_lessons(path, kind, names[kind][code]),
-            [with_day_names(key(l)) for l in lessons if mine(l)])
+    expected = [with_day_names(key(l)) for l in lessons if mine(l)]
+    compare(path, html_lessons(path, kind, names[kind][code]), expected)
+    compare(path + ' (phone)', phone_cells(path, kind, names[kind][code]), expected)
 for i, name in enumerate(days):
     path = os.path.join(out, 'day-%d.html' % (i + 1))
     doc = parse_html(path)
