@@ -58,15 +58,14 @@ trusko::ReportDocument ComparisonReport(const ScheduleComparison& c, ChangesBy b
     return d;
 }
 
-QByteArray ComparisonHtml(const ScheduleComparison& c, ChangesBy by) {
-    const QString title = QStringLiteral("Изменения в расписании");
-    QString b = QStringLiteral("<h1>%1</h1>\n<p>%2: %3</p>\n")
-                    .arg(esc(title), esc(CompareCaption()), esc(ComparisonHeading(c)));
+QString ComparisonHtmlBody(const ScheduleComparison& c, ChangesBy by, int level) {
+    const QString h = QStringLiteral("h%1").arg(level);
+    QString b;
     for (const ChangedObject& o : c.by(by)) {
-        b += QStringLiteral("<section>\n<h2>%1</h2>\n<table>\n<caption>%1</caption>\n<thead><tr>")
-                 .arg(esc(o.name));
-        for (const QString& h : columnTitles())
-            b += QStringLiteral("<th scope=\"col\">%1</th>").arg(esc(h));
+        b += QStringLiteral("<section>\n<%2>%1</%2>\n<table>\n<caption>%1</caption>\n<thead><tr>")
+                 .arg(esc(o.name), h);
+        for (const QString& title : columnTitles())
+            b += QStringLiteral("<th scope=\"col\">%1</th>").arg(esc(title));
         b += QStringLiteral("</tr></thead>\n<tbody>\n");
         for (int i : o.changes) {
             const ScheduleChange& ch = c.changes[size_t(i)];
@@ -75,7 +74,14 @@ QByteArray ComparisonHtml(const ScheduleComparison& c, ChangesBy by) {
         }
         b += QStringLiteral("</tbody>\n</table>\n</section>\n");
     }
-    b += QStringLiteral("<p>%1</p>\n").arg(esc(ComparisonSummary(c)));
+    return b + QStringLiteral("<p>%1</p>\n").arg(esc(ComparisonSummary(c)));
+}
+
+QByteArray ComparisonHtml(const ScheduleComparison& c, ChangesBy by) {
+    const QString title = QStringLiteral("Изменения в расписании");
+    const QString b = QStringLiteral("<h1>%1</h1>\n<p>%2: %3</p>\n")
+                          .arg(esc(title), esc(CompareCaption()), esc(ComparisonHeading(c))) +
+                      ComparisonHtmlBody(c, by, 2);
     return publish::htmlPage(title, b).toUtf8();
 }
 

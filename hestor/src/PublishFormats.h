@@ -13,6 +13,12 @@
 #include <functional>
 #include <vector>
 
+class QDateTime;
+
+namespace hestor {
+struct TimetableVersion;
+}
+
 namespace hestor::publish {
 
 /// A teaching date with the cycle's week and the timetable's day it falls on.
@@ -28,6 +34,8 @@ struct Context {
     std::vector<TeachingDate> dates; ///< empty: publish the cycle without dates
     /// Called after each piece of work; false when the user cancelled.
     std::function<bool()> step;
+    /// changes.html, written with the pages and linked from the index; empty: none.
+    QByteArray changesPage = {};
 };
 
 /// The file of an object without folder or extension ("group-12").
@@ -58,6 +66,18 @@ using Sink = std::function<bool(const File&)>;
 QString htmlPage(const QString& title, const QString& body);
 /// Appends one row of the published CSV table: ';'-separated, quoted where needed, CRLF.
 void csvRow(QString& out, const QStringList& fields);
+
+/// The page of changes since the last publication into the folder, and the state to keep
+/// for the next one (written last, only after everything else was written).
+struct PublishedChanges {
+    QByteArray page;  ///< changes.html
+    QByteArray state; ///< changesStateName()
+    int changes = -1; ///< lessons changed since the last publication; -1: the first one
+};
+inline QString changesName() { return QStringLiteral("changes.html"); }
+QString changesStateName();
+PublishedChanges prepareChanges(const QString& dir, const TimetableVersion& now,
+                                const QDateTime& when);
 
 /// The names the writers will use, so that all are checked before the first is written.
 QStringList htmlNames(const Context& c);

@@ -2,10 +2,12 @@
 
 #include "PublishFormats.h"
 
+#include "hestor/CompareSchedules.h"
 #include "tamsel/Dictionary.h"
 #include "tamsel/OutputPath.h"
 #include "trusko/ReportBuilders.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -132,9 +134,20 @@ PublishResult PublishSchedule(Dictionary& dict, const PublishOptions& options,
                         .arg(from.toString(QStringLiteral("dd.MM.yyyy")),
                              to.toString(QStringLiteral("dd.MM.yyyy"))));
 
+    // The site's page of changes compares with the lessons of the last publication here.
+    PublishedChanges changes;
+    if (options.html) {
+        TimetableVersion now;
+        QString error;
+        if (!ReadTimetableVersion(dict, QString(), &now, &error))
+            return fail(QStringLiteral("Публикация не выполнена: ") + error);
+        changes = prepareChanges(dir, now, QDateTime::currentDateTime());
+        c.changesPage = changes.page;
+    }
+
     // Every file is judged before the first is written: a refusal leaves the folder as it was.
     QStringList names;
-    if (options.html) names += htmlNames(c);
+    if (options.html) names += htmlNames(c) << changesStateName();
     if (options.ics) names += icsNames(c);
     if (options.csv) names << csvName();
     if (options.xlsx) names << xlsxName();
@@ -220,6 +233,16 @@ PublishResult PublishSchedule(Dictionary& dict, const PublishOptions& options,
             return stopped();
         }
         result.written << QStringLiteral("книга Excel — %1").arg(native(path));
+    }
+    // Last, so that a publication that failed or was stopped is compared against next time.
+    if (options.html) {
+        if (!sink({changesStateName(), changes.state})) return stopped();
+        const QString page = native(dir + QLatin1Char('/') + changesName());
+        result.written << (changes.changes < 0
+                               ? QStringLiteral("изменения в расписании: первая публикация — %1").arg(page)
+                               : QStringLiteral("изменения с прошлой публикации (уроков: %1) — %2")
+                                     .arg(changes.changes)
+                                     .arg(page));
     }
     progress.finish();
     result.ok = true;

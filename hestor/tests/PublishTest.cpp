@@ -136,10 +136,34 @@ TEST(Publish, RefusesTheSchoolsOwnFilesAndAFileAsFolderAndWritesNothing) {
     o.from = o.to = QDate();
     r = hestor::PublishSchedule(t.dict(), o, t.progress);
     ASSERT_TRUE(r.ok) << r.error.toStdString();
-    EXPECT_EQ(r.written.size(), 3);
+    EXPECT_EQ(r.written.size(), 4);
     EXPECT_EQ(QString::fromUtf8(bytesOf(o.outDir + u("/schedule.csv"))),
               u("\uFEFFДата;День недели;Неделя цикла;Урок;Начало;Окончание;Класс;Подгруппа;"
                 "Предмет;Учитель;Кабинет\r\n;Вторник;1;1;08:30;09:15;5-А;;\"История; России\";;\r\n"));
+
+    // The site's page of changes: none the first time; the lesson moved to Wednesday is listed
+    // under the next publication's date, and a publication that changes nothing keeps the list.
+    const QString changes = o.outDir + u("/changes.html");
+    EXPECT_TRUE(QString::fromUtf8(bytesOf(changes)).contains(u("это первая публикация")));
+    EXPECT_TRUE(bytesOf(o.outDir + u("/index.html")).contains("href=\"changes.html\""));
+    {
+        FileUse schedule(t.store(), FileId::Schedule);
+        auto lessons = t.dict().access<Schedule>();
+        Schedule l = lessons.all(Schedule::GroupKey).at(0);
+        l.DaySeqNumber = 3;
+        ASSERT_TRUE(lessons.update(l).ok());
+    }
+    const QString moved = u("<td>История; России, 5-А</td><td>перемещен</td><td>вт 1</td><td>ср 1</td>");
+    for (int again = 0; again < 2; ++again) {
+        r = hestor::PublishSchedule(t.dict(), o, t.progress);
+        ASSERT_TRUE(r.ok) << r.error.toStdString();
+        EXPECT_EQ(r.written.value(3).section(u(" — "), 0, 0),
+                  again ? u("изменения с прошлой публикации (уроков: 0)")
+                        : u("изменения с прошлой публикации (уроков: 1)"));
+        const QString page = QString::fromUtf8(bytesOf(changes));
+        EXPECT_EQ(page.count(moved), 1) << page.toStdString();
+        EXPECT_EQ(page.count(u("<h2>Изменения от ")), 1);
+    }
 }
 
 TEST(Publish, TheWindowNamesWhatWasWrittenAndNeverCallsAFailureSuccess) {
@@ -161,10 +185,11 @@ TEST(Publish, TheWindowNamesWhatWasWrittenAndNeverCallsAFailureSuccess) {
     ASSERT_TRUE(w.publish()) << t.ui.last().toStdString();
     const QString site = QDir::toNativeSeparators(t.file(u("site")));
     EXPECT_EQ(t.ui.last(), u("Расписание опубликовано:\n"
-                             "веб-страницы (7) — %1/index.html\n"
+                             "веб-страницы (8) — %1/index.html\n"
                              "календари .ics (1) — %1/ics\n"
                              "таблица CSV — %1/schedule.csv\n"
-                             "книга Excel — %1/schedule.xlsx").arg(site));
+                             "книга Excel — %1/schedule.xlsx\n"
+                             "изменения в расписании: первая публикация — %1/changes.html").arg(site));
     EXPECT_TRUE(t.progress.captions.contains(u("Публикация расписания")));
 }
 

@@ -114,6 +114,9 @@ QStringList ComparisonLines(const ScheduleComparison& c, ChangesBy by);
 trusko::ReportDocument ComparisonReport(const ScheduleComparison& c, ChangesBy by);
 /// A web page in the published pages' style.
 QByteArray ComparisonHtml(const ScheduleComparison& c, ChangesBy by);
+/// The page's changes alone: a section per group or teacher headed `<hN>` (N = `level`), then
+/// the summary.
+QString ComparisonHtmlBody(const ScheduleComparison& c, ChangesBy by, int level);
 /// A row per change and group (or teacher), ';'-separated UTF-8 with a byte-order mark, as
 /// the published table.
 QByteArray ComparisonCsv(const ScheduleComparison& c, ChangesBy by);
