@@ -15,6 +15,9 @@
 
 class QDateTime;
 
+namespace tamsel {
+class Dictionary;
+}
 namespace hestor {
 struct TimetableVersion;
 }
@@ -28,14 +31,20 @@ struct TeachingDate {
     int day = 0; ///< index into PlacedTimetable::days
 };
 
+/// A whole file, its name relative to the publishing folder.
+struct File {
+    QString name;
+    QByteArray bytes;
+};
+
 struct Context {
     const trusko::PlacedTimetable& t;
     tamsel::SchoolCalendar calendar;
     std::vector<TeachingDate> dates; ///< empty: publish the cycle without dates
     /// Called after each piece of work; false when the user cancelled.
     std::function<bool()> step;
-    /// changes.html, written with the pages and linked from the index; empty: none.
-    QByteArray changesPage = {};
+    /// Pages written with the timetable's and linked from the index (changes, substitutions).
+    std::vector<std::pair<File, QString>> linkedPages = {}; ///< the page and its link's text
 };
 
 /// The file of an object without folder or extension ("group-12").
@@ -51,12 +60,6 @@ QString lessonNumber(const tamsel::LessonBell& b);
 /// One line of a spreadsheet cell: what the lesson is, seen from an object of `kind`.
 QString lessonLine(const trusko::PlacedLesson& l, tamsel::Short kind);
 
-/// A whole file, its name relative to the publishing folder.
-struct File {
-    QString name;
-    QByteArray bytes;
-};
-
 /// Where the writers put their files: false when the file could not be written (the
 /// writer stops).
 using Sink = std::function<bool(const File&)>;
@@ -66,6 +69,11 @@ using Sink = std::function<bool(const File&)>;
 QString htmlPage(const QString& title, const QString& body);
 /// Appends one row of the published CSV table: ';'-separated, quoted where needed, CRLF.
 void csvRow(QString& out, const QStringList& fields);
+
+/// "Замены": the substitutions stored for the `days` dates from `from`, a section per date that
+/// has any.
+QByteArray substitutionsPage(tamsel::Dictionary& dict, const QDate& from, int days);
+inline QString substitutionsName() { return QStringLiteral("substitutions.html"); }
 
 /// The page of changes since the last publication into the folder, and the state to keep
 /// for the next one (written last, only after everything else was written).

@@ -207,8 +207,8 @@ QString indexPage(const Context& c) {
                      .arg(objectStem(o), esc(o.title));
         b += QStringLiteral("</ul>\n");
     };
-    if (!c.changesPage.isEmpty())
-        b += QStringLiteral("<p><a href=\"%1\">Изменения в расписании</a></p>\n").arg(changesName());
+    for (const auto& [file, link] : c.linkedPages)
+        b += QStringLiteral("<p><a href=\"%1\">%2</a></p>\n").arg(file.name, esc(link));
     list(QStringLiteral("Классы"), t.groups);
     list(QStringLiteral("Учителя"), t.teachers);
     list(QStringLiteral("Кабинеты"), t.rooms);
@@ -230,7 +230,7 @@ QString htmlPage(const QString& title, const QString& body) {
 
 QStringList htmlNames(const Context& c) {
     QStringList names{QStringLiteral("index.html")};
-    if (!c.changesPage.isEmpty()) names << changesName();
+    for (const auto& page : c.linkedPages) names << page.first.name;
     for (const auto* list : {&c.t.groups, &c.t.teachers, &c.t.rooms})
         for (const TimetableObject& o : *list) names << objectStem(o) + QStringLiteral(".html");
     for (size_t d = 0; d < c.t.days.size(); ++d) names << dayStem(int(d)) + QStringLiteral(".html");
@@ -238,7 +238,8 @@ QStringList htmlNames(const Context& c) {
 }
 
 bool writeHtml(const Context& c, const Sink& sink) {
-    if (!c.changesPage.isEmpty() && !sink({changesName(), c.changesPage})) return false;
+    for (const auto& page : c.linkedPages)
+        if (!sink(page.first)) return false;
     if (!sink({QStringLiteral("index.html"), indexPage(c).toUtf8()})) return false;
     for (const auto* list : {&c.t.groups, &c.t.teachers, &c.t.rooms})
         for (const TimetableObject& o : *list) {

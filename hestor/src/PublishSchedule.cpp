@@ -67,6 +67,9 @@ QString lessonLine(const trusko::PlacedLesson& l, Short kind) {
 
 namespace {
 
+/// How far ahead the site lists substitutions: two school weeks.
+constexpr int SubstitutionDays = 14;
+
 QString native(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
@@ -142,7 +145,10 @@ PublishResult PublishSchedule(Dictionary& dict, const PublishOptions& options,
         if (!ReadTimetableVersion(dict, QString(), &now, &error))
             return fail(QStringLiteral("Публикация не выполнена: ") + error);
         changes = prepareChanges(dir, now, QDateTime::currentDateTime());
-        c.changesPage = changes.page;
+        c.linkedPages.push_back({{changesName(), changes.page}, QStringLiteral("Изменения в расписании")});
+        const QDate today = options.today.isValid() ? options.today : QDate::currentDate();
+        c.linkedPages.push_back({{substitutionsName(), substitutionsPage(dict, today, SubstitutionDays)},
+                                 QStringLiteral("Замены")});
     }
 
     // Every file is judged before the first is written: a refusal leaves the folder as it was.

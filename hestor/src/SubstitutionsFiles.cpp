@@ -9,6 +9,7 @@
 #include "tamsel/OutputPath.h"
 
 #include <QDir>
+#include <QLocale>
 #include <QSaveFile>
 
 namespace hestor {
@@ -63,9 +64,12 @@ trusko::ReportDocument SubstitutionsReport(const SubstitutionList& list) {
     return d;
 }
 
-QByteArray SubstitutionsHtml(const SubstitutionList& list) {
+namespace {
+
+/// The date's table, or "Замен нет.".
+QString substitutionsTable(const SubstitutionList& list) {
     const QString title = SubstitutionsTitle(list.date);
-    QString b = QStringLiteral("<h1>%1</h1>\n").arg(title.toHtmlEscaped());
+    QString b;
     if (list.lines.empty()) {
         b += QStringLiteral("<p>%1</p>\n").arg(emptyText());
     } else {
@@ -84,8 +88,42 @@ QByteArray SubstitutionsHtml(const SubstitutionList& list) {
         }
         b += QStringLiteral("</tbody>\n</table>\n");
     }
-    return publish::htmlPage(title, b).toUtf8();
+    return b;
 }
+
+} // namespace
+
+QByteArray SubstitutionsHtml(const SubstitutionList& list) {
+    const QString title = SubstitutionsTitle(list.date);
+    return publish::htmlPage(title, QStringLiteral("<h1>%1</h1>\n").arg(title.toHtmlEscaped()) +
+                                        substitutionsTable(list))
+        .toUtf8();
+}
+
+namespace publish {
+
+QByteArray substitutionsPage(Dictionary& dict, const QDate& from, int days) {
+    const QString title = QStringLiteral("Замены");
+    QString b = QStringLiteral("<p class=\"back\"><a href=\"index.html\">Всё расписание</a></p>\n"
+                               "<h1>%1</h1>\n")
+                    .arg(title);
+    int shown = 0;
+    for (int i = 0; i < days; ++i) {
+        const SubstitutionList list = ReadSubstitutions(dict, from.addDays(i));
+        if (!list.ok || list.lines.empty()) continue;
+        const QString heading = SubstitutionsTitle(list.date) + QStringLiteral(", ") +
+                                QLocale(QLocale::Russian).dayName(list.date.dayOfWeek());
+        b += QStringLiteral("<section>\n<h2>%1</h2>\n").arg(heading.toHtmlEscaped()) +
+             substitutionsTable(list) + QStringLiteral("</section>\n");
+        ++shown;
+    }
+    if (shown == 0)
+        b += QStringLiteral("<p>Замен на ближайшие дни (с %1) нет.</p>\n")
+                 .arg(from.toString(QStringLiteral("dd.MM.yyyy")));
+    return htmlPage(title, b).toUtf8();
+}
+
+} // namespace publish
 
 QByteArray SubstitutionsCsv(const SubstitutionList& list) {
     QString out = QStringLiteral("\uFEFF");

@@ -153,6 +153,15 @@ TEST(Publish, RefusesTheSchoolsOwnFilesAndAFileAsFolderAndWritesNothing) {
         l.DaySeqNumber = 3;
         ASSERT_TRUE(lessons.update(l).ok());
     }
+    {
+        // A lesson cancelled on 1 September goes on the site's page of substitutions.
+        FileUse teachers(t.store(), FileId::Teacher), subs(t.store(), FileId::Substitution);
+        t.put(Teacher{.TeacherCode = 1, .TableNo = 1, .TeacherName = u("Иванова И.И.")});
+        t.put(Substitution{.Date = dayNumberOf(QDate(2026, 9, 1)), .Week = 1, .DaySeqNumber = 2,
+                           .LessonNo = u("  1"), .AbsentTeacherCode = 1, .GroupCode = 1,
+                           .ScienceCode = 1, .SubstituteCode = 0});
+    }
+    o.today = QDate(2026, 8, 31);
     const QString moved = u("<td>История; России, 5-А</td><td>перемещен</td><td>вт 1</td><td>ср 1</td>");
     for (int again = 0; again < 2; ++again) {
         r = hestor::PublishSchedule(t.dict(), o, t.progress);
@@ -164,6 +173,10 @@ TEST(Publish, RefusesTheSchoolsOwnFilesAndAFileAsFolderAndWritesNothing) {
         EXPECT_EQ(page.count(moved), 1) << page.toStdString();
         EXPECT_EQ(page.count(u("<h2>Изменения от ")), 1);
     }
+    const QString substitutions = QString::fromUtf8(bytesOf(o.outDir + u("/substitutions.html")));
+    EXPECT_TRUE(substitutions.contains(u("<h2>Замены на 01.09.2026, вторник</h2>")));
+    EXPECT_TRUE(substitutions.contains(u("<td>Иванова И.И.</td><td>урок отменен</td>"))) << substitutions.toStdString();
+    EXPECT_TRUE(bytesOf(o.outDir + u("/index.html")).contains("href=\"substitutions.html\""));
 }
 
 TEST(Publish, TheWindowNamesWhatWasWrittenAndNeverCallsAFailureSuccess) {
@@ -185,7 +198,7 @@ TEST(Publish, TheWindowNamesWhatWasWrittenAndNeverCallsAFailureSuccess) {
     ASSERT_TRUE(w.publish()) << t.ui.last().toStdString();
     const QString site = QDir::toNativeSeparators(t.file(u("site")));
     EXPECT_EQ(t.ui.last(), u("Расписание опубликовано:\n"
-                             "веб-страницы (8) — %1/index.html\n"
+                             "веб-страницы (9) — %1/index.html\n"
                              "календари .ics (1) — %1/ics\n"
                              "таблица CSV — %1/schedule.csv\n"
                              "книга Excel — %1/schedule.xlsx\n"

@@ -21,6 +21,8 @@ struct PublishOptions {
     /// The dates to publish; both null: the school calendar's year. Calendars need dates; CSV
     /// without dates has one row per cycle cell.
     QDate from, to;
+    /// The first date whose substitutions the site lists; null: today.
+    QDate today;
 };
 
 struct PublishResult {
