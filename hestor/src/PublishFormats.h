@@ -37,12 +37,25 @@ struct File {
     QByteArray bytes;
 };
 
+/// A stored substitution on a published date, joined to the published lesson it covers.
+struct DatedSubstitution {
+    size_t date = 0; ///< index into Context::dates
+    int lesson = 0;  ///< index into PlacedTimetable::lessons
+    tamsel::Short substitute = 0; ///< 0: the lesson is cancelled
+    QString substituteName;
+    tamsel::Long room = 0; ///< where it is given
+    QString roomNo;
+    QString note;
+};
+
 struct Context {
     const trusko::PlacedTimetable& t;
     tamsel::SchoolCalendar calendar;
     std::vector<TeachingDate> dates; ///< empty: publish the cycle without dates
     /// Called after each piece of work; false when the user cancelled.
     std::function<bool()> step;
+    /// The substitutions of the dates, for the calendars.
+    std::vector<DatedSubstitution> substitutions = {};
     /// Pages written with the timetable's and linked from the index (changes, substitutions).
     std::vector<std::pair<File, QString>> linkedPages = {}; ///< the page and its link's text
 };
@@ -74,6 +87,9 @@ void csvRow(QString& out, const QStringList& fields);
 /// has any.
 QByteArray substitutionsPage(tamsel::Dictionary& dict, const QDate& from, int days);
 inline QString substitutionsName() { return QStringLiteral("substitutions.html"); }
+/// The substitutions stored for the context's dates whose lesson is published as it was when
+/// it was covered; a lesson moved since is left to the timetable.
+std::vector<DatedSubstitution> datedSubstitutions(tamsel::Dictionary& dict, const Context& c);
 
 /// The page of changes since the last publication into the folder, and the state to keep
 /// for the next one (written last, only after everything else was written).

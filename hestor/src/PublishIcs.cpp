@@ -73,6 +73,48 @@ QString description(const PlacedLesson& l, const LessonBell& bell) {
     return lines.join(QLatin1Char('\n'));
 }
 
+/// A lesson's summary, location, description and, for one that does not take place, its status;
+/// `change` says what a substitution made of it ("Замена: …").
+QByteArray eventTexts(const PlacedLesson& l, Short kind, const LessonBell& bell,
+                      const QString& change = {}, bool cancelled = false) {
+    Component ev{icalcomponent_new_vevent()};
+    const QString title = summary(l, kind);
+    icalcomponent_add_property(
+        ev.c, icalproperty_new_summary(
+                  (cancelled ? QStringLiteral("Отменен: ") + title : title).toUtf8().constData()));
+    if (!l.room.isEmpty())
+        icalcomponent_add_property(
+            ev.c, icalproperty_new_location((QStringLiteral("Кабинет № ") + l.room).toUtf8().constData()));
+    QString text = description(l, bell);
+    if (!change.isEmpty()) text += QLatin1Char('\n') + change;
+    icalcomponent_add_property(ev.c, icalproperty_new_description(text.toUtf8().constData()));
+    if (cancelled) icalcomponent_add_property(ev.c, icalproperty_new_status(ICAL_STATUS_CANCELLED));
+    return properties(ev.c);
+}
+
+/// What the lesson is on a date with a substitution, as an object of `kind` sees it: the
+/// absent teacher's lesson and a lesson given up do not take place; a moved room's calendar
+/// loses it; the others show the substitute and the room.
+QByteArray substitutedTexts(const PlacedLesson& l, const DatedSubstitution& s, Short kind,
+                            Long code, const LessonBell& bell) {
+    PlacedLesson given = l;
+    if (s.substitute != 0) given.teacher = s.substituteName;
+    given.room = s.roomNo;
+    const QString change = s.substitute == 0
+                               ? QStringLiteral("Урок отменен")
+                               : QStringLiteral("Замена: %1 вместо %2").arg(s.substituteName, l.teacher);
+    const QString note = s.note.trimmed().isEmpty() ? QString() : QStringLiteral(" (%1)").arg(s.note.trimmed());
+    const bool away = (kind == ObjectType::Teacher && code == l.entry.TeacherCode) ||
+                      (kind == ObjectType::Room && code != s.room);
+    if (s.substitute == 0 || away)
+        return eventTexts(away && s.substitute != 0 ? l : given, kind, bell,
+                          (kind == ObjectType::Room && s.substitute != 0
+                               ? QStringLiteral("Урок перенесен в кабинет %1").arg(s.roomNo)
+                               : change) + note,
+                          true);
+    return eventTexts(given, kind, bell, change + note);
+}
+
 const char* kindWord(Short kind) {
     return kind == ObjectType::Group ? "group" : kind == ObjectType::Teacher ? "teacher" : "room";
 }
@@ -148,6 +190,14 @@ bool writeIcs(const Context& c, const Sink& sink) {
     std::vector<QByteArray> dateText;
     for (const TeachingDate& d : c.dates) dateText.push_back(d.date.toString(QStringLiteral("yyyyMMdd")).toLatin1());
 
+    std::map<std::pair<size_t, int>, const DatedSubstitution*> substituted;
+    for (const DatedSubstitution& s : c.substitutions) substituted[{s.date, s.lesson}] = &s;
+    auto substitutionOf = [&](size_t date, int lesson) -> const DatedSubstitution* {
+        if (substituted.empty()) return nullptr;
+        const auto it = substituted.find({date, lesson});
+        return it == substituted.end() ? nullptr : it->second;
+    };
+
     // Lessons of an object by week and day, so each date finds its own at once.
     const int days = int(c.t.days.size());
     for (const auto* list : {&c.t.groups, &c.t.teachers, &c.t.rooms})
@@ -157,17 +207,16 @@ bool writeIcs(const Context& c, const Sink& sink) {
             for (int i : o.lessons) {
                 const PlacedLesson& l = c.t.lessons[i];
                 byDay[size_t((l.entry.Week - 1) * days + l.day)].push_back(i);
-                Component ev{icalcomponent_new_vevent()};
-                icalcomponent_add_property(
-                    ev.c, icalproperty_new_summary(summary(l, o.kind).toUtf8().constData()));
-                if (!l.room.isEmpty())
-                    icalcomponent_add_property(
-                        ev.c, icalproperty_new_location(
-                                  (QStringLiteral("Кабинет № ") + l.room).toUtf8().constData()));
-                icalcomponent_add_property(
-                    ev.c, icalproperty_new_description(
-                              description(l, c.t.bells[size_t(l.bell)]).toUtf8().constData()));
-                texts[i] = properties(ev.c);
+                texts[i] = eventTexts(l, o.kind, c.t.bells[size_t(l.bell)]);
+            }
+            // Lessons this object gives or hosts only through a substitution, by date.
+            std::multimap<size_t, const DatedSubstitution*> extra;
+            for (const DatedSubstitution& s : c.substitutions) {
+                const PlacedLesson& l = c.t.lessons[size_t(s.lesson)];
+                if ((o.kind == ObjectType::Teacher && s.substitute != 0 && s.substitute == o.code) ||
+                    (o.kind == ObjectType::Room && s.substitute != 0 && s.room == o.code &&
+                     s.room != l.entry.RoomCode))
+                    extra.emplace(s.date, &s);
             }
             QByteArray out;
             out += "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Korvel//Расписание уроков//RU\r\n"
@@ -189,8 +238,13 @@ bool writeIcs(const Context& c, const Sink& sink) {
             QSet<QByteArray> uids;
             for (size_t di = 0; di < c.dates.size(); ++di) {
                 const TeachingDate& d = c.dates[di];
-                for (int i : byDay[size_t((d.week - 1) * days + d.day)]) {
-                    const PlacedLesson& l = c.t.lessons[i];
+                std::vector<std::pair<int, const DatedSubstitution*>> events;
+                for (int i : byDay[size_t((d.week - 1) * days + d.day)])
+                    events.emplace_back(i, substitutionOf(di, i));
+                for (auto [e, end] = extra.equal_range(di); e != end; ++e)
+                    events.emplace_back(e->second->lesson, e->second);
+                for (const auto& [i, sub] : events) {
+                    const PlacedLesson& l = c.t.lessons[size_t(i)];
                     // Identity of the lesson, not of its record: a re-publication of the same
                     // lesson gives the same UID even after the file was rebuilt.
                     QByteArray uid = dateText[di] + '-' + lessonNumber(c.t.bells[size_t(l.bell)]).toUtf8() +
@@ -204,7 +258,8 @@ bool writeIcs(const Context& c, const Sink& sink) {
                     out += "@korvel\r\n";
                     out += stamp;
                     out += timesOf(di, l.bell);
-                    out += texts[i];
+                    out += sub ? substitutedTexts(l, *sub, o.kind, o.code, c.t.bells[size_t(l.bell)])
+                               : texts[i];
                     out += "END:VEVENT\r\n";
                 }
             }

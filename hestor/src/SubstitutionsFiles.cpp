@@ -9,6 +9,8 @@
 #include "tamsel/OutputPath.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QHash>
 #include <QLocale>
 #include <QSaveFile>
 
@@ -121,6 +123,54 @@ QByteArray substitutionsPage(Dictionary& dict, const QDate& from, int days) {
         b += QStringLiteral("<p>Замен на ближайшие дни (с %1) нет.</p>\n")
                  .arg(from.toString(QStringLiteral("dd.MM.yyyy")));
     return htmlPage(title, b).toUtf8();
+}
+
+std::vector<DatedSubstitution> datedSubstitutions(Dictionary& dict, const Context& c) {
+    std::vector<DatedSubstitution> out;
+    if (c.dates.empty() || !QFileInfo::exists(dict.store().diskName(FileId::Substitution)))
+        return out;
+    FileUse subs(dict.store(), FileId::Substitution), teachers(dict.store(), FileId::Teacher),
+        rooms(dict.store(), FileId::Room);
+    if (!subs || !teachers || !rooms) return out;
+    QHash<Long, size_t> dateIndex;
+    for (size_t i = 0; i < c.dates.size(); ++i) dateIndex.insert(dayNumberOf(c.dates[i].date), i);
+    QHash<QString, int> bellIndex;
+    for (size_t b = 0; b < c.t.bells.size(); ++b) bellIndex.insert(c.t.bells[b].LessonNo, int(b));
+    // The published lessons by what a substitution names: week, day, bell and the lesson.
+    QHash<QString, int> lessonAt;
+    auto key = [](int week, int day, int bell, Short teacher, Short group, Short sub, Short science) {
+        return QStringLiteral("%1/%2/%3/%4/%5/%6/%7")
+            .arg(week).arg(day).arg(bell).arg(teacher).arg(group).arg(sub).arg(science);
+    };
+    for (size_t i = 0; i < c.t.lessons.size(); ++i) {
+        const trusko::PlacedLesson& l = c.t.lessons[i];
+        lessonAt.insert(key(l.entry.Week, l.day, l.bell, l.entry.TeacherCode, l.entry.GroupCode,
+                            l.entry.SubGroupNum, l.entry.ScienceCode),
+                        int(i));
+    }
+    Substitution from;
+    from.Date = dayNumberOf(c.dates.front().date);
+    for (const Substitution& s : dict.access<Substitution>().read(Substitution::DateKey, from, 0)) {
+        if (s.Date > dayNumberOf(c.dates.back().date)) break;
+        const auto d = dateIndex.constFind(s.Date);
+        const auto b = bellIndex.constFind(s.LessonNo);
+        if (d == dateIndex.constEnd() || b == bellIndex.constEnd()) continue;
+        const TeachingDate& date = c.dates[*d];
+        const auto l = lessonAt.constFind(key(date.week, date.day, *b, s.AbsentTeacherCode,
+                                              s.GroupCode, s.SubGroupNum, s.ScienceCode));
+        if (l == lessonAt.constEnd()) continue;
+        DatedSubstitution ds{*d, *l, s.SubstituteCode, {}, s.RoomCode, {}, s.Note};
+        if (s.SubstituteCode != 0) {
+            Teacher t;
+            t.TeacherCode = s.SubstituteCode;
+            ds.substituteName = dict.access<Teacher>().fetch(Teacher::TeacherCodeKey, t).TeacherName.trimmed();
+        }
+        Room r;
+        r.RoomCode = s.RoomCode;
+        ds.roomNo = s.RoomCode ? dict.access<Room>().fetch(Room::CodeKey, r).RoomNo.trimmed() : QString();
+        out.push_back(std::move(ds));
+    }
+    return out;
 }
 
 } // namespace publish

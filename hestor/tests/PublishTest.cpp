@@ -235,6 +235,22 @@ TEST(Publish, CalendarWindowShowsTheCycleWeekOfEachTeachingDateAndSavesIntoTheSe
     EXPECT_EQ(disk.value(u("SchoolCalendar"), u("Holidays")), u("2026-09-14..2026-09-18"));
     EXPECT_EQ(disk.value(u("SchoolCalendar"), u("FirstDay")), u("2026-09-01"));
 
+    // Иванова's lesson on 29 September is given by Петров: her calendar keeps the event,
+    // cancelled (the same UID, so a subscribed phone updates it), his gains it, the group's
+    // names him.
+    {
+        FileUse schedule(t.store(), FileId::Schedule), teachers(t.store(), FileId::Teacher),
+            subs(t.store(), FileId::Substitution);
+        t.put(Teacher{.TeacherCode = 1, .TableNo = 1, .TeacherName = u("Иванова И.И.")});
+        t.put(Teacher{.TeacherCode = 2, .TableNo = 2, .TeacherName = u("Петров П.П.")});
+        auto lessons = t.dict().access<Schedule>();
+        Schedule l = lessons.all(Schedule::GroupKey).at(0);
+        l.TeacherCode = 1;
+        ASSERT_TRUE(lessons.update(l).ok());
+        t.put(Substitution{.Date = dayNumberOf(QDate(2026, 9, 29)), .Week = 1, .DaySeqNumber = 2,
+                           .LessonNo = u("  1"), .AbsentTeacherCode = 1, .GroupCode = 1,
+                           .ScienceCode = 1, .SubstituteCode = 2});
+    }
     // The publication takes the saved year: the one lesson (Tuesday, week 1) falls on
     // 1, 15 (a holiday) and 29 September; two events remain.
     hestor::PublishOptions o;
@@ -247,4 +263,14 @@ TEST(Publish, CalendarWindowShowsTheCycleWeekOfEachTeachingDateAndSavesIntoTheSe
     EXPECT_TRUE(ics.contains("DTSTART;TZID=Europe/Moscow:20260901T083000"));
     EXPECT_TRUE(ics.contains("DTSTART;TZID=Europe/Moscow:20260929T083000"));
     EXPECT_TRUE(ics.contains("UID:group-1-20260901-1-1-0-1@korvel"));
+    EXPECT_EQ(QByteArray(ics).replace("\r\n ", "").count("Замена: Петров П.П. вместо Иванова И.И."), 1)
+        << ics.toStdString();
+    const QByteArray absent = bytesOf(o.outDir + u("/ics/teacher-1.ics"));
+    EXPECT_EQ(absent.count("BEGIN:VEVENT"), 2);
+    EXPECT_EQ(absent.count("STATUS:CANCELLED"), 1);
+    EXPECT_TRUE(absent.contains("UID:teacher-1-20260929-1-1-0-1@korvel"));
+    const QByteArray substitute = bytesOf(o.outDir + u("/ics/teacher-2.ics"));
+    EXPECT_EQ(substitute.count("BEGIN:VEVENT"), 1);
+    EXPECT_TRUE(substitute.contains("DTSTART;TZID=Europe/Moscow:20260929T083000"));
+    EXPECT_FALSE(substitute.contains("STATUS:CANCELLED"));
 }
