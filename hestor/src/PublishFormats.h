@@ -54,6 +54,8 @@ struct Context {
     std::vector<TeachingDate> dates; ///< empty: publish the cycle without dates
     /// Called after each piece of work; false when the user cancelled.
     std::function<bool()> step;
+    /// The calendars are published too: each page links to its own.
+    bool calendars = false;
     /// The substitutions of the dates, for the calendars.
     std::vector<DatedSubstitution> substitutions = {};
     /// Pages written with the timetable's and linked from the index (changes, substitutions).

@@ -132,6 +132,11 @@ QString back() {
 QString objectPage(const Context& c, const TimetableObject& o) {
     const auto& t = c.t;
     QString b = back() + QStringLiteral("<h1>Расписание уроков: %1</h1>\n").arg(esc(o.title));
+    // On a phone the calendar opens in its calendar program, which offers to add the lessons.
+    if (c.calendars)
+        b += QStringLiteral("<p class=\"back\"><a href=\"ics/%1.ics\" type=\"text/calendar\">"
+                            "Календарь для телефона (.ics)</a></p>\n")
+                 .arg(objectStem(o));
     b += weekTabs(t.weeks);
     for (int w = 1; w <= t.weeks; ++w) {
         const QString caption =

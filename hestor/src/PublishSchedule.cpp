@@ -131,6 +131,7 @@ PublishResult PublishSchedule(Dictionary& dict, const PublishOptions& options,
             if (calendar.isTeachingDate(d, int(t.days.size())))
                 c.dates.push_back({d, calendar.cycleWeek(d, t.weeks), SchoolCalendar::dayIndex(d)});
 
+    c.calendars = options.ics;
     if (options.ics) c.substitutions = datedSubstitutions(dict, c);
     if (options.ics && c.dates.empty())
         return fail(QStringLiteral("Календари (.ics) не записаны: в периоде с %1 по %2 нет учебных "

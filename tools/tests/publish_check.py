@@ -198,6 +198,9 @@ for kind, code, mine in objects:
     if not os.path.exists(path):
         fail('no page %s' % path)
         continue
+    page_links = {a.get('href') for a in parse_html(path).iter(NS + 'a')}
+    if 'ics/%s-%d.ics' % (kind, code) not in page_links:
+        fail('%s has no link to its calendar' % path)
     expected = [with_day_names(key(l)) for l in lessons if mine(l)]
     compare(path, html_lessons(path, kind, names[kind][code]), expected)
     compare(path + ' (phone)', phone_cells(path, kind, names[kind][code]), expected)
