@@ -158,7 +158,8 @@ std::optional<SourceTable> sourceTableFromName(const QString& name) {
                                                       {"groups", SourceTable::Groups},
                                                       {"subjects", SourceTable::Subjects},
                                                       {"rooms", SourceTable::Rooms},
-                                                      {"plan", SourceTable::Plan}};
+                                                      {"plan", SourceTable::Plan},
+                                                      {"load", SourceTable::Load}};
     const auto f = names.find(name);
     if (f == names.end()) return std::nullopt;
     return f->second;
@@ -191,6 +192,13 @@ std::vector<TableColumn> columnsOf(SourceTable table) {
                 {{u("Поток")}, false},
                 {{u("Часы"), u("Одиночные часы")}, true},
                 {{u("Сдвоенные часы"), u("Сдвоенные")}, false}};
+    case SourceTable::Load:
+        return {{{u("Учитель"), u("Фамилия"), u("ФИО")}, true},
+                {{u("Предмет")}, true},
+                {{u("Класс"), u("Группа")}, true},
+                {{u("Подгруппа")}, false},
+                {{u("Часы"), u("Нагрузка")}, false},
+                {{u("Кабинет")}, false}};
     }
     return {};
 }
@@ -208,6 +216,98 @@ std::vector<int> matchColumns(SourceTable table, const QStringList& header) {
 }
 
 namespace {
+
+/// The group a person writes "5-А", "5А", "5 а" or "10-Б" for: the course, then the letter.
+Short groupByLabel(Dictionary& d, const QString& label) {
+    const QString text = label.simplified();
+    qsizetype digits = 0;
+    while (digits < text.size() && text[digits].isDigit()) ++digits;
+    QString letter = text.mid(digits);
+    letter.remove(QLatin1Char('-')).remove(QLatin1Char(' '));
+    const QString course = text.left(digits);
+    if (course.isEmpty()) return 0;
+    for (const Group& g : d.access<Group>(false).all(Group::GroupCodeKey))
+        if (g.Course.trimmed() == course && g.Literal.trimmed().compare(letter, Qt::CaseInsensitive) == 0)
+            return g.GroupCode;
+    return 0;
+}
+
+/// One row of the load: the teacher takes `hours` lessons of the subject in the group (every
+/// lesson without a teacher when blank), single ones first, then the halves of pairs in turn;
+/// a room joins the teacher's list for the subject. Empty when done, else why not.
+QString giveLoad(Dictionary& d, Relations& rel, const QString& teacherName, const QString& subject,
+                 const QString& groupLabel, const QString& subGroup, const QString& hoursText,
+                 const QString& roomNo) {
+    Teacher tk;
+    tk.TeacherName = teacherName;
+    const Short teacher = d.access<Teacher>(false).fetch(Teacher::TeacherNameKey, tk).TeacherCode;
+    if (!teacher) return u("учителя «%1» нет").arg(teacherName);
+    Science sk;
+    sk.Science = subject;
+    const Short science = d.access<Science>(false).fetch(Science::ScienceKey, sk).ScienceCode;
+    if (!science) return u("предмета «%1» нет").arg(subject);
+    const Short group = groupByLabel(d, groupLabel);
+    if (!group) return u("класса «%1» нет").arg(groupLabel);
+    bool ok = true;
+    const int sub = subGroup.isEmpty() ? 0 : subGroup.toInt(&ok);
+    if (!ok) return u("«%1» — не число").arg(subGroup);
+    const int hours = hoursText.isEmpty() ? -1 : hoursText.toInt(&ok);
+    if (!ok || hours == 0 || hours < -1) return u("«%1» — не число часов").arg(hoursText);
+    Long room = 0;
+    if (!roomNo.isEmpty()) {
+        Room rk;
+        rk.RoomNo = roomNo;
+        room = d.access<Room>(false).fetch(Room::RoomNoKey, rk).RoomCode;
+        if (!room) return u("кабинета «%1» нет").arg(roomNo);
+    }
+
+    auto lessons = d.access<Schedule>(false);
+    Schedule from;
+    from.GroupCode = group;
+    from.ScienceCode = science;
+    from.SubGroupNum = Short(sub);
+    std::vector<Schedule> singles, halves[2];
+    int already = 0, total = 0;
+    for (const Schedule& s : lessons.read(Schedule::GroupScienceSubGrKey, from, 3)) {
+        ++total;
+        if (s.TeacherCode == teacher) ++already;
+        if (s.TeacherCode != 0) continue;
+        (s.CoupledLesson == 0 ? singles : halves[s.CoupledLesson == 1 ? 0 : 1]).push_back(s);
+    }
+    if (total == 0)
+        return u("в плане нет уроков «%1» у %2%3").arg(subject, groupLabel,
+                                                       sub ? u(", подгруппа %1").arg(sub) : QString());
+    std::vector<Schedule> given = singles;
+    for (size_t i = 0; i < std::max(halves[0].size(), halves[1].size()); ++i)
+        for (const auto& half : halves)
+            if (i < half.size()) given.push_back(half[i]);
+    // A repeated row (or the file imported again) gives nothing twice.
+    const int wanted = hours < 0 ? int(given.size()) : std::max(0, hours - already);
+    if (wanted > int(given.size()))
+        return u("у %1 по предмету «%2» без учителя %3 ч., а нужно %4")
+            .arg(groupLabel, subject)
+            .arg(given.size())
+            .arg(wanted);
+    for (int i = 0; i < wanted; ++i) {
+        given[size_t(i)].TeacherCode = teacher;
+        const Outcome o = rel.update(given[size_t(i)]);
+        if (!o.ok()) return o.msgNo ? ErrorReporter::text(o.msgNo, o.args).replace(QLatin1Char('|'), QLatin1Char(' ')).simplified()
+                                    : fileErrorText(o.fileError);
+    }
+    if (room) {
+        RoomList rl;
+        rl.TeacherCode = teacher;
+        rl.ScienceCode = science;
+        rl.RoomCode = Short(room);
+        if (!d.access<RoomList>(false).exists(RoomList::TeacherScienceRoomCode, rl)) {
+            // After the rooms listed before: the list is the order they are tried in.
+            rl.Priority = Short(d.access<RoomList>(false).read(RoomList::TeacherScienceKey, rl, 2).size() + 1);
+            const Outcome o = rel.insert(rl);
+            if (!o.ok()) return fileErrorText(o.fileError);
+        }
+    }
+    return {};
+}
 
 /// Stores the rows into the school of `d` (a copy); each refusal is a line of `refused`.
 int storeRows(Dictionary& d, SourceTable table, const TableRows& rows, const std::vector<int>& col,
@@ -323,6 +423,14 @@ int storeRows(Dictionary& d, SourceTable table, const TableRows& rows, const std
             stored(rel.insert(room));
             break;
         }
+        case SourceTable::Load: {
+            const QString why = giveLoad(d, rel, cell(0), cell(1), cell(2), cell(3), cell(4), cell(5));
+            if (why.isEmpty())
+                ++taken;
+            else
+                refuse(why);
+            break;
+        }
         case SourceTable::Plan: {
             Science k;
             k.Science = cell(0);
@@ -359,6 +467,7 @@ std::vector<FileId> writtenBy(SourceTable table) {
     case SourceTable::Subjects: return {FileId::Science};
     case SourceTable::Rooms: return {FileId::Room};
     case SourceTable::Plan: return {FileId::TrainingCourse, FileId::Stream, FileId::Schedule};
+    case SourceTable::Load: return {FileId::Schedule, FileId::RoomList};
     }
     return {};
 }

@@ -107,6 +107,34 @@ TEST(TableImport, Utf8GroupsAndPlanAndAnXlsxSheet) {
     writeBytes(plan, u("Предмет;Курс;Часы;Сдвоенные часы\nФизика;5;2;2\n").toUtf8());
     r = importFile(t, SourceTable::Plan, plan);
     ASSERT_TRUE(r.done) << r.reason.toStdString();
-    FileUse use(t.store(), FileId::Schedule);
-    EXPECT_EQ(t.dict().access<Schedule>().count(), 8); // two groups of 5, two singles and a pair each
+    {
+        FileUse use(t.store(), FileId::Schedule);
+        EXPECT_EQ(t.dict().access<Schedule>().count(), 8); // two groups of 5, two singles and a pair each
+    }
+
+    // The teachers' load: every lesson of 5-А, and three of 5-Б's four (the singles, then a
+    // pair's first half) with the room put on the teacher's list; too many hours, an unknown
+    // group or room refuse the file.
+    writeBytes(groups, u("Учитель\nИванова\n").toUtf8());
+    ASSERT_TRUE(importFile(t, SourceTable::Teachers, groups).done);
+    writeBytes(groups, u("Кабинет\n101\n").toUtf8());
+    ASSERT_TRUE(importFile(t, SourceTable::Rooms, groups).done);
+    const QString load = t.file(u("load.csv"));
+    writeBytes(load, u("ФИО;Предмет;Класс;Часы;Кабинет\nИванова;Физика;5-А;;\nИванова;Физика;5б;5;\n"
+                       "Иванова;Физика;7-В;;\nИванова;Физика;5-А;;999\n").toUtf8());
+    r = importFile(t, SourceTable::Load, load);
+    EXPECT_EQ(r.refused, QStringList({u("строка 3: у 5б по предмету «Физика» без учителя 4 ч., а нужно 5"),
+                                      u("строка 4: класса «7-В» нет"),
+                                      u("строка 5: кабинета «999» нет")}));
+    writeBytes(load, u("ФИО;Предмет;Класс;Часы;Кабинет\nИванова;Физика;5-А;;\nИванова;Физика;5б;3;101\n").toUtf8());
+    r = importFile(t, SourceTable::Load, load);
+    ASSERT_TRUE(r.done) << r.refused.join(u("\n")).toStdString();
+    FileUse use(t.store(), FileId::Schedule), lists(t.store(), FileId::RoomList);
+    QStringList given;
+    for (const Schedule& s : t.dict().access<Schedule>().all(Schedule::GroupScienceSubGrKey))
+        given << u("%1:%2:%3").arg(s.GroupCode).arg(s.CoupledLesson).arg(s.TeacherCode);
+    given.sort();
+    EXPECT_EQ(given, QStringList({u("1:0:1"), u("1:0:1"), u("1:1:1"), u("1:2:1"), u("2:0:1"),
+                                  u("2:0:1"), u("2:1:1"), u("2:2:0")}));
+    EXPECT_EQ(t.dict().access<RoomList>().count(), 1);
 }

@@ -29,7 +29,8 @@ ImportTables::ImportTables(tamsel::Dictionary& dict, QWidget* parent) : QWidget(
     auto* layout = new QVBoxLayout(this);
     auto* tableLabel = new QLabel(u("&Что импортировать:"), this);
     table_ = new QComboBox(this);
-    table_->addItems({u("Учителя"), u("Учебные группы"), u("Предметы"), u("Кабинеты"), u("Учебный план")});
+    table_->addItems({u("Учителя"), u("Учебные группы"), u("Предметы"), u("Кабинеты"), u("Учебный план"),
+                      u("Нагрузка учителей")});
     table_->setAccessibleName(u("Что импортировать"));
     tableLabel->setBuddy(table_);
     layout->addWidget(tableLabel);

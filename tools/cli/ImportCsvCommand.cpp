@@ -28,7 +28,7 @@ int run(const QStringList& argv, Console& io) {
         problem = args.positional.size() < 3 ? u("нужны папка школы, таблица и файл") : u("лишние параметры");
     const auto table = hestor::sourceTableFromName(args.positional.value(1));
     if (problem.isEmpty() && !table)
-        problem = u("таблица «%1» неизвестна: teachers, groups, subjects, rooms или plan").arg(args.positional.value(1));
+        problem = u("таблица «%1» неизвестна: teachers, groups, subjects, rooms, plan или load").arg(args.positional.value(1));
     if (!problem.isEmpty()) {
         io.err << u("korvel-cli import-csv: ") << problem << u("\nСправка: korvel-cli import-csv --help\n");
         return BadUsage;
@@ -93,7 +93,9 @@ const Command& importCsvCommand() {
         "Использование: korvel-cli import-csv ПАПКА ТАБЛИЦА ФАЙЛ\n"
         "ТАБЛИЦА: teachers (Учитель; Специальность; Табельный номер), groups (Курс; Буква;\n"
         "Поток), subjects (Предмет; Тип подгрупп), rooms (Кабинет; Тип кабинета) или plan\n"
-        "(Предмет; Курс; Поток; Часы; Сдвоенные часы). ФАЙЛ — CSV (UTF-8 или Windows-1251,\n"
+        "(Предмет; Курс; Поток; Часы; Сдвоенные часы) или load — нагрузка учителей (Учитель;\n"
+        "Предмет; Класс, например 5-А; Подгруппа; Часы — пусто: все уроки без учителя; Кабинет —\n"
+        "добавляется в список кабинетов учителя по предмету). ФАЙЛ — CSV (UTF-8 или Windows-1251,\n"
         "разделитель «;» или «,») или .xlsx (первый лист); столбцы находятся по названиям в\n"
         "первой строке. Печатаются найденные столбцы и первые строки; каждая непринятая строка\n"
         "называется с причиной, и тогда не записывается ничего. Код возврата 0 — все строки\n"

@@ -15,9 +15,12 @@ class Dictionary;
 
 namespace hestor {
 
-enum class SourceTable { Teachers, Groups, Subjects, Rooms, Plan };
+/// `Load` gives the plan's lessons their teachers (and the teachers' room lists their rooms): a
+/// row names a teacher, a subject, a group ("5-А"), optionally a subgroup, the hours (all the
+/// lessons without a teacher when blank) and a room.
+enum class SourceTable { Teachers, Groups, Subjects, Rooms, Plan, Load };
 
-/// "teachers", "groups", "subjects", "rooms", "plan".
+/// "teachers", "groups", "subjects", "rooms", "plan", "load".
 std::optional<SourceTable> sourceTableFromName(const QString& name);
 
 struct TableRows {
