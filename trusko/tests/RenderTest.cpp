@@ -4,6 +4,7 @@
 #include "trusko/ReportBuilders.h"
 #include "trusko/ReportPdf.h"
 #include "trusko/ReportRenderer.h"
+#include "trusko/ReportXlsx.h"
 #include "trusko/Trusko.h"
 
 #include "../src/ReportPreview.h"
@@ -184,7 +185,20 @@ TEST(Rendering, PreviewShowsThePagesAndSavesThemAsPdf) {
         ASSERT_TRUE(preview.saveXlsx(xlsx));
         QFile book(xlsx);
         ASSERT_TRUE(book.open(QIODevice::ReadOnly));
-        EXPECT_EQ(book.read(2), "PK"); // a zip, as every workbook
+        const QByteArray bytes = book.readAll();
+        book.close();
+        EXPECT_TRUE(bytes.startsWith("PK")); // a zip, as every workbook
+        // A stopped report or a folder that is not there writes nothing, and says so.
+        ReportDocument stopped;
+        stopped.caption = QStringLiteral("Учебный план");
+        stopped.cancelled = true;
+        QString error;
+        EXPECT_FALSE(saveReportsXlsx({&stopped}, xlsx, &error));
+        EXPECT_TRUE(error.endsWith("не записан: построение отчёта прервано")) << error.toStdString();
+        EXPECT_FALSE(saveReportsXlsx({&doc}, s.folder.file("missing/x.xlsx"), &error));
+        EXPECT_TRUE(error.startsWith("Не удалось создать файл") && error.contains("x.xlsx"));
+        ASSERT_TRUE(book.open(QIODevice::ReadOnly));
+        EXPECT_EQ(book.readAll(), bytes); // the earlier workbook is left alone
     }
     // The window's place is kept under the procedure's name.
     EXPECT_TRUE(tamsel::loadWindowPlace(s.dict().settings(), "PrintObjectSchedule").found);
