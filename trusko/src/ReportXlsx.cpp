@@ -79,12 +79,9 @@ public:
     lxw_error firstError() const { return error_; }
 
     void document(const ReportDocument& doc) {
+        const QString wanted = doc.title.trimmed().isEmpty() ? doc.caption : doc.title;
         lxw_worksheet* ws =
-            workbook_add_worksheet(wb_, utf8(xlsxSheetName(doc.title.trimmed().isEmpty()
-                                                               ? doc.caption
-                                                               : doc.title,
-                                                           used_))
-                                            .constData());
+            workbook_add_worksheet(wb_, utf8(xlsxSheetName(wanted, used_)).constData());
         if (!ws) {
             check(LXW_ERROR_SHEETNAME_ALREADY_USED); // any refusal: the name is the cause
             return;
@@ -96,9 +93,9 @@ public:
             worksheet_set_column(ws, lxw_col_t(i), lxw_col_t(i), widths[i], nullptr);
 
         int row = 0;
-        text(ws, row++, 0, doc.caption.trimmed(), format({Align::Left, true, 0, 14}));
+        text(ws, row++, 0, doc.caption.trimmed(), format({Align::Left, true, Plain, 14}));
         if (!doc.title.trimmed().isEmpty())
-            text(ws, row++, 0, doc.title.trimmed(), format({Align::Left, true, 0, 12}));
+            text(ws, row++, 0, doc.title.trimmed(), format({Align::Left, true, Plain, 12}));
         for (const ColumnSet& set : doc.sets) {
             ++row; // a blank row before each table
             const int headerRow = row;
@@ -118,12 +115,13 @@ public:
     }
 
 private:
+    enum Kind { Plain, Header, Band, Total, Detail };
     struct Style {
         Align align;
         bool bold;
-        int kind; ///< 0 plain, 1 column header, 2 band, 3 total, 4 detail cell
+        Kind kind;
         double points = FontPoints;
-        auto key() const { return std::make_tuple(int(align), bold, kind, points); }
+        auto key() const { return std::make_tuple(int(align), bold, int(kind), points); }
     };
 
     lxw_format* format(const Style& s) {
@@ -132,16 +130,16 @@ private:
         f = workbook_add_format(wb_);
         format_set_font_size(f, s.points);
         if (s.bold) format_set_bold(f);
-        if (s.kind == 0) return f;
+        if (s.kind == Plain) return f;
         format_set_text_wrap(f);
         format_set_border(f, LXW_BORDER_THIN);
         format_set_align(f, s.align == Align::Right    ? LXW_ALIGN_RIGHT
                             : s.align == Align::Center ? LXW_ALIGN_CENTER
                                                        : LXW_ALIGN_LEFT);
-        format_set_align(f, s.kind == 4 ? LXW_ALIGN_VERTICAL_TOP : LXW_ALIGN_VERTICAL_CENTER);
-        if (s.kind == 1) format_set_bg_color(f, 0xE4E4E4);
-        if (s.kind == 2) format_set_bg_color(f, 0xEEEEEE);
-        if (s.kind == 3) format_set_bg_color(f, 0xF2F2F2);
+        format_set_align(f, s.kind == Detail ? LXW_ALIGN_VERTICAL_TOP : LXW_ALIGN_VERTICAL_CENTER);
+        if (s.kind == Header) format_set_bg_color(f, 0xE4E4E4);
+        if (s.kind == Band) format_set_bg_color(f, 0xEEEEEE);
+        if (s.kind == Total) format_set_bg_color(f, 0xF2F2F2);
         return f;
     }
 
@@ -229,13 +227,13 @@ private:
         int height = 1;
         for (int i = 0; i <= last; ++i) {
             const QStringList lines = cleanLines(set.headers.value(columns[size_t(i)]));
-            text(ws, row, i, lines.join(QLatin1Char('\n')), format({Align::Center, true, 1}));
+            text(ws, row, i, lines.join(QLatin1Char('\n')), format({Align::Center, true, Header}));
             height = std::max(height, linesNeeded(lines, widths[size_t(i)]));
         }
         rowHeight(ws, row++, height);
         for (const ReportRow& r : set.rows) {
             if (r.kind == ReportRow::Kind::Band) {
-                lxw_format* f = format({Align::Center, true, 2});
+                lxw_format* f = format({Align::Center, true, Band});
                 const QByteArray band = utf8(cleanLines(r.band()).join(QLatin1Char(' ')));
                 if (last > 0)
                     check(worksheet_merge_range(ws, lxw_row_t(row), 0, lxw_row_t(row),
@@ -276,7 +274,7 @@ private:
             if (total || strong.contains(k)) ++boldLines;
         }
         const bool allBold = textLines > 0 && boldLines == textLines;
-        lxw_format* f = format({align, allBold, total ? 3 : 4});
+        lxw_format* f = format({align, allBold, total ? Total : Detail});
         const QString joined = lines.join(QLatin1Char('\n'));
         double number = 0;
         if (wholeNumber(joined, &number)) {
