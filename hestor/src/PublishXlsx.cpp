@@ -5,6 +5,7 @@
 #include "PublishFormats.h"
 
 #include "trusko/ReportBuilders.h"
+#include "trusko/ReportXlsx.h"
 
 #include <QSet>
 
@@ -17,23 +18,6 @@ using trusko::PlacedLesson;
 using trusko::TimetableObject;
 
 namespace {
-
-/// A sheet name Excel takes: at most 31 characters, none of []:*?/\, not used before
-/// (names compare without regard to case).
-QString sheetName(const QString& wanted, QSet<QString>& used) {
-    QString base = wanted.trimmed();
-    for (QChar& ch : base)
-        if (QStringLiteral("[]:*?/\\").contains(ch)) ch = QLatin1Char('-');
-    while (base.startsWith(QLatin1Char('\''))) base.remove(0, 1);
-    if (base.isEmpty()) base = QStringLiteral("Лист");
-    QString name = base.left(31);
-    for (int n = 2; used.contains(name.toLower()); ++n) {
-        const QString suffix = QStringLiteral(" (%1)").arg(n);
-        name = base.left(31 - suffix.size()) + suffix;
-    }
-    used.insert(name.toLower());
-    return name;
-}
 
 QString cellText(const std::vector<const PlacedLesson*>& lessons, Short kind) {
     QStringList lines;
@@ -80,7 +64,7 @@ public:
     bool ok() const { return wb_ != nullptr; }
 
     lxw_worksheet* sheet(const QString& wanted) {
-        const QByteArray name = sheetName(wanted, used_).toUtf8();
+        const QByteArray name = trusko::xlsxSheetName(wanted, used_).toUtf8();
         lxw_worksheet* ws = workbook_add_worksheet(wb_, name.constData());
         if (!ws) return nullptr;
         worksheet_set_landscape(ws);

@@ -43,46 +43,57 @@ Short objectTypeOf(ReportKind kind) {
 
 } // namespace
 
-bool WriteReportPdf(Dictionary& dict, ReportKind kind, std::optional<Long> object,
-                    const QString& pdfFile, QString* error) {
+bool BuildReportDocuments(Dictionary& dict, ReportKind kind, std::optional<Long> object,
+                          std::vector<ReportDocument>* docs, QString* error) {
     auto fail = [&](const QString& text) {
+        docs->clear();
         if (error) *error = text;
         return false;
     };
-    if (const QString refused = OutputPathRefusal(dict, pdfFile); !refused.isEmpty())
-        return fail(refused);
-    std::vector<ReportDocument> docs;
+    docs->clear();
     const Short type = objectTypeOf(kind);
     if (type != 0) {
         if (object) {
             const std::vector<Long> codes = BatchObjectCodes(dict, type);
             if (std::find(codes.begin(), codes.end(), *object) == codes.end())
                 return fail(QStringLiteral("Объект с кодом %1 не найден").arg(*object));
-            docs.push_back(BuildObjectSchedule(dict, type, *object, &dict.progress()));
+            docs->push_back(BuildObjectSchedule(dict, type, *object, &dict.progress()));
         } else {
-            docs = BuildAllObjectSchedules(dict, type, &dict.progress());
-            if (docs.empty()) return fail(QStringLiteral("Нет объектов для печати"));
+            *docs = BuildAllObjectSchedules(dict, type, &dict.progress());
+            if (docs->empty()) return fail(QStringLiteral("Нет объектов для печати"));
         }
     } else {
         if (object) return fail(QStringLiteral("Этот отчёт печатается без --object"));
         switch (kind) {
         case ReportKind::Brief:
-            docs.push_back(BuildBriefSchedule(dict, &dict.progress()));
+            docs->push_back(BuildBriefSchedule(dict, &dict.progress()));
             break;
         case ReportKind::Plan:
-            docs.push_back(BuildTrainingCourse(dict, &dict.progress()));
+            docs->push_back(BuildTrainingCourse(dict, &dict.progress()));
             break;
         default:
-            docs.push_back(BuildTeacherLoad(dict, &dict.progress()));
+            docs->push_back(BuildTeacherLoad(dict, &dict.progress()));
             break;
         }
     }
-    std::vector<const ReportDocument*> pointers;
-    for (const ReportDocument& d : docs) {
+    for (const ReportDocument& d : *docs) {
         if (d.failed) return fail(QStringLiteral("Не удалось открыть файлы данных"));
         if (d.cancelled) return fail(QStringLiteral("Печать прервана"));
-        pointers.push_back(&d);
     }
+    return true;
+}
+
+bool WriteReportPdf(Dictionary& dict, ReportKind kind, std::optional<Long> object,
+                    const QString& pdfFile, QString* error) {
+    if (const QString refused = OutputPathRefusal(dict, pdfFile); !refused.isEmpty()) {
+        if (error) *error = refused;
+        return false;
+    }
+    std::vector<ReportDocument> docs;
+    if (!BuildReportDocuments(dict, kind, object, &docs, error)) return false;
+    std::vector<const ReportDocument*> pointers;
+    for (const ReportDocument& d : docs)
+        pointers.push_back(&d);
     return writeReportsPdf(pointers, pdfFile, error);
 }
 

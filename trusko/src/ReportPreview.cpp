@@ -1,6 +1,7 @@
 #include "ReportPreview.h"
 
 #include "trusko/ReportRenderer.h"
+#include "trusko/ReportXlsx.h"
 
 #include "tamsel/Dictionary.h"
 #include "tamsel/OutputPath.h"
@@ -54,15 +55,9 @@ ReportPreview::ReportPreview(tamsel::Dictionary& dict, std::vector<const ReportD
     add(QStyle::SP_DialogOkButton, QStringLiteral("Печать..."), QKeySequence::Print,
         [this] { print(); });
     add(QStyle::SP_DialogSaveButton, QStringLiteral("Сохранить в PDF..."), QKeySequence::Save,
-        [this] {
-            QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить в PDF"),
-                                                        suggestedFileName(),
-                                                        QStringLiteral("Документ PDF (*.pdf)"));
-            if (name.isEmpty()) return;
-            if (!name.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
-                name += QStringLiteral(".pdf");
-            savePdf(name);
-        });
+        [this] { askAndSave(false); });
+    add(QStyle::SP_FileDialogDetailedView, QStringLiteral("Сохранить в Excel..."), QKeySequence(),
+        [this] { askAndSave(true); });
     bar->addSeparator();
     add(QStyle::SP_MediaSkipBackward, QString(), QKeySequence(Qt::CTRL | Qt::Key_Home), [this] {
         view_->setCurrentPage(1);
@@ -122,7 +117,21 @@ void ReportPreview::updatePageLabel() {
         QStringLiteral("Страница %1 из %2").arg(view_->currentPage()).arg(view_->pageCount()));
 }
 
-QString ReportPreview::suggestedFileName() const {
+void ReportPreview::askAndSave(bool workbook) {
+    const QString suffix = workbook ? QStringLiteral(".xlsx") : QStringLiteral(".pdf");
+    QString name = QFileDialog::getSaveFileName(
+        this, workbook ? QStringLiteral("Сохранить в Excel") : QStringLiteral("Сохранить в PDF"),
+        suggestedFileName(suffix),
+        workbook ? QStringLiteral("Книга Excel (*.xlsx)") : QStringLiteral("Документ PDF (*.pdf)"));
+    if (name.isEmpty()) return;
+    if (!name.endsWith(suffix, Qt::CaseInsensitive)) name += suffix;
+    if (workbook)
+        saveXlsx(name);
+    else
+        savePdf(name);
+}
+
+QString ReportPreview::suggestedFileName(const QString& suffix) const {
     QString base = QStringLiteral("Отчёт");
     if (!docs_.empty()) {
         base = docs_.front()->caption;
@@ -130,7 +139,7 @@ QString ReportPreview::suggestedFileName() const {
             base += QLatin1Char(' ') + docs_.front()->title.trimmed();
     }
     base.replace(QRegularExpression(QStringLiteral("[\\\\/:*?\"<>|]")), QStringLiteral("_"));
-    return QDir(dict_.workDir()).filePath(base + QStringLiteral(".pdf"));
+    return QDir(dict_.workDir()).filePath(base + suffix);
 }
 
 bool ReportPreview::print() {
@@ -157,6 +166,15 @@ bool ReportPreview::savePdf(const QString& fileName) {
     QString error = tamsel::OutputPathRefusal(dict_, fileName);
     if (!error.isEmpty() || !writeReportsPdf(docs_, fileName, &error)) {
         QMessageBox::warning(this, QStringLiteral("Сохранить в PDF"), error);
+        return false;
+    }
+    return true;
+}
+
+bool ReportPreview::saveXlsx(const QString& fileName) {
+    QString error = tamsel::OutputPathRefusal(dict_, fileName);
+    if (!error.isEmpty() || !saveReportsXlsx(docs_, fileName, &error)) {
+        QMessageBox::warning(this, QStringLiteral("Сохранить в Excel"), error);
         return false;
     }
     return true;

@@ -16,7 +16,7 @@ class Dictionary;
 namespace trusko {
 
 /// The print preview of one or more reports: pages as they will print, with printing,
-/// saving as PDF, page navigation and zoom.
+/// saving as PDF or as an Excel workbook, page navigation and zoom.
 class ReportPreview : public QDialog {
     Q_OBJECT
 public:
@@ -28,10 +28,14 @@ public:
     bool print();
     /// Saves a PDF under `fileName`; false with a message on failure.
     bool savePdf(const QString& fileName);
+    /// Saves the documents as a workbook under `fileName`; false with a message on failure.
+    bool saveXlsx(const QString& fileName);
 
 private:
     void updatePageLabel();
-    QString suggestedFileName() const;
+    /// The caption and object as a file name in the working folder, with `suffix` (".pdf").
+    QString suggestedFileName(const QString& suffix) const;
+    void askAndSave(bool workbook);
 
     tamsel::Dictionary& dict_;
     std::vector<const ReportDocument*> docs_;

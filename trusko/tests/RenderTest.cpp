@@ -4,12 +4,15 @@
 #include "trusko/ReportBuilders.h"
 #include "trusko/ReportPdf.h"
 #include "trusko/ReportRenderer.h"
+#include "trusko/ReportXlsx.h"
 #include "trusko/Trusko.h"
 
 #include "../src/ReportPreview.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPrintPreviewWidget>
@@ -39,6 +42,15 @@ QString pdfText(const QString& file) {
     p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), file, QStringLiteral("-")});
     if (!p.waitForFinished(60000) || p.exitCode() != 0) return QString();
     return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+/// Whether a button of this name is in the accessibility tree under `node`.
+bool accessibleButton(QAccessibleInterface* node, const QString& name) {
+    if (!node) return false;
+    if (node->role() == QAccessible::Button && node->text(QAccessible::Name) == name) return true;
+    for (int i = 0; i < node->childCount(); ++i)
+        if (accessibleButton(node->child(i), name)) return true;
+    return false;
 }
 
 int pdfPages(const QString& text) {
@@ -165,6 +177,28 @@ TEST(Rendering, PreviewShowsThePagesAndSavesThemAsPdf) {
         const QString pdf = s.folder.file("saved.pdf");
         ASSERT_TRUE(preview.savePdf(pdf));
         EXPECT_EQ(pdfPages(pdfText(pdf)), view->pageCount());
+
+        // The workbook beside it: a screen reader finds its button (Qt drops the dots).
+        EXPECT_TRUE(accessibleButton(QAccessible::queryAccessibleInterface(&preview),
+                                     QStringLiteral("Сохранить в Excel")));
+        const QString xlsx = s.folder.file("saved.xlsx");
+        ASSERT_TRUE(preview.saveXlsx(xlsx));
+        QFile book(xlsx);
+        ASSERT_TRUE(book.open(QIODevice::ReadOnly));
+        const QByteArray bytes = book.readAll();
+        book.close();
+        EXPECT_TRUE(bytes.startsWith("PK")); // a zip, as every workbook
+        // A stopped report or a folder that is not there writes nothing, and says so.
+        ReportDocument stopped;
+        stopped.caption = QStringLiteral("Учебный план");
+        stopped.cancelled = true;
+        QString error;
+        EXPECT_FALSE(saveReportsXlsx({&stopped}, xlsx, &error));
+        EXPECT_TRUE(error.endsWith("не записан: построение отчёта прервано")) << error.toStdString();
+        EXPECT_FALSE(saveReportsXlsx({&doc}, s.folder.file("missing/x.xlsx"), &error));
+        EXPECT_TRUE(error.startsWith("Не удалось создать файл") && error.contains("x.xlsx"));
+        ASSERT_TRUE(book.open(QIODevice::ReadOnly));
+        EXPECT_EQ(book.readAll(), bytes); // the earlier workbook is left alone
     }
     // The window's place is kept under the procedure's name.
     EXPECT_TRUE(tamsel::loadWindowPlace(s.dict().settings(), "PrintObjectSchedule").found);
