@@ -5,11 +5,13 @@ lesson appears exactly once per object and date, and nothing else does.
 
 usage: publish_check.py SCHOOL OUT [OUT_AGAIN]   (OUT_AGAIN: a second publication, same UIDs)
 """
-import collections, csv, datetime, glob, os, re, sqlite3, sys
+import collections, csv, datetime, glob, os, re, sys
 
 import html5lib
 import icalendar
 import openpyxl
+
+import school_db
 
 school, out = sys.argv[1], sys.argv[2]
 failures = []
@@ -20,15 +22,7 @@ def fail(text):
 
 
 # --- the timetable, straight from the data files -----------------------------------------
-tables = {}
-for path in glob.glob(os.path.join(school, '*.db')):
-    con = sqlite3.connect('file:%s?mode=ro' % path, uri=True)
-    for (name,) in con.execute("select name from sqlite_master where type='table'"):
-        tables[name] = con
-
-
-def q(table, sql):
-    return tables[table].execute(sql).fetchall()
+tables, q = school_db.open_tables(school)
 
 
 ini = {}

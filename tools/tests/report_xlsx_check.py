@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Reads the workbooks of `korvel-cli report --xlsx` with openpyxl and compares them with the
 school's data files. usage: report_xlsx_check.py SCHOOL PLAN.xlsx TEACHERS.xlsx"""
-import glob, os, sqlite3, sys
+import sys
 
 import openpyxl
+
+import school_db
 
 school, plan_file, teachers_file = sys.argv[1:4]
 failures = []
@@ -14,15 +16,7 @@ def check(ok, text):
         failures.append(text)
 
 
-db = {}
-for path in glob.glob(os.path.join(school, '*.db')):
-    con = sqlite3.connect('file:%s?mode=ro' % path, uri=True)
-    for (name,) in con.execute("select name from sqlite_master where type='table'"):
-        db[name] = con
-
-
-def q(table, sql):
-    return db[table].execute(sql).fetchall()
+db, q = school_db.open_tables(school)
 
 
 def book(path):
