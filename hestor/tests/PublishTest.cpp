@@ -1,5 +1,6 @@
 #include "hestor/PublishSchedule.h"
 #include "hestor/windows/PublishScheduleWindow.h"
+#include "hestor/PublishUpload.h"
 #include "hestor/windows/SchoolCalendarWindow.h"
 
 #include "tamsel/IniFile.h"
@@ -13,6 +14,8 @@
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
+#include <QPlainTextEdit>
+#include <QUrl>
 #include <QTableWidget>
 #include <gtest/gtest.h>
 
@@ -166,6 +169,45 @@ TEST(Publish, TheWindowNamesWhatWasWrittenAndNeverCallsAFailureSuccess) {
                              "таблица CSV — %1/schedule.csv\n"
                              "книга Excel — %1/schedule.xlsx").arg(site));
     EXPECT_TRUE(t.progress.captions.contains(u("Публикация расписания")));
+}
+
+TEST(Publish, TheWindowSendsToTheSiteAfterPublishingAndKeepsNoPassword) {
+    static int argc = 1;
+    static char name[] = "hestor_tests";
+    static char* argv[] = {name, nullptr};
+    if (!qApp) new QApplication(argc, argv);
+    TestFolder t;
+    school(t);
+    hestor::PublishScheduleWindow w(t.dict());
+    w.folder()->setText(t.file(u("site")));
+    w.ics()->setChecked(false);
+    const QString mirror = QUrl::fromLocalFile(t.file(u("mirror")) + u("/")).toString();
+    w.uploadAfterPublish()->setChecked(true);
+    // A site the server refuses: publishing is done, the upload's failure is no success.
+    w.url()->setText(u("gopher://host/"));
+    EXPECT_FALSE(w.publish());
+    EXPECT_TRUE(w.result()->toPlainText().contains(u("Адрес «gopher://host/» не подходит")))
+        << w.result()->toPlainText().toStdString();
+    w.url()->setText(mirror);
+    w.user()->setText(u("officer"));
+    w.password()->setText(u("s3cret"));
+    ASSERT_TRUE(w.publish()) << t.ui.last().toStdString();
+    EXPECT_TRUE(w.result()->toPlainText().endsWith(
+        u("\nОтправлено файлов: 9, без изменений: 0, адрес: %1").arg(mirror)))
+        << w.result()->toPlainText().toStdString();
+    EXPECT_EQ(bytesOf(t.file(u("mirror/index.html"))), bytesOf(t.file(u("site/index.html"))));
+    ASSERT_TRUE(w.upload());
+    EXPECT_EQ(w.result()->toPlainText(), u("Отправлено файлов: 0, без изменений: 9, адрес: %1").arg(mirror));
+
+    ASSERT_TRUE(t.dict().saveSettings());
+    const QString ini = QString::fromUtf8(bytesOf(t.file(u("Korvel.ini"))));
+    EXPECT_TRUE(ini.contains(u("UploadUrl=") + mirror)) << ini.toStdString();
+    EXPECT_TRUE(ini.contains(u("UploadUser=officer")));
+    EXPECT_TRUE(ini.contains(u("UploadAfterPublish=1")));
+    EXPECT_FALSE(ini.contains(u("s3cret")));
+    hestor::PublishScheduleWindow again(t.dict());
+    EXPECT_EQ(again.url()->text(), mirror);
+    EXPECT_TRUE(again.password()->text().isEmpty());
 }
 
 TEST(Publish, CalendarWindowShowsTheCycleWeekOfEachTeachingDateAndSavesIntoTheSettings) {
