@@ -1,12 +1,8 @@
 #!/usr/bin/python3
-"""A small WebDAV-like site for the upload test: PUT stores a file under ROOT, MKCOL makes a
-folder. Every request is appended to LOG as "METHOD PATH USER". A path listed in ROOT/../fail
-(one per line, read on each request) is answered with 500. The port it listens on is written
-to PORTFILE once it listens. Runs until killed."""
-import base64
-import http.server
-import os
-import sys
+"""A small WebDAV-like site for the upload test: PUT stores under ROOT (409 without the folder),
+MKCOL makes a folder; each request is appended to LOG as "METHOD PATH USER:PASSWORD"; a path
+listed in ROOT/../fail gets 500. Writes its port to PORTFILE once listening."""
+import base64, http.server, os, sys
 
 root, log, portfile = sys.argv[1:4]
 failfile = os.path.join(os.path.dirname(os.path.abspath(root)), "fail")
@@ -19,38 +15,27 @@ class Handler(http.server.BaseHTTPRequestHandler):
         pass
 
     def answer(self, code):
-        self.send_response(code)
-        self.send_header("Content-Length", "0")
-        self.end_headers()
-
-    def record(self):
         auth = self.headers.get("Authorization", "")
         user = base64.b64decode(auth[6:]).decode() if auth.startswith("Basic ") else "-"
         with open(log, "a") as f:
             f.write(f"{self.command} {self.path} {user}\n")
-        failing = open(failfile).read().split() if os.path.exists(failfile) else []
-        return self.path in failing
+        self.send_response(code)
+        self.send_header("Content-Length", "0")
+        self.end_headers()
 
     def do_PUT(self):
         body = self.rfile.read(int(self.headers.get("Content-Length", 0)))
-        if self.record():
-            self.answer(500)
-            return
         path = os.path.join(root, self.path.lstrip("/"))
+        if os.path.exists(failfile) and self.path in open(failfile).read().split():
+            return self.answer(500)
         if not os.path.isdir(os.path.dirname(path)):
-            self.answer(409)  # as WebDAV: the folder must be made first
-            return
+            return self.answer(409)
         with open(path, "wb") as f:
             f.write(body)
         self.answer(201)
 
     def do_MKCOL(self):
-        self.record()
-        path = os.path.join(root, self.path.lstrip("/"))
-        if os.path.isdir(path):
-            self.answer(405)
-            return
-        os.makedirs(path)
+        os.makedirs(os.path.join(root, self.path.lstrip("/")), exist_ok=True)
         self.answer(201)
 
 
