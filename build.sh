@@ -9,7 +9,7 @@ here=$(pwd)
 
 packages=(build-essential cmake ninja-build ccache qt6-base-dev qt6-svg-dev qt6-translations-l10n
           libsqlite3-dev libgtest-dev fonts-dejavu-core libgl1-mesa-dev
-          libical-dev libxlsxwriter-dev pkg-config libzip-dev
+          libical-dev libxlsxwriter-dev pkg-config libzip-dev libcurl4-openssl-dev
           sqlite3 xvfb xauth poppler-utils fet fet-data chromium
           python3-html5lib python3-icalendar python3-openpyxl)
 

@@ -122,8 +122,9 @@ PublishedChanges prepareChanges(const QString& dir, const TimetableVersion& now,
     QString body = QStringLiteral("<p class=\"back\"><a href=\"index.html\">Всё расписание</a></p>\n"
                                   "<h1>Изменения в расписании</h1>\n");
     if (sections.isEmpty())
-        body += first ? QStringLiteral("<p>Изменений пока нет: это первая публикация расписания.</p>\n")
-                      : QStringLiteral("<p>С первой публикации расписание не менялось.</p>\n");
+        // The same words the first time and after: a publication that changed nothing
+        // rewrites no page, so an upload has nothing to send.
+        body += QStringLiteral("<p>С первой публикации расписание не менялось.</p>\n");
     for (const QJsonValue& v : sections) {
         const QJsonObject s = v.toObject();
         body += QStringLiteral("<section class=\"changes\">\n<h2>Изменения от %1</h2>\n")

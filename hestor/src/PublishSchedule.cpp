@@ -14,6 +14,8 @@
 #include <QSaveFile>
 
 #include <libical/ical.h>
+#include <memory>
+#include <zip.h>
 
 namespace hestor {
 
@@ -72,6 +74,52 @@ constexpr int SubstitutionDays = 14;
 
 QString native(const QString& path) {
     return QDir::toNativeSeparators(path);
+}
+
+/// The line of a calendar that holds `tag`'s value ("DTSTAMP:20261210T051500Z"), or empty.
+QByteArray lineOf(const QByteArray& text, const QByteArray& tag) {
+    const qsizetype at = text.indexOf("\r\n" + tag);
+    const qsizetype end = at < 0 ? -1 : text.indexOf("\r\n", at + 2);
+    return end < 0 ? QByteArray() : text.mid(at + 2, end - at - 2);
+}
+
+/// True when the file at `path` already holds `bytes`; for a calendar, apart from DTSTAMP, the
+/// moment of writing. An unchanged file is then left as it is, so that an upload to the site
+/// sends only what changed.
+bool alreadyThere(const QString& path, const QByteArray& bytes) {
+    if (QFileInfo(path).size() != bytes.size()) return false;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    const QByteArray old = f.readAll();
+    if (old == bytes) return true;
+    if (!path.endsWith(QStringLiteral(".ics"))) return false;
+    const QByteArray was = lineOf(old, "DTSTAMP:"), now = lineOf(bytes, "DTSTAMP:");
+    if (was.isEmpty() || now.isEmpty()) return false;
+    QByteArray same = bytes;
+    return same.replace(now, was) == old;
+}
+
+/// The parts of a workbook by name, the properties part left out: it holds the moment of
+/// writing. Empty when the file is not a readable workbook.
+using Parts = std::vector<std::pair<QByteArray, QByteArray>>;
+Parts workbookParts(const QString& path) {
+    Parts parts;
+    int err = 0;
+    std::unique_ptr<zip_t, int (*)(zip_t*)> z(
+        zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &err), zip_close);
+    if (!z) return parts;
+    for (zip_int64_t i = 0, n = zip_get_num_entries(z.get(), 0); i < n; ++i) {
+        zip_stat_t st;
+        if (zip_stat_index(z.get(), zip_uint64_t(i), 0, &st) != 0) return {};
+        if (QByteArray(st.name) == "docProps/core.xml") continue;
+        QByteArray data(qsizetype(st.size), Qt::Uninitialized);
+        zip_file_t* f = zip_fopen_index(z.get(), zip_uint64_t(i), 0);
+        const zip_int64_t got = f ? zip_fread(f, data.data(), st.size) : -1;
+        if (f) zip_fclose(f);
+        if (got != zip_int64_t(st.size)) return {};
+        parts.emplace_back(st.name, std::move(data));
+    }
+    return parts;
 }
 
 } // namespace
@@ -184,6 +232,10 @@ PublishResult PublishSchedule(Dictionary& dict, const PublishOptions& options,
                              .arg(native(QFileInfo(path).absolutePath()));
             return false;
         }
+        if (alreadyThere(path, f.bytes)) {
+            ++count;
+            return true;
+        }
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(f.bytes) != f.bytes.size() ||
             !file.commit()) {
@@ -233,8 +285,13 @@ PublishResult PublishSchedule(Dictionary& dict, const PublishOptions& options,
         }
         QString error;
         const bool written = writeXlsx(c, part, &error);
-        // The old workbook goes only when the new one is complete.
-        if (!written || (QFile::exists(path) && !QFile::remove(path)) || !QFile::rename(part, path)) {
+        // An unchanged workbook stays as it was (see alreadyThere); else the old one goes
+        // only when the new one is complete.
+        const Parts parts = written && QFile::exists(path) ? workbookParts(part) : Parts{};
+        if (!parts.empty() && parts == workbookParts(path)) {
+            QFile::remove(part);
+        } else if (!written || (QFile::exists(path) && !QFile::remove(path)) ||
+                   !QFile::rename(part, path)) {
             QFile::remove(part);
             writeError = QStringLiteral("Файл %1 не записан%2.")
                              .arg(native(path), error.isEmpty() ? QString() : QStringLiteral(": ") + error);

@@ -1,5 +1,6 @@
 #include "hestor/PublishSchedule.h"
 #include "hestor/windows/PublishScheduleWindow.h"
+#include "hestor/PublishUpload.h"
 #include "hestor/windows/SchoolCalendarWindow.h"
 
 #include "tamsel/IniFile.h"
@@ -13,6 +14,8 @@
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
+#include <QPlainTextEdit>
+#include <QUrl>
 #include <QTableWidget>
 #include <gtest/gtest.h>
 
@@ -46,6 +49,13 @@ void school(TestFolder& t) {
     ASSERT_TRUE(t.put(Science{.ScienceCode = 1, .Science = u("История; России")}).rowId);
     ASSERT_TRUE(t.put(Schedule{.Week = 1, .DaySeqNumber = 2, .LessonNo = u("  1"), .ScienceCode = 1,
                                .GroupCode = 1}).rowId);
+}
+
+void application() {
+    static int argc = 1;
+    static char name[] = "hestor_tests";
+    static char* argv[] = {name, nullptr};
+    if (!qApp) new QApplication(argc, argv);
 }
 
 } // namespace
@@ -144,7 +154,7 @@ TEST(Publish, RefusesTheSchoolsOwnFilesAndAFileAsFolderAndWritesNothing) {
     // The site's page of changes: none the first time; the lesson moved to Wednesday is listed
     // under the next publication's date, and a publication that changes nothing keeps the list.
     const QString changes = o.outDir + u("/changes.html");
-    EXPECT_TRUE(QString::fromUtf8(bytesOf(changes)).contains(u("это первая публикация")));
+    EXPECT_TRUE(QString::fromUtf8(bytesOf(changes)).contains(u("расписание не менялось")));
     EXPECT_TRUE(bytesOf(o.outDir + u("/index.html")).contains("href=\"changes.html\""));
     {
         FileUse schedule(t.store(), FileId::Schedule);
@@ -180,10 +190,7 @@ TEST(Publish, RefusesTheSchoolsOwnFilesAndAFileAsFolderAndWritesNothing) {
 }
 
 TEST(Publish, TheWindowNamesWhatWasWrittenAndNeverCallsAFailureSuccess) {
-    static int argc = 1;
-    static char name[] = "hestor_tests";
-    static char* argv[] = {name, nullptr};
-    if (!qApp) new QApplication(argc, argv);
+    application();
     TestFolder t;
     school(t);
     hestor::PublishScheduleWindow w(t.dict());
@@ -206,11 +213,39 @@ TEST(Publish, TheWindowNamesWhatWasWrittenAndNeverCallsAFailureSuccess) {
     EXPECT_TRUE(t.progress.captions.contains(u("Публикация расписания")));
 }
 
+TEST(Publish, TheWindowSendsToTheSiteAfterPublishingAndKeepsNoPassword) {
+    application();
+    TestFolder t;
+    school(t);
+    hestor::PublishScheduleWindow w(t.dict());
+    w.folder()->setText(t.file(u("site")));
+    w.ics()->setChecked(false);
+    w.uploadAfterPublish()->setChecked(true);
+    // Published, but the site refused: no success.
+    w.url()->setText(u("gopher://host/"));
+    EXPECT_FALSE(w.publish());
+    EXPECT_TRUE(w.result()->toPlainText().contains(u("Адрес «gopher://host/» не подходит")));
+    const QString mirror = QUrl::fromLocalFile(t.file(u("mirror")) + u("/")).toString();
+    w.url()->setText(mirror);
+    w.user()->setText(u("officer"));
+    w.password()->setText(u("s3cret"));
+    ASSERT_TRUE(w.publish()) << t.ui.last().toStdString();
+    EXPECT_TRUE(w.result()->toPlainText().endsWith(
+        u("\nОтправлено файлов: 11, без изменений: 0, адрес: ") + mirror));
+    EXPECT_EQ(bytesOf(t.file(u("mirror/index.html"))), bytesOf(t.file(u("site/index.html"))));
+    ASSERT_TRUE(w.upload());
+    EXPECT_EQ(w.result()->toPlainText(), u("Отправлено файлов: 0, без изменений: 11, адрес: ") + mirror);
+
+    ASSERT_TRUE(t.dict().saveSettings());
+    const QString ini = QString::fromUtf8(bytesOf(t.file(u("Korvel.ini"))));
+    for (const QString& kept : {u("UploadUrl=") + mirror, u("UploadUser=officer"), u("UploadAfterPublish=1")})
+        EXPECT_TRUE(ini.contains(kept)) << kept.toStdString();
+    EXPECT_FALSE(ini.contains(u("s3cret")));
+    EXPECT_TRUE(hestor::PublishScheduleWindow(t.dict()).password()->text().isEmpty());
+}
+
 TEST(Publish, CalendarWindowShowsTheCycleWeekOfEachTeachingDateAndSavesIntoTheSettings) {
-    static int argc = 1;
-    static char name[] = "hestor_tests";
-    static char* argv[] = {name, nullptr};
-    if (!qApp) new QApplication(argc, argv);
+    application();
     TestFolder t(2);
     school(t);
     hestor::SchoolCalendarWindow w(t.dict());

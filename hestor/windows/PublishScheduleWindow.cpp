@@ -1,6 +1,7 @@
 #include "hestor/windows/PublishScheduleWindow.h"
 
 #include "hestor/PublishSchedule.h"
+#include "hestor/PublishUpload.h"
 #include "tamsel/SchoolCalendar.h"
 
 #include <QCheckBox>
@@ -12,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -86,6 +88,44 @@ PublishScheduleWindow::PublishScheduleWindow(Dictionary& dict, QWidget* parent)
                                                     "(.ics) можно записать только за период."),
                                      this));
 
+    auto* site = new QGroupBox(QStringLiteral("Отправить на сайт"), this);
+    auto* siteForm = new QFormLayout(site);
+    url_ = new QLineEdit(dict.settings().value(Section, QStringLiteral("UploadUrl")), site);
+    url_->setPlaceholderText(QStringLiteral("ftps://school.example.ru/www/raspisanie/"));
+    url_->setToolTip(QStringLiteral("ftp://, ftps:// (FTP с шифрованием), sftp://, https:// или "
+                                    "http:// (запрос PUT, как WebDAV или Nextcloud)"));
+    user_ = new QLineEdit(dict.settings().value(Section, QStringLiteral("UploadUser")), site);
+    password_ = new QLineEdit(site);
+    password_->setEchoMode(QLineEdit::Password);
+    // Korvel.ini is a plain file anyone at the computer can read: the password stays in memory.
+    password_->setToolTip(QStringLiteral("Пароль не сохраняется в Korvel.ini: он помнится, пока "
+                                         "открыто это окно."));
+    for (auto [edit, caption] : {std::pair{url_, "&Адрес:"}, std::pair{user_, "&Логин:"},
+                                 std::pair{password_, "Па&роль:"}}) {
+        auto* label = new QLabel(QString::fromUtf8(caption), site);
+        label->setBuddy(edit);
+        edit->setAccessibleName(QString::fromUtf8(caption).remove(QLatin1Char('&')).chopped(1));
+        siteForm->addRow(label, edit);
+    }
+    uploadAfter_ = new QCheckBox(QStringLiteral("Отправлять на сайт после публикации"), site);
+    uploadAfter_->setChecked(
+        dict.settings().value(Section, QStringLiteral("UploadAfterPublish")) == QStringLiteral("1"));
+    auto* send = new QPushButton(QStringLiteral("Отправить на сайт"), site);
+    connect(send, &QPushButton::clicked, this, [this] { upload(); });
+    auto* sendRow = new QHBoxLayout;
+    sendRow->addWidget(uploadAfter_);
+    sendRow->addStretch();
+    sendRow->addWidget(send);
+    siteForm->addRow(sendRow);
+    layout->addWidget(site);
+
+    result_ = new QPlainTextEdit(this);
+    result_->setReadOnly(true);
+    result_->setAccessibleName(QStringLiteral("Результат"));
+    result_->setMaximumBlockCount(200);
+    result_->setMinimumHeight(fontMetrics().lineSpacing() * 4);
+    layout->addWidget(result_);
+
     auto* buttons = new QHBoxLayout;
     auto* go = new QPushButton(QStringLiteral("&Опубликовать"), this);
     go->setDefault(true);
@@ -118,15 +158,49 @@ bool PublishScheduleWindow::publish() {
     dict_.settings().setValue(Section, QStringLiteral("Folder"), o.outDir);
     dict_.settings().setValue(Section, QStringLiteral("Formats"), formats.join(QLatin1Char(',')));
 
+    keepUploadSettings();
+
     dict_.ui().setBusy(true);
     const PublishResult r = PublishSchedule(dict_, o, dict_.progress());
     dict_.ui().setBusy(false);
-    if (r.ok)
-        dict_.ui().tell(PublishCaption(), QStringLiteral("Расписание опубликовано:\n") +
-                                              r.written.join(QLatin1Char('\n')));
-    else
-        dict_.ui().tell(PublishCaption(), r.error);
-    return r.ok;
+    QString text = r.ok ? QStringLiteral("Расписание опубликовано:\n") + r.written.join(QLatin1Char('\n'))
+                        : r.error;
+    bool ok = r.ok;
+    if (ok && uploadAfter_->isChecked()) text += QLatin1Char('\n') + sendToSite(&ok);
+    result_->setPlainText(text);
+    dict_.ui().tell(PublishCaption(), text);
+    return ok;
+}
+
+bool PublishScheduleWindow::upload() {
+    keepUploadSettings();
+    bool ok = false;
+    const QString text = sendToSite(&ok);
+    result_->setPlainText(text);
+    // A success is read in the result area; a refusal must not go unnoticed there.
+    if (!ok) dict_.ui().tell(UploadCaption(), text);
+    return ok;
+}
+
+QString PublishScheduleWindow::sendToSite(bool* ok) {
+    UploadOptions o;
+    o.folder = folder_->text().trimmed();
+    o.url = url_->text().trimmed();
+    o.user = user_->text().trimmed();
+    o.password = password_->text();
+    dict_.ui().setBusy(true);
+    const UploadResult r = UploadPublication(dict_, o, dict_.progress());
+    dict_.ui().setBusy(false);
+    *ok = r.ok;
+    return r.ok ? r.lines.join(QLatin1Char('\n')) : r.error;
+}
+
+void PublishScheduleWindow::keepUploadSettings() {
+    // Never the password, and not one written into the address either.
+    dict_.settings().setValue(Section, QStringLiteral("UploadUrl"), UploadDisplayUrl(url_->text()));
+    dict_.settings().setValue(Section, QStringLiteral("UploadUser"), user_->text().trimmed());
+    dict_.settings().setValue(Section, QStringLiteral("UploadAfterPublish"),
+                              uploadAfter_->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 } // namespace hestor

@@ -6,6 +6,7 @@
 #include "DataFiles.h"
 
 #include "hestor/PublishSchedule.h"
+#include "hestor/PublishUpload.h"
 #include "tamsel/Dictionary.h"
 
 #include <QDir>
@@ -25,11 +26,18 @@ QDate date(const QString& text) {
 }
 
 int run(const QStringList& argv, Console& io) {
-    Args args(argv, {QStringLiteral("formats"), QStringLiteral("from"), QStringLiteral("to")});
+    Args args(argv, {QStringLiteral("formats"), QStringLiteral("from"), QStringLiteral("to"),
+                     QStringLiteral("out"), QStringLiteral("upload"), QStringLiteral("user")});
     QString problem = args.error();
-    if (problem.isEmpty() && args.positional.size() != 2)
-        problem = args.positional.size() < 2 ? u("нужны папка данных и папка публикации")
-                                             : u("лишние параметры");
+    // The publication folder: --out or the second positional argument.
+    const qsizetype wanted = args.has(QStringLiteral("out")) ? 1 : 2;
+    if (problem.isEmpty() && args.positional.size() != wanted)
+        problem = args.positional.size() < wanted ? u("нужны папка данных и папка публикации")
+                                                  : u("лишние параметры");
+    if (problem.isEmpty() && args.has(QStringLiteral("user")) && !args.has(QStringLiteral("upload")))
+        problem = u("--user задаётся вместе с --upload");
+    if (problem.isEmpty() && args.has(QStringLiteral("upload")))
+        problem = hestor::UploadUrlProblem(args.value(QStringLiteral("upload")));
     hestor::PublishOptions options;
     if (problem.isEmpty() && args.has(QStringLiteral("formats"))) {
         options.html = options.ics = options.csv = options.xlsx = false;
@@ -66,7 +74,9 @@ int run(const QStringList& argv, Console& io) {
     const auto school = openForReading(io.err, "publish", dir, u("публикация не выполнена"));
     if (!school) return Failure;
     tamsel::Dictionary& dict = school->dict;
-    options.outDir = QDir(args.positional[1]).absolutePath();
+    options.outDir = QDir(args.has(QStringLiteral("out")) ? args.value(QStringLiteral("out"))
+                                                          : args.positional[1])
+                         .absolutePath();
     tamsel::SilentProgress progress;
     const hestor::PublishResult r = hestor::PublishSchedule(dict, options, progress);
     if (!r.ok) {
@@ -75,6 +85,21 @@ int run(const QStringList& argv, Console& io) {
     }
     io.out << u("Расписание опубликовано:\n");
     for (const QString& line : r.written) io.out << "  " << line << '\n';
+    if (!args.has(QStringLiteral("upload"))) return Success;
+
+    // The password comes from the environment only: an argument shows in the process list.
+    hestor::UploadOptions upload;
+    upload.folder = options.outDir;
+    upload.url = args.value(QStringLiteral("upload"));
+    upload.user = args.value(QStringLiteral("user"));
+    upload.password = qEnvironmentVariable("KORVEL_UPLOAD_PASSWORD");
+    const hestor::UploadResult sent = hestor::UploadPublication(dict, upload, progress);
+    if (!sent.ok) {
+        io.err << u("korvel-cli publish: ") << sent.error << '\n';
+        return Failure;
+    }
+    for (const QString& name : sent.sent) io.out << u("  отправлен ") << name << '\n';
+    for (const QString& line : sent.lines) io.out << line << '\n';
     return Success;
 }
 
@@ -83,8 +108,9 @@ int run(const QStringList& argv, Console& io) {
 const Command& publishCommand() {
     static const Command c{
         "publish", "опубликовать расписание: HTML, iCalendar, xlsx, CSV",
-        "Использование: korvel-cli publish ПАПКА ВЫХОД [--formats html,ics,csv,xlsx]\n"
+        "Использование: korvel-cli publish ПАПКА ВЫХОД|--out ВЫХОД [--formats html,ics,csv,xlsx]\n"
         "                                  [--from ГГГГ-ММ-ДД --to ГГГГ-ММ-ДД]\n"
+        "                                  [--upload АДРЕС [--user ИМЯ]]\n"
         "Записывает расписание папки данных в папку ВЫХОД (создаётся при необходимости):\n"
         "  html  index.html, страница каждого класса, учителя и кабинета и школы по дням;\n"
         "  ics   ics/*.ics — календарь каждого класса, учителя и кабинета по учебным дням;\n"
@@ -93,6 +119,13 @@ const Command& publishCommand() {
         "Без --formats пишутся все четыре. Даты берутся из календаря учебного года (Настройка →\n"
         "Календарь учебного года) или из --from/--to; каникулы пропускаются. Без дат календари\n"
         "записать нельзя (выберите --formats без ics), а CSV содержит по строке на урок цикла.\n"
+        "С --upload записанная папка отправляется на сайт школы: ftp://, ftps:// (FTP с\n"
+        "шифрованием TLS), sftp://, https:// или http:// (запрос PUT, как WebDAV или Nextcloud),\n"
+        "например --upload ftps://school.example.ru/www/raspisanie/. Пароль берётся из переменной\n"
+        "окружения KORVEL_UPLOAD_PASSWORD (в командной строке его увидели бы в списке процессов).\n"
+        "Отправляются только новые и изменившиеся файлы, index.html последним; что отправлено,\n"
+        "записывается в ВЫХОД/.korvel-upload.json только после успешной отправки всех файлов.\n"
+        "Файлы, которых больше нет в папке, с сайта не удаляются, а перечисляются.\n"
         "Данные только читаются.\n"
         "Код возврата 1 при ошибке, 2 при неверных параметрах.\n",
         &run};
