@@ -138,7 +138,9 @@ UnplacedLesson ExplainUnplacedLesson(Dictionary& dict, const Schedule& lesson) {
     const Schedule inHand = dict.glo.ScheduleRecord;
     explain(dict, engine, n, engine.cells(), l);
     dict.glo.ScheduleRecord = inHand;
-    return l;
+    std::vector<UnplacedLesson> one{std::move(l)};
+    AddSuggestions(dict, one);
+    return std::move(one.front());
 }
 
 std::vector<UnplacedLesson> ExplainUnplaced(Dictionary& dict, short kind, short code) {
@@ -183,6 +185,7 @@ std::vector<UnplacedLesson> ExplainUnplaced(Dictionary& dict, short kind, short 
     for (UnplacedLesson& l : out)
         explain(dict, engine, n, cells, l);
     dict.glo.ScheduleRecord = inHand;
+    AddSuggestions(dict, out);
     return out;
 }
 
@@ -201,6 +204,7 @@ QStringList unplacedReasonLines(const UnplacedLesson& l, int occupants) {
     }
     if (l.openCells > 0)
         out << QStringLiteral("  Клеток, куда урок можно поставить вручную: %1").arg(l.openCells);
+    out << suggestionLines(l.suggestions);
     return out;
 }
 
