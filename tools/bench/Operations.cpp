@@ -230,59 +230,10 @@ void checkData(RunContext& ctx) {
                    .arg(int(r.findings.size()) - r.impossible());
 }
 
-/// What would let each lesson the placement left in, over the whole placed sample: every
-/// change is proved on the run's model, so this is what the reasons tab waits for.
+/// What would let each lesson the automatic placement left in, over a whole school built
+/// around a complete timetable (at a full week many are left, with no cell of their own):
+/// every change is proved on the run's model.
 void suggestChanges(RunContext& ctx) {
-    // Untimed: every third teacher's lessons of the first day are taken off and he may teach
-    // only where his other lessons are, so that many lessons are left with no cell at all and
-    // every change is searched for.
-    int left = 0;
-    {
-        Dictionary dict(ctx.dir);
-        if (!openSample(dict, ctx)) return;
-        Transaction tx(dict.store(), {FileId::Schedule, FileId::Restriction, FileId::LessonBell,
-                                      FileId::Days});
-        if (!tx.active()) {
-            ctx.error = describe(tx.error());
-            return;
-        }
-        auto sch = tx.access<Schedule>();
-        auto restr = tx.access<Restriction>();
-        std::set<Short> lost;
-        std::set<std::tuple<Short, Short, Short, QString>> teaching; // teacher, week, day, bell
-        for (Schedule x : sch.all(Schedule::ItemCode)) {
-            if (x.isUnplaced()) continue;
-            if (x.DaySeqNumber != 1 || x.LinkCode != 0 || x.TeacherCode % 3) {
-                teaching.insert({x.TeacherCode, x.Week, x.DaySeqNumber, x.LessonNo});
-                continue;
-            }
-            lost.insert(x.TeacherCode);
-            x.Week = x.DaySeqNumber = 0;
-            x.LessonNo.clear();
-            x.RoomCode = 0;
-            x.Pinned = 0;
-            if (sch.update(x).ok()) ++left;
-        }
-        const auto bells = tx.access<LessonBell>().all(LessonBell::NumberKey);
-        const auto days = tx.access<Days>().all(Days::SeqNumberKey);
-        for (Short teacher : lost)
-            for (Short week = 1; week <= dict.glo.WeeksInCycle; ++week)
-                for (const Days& d : days)
-                    for (const LessonBell& b : bells) {
-                        if (teaching.count({teacher, week, d.DaySeqNumber, b.LessonNo})) continue;
-                        Restriction r{.ObjectType = ObjectType::Teacher, .ObjectCode = teacher,
-                                      .Week = week, .DaySeqNumber = d.DaySeqNumber,
-                                      .LessonNo = b.LessonNo,
-                                      .Restriction = RestrictionLevel::Forbidden};
-                        bool found = false;
-                        r.rowId = restr.fetch(Restriction::ObjectIdKey, r, &found).rowId;
-                        found ? restr.update(r) : restr.insert(r);
-                    }
-        if (const Outcome o = tx.commit(); !o.ok()) {
-            ctx.error = describe(o);
-            return;
-        }
-    }
     std::vector<pivrel::SuggestedLesson> v;
     ctx.start();
     {
@@ -292,13 +243,16 @@ void suggestChanges(RunContext& ctx) {
         dict.store().closeAll();
     }
     ctx.stop();
-    int n = 0;
+    int n = 0, moves = 0;
     for (const pivrel::SuggestedLesson& l : v)
-        n += int(l.suggestions.size());
-    ctx.note = u("снято уроков %1; видов с предложениями %2, предложений %3")
-                   .arg(left)
+        for (const pivrel::PlacementSuggestion& s : l.suggestions) {
+            ++n;
+            moves += s.kind == pivrel::PlacementSuggestion::Kind::Move;
+        }
+    ctx.note = u("видов с предложениями %1, предложений %2, из них перестановок %3")
                    .arg(v.size())
-                   .arg(n);
+                   .arg(n)
+                   .arg(moves);
 }
 
 /// "Сократить окна" on the placed sample: the note gives the teachers' and groups' gaps before
@@ -756,8 +710,8 @@ const std::vector<Operation>& operations() {
          &minimalRerun, nullptr, false, true},
         {"compact", "Сокращение окон (вся школа)", true, &compactGaps, nullptr, true},
         {"check", "Проверка данных для расстановки", true, &checkData},
-        {"suggest", "Что изменить, чтобы урок встал (вся школа)", true, &suggestChanges, nullptr,
-         true},
+        {"suggest", "Что изменить, чтобы урок встал (школа с решением)", true, &suggestChanges,
+         nullptr, true, true},
         {"variants", "ProcessNewLessonSelection (1 урок)", true, &lessonVariants},
         {"grid-open", "Открытие сетки (все недели)", true, &gridOpen, nullptr, true},
         {"grid-refresh", "Обновление всех ячеек сетки", true, &gridRefresh, nullptr, true},
