@@ -273,12 +273,10 @@ TEST(UnplacedLessonsWindow, AMoveSuggestedIsCarriedOutByItsButton) {
     // 5-А may only have пн 1, where Иванова teaches 5-Б.
     const Schedule math = f.s.lesson(1, 1, 1, 1);
     const Schedule other = f.placed(2, 1, 1, 2, 0, 1, 1, u("1"));
-    for (Short day = 1; day <= 2; ++day)
-        for (const char* lesson : {"1", "2", "3"})
-            if (day != 1 || lesson != std::string("1"))
-                f.s.restrict(ObjectType::Group, 1, 1, day, u(lesson), RestrictionLevel::Forbidden);
-    // The frame that hears about the change.
-    struct Frame : QObject {
+    for (Short cell = 1; cell < 6; ++cell)
+        f.s.restrict(ObjectType::Group, 1, 1, Short(1 + cell / 3), QString::number(1 + cell % 3),
+                     RestrictionLevel::Forbidden);
+    struct Frame : QObject { // hears the refresh the window posts
         int refreshes = 0;
         bool event(QEvent* e) override {
             refreshes += e->type() == QEvent::Type(UserEvent::Refresh);
@@ -296,11 +294,9 @@ TEST(UnplacedLessonsWindow, AMoveSuggestedIsCarriedOutByItsButton) {
     ASSERT_GE(list->count(), 1);
     EXPECT_EQ(list->item(0)->text(), u("Переставить «5-Б Математика (Иванова)» с пн 1 на пн 2 — "
                                        "тогда урок встанет на пн 1"));
-    EXPECT_TRUE(w.why()->toPlainText().contains(u("Что можно сделать:")));
     EXPECT_FALSE(w.carryOut()->isEnabled()); // nothing chosen yet
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualItemRect(list->item(0)).center());
-    ASSERT_TRUE(w.carryOut()->isEnabled());
     QTest::mouseClick(w.carryOut(), Qt::LeftButton);
     QCoreApplication::processEvents();
     EXPECT_EQ(f.s.byRow(math.rowId).LessonNo, u("1"));
@@ -308,5 +304,4 @@ TEST(UnplacedLessonsWindow, AMoveSuggestedIsCarriedOutByItsButton) {
     EXPECT_EQ(w.list(0)->model()->rowCount(), 0);
     EXPECT_EQ(frame.refreshes, 1);
     EXPECT_EQ(f.t.dict().history().undoCount(), 1);
-    EXPECT_TRUE(f.ui.texts().isEmpty()) << f.ui.texts().join(u("\n")).toStdString();
 }
