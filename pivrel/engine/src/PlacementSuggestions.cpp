@@ -453,7 +453,7 @@ QString ApplyPlacementSuggestion(Dictionary& dict, const PlacementSuggestion& s)
         x.RoomCode = e.room;
         rows.push_back(x);
     }
-    EditHistory::Step step(dict.history(), QStringLiteral("перестановка ради урока"));
+    EditHistory::Step step(dict.history(), QStringLiteral("размещение урока с перестановкой"));
     Transaction tx(dict.store(), {FileId::Schedule});
     Outcome o = tx.error();
     bool ok = tx.active();

@@ -303,5 +303,9 @@ TEST(UnplacedLessonsWindow, AMoveSuggestedIsCarriedOutByItsButton) {
     EXPECT_EQ(f.s.byRow(other.rowId).LessonNo, u("2"));
     EXPECT_EQ(w.list(0)->model()->rowCount(), 0);
     EXPECT_EQ(frame.refreshes, 1);
-    EXPECT_EQ(f.t.dict().history().undoCount(), 1);
+    EXPECT_EQ(f.t.dict().history().undoName(), u("размещение урока с перестановкой"));
+    // One step undoes both.
+    ASSERT_EQ(f.t.dict().history().undo(f.t.dict()), EditHistory::Result::Done);
+    EXPECT_TRUE(f.s.byRow(math.rowId).isUnplaced());
+    EXPECT_EQ(f.s.byRow(other.rowId).LessonNo, u("1"));
 }
