@@ -405,42 +405,75 @@ QStringList suggestionLines(const std::vector<PlacementSuggestion>& suggestions)
 }
 
 QString ApplyPlacementSuggestion(Dictionary& dict, const PlacementSuggestion& s) {
-    if (s.kind != SKind::Move || s.moved.empty())
-        return QStringLiteral("Это изменение данных: его делают в справочниках и ограничениях.");
     WritingScope writing(dict);
     if (!writing) return QStringLiteral("Расписание сейчас меняет другой пользователь или окно.");
     Prover p(dict);
     if (!p.load()) return QStringLiteral("Данные расписания не удалось прочитать.");
     FastPlacement::Model& m = p.m;
     const int from = m.cellOf(s.cell.week, s.cell.day, s.cell.lessonNo);
-    const int to = m.cellOf(s.to.week, s.to.day, s.to.lessonNo);
-    if (from < 0 || to < 0) return stale();
-    // The lessons in the way still stand where they stood, unpinned, and make up the whole
-    // sitting of their link there.
-    std::vector<int> sitting;
-    for (const Schedule& x : s.moved) {
-        const auto it = p.byRow.constFind(x.rowId);
-        if (it == p.byRow.constEnd()) return stale();
-        const Schedule& now = m.recs[size_t(*it)];
-        if (now.Week != x.Week || now.DaySeqNumber != x.DaySeqNumber ||
-            now.LessonNo != x.LessonNo || now.RoomCode != x.RoomCode || now.Pinned)
-            return stale();
-        sitting.push_back(*it);
-    }
-    const Short link = s.moved.front().LinkCode;
-    if (link > 0)
-        for (int i : m.recordsAt[size_t(from)])
-            if (m.recs[size_t(i)].LinkCode == link &&
-                std::find(sitting.begin(), sitting.end(), i) == sitting.end())
-                return stale();
+    if (from < 0) return stale();
     // The lesson is still without a place: the first of its kind as a placement takes it.
     const auto at = p.byRow.constFind(s.lesson.rowId);
     if (at == p.byRow.constEnd() || !m.recs[size_t(*at)].isUnplaced()) return stale();
     std::vector<LL> q = p.gather(m.recs[size_t(*at)]);
     if (q.empty()) return stale();
-    // The proof again, on the timetable as it is now.
-    p.takeOut(sitting, from);
-    if (!p.place(sitting, to) || m.check(q, from) < 0) return stale();
+
+    // The change made in the model, as the suggestion was found, and the proof again on the
+    // timetable and the data as they are now.
+    std::vector<int> sitting;
+    std::vector<FileId> files{FileId::Schedule};
+    QString name;
+    switch (s.kind) {
+    case SKind::Move: {
+        const int to = m.cellOf(s.to.week, s.to.day, s.to.lessonNo);
+        if (to < 0 || s.moved.empty()) return stale();
+        // The lessons in the way still stand where they stood, unpinned, and make up the
+        // whole sitting of their link there.
+        for (const Schedule& x : s.moved) {
+            const auto it = p.byRow.constFind(x.rowId);
+            if (it == p.byRow.constEnd()) return stale();
+            const Schedule& now = m.recs[size_t(*it)];
+            if (now.Week != x.Week || now.DaySeqNumber != x.DaySeqNumber ||
+                now.LessonNo != x.LessonNo || now.RoomCode != x.RoomCode || now.Pinned)
+                return stale();
+            sitting.push_back(*it);
+        }
+        const Short link = s.moved.front().LinkCode;
+        if (link > 0)
+            for (int i : m.recordsAt[size_t(from)])
+                if (m.recs[size_t(i)].LinkCode == link &&
+                    std::find(sitting.begin(), sitting.end(), i) == sitting.end())
+                    return stale();
+        p.takeOut(sitting, from);
+        if (!p.place(sitting, to)) return stale();
+        name = QStringLiteral("размещение урока с перестановкой");
+        break;
+    }
+    case SKind::Room: {
+        const auto e = std::find_if(q.begin(), q.end(), [&](const LL& x) {
+            return x.O.TeacherCode == s.teacher && x.O.ScienceCode == s.science;
+        });
+        if (e == q.end()) return stale();
+        RoomChoice& list = *e->roomChoice;
+        for (const RoomRef& r : list.rooms)
+            if (r.code == s.room) return stale();
+        const Long room = static_cast<Long>(s.room);
+        list.rooms.push_back(RoomRef{room, m.roomOf(room), m.restr(ObjectType::Room, room)});
+        list.start.clear();
+        files.push_back(FileId::RoomList);
+        name = QStringLiteral("размещение урока с кабинетом, добавленным в список");
+        break;
+    }
+    case SKind::Restriction: {
+        auto* levels = const_cast<std::vector<short>*>(m.restr(s.objectType, s.objectCode));
+        if (!levels || (*levels)[size_t(from)] < RestrictionLevel::Forbidden) return stale();
+        (*levels)[size_t(from)] = RestrictionLevel::None;
+        files.push_back(FileId::Restriction);
+        name = QStringLiteral("размещение урока со снятием запрета");
+        break;
+    }
+    }
+    if (m.check(q, from) < 0) return stale();
 
     std::vector<Schedule> rows;
     for (int i : sitting)
@@ -453,10 +486,35 @@ QString ApplyPlacementSuggestion(Dictionary& dict, const PlacementSuggestion& s)
         x.RoomCode = e.room;
         rows.push_back(x);
     }
-    EditHistory::Step step(dict.history(), QStringLiteral("размещение урока с перестановкой"));
-    Transaction tx(dict.store(), {FileId::Schedule});
+    EditHistory::Step step(dict.history(), name, files);
+    Transaction tx(dict.store(), files);
     Outcome o = tx.error();
     bool ok = tx.active();
+    if (ok && s.kind == SKind::Room) {
+        // Last in the list: the rooms the officer put first stay first.
+        auto lists = tx.access<RoomList>();
+        RoomList r{.TeacherCode = s.teacher, .ScienceCode = s.science,
+                   .RoomCode = static_cast<Short>(s.room), .Priority = 0};
+        RoomList own;
+        own.TeacherCode = s.teacher;
+        own.ScienceCode = s.science;
+        for (const RoomList& x : lists.read(RoomList::TeacherScienceKey, own, 2))
+            r.Priority = std::max<Short>(r.Priority, static_cast<Short>(x.Priority + 1));
+        o = lists.insert(r);
+        ok = o.ok();
+    }
+    if (ok && s.kind == SKind::Restriction) {
+        auto restrictions = tx.access<Restriction>();
+        Restriction key{.ObjectType = s.objectType, .ObjectCode = s.objectCode,
+                        .Week = s.cell.week, .DaySeqNumber = s.cell.day,
+                        .LessonNo = s.cell.lessonNo};
+        bool found = false;
+        const Restriction r = restrictions.fetch(Restriction::ObjectIdKey, key, &found);
+        if (found) {
+            o = restrictions.remove(r);
+            ok = o.ok();
+        }
+    }
     if (ok) {
         auto sch = tx.access<Schedule>();
         for (size_t k = 0; k < rows.size() && ok; ++k) {

@@ -127,7 +127,7 @@ void explain(Dictionary& dict, Engine& engine, LessonNamer& n, const std::vector
 } // namespace
 
 UnplacedLesson ExplainUnplacedLesson(Dictionary& dict, const Schedule& lesson) {
-    UnplacedLesson l{lesson, 1, {}, {}, 0};
+    UnplacedLesson l{lesson, 1, {}, {}, 0, {}};
     std::vector<std::unique_ptr<FileUse>> uses;
     for (FileId id : Engine::files()) {
         uses.push_back(std::make_unique<FileUse>(dict.store(), id));
@@ -168,7 +168,7 @@ std::vector<UnplacedLesson> ExplainUnplaced(Dictionary& dict, short kind, short 
                            : std::tuple{Short(0),    s.ScienceCode, s.TeacherCode,
                                         s.GroupCode, s.SubGroupNum, s.RoomCode};
         auto [it, fresh] = kinds.try_emplace(k, out.size());
-        if (fresh) out.push_back(UnplacedLesson{s, 0, {}, {}, 0});
+        if (fresh) out.push_back(UnplacedLesson{s, 0, {}, {}, 0, {}});
         UnplacedLesson& l = out[it->second];
         if (s.LinkCode > 0) {
             const int c =

@@ -58,11 +58,11 @@ TEST(PlacementSuggestions, EachCauseGetsItsProvedChangeAndTheMoveIsCarriedOut) {
     for (const auto& [day, lesson] : Cells{{1, l2}, {2, l1}, {2, l2}})
         s.restrict(ObjectType::Group, 3, 1, day, lesson, no);
     // (b) Сидоров is forbidden in every cell.
-    s.lesson(6, 1, 3, 5);
+    const Schedule forbidden = s.lesson(6, 1, 3, 5);
     for (const auto& [day, lesson] : all)
         s.restrict(ObjectType::Teacher, 3, 1, day, lesson, no);
     // (c) Орлова's only room 101 is taken by pinned lessons in every cell.
-    s.lesson(7, 2, 4, 6);
+    const Schedule roomless = s.lesson(7, 2, 4, 6);
     for (const auto& [day, lesson] : all)
         pin(s.lesson(8, 3, 5, 7, 0, 0, 0, 1, 1, day, lesson));
 
@@ -86,10 +86,13 @@ TEST(PlacementSuggestions, EachCauseGetsItsProvedChangeAndTheMoveIsCarriedOut) {
               u("Добавить кабинет 102 в список кабинетов Орлова О.О. по предмету Физика — "
                 "тогда урок встанет на пн 1"));
 
-    const auto a = std::find_if(why.begin(), why.end(),
-                                [&](const UnplacedLesson& l) { return l.lesson.rowId == math.rowId; });
-    ASSERT_TRUE(a != why.end() && !a->suggestions.empty());
-    const PlacementSuggestion& move = a->suggestions.front();
+    auto first = [&](const Schedule& lesson) {
+        for (const UnplacedLesson& l : why)
+            if (l.lesson.rowId == lesson.rowId && !l.suggestions.empty()) return l.suggestions[0];
+        ADD_FAILURE() << "no suggestion";
+        return PlacementSuggestion{};
+    };
+    const PlacementSuggestion move = first(math);
     // 5-Б gets a lesson on вт 1 meanwhile: the move no longer holds, and nothing is written.
     const Schedule late = s.lesson(9, 3, 6, 2, 0, 0, 0, 2, 1, 2, l1);
     const QByteArray bytes = s.scheduleBytes();
@@ -105,4 +108,16 @@ TEST(PlacementSuggestions, EachCauseGetsItsProvedChangeAndTheMoveIsCarriedOut) {
               std::tuple(Short(2), l1, Long(3)));
     EXPECT_TRUE(sound(checkTimetable(t.dict())));
     EXPECT_EQ(t.dict().history().undoCount(), 1);
+    // The data edits too: the forbidden time goes, the room joins the list, each lesson is in.
+    EXPECT_EQ(ApplyPlacementSuggestion(t.dict(), first(forbidden)), QString());
+    EXPECT_EQ(ApplyPlacementSuggestion(t.dict(), first(roomless)), QString());
+    EXPECT_EQ(s.byRow(forbidden.rowId).LessonNo, l1);
+    EXPECT_EQ(s.byRow(roomless.rowId).RoomCode, Long(2));
+    const RoomList added{.TeacherCode = 4, .ScienceCode = 2, .RoomCode = 2};
+    EXPECT_TRUE(t.dict().access<RoomList>().exists(RoomList::TeacherScienceRoomCode, added));
+    EXPECT_TRUE(sound(checkTimetable(t.dict())));
+    // The room and the lesson are one step: undone together.
+    ASSERT_EQ(t.dict().history().undo(t.dict()), EditHistory::Result::Done);
+    EXPECT_TRUE(s.byRow(roomless.rowId).isUnplaced());
+    EXPECT_FALSE(t.dict().access<RoomList>().exists(RoomList::TeacherScienceRoomCode, added));
 }

@@ -59,11 +59,8 @@ UnplacedLessons::UnplacedLessons(Dictionary& dict, QWidget* parent)
     carryOut_ = new QPushButton(QStringLiteral("Выполнить"), this);
     carryOut_->setAccessibleName(QStringLiteral("Выполнить"));
     carryOut_->setEnabled(false);
-    // Only a move is carried out here: a room list or a forbidden time is the school's data,
-    // changed where it is kept.
     connect(suggestionList_, &QListWidget::currentRowChanged, this, [this](int row) {
-        carryOut_->setEnabled(row >= 0 && size_t(row) < suggested_.size() &&
-                              suggested_[size_t(row)].kind == PlacementSuggestion::Kind::Move);
+        carryOut_->setEnabled(row >= 0 && size_t(row) < suggested_.size());
     });
     connect(carryOut_, &QPushButton::clicked, this, &UnplacedLessons::carryOutSuggestion);
     auto* split = new QSplitter(Qt::Vertical, this);

@@ -58,11 +58,12 @@ std::vector<SuggestedLesson> SuggestForUnplaced(tamsel::Dictionary& dict, short 
 /// The block that ends a lesson's reasons ("  Что можно сделать:"), empty without suggestions.
 QStringList suggestionLines(const std::vector<PlacementSuggestion>& suggestions);
 
-/// Carries out a move suggestion under the writing lock: the lessons in the way go to their
-/// new cell and the lesson into its cell, in one transaction and as one step to undo. The
-/// suggestion is proved again first on the timetable as it is now; when it no longer holds
-/// (a lesson moved, a cell taken since) nothing is written. Returns the refusal in the user's
-/// words, empty when done.
+/// Carries out a suggestion under the writing lock: the lessons in the way go to their new
+/// cell (or the room joins the end of the teacher's list, or the forbidden time is deleted)
+/// and the lesson goes into its cell, in one transaction and as one step to undo. The
+/// suggestion is proved again first on the timetable and data as they are now; when it no
+/// longer holds (a lesson moved, a cell taken since) nothing is written. Returns the refusal
+/// in the user's words, empty when done.
 QString ApplyPlacementSuggestion(tamsel::Dictionary& dict, const PlacementSuggestion& s);
 
 } // namespace pivrel

@@ -26,7 +26,7 @@ public:
     tamsel::RecordList* list(int tab) const { return lists().at(static_cast<size_t>(tab)); }
     /// Why the selected lesson is not placed: the engine's reasons over every cell.
     QPlainTextEdit* why() const { return why_; }
-    /// What would let the selected lesson in; a move is carried out by "Выполнить".
+    /// What would let the selected lesson in; the chosen one is carried out by "Выполнить".
     QListWidget* suggestions() const { return suggestionList_; }
     QPushButton* carryOut() const { return carryOut_; }
 
