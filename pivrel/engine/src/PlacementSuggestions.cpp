@@ -343,11 +343,15 @@ std::vector<PlacementSuggestion> SuggestPlacements(Dictionary& dict, const Sched
 }
 
 void AddSuggestions(Dictionary& dict, std::vector<UnplacedLesson>& lessons) {
-    if (lessons.empty()) return;
+    // The reasons have counted the open cells with the same judgement: a lesson with cells
+    // enough needs no change, and without such a lesson the model is not even read (a
+    // selection in the unplaced lessons window stays quick).
+    const auto needs = [](const UnplacedLesson& l) { return l.openCells < l.count; };
+    if (std::none_of(lessons.begin(), lessons.end(), needs)) return;
     Prover p(dict);
     if (!p.load()) return;
     for (UnplacedLesson& l : lessons)
-        l.suggestions = p.suggest(l.lesson, l.count, 3);
+        if (needs(l)) l.suggestions = p.suggest(l.lesson, l.count, 3);
 }
 
 std::vector<SuggestedLesson> SuggestForUnplaced(Dictionary& dict, short kind, short code) {

@@ -193,6 +193,7 @@ void UnplacedLessons::carryOutSuggestion() {
     const QString refusal = ApplyPlacementSuggestion(dict_, s);
     if (!refusal.isEmpty()) {
         dict_.ui().tell(QStringLiteral("Что можно сделать"), refusal);
+        selected(tabs_->currentIndex()); // what would help now
         return;
     }
     suggested_.clear();
