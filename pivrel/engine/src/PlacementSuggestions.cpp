@@ -7,7 +7,9 @@
 
 #include "tamsel/WritingLock.h"
 
+#include <map>
 #include <set>
+#include <tuple>
 
 using namespace tamsel;
 
