@@ -9,14 +9,14 @@
 #include "tamsel/widgets/LessonColumns.h"
 
 #include <QCheckBox>
+#include <QHBoxLayout>
 #include <QListWidget>
-#include <QPushButton>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
-#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 using namespace tamsel;
