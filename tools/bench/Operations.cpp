@@ -7,6 +7,7 @@
 #include "tamsel/SchoolCalendar.h"
 #include "pivrel/engine/AutoPlacement.h"
 #include "pivrel/engine/PlacementCheck.h"
+#include "pivrel/engine/PlacementSuggestions.h"
 #include "pivrel/timetable/Overviews.h"
 #include "pivrel/timetable/PivrelLessons.h"
 #include "tamsel/Dictionary.h"
@@ -24,6 +25,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <set>
 
 using namespace tamsel;
 
@@ -226,6 +228,31 @@ void checkData(RunContext& ctx) {
                    .arg(r.lessons)
                    .arg(r.impossible())
                    .arg(int(r.findings.size()) - r.impossible());
+}
+
+/// What would let each lesson the automatic placement left in, over a whole school built
+/// around a complete timetable (at a full week many are left, with no cell of their own):
+/// every change is proved on the run's model.
+void suggestChanges(RunContext& ctx) {
+    std::vector<pivrel::SuggestedLesson> v;
+    ctx.start();
+    {
+        Dictionary dict(ctx.dir);
+        if (!openSample(dict, ctx)) return;
+        v = pivrel::SuggestForUnplaced(dict);
+        dict.store().closeAll();
+    }
+    ctx.stop();
+    int n = 0, moves = 0;
+    for (const pivrel::SuggestedLesson& l : v)
+        for (const pivrel::PlacementSuggestion& s : l.suggestions) {
+            ++n;
+            moves += s.kind == pivrel::PlacementSuggestion::Kind::Move;
+        }
+    ctx.note = u("видов с предложениями %1, предложений %2, из них перестановок %3")
+                   .arg(v.size())
+                   .arg(n)
+                   .arg(moves);
 }
 
 /// "Сократить окна" on the placed sample: the note gives the teachers' and groups' gaps before
@@ -683,6 +710,8 @@ const std::vector<Operation>& operations() {
          &minimalRerun, nullptr, false, true},
         {"compact", "Сокращение окон (вся школа)", true, &compactGaps, nullptr, true},
         {"check", "Проверка данных для расстановки", true, &checkData},
+        {"suggest", "Что изменить, чтобы урок встал (школа с решением)", true, &suggestChanges,
+         nullptr, true, true},
         {"variants", "ProcessNewLessonSelection (1 урок)", true, &lessonVariants},
         {"grid-open", "Открытие сетки (все недели)", true, &gridOpen, nullptr, true},
         {"grid-refresh", "Обновление всех ячеек сетки", true, &gridRefresh, nullptr, true},

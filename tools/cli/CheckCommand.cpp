@@ -7,6 +7,7 @@
 
 #include "pivrel/engine/AutoPlacement.h"
 #include "pivrel/engine/PlacementCheck.h"
+#include "pivrel/engine/PlacementSuggestions.h"
 #include "trusko/Report.h"
 #include "trusko/ReportRenderer.h"
 
@@ -53,6 +54,14 @@ int run(const QStringList& argv, Console& io) {
     }
     for (const QString& line : pivrel::placementCheckLines(r))
         io.out << line << '\n';
+    // The lessons that a change of one lesson, room list or forbidden time would let in.
+    const std::vector<pivrel::SuggestedLesson> suggested =
+        pivrel::SuggestForUnplaced(dict, kind, static_cast<short>(code));
+    for (const pivrel::SuggestedLesson& l : suggested) {
+        io.out << '\n' << l.name << '\n';
+        for (const QString& line : pivrel::suggestionLines(l.suggestions))
+            io.out << line << '\n';
+    }
     io.out.flush();
     if (!pdf.isEmpty()) {
         const trusko::ReportDocument doc = pivrel::placementCheckReport(r);
@@ -83,6 +92,8 @@ const Command& checkCommand() {
         "печатает найденное: «невозможно» — когда счёт доказывает, что все уроки не расставить,\n"
         "«тесно» — когда свободных клеток почти не остаётся. С --teacher, --group, --subject\n"
         "печатается только то, что касается этого объекта; с --pdf отчёт пишется в файл PDF.\n"
+        "Для уроков, которым не хватает клеток, печатается «Что можно сделать:» — проверенные\n"
+        "изменения: переставить мешающий урок, добавить кабинет в список, снять запрет.\n"
         "Папка только читается. Код возврата 0 — невозможного не найдено, 3 — найдено,\n"
         "1 — ошибка, 2 — неверные параметры.\n",
         &run};

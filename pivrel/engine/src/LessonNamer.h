@@ -43,6 +43,18 @@ public:
             return d.isEmpty() ? QStringLiteral("день %1").arg(c) : d;
         });
     }
+    /// "ср 3" ("2 нед. ср 3" in a longer cycle): short enough for a sentence that names two.
+    QString cell(tamsel::Short week, tamsel::Short daySeq, const QString& lessonNo) {
+        static const char* const shorts[][2] = {
+            {"понедельник", "пн"}, {"вторник", "вт"}, {"среда", "ср"},      {"четверг", "чт"},
+            {"пятница", "пт"},     {"суббота", "сб"}, {"воскресенье", "вс"}};
+        QString d = day(daySeq);
+        for (const auto& s : shorts)
+            if (d.compare(QString::fromUtf8(s[0]), Qt::CaseInsensitive) == 0)
+                d = QString::fromUtf8(s[1]);
+        const QString text = d + QLatin1Char(' ') + lessonNo.trimmed();
+        return dict.glo.WeeksInCycle > 1 ? QStringLiteral("%1 нед. ").arg(week) + text : text;
+    }
     /// "5-А/1 Математика (Иванова И.И.)"
     QString lesson(const tamsel::Schedule& s) {
         return group(s.GroupCode) + tamsel::FormatSubGroup(dict.glo, s.SubGroupNum) +

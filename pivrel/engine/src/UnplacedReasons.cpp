@@ -127,7 +127,7 @@ void explain(Dictionary& dict, Engine& engine, LessonNamer& n, const std::vector
 } // namespace
 
 UnplacedLesson ExplainUnplacedLesson(Dictionary& dict, const Schedule& lesson) {
-    UnplacedLesson l{lesson, 1, {}, {}, 0};
+    UnplacedLesson l{lesson, 1, {}, {}, 0, {}};
     std::vector<std::unique_ptr<FileUse>> uses;
     for (FileId id : Engine::files()) {
         uses.push_back(std::make_unique<FileUse>(dict.store(), id));
@@ -138,7 +138,9 @@ UnplacedLesson ExplainUnplacedLesson(Dictionary& dict, const Schedule& lesson) {
     const Schedule inHand = dict.glo.ScheduleRecord;
     explain(dict, engine, n, engine.cells(), l);
     dict.glo.ScheduleRecord = inHand;
-    return l;
+    std::vector<UnplacedLesson> one{std::move(l)};
+    AddSuggestions(dict, one);
+    return std::move(one.front());
 }
 
 std::vector<UnplacedLesson> ExplainUnplaced(Dictionary& dict, short kind, short code) {
@@ -166,7 +168,7 @@ std::vector<UnplacedLesson> ExplainUnplaced(Dictionary& dict, short kind, short 
                            : std::tuple{Short(0),    s.ScienceCode, s.TeacherCode,
                                         s.GroupCode, s.SubGroupNum, s.RoomCode};
         auto [it, fresh] = kinds.try_emplace(k, out.size());
-        if (fresh) out.push_back(UnplacedLesson{s, 0, {}, {}, 0});
+        if (fresh) out.push_back(UnplacedLesson{s, 0, {}, {}, 0, {}});
         UnplacedLesson& l = out[it->second];
         if (s.LinkCode > 0) {
             const int c =
@@ -183,6 +185,7 @@ std::vector<UnplacedLesson> ExplainUnplaced(Dictionary& dict, short kind, short 
     for (UnplacedLesson& l : out)
         explain(dict, engine, n, cells, l);
     dict.glo.ScheduleRecord = inHand;
+    AddSuggestions(dict, out);
     return out;
 }
 
@@ -201,6 +204,7 @@ QStringList unplacedReasonLines(const UnplacedLesson& l, int occupants) {
     }
     if (l.openCells > 0)
         out << QStringLiteral("  Клеток, куда урок можно поставить вручную: %1").arg(l.openCells);
+    out << suggestionLines(l.suggestions);
     return out;
 }
 

@@ -404,6 +404,12 @@ void AutoPivrel::explain() {
         if (l.openCells > 0)
             new QTreeWidgetItem(top, {QStringLiteral("Клеток, куда урок можно поставить вручную"),
                                       QString::number(l.openCells)});
+        if (!l.suggestions.empty()) {
+            auto* can = new QTreeWidgetItem(top, {QStringLiteral("Что можно сделать:"), QString()});
+            for (const PlacementSuggestion& s : l.suggestions)
+                new QTreeWidgetItem(can, {s.text, QString()});
+            can->setExpanded(true);
+        }
         top->setExpanded(true);
     }
     why_->resizeColumnToContents(1);

@@ -2,6 +2,9 @@
 
 #include "GridFixture.h"
 
+#include <QListWidget>
+#include <QPushButton>
+
 TEST(PivrelLessonsWindow, WeekSpinBoxAndWeekBlocks) {
     app();
     {
@@ -262,4 +265,47 @@ TEST(UnplacedLessonsWindow, ShowAllAndTheLinkMark) {
     // Columns by tab.
     EXPECT_EQ(w.list(1)->model()->index(0, 0).data().toString(), u("5-А"));
     EXPECT_EQ(w.list(2)->model()->index(0, 0).data().toString(), u("Иванова"));
+}
+
+TEST(UnplacedLessonsWindow, AMoveSuggestedIsCarriedOutByItsButton) {
+    app();
+    Fixture f;
+    // 5-А may only have пн 1, where Иванова teaches 5-Б.
+    const Schedule math = f.s.lesson(1, 1, 1, 1);
+    const Schedule other = f.placed(2, 1, 1, 2, 0, 1, 1, u("1"));
+    for (Short cell = 1; cell < 6; ++cell)
+        f.s.restrict(ObjectType::Group, 1, 1, Short(1 + cell / 3), QString::number(1 + cell % 3),
+                     RestrictionLevel::Forbidden);
+    struct Frame : QObject { // hears the refresh the window posts
+        int refreshes = 0;
+        bool event(QEvent* e) override {
+            refreshes += e->type() == QEvent::Type(UserEvent::Refresh);
+            return QObject::event(e);
+        }
+    } frame;
+    f.t.glo().FrameThread = f.t.dict().windows.enlist(&frame, u("Frame"));
+
+    UnplacedLessons w(f.t.dict());
+    w.show();
+    QTableView* view = w.list(0)->view();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      view->visualRect(view->model()->index(0, 0)).center());
+    QListWidget* list = w.suggestions();
+    ASSERT_GE(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), u("Переставить «5-Б Математика (Иванова)» с пн 1 на пн 2 — "
+                                       "тогда урок встанет на пн 1"));
+    EXPECT_FALSE(w.carryOut()->isEnabled()); // nothing chosen yet
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(0)).center());
+    QTest::mouseClick(w.carryOut(), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.s.byRow(math.rowId).LessonNo, u("1"));
+    EXPECT_EQ(f.s.byRow(other.rowId).LessonNo, u("2"));
+    EXPECT_EQ(w.list(0)->model()->rowCount(), 0);
+    EXPECT_EQ(frame.refreshes, 1);
+    EXPECT_EQ(f.t.dict().history().undoName(), u("размещение урока с перестановкой"));
+    // One step undoes both.
+    ASSERT_EQ(f.t.dict().history().undo(f.t.dict()), EditHistory::Result::Done);
+    EXPECT_TRUE(f.s.byRow(math.rowId).isUnplaced());
+    EXPECT_EQ(f.s.byRow(other.rowId).LessonNo, u("1"));
 }

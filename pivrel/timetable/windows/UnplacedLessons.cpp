@@ -9,7 +9,10 @@
 #include "tamsel/widgets/LessonColumns.h"
 
 #include <QCheckBox>
+#include <QHBoxLayout>
+#include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
@@ -51,14 +54,29 @@ UnplacedLessons::UnplacedLessons(Dictionary& dict, QWidget* parent)
     why_->setReadOnly(true);
     why_->setAccessibleName(QStringLiteral("Почему не расставлено"));
     why_->setPlaceholderText(QStringLiteral("Почему не расставлено"));
+    suggestionList_ = new QListWidget(this);
+    suggestionList_->setAccessibleName(QStringLiteral("Что можно сделать"));
+    carryOut_ = new QPushButton(QStringLiteral("Выполнить"), this);
+    carryOut_->setAccessibleName(QStringLiteral("Выполнить"));
+    carryOut_->setEnabled(false);
+    connect(suggestionList_, &QListWidget::currentRowChanged, this, [this](int row) {
+        carryOut_->setEnabled(row >= 0 && size_t(row) < suggested_.size());
+    });
+    connect(carryOut_, &QPushButton::clicked, this, &UnplacedLessons::carryOutSuggestion);
     auto* split = new QSplitter(Qt::Vertical, this);
     split->addWidget(tabs_);
     split->addWidget(why_);
+    split->addWidget(suggestionList_);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 1);
+    split->setStretchFactor(2, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(split, 1);
-    layout->addWidget(showAll_);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(showAll_);
+    buttons->addStretch(1);
+    buttons->addWidget(carryOut_);
+    layout->addLayout(buttons);
     setMinimumHeight(140);
     resize(520, 300);
     refresh();
@@ -141,8 +159,13 @@ void UnplacedLessons::selected(int tab) {
     EngineHooks hooks;
     hooks.postToFrame = [this](int type) { dict_.windows.postToFrame(type); };
     ProcessNewLessonSelection(dict_, goTo, lesson, hooks);
-    why_->setPlainText(
-        unplacedReasonLines(ExplainUnplacedLesson(dict_, lessonOf(*r))).join(QLatin1Char('\n')));
+    UnplacedLesson reasons = ExplainUnplacedLesson(dict_, lessonOf(*r));
+    why_->setPlainText(unplacedReasonLines(reasons).join(QLatin1Char('\n')));
+    suggested_ = std::move(reasons.suggestions);
+    suggestionList_->clear();
+    for (const PlacementSuggestion& s : suggested_)
+        suggestionList_->addItem(s.text);
+    carryOut_->setEnabled(false);
     if (dict_.glo.ShowLessonRestrictions) dict_.windows.postToFrame(UserEvent::RefreshGrid);
 }
 
@@ -159,6 +182,26 @@ void UnplacedLessons::unplace(RowId id) {
         }
     }
     glo.ScheduleRecord = Schedule{};
+    refresh();
+    dict_.windows.postToFrame(UserEvent::Refresh);
+}
+
+void UnplacedLessons::carryOutSuggestion() {
+    const int row = suggestionList_->currentRow();
+    if (row < 0 || size_t(row) >= suggested_.size()) return;
+    const PlacementSuggestion s = suggested_[size_t(row)];
+    const QString refusal = ApplyPlacementSuggestion(dict_, s);
+    if (!refusal.isEmpty()) {
+        dict_.ui().tell(QStringLiteral("Что можно сделать"), refusal);
+        selected(tabs_->currentIndex()); // what would help now
+        return;
+    }
+    suggested_.clear();
+    suggestionList_->clear();
+    why_->clear();
+    carryOut_->setEnabled(false);
+    dict_.glo.ScheduleRecord = Schedule{};
+    dict_.glo.MoveTargetsShown = 0;
     refresh();
     dict_.windows.postToFrame(UserEvent::Refresh);
 }

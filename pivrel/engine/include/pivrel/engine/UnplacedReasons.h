@@ -5,6 +5,8 @@
 // grid's colours and drops), counted, and for a busy teacher, group or room the lessons that
 // occupy those cells, most frequent first.
 
+#include "pivrel/engine/PlacementSuggestions.h"
+
 #include "tamsel/Records.h"
 
 #include <QString>
@@ -32,6 +34,8 @@ struct UnplacedLesson {
     };
     std::vector<Reason> reasons; ///< most cells first
     int openCells = 0;           ///< cells without any refusal (a person may place it there)
+    /// What smallest change would let it in (none while it has cells enough).
+    std::vector<PlacementSuggestion> suggestions;
 };
 
 /// The unplaced lessons of the teacher, group or subject `code` of `kind` (a TaskKind; All for

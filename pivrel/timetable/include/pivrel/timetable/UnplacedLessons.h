@@ -2,8 +2,12 @@
 
 #include "tamsel/widgets/ListWindow.h"
 
+#include "pivrel/engine/PlacementSuggestions.h"
+
 class QCheckBox;
+class QListWidget;
 class QPlainTextEdit;
+class QPushButton;
 class QTabWidget;
 
 namespace pivrel {
@@ -22,6 +26,9 @@ public:
     tamsel::RecordList* list(int tab) const { return lists().at(static_cast<size_t>(tab)); }
     /// Why the selected lesson is not placed: the engine's reasons over every cell.
     QPlainTextEdit* why() const { return why_; }
+    /// What would let the selected lesson in; the chosen one is carried out by "Выполнить".
+    QListWidget* suggestions() const { return suggestionList_; }
+    QPushButton* carryOut() const { return carryOut_; }
 
     /// A lesson dragged from a grid cell and dropped here goes back to the unplaced ones.
     void unplace(tamsel::RowId lesson);
@@ -29,11 +36,15 @@ public:
 
 private:
     void selected(int tab);
+    void carryOutSuggestion();
     tamsel::ListDeclaration declaration(int tab);
 
     QTabWidget* tabs_ = nullptr;
     QCheckBox* showAll_ = nullptr;
     QPlainTextEdit* why_ = nullptr;
+    QListWidget* suggestionList_ = nullptr;
+    QPushButton* carryOut_ = nullptr;
+    std::vector<PlacementSuggestion> suggested_;
     bool dragging_ = false;
     bool refreshMissed_ = false;
 };
