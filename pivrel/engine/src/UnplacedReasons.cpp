@@ -133,6 +133,28 @@ UnplacedLesson ExplainUnplacedLesson(Dictionary& dict, const Schedule& lesson) {
         uses.push_back(std::make_unique<FileUse>(dict.store(), id));
         if (!*uses.back()) return l;
     }
+    // The lesson speaks for its kind, as in the lists: three lessons left with one open cell
+    // need a change even where one alone would fit.
+    if (lesson.LinkCode > 0) {
+        std::map<std::tuple<Short, Short, Short>, int> perMember;
+        Schedule from;
+        from.LinkCode = lesson.LinkCode;
+        dict.access<Schedule>().forEach(Schedule::LinkCodeKey, from, 1, [&](const Schedule& s) {
+            if (s.isUnplaced())
+                l.count = std::max(l.count, ++perMember[{s.TrainingCourseItemCode, s.GroupCode,
+                                                         s.SubGroupNum}]);
+            return true;
+        });
+    } else {
+        Schedule from = lesson;
+        int same = 0;
+        dict.access<Schedule>().forEach(Schedule::GroupScienceSubGrKey, from, 3, [&](const Schedule& s) {
+            same += s.isUnplaced() && s.LinkCode <= 0 && s.TeacherCode == lesson.TeacherCode &&
+                    s.RoomCode == lesson.RoomCode;
+            return true;
+        });
+        l.count = std::max(1, same);
+    }
     Engine engine(dict);
     LessonNamer n(dict);
     const Schedule inHand = dict.glo.ScheduleRecord;

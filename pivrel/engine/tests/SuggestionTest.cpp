@@ -121,3 +121,20 @@ TEST(PlacementSuggestions, EachCauseGetsItsProvedChangeAndTheMoveIsCarriedOut) {
     EXPECT_TRUE(s.byRow(roomless.rowId).isUnplaced());
     EXPECT_FALSE(t.dict().access<RoomList>().exists(RoomList::TeacherScienceRoomCode, added));
 }
+
+// The unplaced lessons window asks for one lesson, but speaks for its kind: two lessons left
+// for one cell are two hours, and the suggestions are looked for as in the lists.
+TEST(PlacementSuggestions, TheWindowsLessonCountsTheLessonsOfItsKind) {
+    TestFolder t;
+    School s(t, 1, 1);
+    s.science(1, u("Математика"));
+    s.teacher(1, u("Иванова И.И."));
+    s.group(1, u("5"), u("А"));
+    s.room(1, u("101"));
+    s.roomList(1, 1, 1, 10);
+    const Schedule first = s.lesson(1, 1, 1, 1);
+    s.lesson(1, 1, 1, 1);
+    const UnplacedLesson l = ExplainUnplacedLesson(t.dict(), first);
+    EXPECT_EQ(l.count, 2);
+    EXPECT_EQ(unplacedReasonLines(l).value(0), u("5-А Математика (Иванова И.И.): 2 ч. не расставлено"));
+}
