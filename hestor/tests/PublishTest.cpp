@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
+#include <QPushButton>
 #include <QPlainTextEdit>
 #include <QUrl>
 #include <QTableWidget>
@@ -195,6 +196,10 @@ TEST(Publish, TheWindowNamesWhatWasWrittenAndNeverCallsAFailureSuccess) {
     school(t);
     hestor::PublishScheduleWindow w(t.dict());
     w.folder()->setText(t.file(u("site")));
+    // Nothing published yet: there is nothing to look at, and it says so.
+    for (QPushButton* b : w.findChildren<QPushButton*>())
+        if (b->text() == u("&Просмотреть")) b->click();
+    EXPECT_EQ(t.ui.last(), u("В папке нет опубликованных страниц: сначала нажмите «Опубликовать»."));
     // No school year and no period: the calendars cannot be written, and it says so.
     EXPECT_FALSE(w.publish());
     EXPECT_EQ(t.ui.last(), u("Календари (.ics) не записаны: не задан календарь учебного года и не "

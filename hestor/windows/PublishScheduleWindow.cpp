@@ -15,6 +15,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QFileInfo>
+#include <QUrl>
+#include <QDesktopServices>
 #include <QVBoxLayout>
 
 namespace hestor {
@@ -134,6 +137,20 @@ PublishScheduleWindow::PublishScheduleWindow(Dictionary& dict, QWidget* parent)
     connect(closeButton, &QPushButton::clicked, this, [this] {
         close(); // the frame closes the child window around it too
     });
+    // To look at the pages as a visitor will before sending them to the site.
+    auto* view = new QPushButton(QStringLiteral("&Просмотреть"), this);
+    view->setAccessibleDescription(QStringLiteral("Открыть опубликованные страницы в браузере"));
+    connect(view, &QPushButton::clicked, this, [this] {
+        const QString index = QDir(QDir(dict_.workDir()).absoluteFilePath(folder_->text().trimmed()))
+                                  .filePath(QStringLiteral("index.html"));
+        if (folder_->text().trimmed().isEmpty() || !QFileInfo::exists(index))
+            dict_.ui().tell(PublishCaption(), QStringLiteral("В папке нет опубликованных страниц: "
+                                                             "сначала нажмите «Опубликовать»."));
+        else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(index)))
+            dict_.ui().tell(PublishCaption(), QStringLiteral("Браузер не открылся. Страницы лежат в %1.")
+                                                  .arg(QDir::toNativeSeparators(index)));
+    });
+    buttons->addWidget(view);
     buttons->addStretch();
     buttons->addWidget(go);
     buttons->addWidget(closeButton);
