@@ -55,6 +55,12 @@ struct Operation {
 
 /// The automatic placement of every lesson of the sample in ctx.dir (a placed template).
 void placeSample(RunContext& ctx);
+/// Each double lesson's second half put beside its first where that is free or a single
+/// lesson of its group trades cells with it, as an officer places them; the pairs then side
+/// by side, -1 when writing fails.
+int joinPairs(tamsel::Dictionary& dict);
+/// "Сократить окна" on the school `dict` holds: its figures as a note, or empty with `error`.
+QString compactAllNote(tamsel::Dictionary& dict, QString& error);
 
 const std::vector<Operation>& operations();
 

@@ -1,5 +1,5 @@
 // korvel-bench --fet: a real school from a FET file, imported and placed with the repair
-// phase, and written back (every activity of one hour) for fet-cl.
+// phase, and written back (every activity of one hour) for fet-cl; then its gaps compacted.
 
 #include "Bench.h"
 
@@ -139,12 +139,20 @@ void placeFet(RunContext& ctx) {
         const QString e = hestor::ExportFet(dict, ctx.fetOut, split);
         if (!e.isEmpty()) ctx.fetOut.clear();
     }
+    // Then "Сократить окна" on the placed school, its double lessons first side by side as an
+    // officer places them (the placing phase places them hour by hour).
+    QString gaps;
+    if (const int joined = joinPairs(dict); joined >= 0) {
+        QString compactError;
+        gaps = compactAllNote(dict, compactError);
+        gaps = compactError.isEmpty() ? gaps + u(", пар рядом %1").arg(joined) : compactError;
+    }
     ctx.note = u("%1\t%2\t%3\t%4\t%5")
                    .arg(lessons)
                    .arg(lessons ? QString::number(100.0 * placed / lessons, 'f', 1) : u("0"))
                    .arg(violations)
                    .arg(importMs, 0, 'f', 0)
-                   .arg(result.complete() ? u("") : u("расстановка не дошла до конца"));
+                   .arg(result.complete() ? gaps : u("расстановка не дошла до конца"));
 }
 
 } // namespace bench

@@ -5,7 +5,9 @@
 // that leaves fewer free bells between the lessons of the days concerned. A pupil's gap weighs
 // more than a teacher's, since a school may not leave pupils waiting; a move that makes a time
 // more undesirable or puts a subject twice on a day costs, so what the placing phase graded
-// is not spoiled for a gap. Paired lessons and pinned ones stay.
+// is not spoiled for a gap. A double lesson (the two halves of a pair in adjacent bells of
+// one day) moves as one unit to two adjacent bells; halves an officer placed apart, paired
+// halves in a link, and pinned lessons stay.
 // Only the in-memory model is read; what moved is written once at the end, in one
 // transaction, also after a stop.
 
@@ -41,6 +43,7 @@ public:
             if (const int c = cellOf(i); c >= 0) m_.recordsAt[size_t(c)].push_back(i);
             if (earlier && !s.isUnplaced() && earlier(s)) may_[size_t(i)] = 1;
         }
+        matchPairs();
     }
     ~Compactor() { m_.recordsAt.clear(); }
 
@@ -93,6 +96,37 @@ private:
     std::function<bool()> over_;
     std::unordered_map<int, Schedule> original_;
     std::vector<char> may_; ///< per record: this run's lessons and the earlier ones let move
+    /// Per record: the other half of its double lesson, -1 for a single lesson and for a half
+    /// with no partner beside it. Pairs move together, so the matching holds to the end.
+    std::vector<int> partner_;
+
+    /// A first half (1) and a second half (2) of one kind in adjacent bells of one day are a
+    /// double lesson; each half belongs to one pair, matched in record order, the next bell
+    /// before the previous one. A link's paired halves are left unmatched: moving a sitting
+    /// of a link with its partner sitting is more than the model's one-cell unit.
+    void matchPairs() {
+        partner_.assign(m_.recs.size(), -1);
+        for (int i = 0; i < int(m_.recs.size()); ++i) {
+            const Schedule& s = m_.recs[size_t(i)];
+            const int c = cellOf(i);
+            if (c < 0 || s.CoupledLesson != 1 || s.LinkCode > 0) continue;
+            const int l = m_.lessonIdxOf(c);
+            for (int d : {1, -1}) {
+                if (l + d < 0 || l + d >= m_.nL || partner_[size_t(i)] >= 0) continue;
+                for (int j : m_.recordsAt[size_t(c + d)]) {
+                    const Schedule& o = m_.recs[size_t(j)];
+                    if (partner_[size_t(j)] < 0 && o.CoupledLesson == 2 && o.LinkCode <= 0 &&
+                        o.TrainingCourseItemCode == s.TrainingCourseItemCode &&
+                        o.GroupCode == s.GroupCode && o.SubGroupNum == s.SubGroupNum &&
+                        o.TeacherCode == s.TeacherCode && o.ScienceCode == s.ScienceCode) {
+                        partner_[size_t(i)] = j;
+                        partner_[size_t(j)] = i;
+                        break;
+                    }
+                }
+            }
+        }
+    }
 
     int cellOf(int i) const {
         const Schedule& s = m_.recs[size_t(i)];
@@ -101,17 +135,24 @@ private:
     int dayOf(int c) const { return c / m_.nL; }
     bool movable(int i) const {
         const Schedule& s = m_.recs[size_t(i)];
-        return may_[size_t(i)] && !s.Pinned && s.CoupledLesson == 0 && !s.isUnplaced();
+        return may_[size_t(i)] && !s.Pinned && !s.isUnplaced() &&
+               (s.CoupledLesson == 0 || partner_[size_t(i)] >= 0);
     }
 
-    /// The lessons that move with record i (its link's sitting), all of them movable, and i
-    /// the first of them, so that a sitting is tried once a sweep.
+    /// The lessons that move with record i (its link's sitting, or both halves of its double
+    /// lesson, the earlier bell first), all of them movable, and i the first of them in
+    /// record order, so that a unit is tried once a sweep.
     bool unitOf(int i, std::vector<int>& unit) const {
         unit.clear();
         if (!movable(i)) return false;
         const Schedule& s = m_.recs[size_t(i)];
         const int c = cellOf(i);
         if (c < 0) return false;
+        if (const int j = partner_[size_t(i)]; j >= 0) {
+            if (!movable(j) || j < i) return false;
+            unit = cellOf(j) < c ? std::vector<int>{j, i} : std::vector<int>{i, j};
+            return true;
+        }
         if (s.LinkCode <= 0) {
             unit.push_back(i);
             return true;
@@ -216,32 +257,72 @@ private:
         return q;
     }
 
+    /// The unit's lessons by bell: a double lesson's halves in two adjacent bells, a sitting
+    /// in one.
+    std::vector<std::vector<int>> bellsOf(const std::vector<int>& unit) const {
+        if (partner_[size_t(unit[0])] >= 0) return {{unit[0]}, {unit[1]}};
+        return {unit};
+    }
+
+    /// Puts the lifted unit with its first bell in cell c, bell by bell, each as the placing
+    /// phase's check admits it with the bells before already in place (so a double lesson's
+    /// second half is judged beside its first). The grade summed, or -1 with nothing put when
+    /// the check refuses a bell.
+    long place(const std::vector<std::vector<int>>& bells, std::vector<std::vector<LL>>& q,
+               const std::unordered_map<int, Schedule>& was, int c) {
+        long total = 0;
+        for (size_t b = 0; b < bells.size(); ++b) {
+            const long g = grade(q[b], c + int(b));
+            if (g < 0) {
+                for (size_t k = 0; k < b; ++k)
+                    for (int i : bells[k])
+                        lift(i);
+                return -1;
+            }
+            total += g;
+            for (size_t k = 0; k < bells[b].size(); ++k)
+                put(bells[b][k], at(was.at(bells[b][k]), c + int(b), q[b][k].room));
+        }
+        return total;
+    }
+
     /// The unit to the cell that leaves the fewest weighed gaps, when that is fewer than now.
     bool move(const std::vector<int>& unit) {
+        const std::vector<std::vector<int>> bells = bellsOf(unit);
+        const int span = int(bells.size());
         const int a = cellOf(unit[0]);
         const int dayA = dayOf(a);
         const long beforeA = score(unit, {dayA});
-        std::vector<Schedule> was;
+        std::unordered_map<int, Schedule> was;
         for (int i : unit)
-            was.push_back(m_.recs[size_t(i)]);
+            was.emplace(i, m_.recs[size_t(i)]);
         for (int i : unit)
             lift(i);
-        std::vector<LL> q = gather(unit);
-        const long gradeA = grade(q, a);
+        std::vector<std::vector<LL>> q;
+        for (const auto& b : bells)
+            q.push_back(gather(b));
+        const auto liftAll = [&] {
+            for (int i : unit)
+                lift(i);
+        };
+        const long gradeA = place(bells, q, was, a);
+        if (gradeA >= 0) liftAll();
         const long hereA = score(unit, {dayA});
         long best = 0;
         int bestCell = -1;
+        int withoutDay = -1; // the unit's gaps on a day without it, once a day
+        long without = 0;
         for (int c = 0; c < m_.nC && gradeA >= 0; ++c) {
-            if (c == a) continue;
-            const long g = grade(q, c);
-            if (g < 0) continue;
+            if (c == a || m_.lessonIdxOf(c) + span > m_.nL) continue;
             const int day = dayOf(c);
-            const long without = day == dayA ? 0 : score(unit, {day});
-            for (size_t k = 0; k < unit.size(); ++k)
-                put(unit[k], at(was[k], c, q[k].room));
+            if (day != withoutDay) {
+                withoutDay = day;
+                without = day == dayA ? 0 : score(unit, {day});
+            }
+            const long g = place(bells, q, was, c);
+            if (g < 0) continue;
             const long with = score(unit, {day});
-            for (int i : unit)
-                lift(i);
+            liftAll();
             const long before = day == dayA ? beforeA : beforeA + without;
             const long after = day == dayA ? with : hereA + with;
             const long delta = after - before + g - gradeA;
@@ -251,13 +332,11 @@ private:
             }
         }
         if (bestCell < 0) {
-            for (size_t k = 0; k < unit.size(); ++k)
-                put(unit[k], was[k]);
+            for (int i : unit)
+                put(i, was.at(i));
             return false;
         }
-        grade(q, bestCell);
-        for (size_t k = 0; k < unit.size(); ++k)
-            put(unit[k], at(was[k], bestCell, q[k].room));
+        place(bells, q, was, bestCell);
         return true;
     }
 
@@ -273,7 +352,7 @@ private:
             for (int j : std::vector<int>(m_.recordsAt[size_t(c)])) {
                 const Schedule& sj = m_.recs[size_t(j)];
                 if (sj.GroupCode != si.GroupCode || sj.SubGroupNum != 0 || sj.LinkCode != 0 ||
-                    !movable(j) ||
+                    sj.CoupledLesson != 0 || !movable(j) ||
                     (sj.TeacherCode == si.TeacherCode && sj.ScienceCode == si.ScienceCode))
                     continue;
                 if (trade(i, j, a, c)) return true;

@@ -313,3 +313,42 @@ TEST(Compaction, TheRunsLessonsMoveToFewerGapsAndEverythingElseStays) {
             EXPECT_EQ(after.at(id), where) << id.toStdString();
         }
 }
+
+TEST(Compaction, ADoubleLessonMovesWholeAndHalvesPlacedApartStay) {
+    // 10-А: a pinned lesson at bell 1 of Monday and a double lesson at bells 4 and 5, two gaps
+    // that only moving the pair closes (a half moved alone would rather go to Tuesday, its
+    // subject then once a day, and split the pair). 10-Б's halves were placed apart: they stay.
+    TestFolder t;
+    School s(t, 2, 5);
+    s.twoOfEach("10");
+    s.science(1, u("Алгебра"));
+    s.science(2, u("Химия"));
+    s.roomList(1, 1, 1, 1);
+    s.roomList(2, 2, 2, 1);
+    Schedule pinned = s.lesson(1, 1, 1, 1, 0, 0, 0, 1, 1, 1, u("1"));
+    pinned.Pinned = 1;
+    ASSERT_TRUE(t.dict().access<Schedule>().update(pinned).ok());
+    const Schedule first = s.lesson(2, 2, 2, 1, 0, 0, 1, 2, 1, 1, u("4"));
+    const Schedule second = s.lesson(2, 2, 2, 1, 0, 0, 2, 2, 1, 1, u("5"));
+    const Schedule apart1 = s.lesson(3, 1, 1, 2, 0, 0, 1, 1, 1, 2, u("1"));
+    const Schedule apart2 = s.lesson(3, 1, 1, 2, 0, 0, 2, 1, 1, 2, u("3"));
+    t.ui.answers = {Yes};
+    t.glo().ProcessingDisabled = 0;
+    RecordingRunHost host;
+    AutoPlacement placement(t.dict());
+    placement.setCompactAll(true);
+    placement.run(TaskKind::All, 0, host);
+    EXPECT_TRUE(host.lines.join(u("\n"))
+                    .contains(u("СОКРАЩЕНИЕ ОКОН ЗАКОНЧЕНО: окна учителей: было 1, стало 1; окна "
+                                "групп: было 3, стало 1; перемещено уроков: 2,")))
+        << host.lines.join(u("\n")).toStdString();
+    EXPECT_TRUE(checkTimetable(t.dict()).isEmpty())
+        << checkTimetable(t.dict()).join(u("\n")).toStdString();
+    const Schedule a = s.byRow(first.rowId), b = s.byRow(second.rowId);
+    EXPECT_EQ(a.DaySeqNumber, b.DaySeqNumber);
+    EXPECT_EQ(std::abs(a.LessonNo.toInt() - b.LessonNo.toInt()), 1)
+        << a.LessonNo.toStdString() << " " << b.LessonNo.toStdString();
+    EXPECT_EQ(s.byRow(apart1.rowId).LessonNo, u("1"));
+    EXPECT_EQ(s.byRow(apart2.rowId).LessonNo, u("3"));
+    EXPECT_EQ(gapsOnDisk(t), u("1 1")); // 10-Б's and its teacher's gap on Tuesday
+}
